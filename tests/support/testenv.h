@@ -1,0 +1,29 @@
+// Test environment: a private temporary folder per test process that holds HOME, the settings
+// store, the state folder and the log, so that no test touches a real user's files.
+#pragma once
+
+#include <QString>
+
+namespace testenv {
+
+// Creates the temporary folder, points HOME, XDG_CONFIG_HOME, XDG_STATE_HOME and
+// CLIPWATCH_LOG_DIR into it and sets the command address to 127.0.0.1. Call before any
+// QSettings or log use; main() of every test does.
+void setUp();
+
+// Removes the temporary folder unless CLIPWATCH_KEEP_TEST_DIR is set.
+void tearDown();
+
+// The process's temporary root folder.
+QString root();
+
+// A fresh empty folder below root(), named after `name`.
+QString makeDir(const QString& name);
+
+// Directory of the build tree (executables such as vexobase live below it).
+QString buildDir();
+
+// Reads the whole log file `<name>.log` of this process.
+QString readLog(const QString& name);
+
+} // namespace testenv

@@ -1,0 +1,56 @@
+// The log: whole lines under concurrent writers, the file's place, stderr after the close.
+#include "platform/qzlog.h"
+#include "tests/support/testenv.h"
+
+#include <gtest/gtest.h>
+
+#include <QStringList>
+#include <thread>
+#include <vector>
+
+TEST(Log, ConcurrentWritersNeverInterleaveInsideALine)
+{
+    ErrLogSetFileName("concurrent");
+    const int threads = 8, lines = 2000;
+    const std::string payload(300, 'x');
+    std::vector<std::thread> writers;
+    for (int t = 0; t < threads; ++t)
+        writers.emplace_back([&, t] {
+            for (int i = 0; i < lines; ++i)
+                ErrOut("<%d:%d:%s>\n", t, i, payload.c_str());
+        });
+    for (auto& w : writers)
+        w.join();
+    ErrLogClose();
+
+    const QStringList got = testenv::readLog("concurrent").split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(got.size(), threads * lines);
+    std::vector<int> next(threads, 0);
+    for (const QString& line : got) {
+        ASSERT_TRUE(line.startsWith('<') && line.endsWith('>')) << line.toStdString();
+        const QStringList parts = line.mid(1, line.size() - 2).split(':');
+        ASSERT_EQ(parts.size(), 3);
+        EXPECT_EQ(parts[2].size(), 300);
+        const int t = parts[0].toInt();
+        EXPECT_EQ(parts[1].toInt(), next[t]++) << "lines of one thread keep their order";
+    }
+}
+
+TEST(Log, LevelledLinesAndLongTextsAreWrittenWhole)
+{
+    ErrLogSetFileName("levels");
+    const std::string longText(5000, 'y');
+    ErrFmtOut(QZ_LEVEL_ERROR, 0, 0, "ERROR(CWSscan): %s\n", "bad thing");
+    ErrFmtOut(QZ_LEVEL_CAUTION, 0, 0, "CAUTION(CWSscan): %s\n", longText.c_str());
+    ErrLogClose();
+    ErrOut("after close goes to stderr\n");
+    const QString log = testenv::readLog("levels");
+    EXPECT_TRUE(log.startsWith("ERROR(CWSscan): bad thing\n"));
+    EXPECT_TRUE(log.contains(QString("CAUTION(CWSscan): ") + QString(5000, 'y') + "\n"));
+    EXPECT_FALSE(log.contains("after close"));
+}
+
+TEST(Log, FileLivesInTheLogFolder)
+{
+    EXPECT_EQ(ErrLogPath("Clipwatch"), (testenv::root() + "/log/Clipwatch.log").toStdString());
+}
