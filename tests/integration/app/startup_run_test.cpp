@@ -1,0 +1,74 @@
+// The real program started offscreen: its first log lines, and a clean end on SIGTERM and SIGINT
+// with the log closed and the media-library values restored.
+#include "platform/qzconfig.h"
+#include "tests/support/testenv.h"
+
+#include <gtest/gtest.h>
+
+#include <QDeadlineTimer>
+#include <QProcess>
+#include <QThread>
+
+#include <csignal>
+
+namespace {
+
+// The log text written since `from` characters.
+QString logSince(int from)
+{
+    return testenv::readLog("Clipwatch").mid(from);
+}
+
+bool waitForLog(int from, const QString& text, int ms)
+{
+    QDeadlineTimer deadline(ms);
+    while (!deadline.hasExpired()) {
+        if (logSince(from).contains(text))
+            return true;
+        QThread::msleep(50);
+    }
+    return false;
+}
+
+uint32_t readOption(const char* section, const char* key)
+{
+    uint32_t value = 12345;
+    qzCFGValueDword(-1, section, key, &value, 0);
+    return value;
+}
+
+class ProgramRun : public ::testing::TestWithParam<int> {};
+
+TEST_P(ProgramRun, StartsLogsAndEndsCleanlyOnSignal)
+{
+    uint32_t aggressive = 3, preload = 1;
+    qzCFGValueDword(-1, "Quillon\\Default", "AgressiveFileopen", &aggressive, 1);
+    qzCFGValueDword(-1, "Quillon\\PlugIns\\RVT", "PreLoadRVTDlls", &preload, 1);
+
+    const int from = testenv::readLog("Clipwatch").size();
+    QProcess program;
+    program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    program.start(testenv::buildDir() + "/clipwatch", {"-platform", "offscreen"});
+    ASSERT_TRUE(program.waitForStarted(10000));
+    ASSERT_TRUE(waitForLog(from, "Settings file: ", 20000)) << logSince(from).toStdString();
+
+    const QString log = logSince(from);
+    EXPECT_TRUE(log.startsWith("\nClipwatch Version: 7.0.0.851\n"));
+    EXPECT_LT(log.indexOf("Clipwatch Version"), log.indexOf("Settings file: "));
+    EXPECT_TRUE(log.contains("Settings file: " + testenv::root() + "/config/Velmora/Clipwatch.conf"));
+    EXPECT_EQ(readOption("Quillon\\Default", "AgressiveFileopen"), 0u) << "switched off for the run";
+    EXPECT_EQ(readOption("Quillon\\PlugIns\\RVT", "PreLoadRVTDlls"), 0u);
+
+    QThread::msleep(1500); // the window shows itself after one second
+    kill(static_cast<pid_t>(program.processId()), GetParam());
+    ASSERT_TRUE(program.waitForFinished(20000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_TRUE(logSince(from).endsWith("\nmain exiting main.cpp 172"));
+    EXPECT_EQ(readOption("Quillon\\Default", "AgressiveFileopen"), 3u);
+    EXPECT_EQ(readOption("Quillon\\PlugIns\\RVT", "PreLoadRVTDlls"), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, ProgramRun, ::testing::Values(SIGTERM, SIGINT));
+
+} // namespace
