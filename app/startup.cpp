@@ -6,7 +6,8 @@
 
 std::atomic<int> dumpAllCommandsLevel{0};
 
-namespace {
+namespace
+{
 const char kDefaultSection[] = "Quillon\\Default";
 const char kRvtSection[] = "Quillon\\PlugIns\\RVT";
 } // namespace

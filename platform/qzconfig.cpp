@@ -5,7 +5,8 @@
 #include <QFileInfo>
 #include <QSettings>
 
-namespace {
+namespace
+{
 
 QString groupPath(const char* root, const char* path, const char* name)
 {

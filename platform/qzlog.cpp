@@ -7,7 +7,8 @@
 #include <sys/stat.h>
 #include <vector>
 
-namespace {
+namespace
+{
 
 std::mutex logMutex;
 FILE* logFile = nullptr;

@@ -10,7 +10,8 @@
 #include <cstdlib>
 #include <memory>
 
-namespace testenv {
+namespace testenv
+{
 
 static std::unique_ptr<QTemporaryDir> tempRoot;
 

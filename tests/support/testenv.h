@@ -4,7 +4,8 @@
 
 #include <QString>
 
-namespace testenv {
+namespace testenv
+{
 
 // Creates the temporary folder, points HOME, XDG_CONFIG_HOME, XDG_STATE_HOME and
 // CLIPWATCH_LOG_DIR into it and sets the command address to 127.0.0.1. Call before any

@@ -11,7 +11,8 @@
 
 #include <csignal>
 
-namespace {
+namespace
+{
 
 // The log text written since `from` characters.
 QString logSince(int from)
@@ -37,7 +38,9 @@ uint32_t readOption(const char* section, const char* key)
     return value;
 }
 
-class ProgramRun : public ::testing::TestWithParam<int> {};
+class ProgramRun : public ::testing::TestWithParam<int>
+{
+};
 
 TEST_P(ProgramRun, StartsLogsAndEndsCleanlyOnSignal)
 {
@@ -55,8 +58,10 @@ TEST_P(ProgramRun, StartsLogsAndEndsCleanlyOnSignal)
     const QString log = logSince(from);
     EXPECT_TRUE(log.startsWith("\nClipwatch Version: 7.0.0.851\n"));
     EXPECT_LT(log.indexOf("Clipwatch Version"), log.indexOf("Settings file: "));
-    EXPECT_TRUE(log.contains("Settings file: " + testenv::root() + "/config/Velmora/Clipwatch.conf"));
-    EXPECT_EQ(readOption("Quillon\\Default", "AgressiveFileopen"), 0u) << "switched off for the run";
+    EXPECT_TRUE(
+        log.contains("Settings file: " + testenv::root() + "/config/Velmora/Clipwatch.conf"));
+    EXPECT_EQ(readOption("Quillon\\Default", "AgressiveFileopen"), 0u)
+        << "switched off for the run";
     EXPECT_EQ(readOption("Quillon\\PlugIns\\RVT", "PreLoadRVTDlls"), 0u);
 
     QThread::msleep(1500); // the window shows itself after one second

@@ -26,7 +26,7 @@ TEST(DumpAllCommands, OnlyNumbersAreRead)
     const struct {
         QVariant stored; // invalid: key absent
         int level;
-    } cases[] = {{QVariant(1), 1}, {QVariant(2), 2}, {QVariant(-1), -1},
+    } cases[] = {{QVariant(1), 1},      {QVariant(2), 2},   {QVariant(-1), -1},
                  {QVariant("word"), 0}, {QVariant("1"), 1}, {QVariant(), 0}};
     for (const auto& c : cases) {
         dumpAllCommandsLevel = 0;

@@ -1,0 +1,99 @@
+// The clipwatchctl executable over real TCP on 127.0.0.1: a test socket plays the program.
+#include "tests/support/testenv.h"
+
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QThread>
+
+namespace
+{
+
+quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+// Connects to the tool, retrying while it starts listening.
+bool connectTo(QTcpSocket& socket, quint16 port)
+{
+    for (int i = 0; i < 100; ++i) {
+        socket.connectToHost(QHostAddress::LocalHost, port);
+        if (socket.waitForConnected(1000))
+            return true;
+        socket.abort();
+        QThread::msleep(50);
+    }
+    return false;
+}
+
+// Reads until `marker` has been seen `count` times.
+QString readFrames(QTcpSocket& socket, int count)
+{
+    QString text;
+    while (text.count("<elf>") < count && socket.waitForReadyRead(5000))
+        text += QString::fromUtf8(socket.readAll());
+    return text;
+}
+
+QString sdims(const QString& frame)
+{
+    const int at = frame.indexOf("sdims=") + 6;
+    return frame.mid(at, frame.indexOf("<elf>", at) - at);
+}
+
+TEST(ClipwatchCtl, OneShotPrintsTheReplyAndSucceeds)
+{
+    const quint16 port = freePort();
+    QProcess tool;
+    tool.start(testenv::buildDir() + "/clipwatchctl",
+               {"--port", QString::number(port), "scandir=0&getstate"});
+    ASSERT_TRUE(tool.waitForStarted());
+    QTcpSocket program;
+    ASSERT_TRUE(connectTo(program, port));
+    program.write("Clipwatch Connected @ now<elf>");
+    const QString request = readFrames(program, 2);
+    ASSERT_TRUE(request.startsWith("<elf>")) << request.toStdString();
+    EXPECT_EQ(request.mid(13, 18), "scandir=0&getstate");
+    program.write(("<elf>cwsms=" + sdims(request) +
+                   "&&cwsxml=<clipwatch>\n\t<state>paused</state>\n</clipwatch>\n<elf>")
+                      .toUtf8());
+    program.flush();
+    ASSERT_TRUE(tool.waitForFinished(10000));
+    EXPECT_EQ(tool.exitCode(), 0);
+    EXPECT_EQ(QString::fromUtf8(tool.readAllStandardOutput()),
+              "<clipwatch>\n\t<state>paused</state>\n</clipwatch>\n");
+    EXPECT_TRUE(tool.readAllStandardError().contains("Clipwatch Connected @ now"));
+}
+
+TEST(ClipwatchCtl, ADroppedConnectionFailsTheRequest)
+{
+    const quint16 port = freePort();
+    QProcess tool;
+    tool.start(testenv::buildDir() + "/clipwatchctl",
+               {"--port", QString::number(port), "scandir=0&getstate"});
+    ASSERT_TRUE(tool.waitForStarted());
+    QTcpSocket program;
+    ASSERT_TRUE(connectTo(program, port));
+    program.write("hello<elf>");
+    readFrames(program, 2);
+    program.disconnectFromHost();
+    ASSERT_TRUE(tool.waitForFinished(10000));
+    EXPECT_EQ(tool.exitCode(), 1);
+}
+
+TEST(ClipwatchCtl, NoProgramWithinTheTimeoutFails)
+{
+    QProcess tool;
+    tool.start(testenv::buildDir() + "/clipwatchctl",
+               {"--port", QString::number(freePort()), "--timeout", "1", "getstate"});
+    ASSERT_TRUE(tool.waitForFinished(10000));
+    EXPECT_EQ(tool.exitCode(), 1);
+    EXPECT_TRUE(tool.readAllStandardError().contains("did not connect"));
+}
+
+} // namespace
