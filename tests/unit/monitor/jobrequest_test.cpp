@@ -1,0 +1,128 @@
+// Status URL building from job strings and reading of status replies.
+#include "monitor/jobreply.h"
+#include "monitor/jobrequest.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+const QString kBase = "http://127.0.0.1:1080/";
+
+TEST(JobRequest, AmpersandInASourceContinuesTheValue)
+{
+    const JobRequest r = parseJobString(
+        kBase + "vexojson?request=set&client=10.0.0.1&command=copy&source=/m/a&b.mov"
+                "&target=/o/a&b_proxy.mp4&profile=mp4-h264&width=640&kilobitrate=800&type=proxy");
+    EXPECT_EQ(r.source, "/m/a&b.mov");
+    EXPECT_EQ(r.target, "/o/a&b_proxy.mp4");
+    EXPECT_EQ(r.profile, "mp4-h264");
+    EXPECT_EQ(r.elementCode, 4);
+    EXPECT_EQ(r.statusUrl, kBase + "vexojson?request=get&group=any&client=10.0.0.1&command=copy"
+                                   "&source=/m/a&b.mov&target=/o/a&b_proxy.mp4&profile=mp4-h264");
+    EXPECT_FALSE(r.hasCountdown);
+    EXPECT_EQ(r.countdown, -1);
+}
+
+TEST(JobRequest, PiconKeysBecomeSourceAndTargetAndPiconValuesAreLeftOut)
+{
+    const JobRequest r = parseJobString(
+        kBase + "vexojson?request=set&client=c&command=copy&pisrc=/m/x.mxf&pidst=/p/x.jpg"
+                "&profile=picon&piframe=400&pisize=120&type=picon");
+    EXPECT_EQ(r.statusUrl, kBase + "vexojson?request=get&group=any&client=c&command=copy"
+                                   "&source=/m/x.mxf&target=/p/x.jpg&profile=picon");
+    EXPECT_EQ(r.elementCode, 1);
+}
+
+TEST(JobRequest, UnknownFragmentsAreDroppedWithoutAnOpenValue)
+{
+    const JobRequest r = parseJobString(kBase + "vexojson?request=set&client=c&command=copy"
+                                                "&profile=md5&stray&source=/m/y.mov&type=md5");
+    EXPECT_EQ(r.statusUrl, kBase + "vexojson?request=get&group=any&client=c&command=copy"
+                                   "&profile=md5&source=/m/y.mov");
+    EXPECT_EQ(r.elementCode, 65536);
+    EXPECT_TRUE(r.target.isEmpty());
+}
+
+TEST(JobRequest, TypeWordsMatchInOrder)
+{
+    EXPECT_EQ(elementCodeOfType("type=proxy"), 4);
+    EXPECT_EQ(elementCodeOfType("type=mezzanine"), 8);
+    EXPECT_EQ(elementCodeOfType("type=xmp"), 2);
+    EXPECT_EQ(elementCodeOfType("type=rtin"), 16384);
+    EXPECT_EQ(elementCodeOfType("type=wrap"), 8192);
+    EXPECT_EQ(elementCodeOfType("type=PROXY"), 0) << "exact case";
+}
+
+TEST(JobRequest, CountdownIsLoweredAndRemovedAtZero)
+{
+    const QString job = kBase + "vexojson?request=set&client=c&command=copy&source=/a.mov"
+                                "&profile=xmp&cwstimeout=3&type=xmp";
+    const JobRequest first = parseJobString(job);
+    EXPECT_TRUE(first.hasCountdown);
+    EXPECT_EQ(first.countdown, 2);
+    EXPECT_TRUE(first.jobCopy.contains("&cwstimeout=2&"));
+    const JobRequest second = parseJobString(first.jobCopy);
+    EXPECT_EQ(second.countdown, 1);
+    const JobRequest third = parseJobString(second.jobCopy);
+    EXPECT_EQ(third.countdown, 0);
+    EXPECT_FALSE(third.jobCopy.contains("cwstimeout"));
+    EXPECT_EQ(parseJobString(kBase + "vexojson?cwstimeout=x&type=xmp").countdown, -1)
+        << "a countdown that is not a number reads as 0";
+}
+
+TEST(JobRequest, PurgeUrlSetsAndPurges)
+{
+    EXPECT_EQ(purgeUrl(kBase + "vexojson?request=get&group=any&source=/a"),
+              kBase + "vexojson?request=set&group=any&source=/a&purge=true");
+}
+
+TEST(JobReply, ReadsQuotedKeysAndKeepsFirstResultStringAndLastSource)
+{
+    QString address = "kept";
+    const JobReply r = parseJobReply(
+        R"({"progress":"2500","result":"0","resultstring":"first","resultstring":"second",)"
+        R"("source":"/a.mov","source":"/b.mov","target":"/o.mp4","profile":"PROXY"})",
+        address);
+    EXPECT_EQ(r.progress, 2500);
+    EXPECT_EQ(r.result, 0);
+    EXPECT_EQ(r.resultString, "first");
+    EXPECT_EQ(r.source, "/b.mov");
+    EXPECT_EQ(r.target, "/o.mp4");
+    EXPECT_EQ(r.profile, "PROXY");
+    EXPECT_EQ(address, "kept") << "a reply without an address keeps the previous one";
+    parseJobReply(R"({"ADDRESS":"10.1.1.1"})", address);
+    EXPECT_EQ(address, "10.1.1.1");
+}
+
+TEST(JobReply, ResultMinusOneFailsTheJobAndNonNumbersReadAsZero)
+{
+    QString address;
+    EXPECT_EQ(parseJobReply(R"({"progress":"5000","result":"-1"})", address).progress, -1);
+    const JobReply r = parseJobReply(R"({"progress":"abc","result":"5"})", address);
+    EXPECT_EQ(r.progress, 0);
+    EXPECT_EQ(r.result, 5);
+    EXPECT_EQ(parseJobReply("{}", address).progress, -1) << "-1 until the reply gives one";
+}
+
+TEST(JobReply, CountsCopyNotFoundTokens)
+{
+    QString address;
+    EXPECT_EQ(parseJobReply(R"({"error":"Copy Not Found"})", address).notFound, 1);
+    EXPECT_EQ(parseJobReply(R"({"error":"copy not found here"})", address).notFound, 0);
+}
+
+TEST(JobReply, ValuesAreCutAtTheirCapacity)
+{
+    QString address;
+    const QByteArray longPath(5000, 'p');
+    const QByteArray longProfile(300, 'f');
+    const JobReply r = parseJobReply(R"({"source":")" + longPath + R"(","profile":")" +
+                                         longProfile + R"(","resultstring":"unterminated)",
+                                     address);
+    EXPECT_EQ(r.source.size(), kReplyPathCapacity);
+    EXPECT_EQ(r.profile.size(), kReplyProfileCapacity);
+    EXPECT_EQ(r.resultString, "unterminated") << "a value without a closing quote runs to the end";
+}
+
+} // namespace
