@@ -1,0 +1,25 @@
+// Processor load: a percentage that sees a busy thread.
+#include "platform/qzcpu.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+TEST(Cpu, LoadIsAPercentageThatSeesABusyThread)
+{
+    const int sinceBoot = GetSystemCpuUsage();
+    EXPECT_GE(sinceBoot, 0);
+    EXPECT_LE(sinceBoot, 100);
+
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+    volatile unsigned spin = 0;
+    while (std::chrono::steady_clock::now() < end)
+        spin = spin + 1;
+    const int busy = GetSystemCpuUsage();
+    EXPECT_GE(busy, 1) << "300 ms of spinning is busy time";
+    EXPECT_LE(busy, 100);
+
+    const int immediate = GetSystemCpuUsage();
+    EXPECT_GE(immediate, 0);
+    EXPECT_LE(immediate, 100);
+}

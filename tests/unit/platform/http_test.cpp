@@ -1,0 +1,270 @@
+// HTTP client against a real HTTP server on 127.0.0.1: whole replies, no reply on refusal and
+// time-out, the encoding of awkward characters, connection reuse per thread, and the
+// replaceable transport.
+#include "platform/qzhttp.h"
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <QTcpServer>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <set>
+#include <thread>
+
+namespace
+{
+
+// An HTTP server on a free port of 127.0.0.1, running on its own thread for one test.
+class LocalServer
+{
+public:
+    explicit LocalServer(const std::function<void(httplib::Server&)>& routes)
+    {
+        server.set_keep_alive_timeout(1);
+        routes(server);
+        port = server.bind_to_any_port("127.0.0.1");
+        thread = std::thread([this] { server.listen_after_bind(); });
+        while (!server.is_running())
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ~LocalServer()
+    {
+        server.stop();
+        thread.join();
+    }
+    std::string url(const std::string& rest) const
+    {
+        return "http://127.0.0.1:" + std::to_string(port) + rest;
+    }
+
+    httplib::Server server;
+    int port = 0;
+
+private:
+    std::thread thread;
+};
+
+// A reply text of qzOSHTTPCommand, released with QZFree.
+struct Reply {
+    char* text = nullptr;
+    size_t length = 0;
+    int result = 0;
+    ~Reply() { QZFree(text); }
+};
+
+void get(const std::string& url, Reply& reply, uint32_t timeoutMs = 2000)
+{
+    reply.result = qzOSHTTPCommand(url.c_str(), "GET", "Content-Type:application/xml", nullptr, 0,
+                                   &reply.text, &reply.length, timeoutMs);
+}
+
+int closedPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+long long millisecondsSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 start)
+        .count();
+}
+
+} // namespace
+
+TEST(Http, RepliesArriveWholeWithTheirStatusIgnored)
+{
+    std::string big(600 * 1024, 0);
+    for (size_t i = 0; i < big.size(); ++i)
+        big[i] = static_cast<char>('a' + i % 26);
+    std::string header;
+    LocalServer local([&](httplib::Server& s) {
+        s.Get("/big", [&](const httplib::Request& req, httplib::Response& res) {
+            header = req.get_header_value("Content-Type");
+            res.set_content(big, "text/plain");
+        });
+        s.Get("/fail", [](const httplib::Request&, httplib::Response& res) {
+            res.status = 500;
+            res.set_content("{\"result\":\"-1\"}", "application/json");
+        });
+        s.Get("/empty", [](const httplib::Request&, httplib::Response&) {});
+    });
+
+    Reply whole;
+    get(local.url("/big"), whole);
+    ASSERT_EQ(whole.result, 0);
+    ASSERT_NE(whole.text, nullptr);
+    EXPECT_EQ(whole.length, big.size());
+    EXPECT_EQ(std::string(whole.text), big) << "NUL-terminated and complete";
+    EXPECT_EQ(header, "application/xml");
+
+    Reply failed;
+    get(local.url("/fail"), failed);
+    ASSERT_NE(failed.text, nullptr) << "the host answered, whatever its status";
+    EXPECT_STREQ(failed.text, "{\"result\":\"-1\"}");
+
+    Reply empty;
+    get(local.url("/empty"), empty);
+    EXPECT_EQ(empty.result, 0);
+    ASSERT_NE(empty.text, nullptr);
+    EXPECT_STREQ(empty.text, "");
+}
+
+TEST(Http, RefusalAndSilenceGiveNoReplyWithinTheTimeOut)
+{
+    const int port = closedPort();
+    Reply refused;
+    auto start = std::chrono::steady_clock::now();
+    get("http://127.0.0.1:" + std::to_string(port) + "/vexojson?request=get", refused, 1000);
+    EXPECT_LT(millisecondsSince(start), 1000 + 1500);
+    EXPECT_NE(refused.result, 0);
+    EXPECT_EQ(refused.text, nullptr);
+    EXPECT_EQ(refused.length, 0u);
+
+    std::mutex mutex;
+    std::condition_variable released;
+    bool done = false;
+    LocalServer local([&](httplib::Server& s) {
+        s.Get("/slow", [&](const httplib::Request&, httplib::Response& res) {
+            std::unique_lock<std::mutex> lock(mutex);
+            released.wait_for(lock, std::chrono::seconds(10), [&] { return done; });
+            res.set_content("late", "text/plain");
+        });
+    });
+    Reply silent;
+    start = std::chrono::steady_clock::now();
+    get(local.url("/slow"), silent, 300);
+    const long long elapsed = millisecondsSince(start);
+    EXPECT_GE(elapsed, 250);
+    EXPECT_LT(elapsed, 300 + 1500);
+    EXPECT_NE(silent.result, 0);
+    EXPECT_EQ(silent.text, nullptr);
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        done = true;
+    }
+    released.notify_all();
+}
+
+TEST(Http, AwkwardCharactersArriveAsTheCallerWroteThem)
+{
+    std::string seenPath;
+    httplib::Params seen;
+    LocalServer local([&](httplib::Server& s) {
+        s.Get(".*", [&](const httplib::Request& req, httplib::Response& res) {
+            seenPath = req.path;
+            seen = req.params;
+            res.set_content("success", "text/plain");
+        });
+    });
+    auto param = [&](const std::string& key) {
+        const auto found = seen.find(key);
+        return found == seen.end() ? std::string("<none>") : found->second;
+    };
+    const std::string source = "/m/a b\"c%41d#e<f>g\\h^i`j{k|l}m+n\xC3\xBC.mov";
+    const std::string path = "/dir with space/100%/\xC3\xBC\"q/vexojson";
+    Reply reply;
+    get(local.url(path + "?request=set&source=" + source + "&x=1?2&target=t:/u"), reply);
+    ASSERT_NE(reply.text, nullptr);
+    EXPECT_EQ(seenPath, path);
+    EXPECT_EQ(param("request"), "set");
+    EXPECT_EQ(param("source"), source);
+    EXPECT_EQ(param("x"), "1?2");
+    EXPECT_EQ(param("target"), "t:/u");
+
+    Reply split;
+    get(local.url("/vexojson?source=/m/Tom & Jerry.mov&target=t"), split);
+    EXPECT_EQ(param("source"), "/m/Tom ") << "'&' still splits the query";
+    EXPECT_EQ(param(" Jerry.mov"), "");
+    EXPECT_EQ(param("target"), "t");
+}
+
+TEST(Http, EachThreadReusesOneConnection)
+{
+    std::mutex mutex;
+    std::map<std::string, std::set<int>> portsByThread;
+    LocalServer local([&](httplib::Server& s) {
+        s.Get("/who", [&](const httplib::Request& req, httplib::Response& res) {
+            std::lock_guard<std::mutex> lock(mutex);
+            portsByThread[req.get_param_value("thread")].insert(req.remote_port);
+            res.set_content(req.get_param_value("n"), "text/plain");
+        });
+    });
+    std::vector<std::thread> clients;
+    std::atomic<int> wrongReplies{0};
+    for (int t = 0; t < 3; ++t)
+        clients.emplace_back([&, t] {
+            for (int n = 0; n < 4; ++n) {
+                Reply reply;
+                get(local.url("/who?thread=" + std::to_string(t) + "&n=" + std::to_string(n)),
+                    reply);
+                if (!reply.text || std::to_string(n) != reply.text)
+                    ++wrongReplies;
+            }
+        });
+    for (std::thread& client : clients)
+        client.join();
+    EXPECT_EQ(wrongReplies, 0);
+    ASSERT_EQ(portsByThread.size(), 3u);
+    std::set<int> allPorts;
+    for (const auto& [thread, ports] : portsByThread) {
+        EXPECT_EQ(ports.size(), 1u) << "thread " << thread << " opened a second connection";
+        allPorts.insert(ports.begin(), ports.end());
+    }
+    EXPECT_EQ(allPorts.size(), 3u) << "threads do not share a handle";
+}
+
+TEST(Http, ReplacedTransportAnswersInProcess)
+{
+    std::vector<qzHTTPRequest> requests;
+    qzSetHTTPTransport([&](const qzHTTPRequest& request) -> std::optional<std::string> {
+        requests.push_back(request);
+        if (request.url.find("down") != std::string::npos)
+            return std::nullopt;
+        return std::string("success");
+    });
+    Reply accepted, unanswered;
+    get("http://10.1.2.3:1080/vexojson?source=/a b.mov", accepted, 100);
+    get("http://down:1080/vexojson", unanswered, 250);
+    qzSetHTTPTransport(nullptr);
+
+    ASSERT_NE(accepted.text, nullptr);
+    EXPECT_STREQ(accepted.text, "success");
+    EXPECT_EQ(accepted.length, 7u);
+    EXPECT_EQ(unanswered.text, nullptr);
+    EXPECT_NE(unanswered.result, 0);
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].url, "http://10.1.2.3:1080/vexojson?source=/a b.mov")
+        << "the transport sees the URL as built";
+    EXPECT_EQ(requests[0].method, "GET");
+    EXPECT_EQ(requests[0].header, "Content-Type:application/xml");
+    EXPECT_EQ(requests[1].timeoutMs, 250u);
+
+    Reply restored;
+    get("http://127.0.0.1:" + std::to_string(closedPort()) + "/x", restored, 500);
+    EXPECT_EQ(restored.text, nullptr) << "libcurl is back after the reset";
+    EXPECT_EQ(requests.size(), 2u);
+}
+
+TEST(Http, EncodingLeavesTheQueryShapeAlone)
+{
+    EXPECT_EQ(qzHTTPEncodeURL("http://h:1080/vexojson?a=1&b=/x:y"),
+              "http://h:1080/vexojson?a=1&b=/x:y");
+    EXPECT_EQ(qzHTTPEncodeURL("/v?a=what?&b=?"), "/v?a=what%3F&b=%3F");
+    EXPECT_EQ(qzHTTPEncodeURL(std::string("a b\t\x7f\x01%25", 9)), "a%20b%09%7F%01%2525");
+}
+
+TEST(Http, MissingUrlIsAnErrorWithoutReply)
+{
+    Reply reply;
+    reply.result =
+        qzOSHTTPCommand(nullptr, "GET", nullptr, nullptr, 0, &reply.text, &reply.length, 100);
+    EXPECT_NE(reply.result, 0);
+    EXPECT_EQ(reply.text, nullptr);
+}

@@ -1,0 +1,157 @@
+// Path text functions on every path style, and the file operations on a temporary tree.
+#include "platform/qzpath.h"
+#include "tests/support/testenv.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace
+{
+
+struct SplitCase {
+    std::string path, drive, dir, name, ext;
+};
+
+const SplitCase splitCases[] = {
+    {"C:\\clips\\day1\\a.mov", "C:", "\\clips\\day1\\", "a", ".mov"},
+    {"C:/clips/a.MOV", "C:", "/clips/", "a", ".MOV"},
+    {"C:a.mov", "C:", "", "a", ".mov"},
+    {"\\\\server\\share\\dir\\a.mxf", "", "\\\\server\\share\\dir\\", "a", ".mxf"},
+    {"/mnt/media/clip.tar.gz", "", "/mnt/media/", "clip.tar", ".gz"},
+    {"/mnt/media/", "", "/mnt/media/", "", ""},
+    {"/mnt/my.dir/noext", "", "/mnt/my.dir/", "noext", ""},
+    {"/home/u/.profile", "", "/home/u/", ".profile", ""},
+    {"/home/u/.hidden.mov", "", "/home/u/", ".hidden", ".mov"},
+    {"/a/..", "", "/a/", "..", ""},
+    {"/a/trailing.", "", "/a/", "trailing", "."},
+    {"/posix\\back.mov", "", "/", "posix\\back", ".mov"},
+    {"s3://bucket/dir/clip.mp4", "", "s3://bucket/dir/", "clip", ".mp4"},
+    {"s3://bucket", "", "s3://", "bucket", ""},
+    {"name.mov", "", "", "name", ".mov"},
+    {"", "", "", "", ""},
+};
+
+} // namespace
+
+TEST(Path, SplitsEveryStyleAndJoinsBackToTheSamePath)
+{
+    for (const SplitCase& c : splitCases) {
+        std::string drive = "x", dir = "x", name = "x", ext = "x";
+        qzOSSplitPath(c.path, &drive, &dir, &name, &ext);
+        EXPECT_EQ(drive, c.drive) << c.path;
+        EXPECT_EQ(dir, c.dir) << c.path;
+        EXPECT_EQ(name, c.name) << c.path;
+        EXPECT_EQ(ext, c.ext) << c.path;
+        EXPECT_EQ(qzOSMakePath(drive, dir, name, ext), c.path);
+    }
+    std::string name;
+    qzOSSplitPath("D:\\db\\clips.db", nullptr, nullptr, &name, nullptr);
+    EXPECT_EQ(name, "clips");
+}
+
+TEST(Path, MakePathAddsTheSeparatorOfItsStyleAndTheDot)
+{
+    EXPECT_EQ(qzOSMakePath("C:", "\\p", "a", "mov"), "C:\\p\\a.mov");
+    EXPECT_EQ(qzOSMakePath("", "/out", "a", ".jpg"), "/out/a.jpg");
+    EXPECT_EQ(qzOSMakePath("", "s3://b/x", "a", ""), "s3://b/x/a");
+}
+
+TEST(Path, StylesAndNetworkSources)
+{
+    EXPECT_EQ(qzOSPathSeparator("C:\\x"), '\\');
+    EXPECT_EQ(qzOSPathSeparator("\\\\srv\\share"), '\\');
+    EXPECT_EQ(qzOSPathSeparator("/mnt/x"), '/');
+    EXPECT_EQ(qzOSPathSeparator("s3://bucket/x"), '/');
+    EXPECT_EQ(qzOSPathSeparator("relative\\x"), '/');
+
+    EXPECT_TRUE(qzOSIsNetworkSource("s3://bucket/a.mov"));
+    EXPECT_TRUE(qzOSIsNetworkSource("http://host:1080/x"));
+    EXPECT_FALSE(qzOSIsNetworkSource("C://clips/a.mov")) << "a drive letter is no scheme";
+    EXPECT_FALSE(qzOSIsNetworkSource("/mnt/s3://x"));
+    EXPECT_FALSE(qzOSIsNetworkSource("C:\\clips"));
+    EXPECT_FALSE(qzOSIsNetworkSource(""));
+    EXPECT_TRUE(qzOSIsNetworkFile("https://example.invalid/notify?x=1"));
+    EXPECT_FALSE(qzOSIsNetworkFile("C:\\tools\\tag.exe %CLIP_NAME%"));
+}
+
+TEST(Path, ChangeFileExtensionWithOrWithoutDot)
+{
+    struct {
+        std::string path, ext, expected;
+    } cases[] = {
+        {"/m/a.mxf", ".mp4", "/m/a.mp4"},
+        {"/m/a.mxf", "mp4", "/m/a.mp4"},
+        {"/m/a", ".mov", "/m/a.mov"},
+        {"/m.d/a", "mov", "/m.d/a.mov"},
+        {"/m/a.b.c", "ts", "/m/a.b.ts"},
+        {"/m/a.mov", "", "/m/a"},
+        {"C:\\m.x\\a", "m4v", "C:\\m.x\\a.m4v"},
+        {"/m/.cfg", "mov", "/m/.cfg.mov"},
+    };
+    for (const auto& c : cases) {
+        std::string path = c.path;
+        ChangeFileExtension(path, c.ext);
+        EXPECT_EQ(path, c.expected) << c.path << " + " << c.ext;
+    }
+}
+
+TEST(Path, ExtensionAndNameTests)
+{
+    EXPECT_EQ(CheckFileExtension("/m/X.MP4", ".mp4"), 1);
+    EXPECT_EQ(CheckFileExtension("/m/x.mp4", "MP4"), 1);
+    EXPECT_EQ(CheckFileExtension("/m/x.mp4", ".mp"), 0);
+    EXPECT_EQ(CheckFileExtension("x", ".mp4"), 0);
+    EXPECT_EQ(CheckFileExtension("x", ""), 0);
+    EXPECT_EQ(CheckFileExtension("/m.mp4/x", ".mp4"), 0);
+
+    const std::string list = ".mov.mp4.MXF";
+    EXPECT_EQ(CheckFileExtensions("/m/a.mxf", list), 1);
+    EXPECT_EQ(CheckFileExtensions("/m/a.MOV", list), 1);
+    EXPECT_EQ(CheckFileExtensions("/m/a.mp", list), 0) << "whole entries only";
+    EXPECT_EQ(CheckFileExtensions("/m/a.ov", list), 0);
+    EXPECT_EQ(CheckFileExtensions("/m/a.mov4", list), 0);
+    EXPECT_EQ(CheckFileExtensions("/m/mov", list), 0);
+    EXPECT_EQ(CheckFileExtensions("/m/a.", list), 0);
+    EXPECT_EQ(CheckFileExtensions("/m/a.mov", ""), 0);
+
+    EXPECT_NE(CheckFileName("Thumbs.db", "desktop.ini;thumbs.DB"), 0);
+    EXPECT_NE(CheckFileName("a", ";;a;"), 0);
+    EXPECT_EQ(CheckFileName("thumbs", "thumbs.db;desktop.ini"), 0);
+    EXPECT_EQ(CheckFileName("", ";;"), 0) << "empty entries never match";
+    EXPECT_EQ(CheckFileName("x", ""), 0);
+}
+
+TEST(Path, FileOperationsOnALocalTree)
+{
+    const std::string root = testenv::makeDir("files").toStdString();
+    const std::string target = root + "/out/deep/er/a.mov.picon.jpg";
+    EXPECT_EQ(MakeDirStructure(target), 0);
+    EXPECT_TRUE(qzOSFileIsDir(root + "/out/deep/er"));
+    EXPECT_FALSE(qzOSFileExists(target)) << "only the directories are made";
+    EXPECT_EQ(MakeDirStructure(root + "/whole/"), 0);
+    EXPECT_TRUE(qzOSFileIsDir(root + "/whole"));
+    EXPECT_EQ(MakeDirStructure(target), 0) << "existing directories are fine";
+    EXPECT_EQ(MakeDirStructure("s3://bucket/a/b.mov"), 0);
+    EXPECT_EQ(MakeDirStructure("C:\\out\\a.mov"), -1);
+
+    std::ofstream(root + "/src.mov") << "clip";
+    std::ofstream(root + "/blocker") << "x";
+    EXPECT_EQ(MakeDirStructure(root + "/blocker/sub/a.mov"), -1);
+
+    EXPECT_TRUE(qzOSFileExists(root + "/src.mov"));
+    EXPECT_FALSE(qzOSFileIsDir(root + "/src.mov"));
+    EXPECT_TRUE(qzOSFileExists(root)) << "a directory exists too";
+    EXPECT_EQ(qzOSCopyFile(root + "/src.mov", root + "/errors/clips/src.mov"), 0);
+    std::string copied;
+    std::ifstream(root + "/errors/clips/src.mov") >> copied;
+    EXPECT_EQ(copied, "clip");
+    EXPECT_EQ(qzOSCopyFile(root + "/src.mov", root + "/errors/clips/src.mov"), 0)
+        << "an existing copy is replaced";
+    EXPECT_NE(qzOSCopyFile(root + "/missing.mov", root + "/x.mov"), 0);
+
+    EXPECT_EQ(qzOSDeleteFile(root + "/src.mov"), 0);
+    EXPECT_FALSE(qzOSFileExists(root + "/src.mov"));
+    EXPECT_NE(qzOSDeleteFile(root + "/src.mov"), 0);
+    EXPECT_FALSE(qzOSFileExists(""));
+}
