@@ -1,12 +1,14 @@
 // Status URL building from a job string, fragment by fragment.
 #include "monitor/jobrequest.h"
 
+#include "platform/vexorequests.h"
+
 #include <QStringList>
 
 namespace
 {
 
-const QString kQueryMark = QStringLiteral("vexojson?");
+const QString kQueryMark = QString::fromLatin1(kVexoQueryMark);
 
 // Element words of the "type=" fragment, in matching order.
 const struct {
@@ -77,7 +79,7 @@ JobRequest parseJobString(const QString& job)
     JobRequest request;
     request.jobCopy = job;
     const int mark = job.indexOf(kQueryMark);
-    request.statusUrl = (mark < 0 ? job : job.left(mark)) + kQueryMark + "request=get&group=any";
+    request.statusUrl = (mark < 0 ? job : job.left(mark)) + QString::fromLatin1(kVexoStatusQuery);
     if (mark < 0)
         return request;
 
@@ -127,14 +129,4 @@ JobRequest parseJobString(const QString& job)
     request.profile.truncate(kRequestValueCapacity);
     request.statusUrl.truncate(kStatusUrlCapacity);
     return request;
-}
-
-QString purgeUrl(const QString& statusUrl)
-{
-    QString url = statusUrl;
-    const int mark = url.indexOf(kQueryMark);
-    const int at = url.indexOf("request=get", mark < 0 ? 0 : mark + kQueryMark.size());
-    if (at >= 0)
-        url.replace(at, 11, "request=set");
-    return url + "&purge=true";
 }

@@ -28,7 +28,3 @@ JobRequest parseJobString(const QString& job);
 // The element code named by a "type=" fragment (first match of "=proxy", "=mezzanine",
 // "=picon", "=xmp", "=rtin", "=md5", "=wrap"), or 0.
 int elementCodeOfType(const QString& fragment);
-
-// The purge request for a status URL: "request=get" after "vexojson?" becomes "request=set",
-// and "&purge=true" is appended.
-QString purgeUrl(const QString& statusUrl);

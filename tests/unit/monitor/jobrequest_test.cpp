@@ -71,12 +71,6 @@ TEST(JobRequest, CountdownIsLoweredAndRemovedAtZero)
         << "a countdown that is not a number reads as 0";
 }
 
-TEST(JobRequest, PurgeUrlSetsAndPurges)
-{
-    EXPECT_EQ(purgeUrl(kBase + "vexojson?request=get&group=any&source=/a"),
-              kBase + "vexojson?request=set&group=any&source=/a&purge=true");
-}
-
 TEST(JobReply, ReadsQuotedKeysAndKeepsFirstResultStringAndLastSource)
 {
     QString address = "kept";

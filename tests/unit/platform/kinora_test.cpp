@@ -1,0 +1,218 @@
+// Media-file recognition: extension lists, still sequences and base names, name groups,
+// directory classification and listings, file information of unreadable files.
+#include "platform/kinora.h"
+#include "tests/support/testenv.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace
+{
+
+// A folder named exactly `name` holding `files` (relative paths), each with four bytes.
+std::string makeFiles(const QString& name, const QStringList& files)
+{
+    const QString dir = testenv::makeDir("kinora") + "/" + name;
+    QDir().mkpath(dir);
+    for (const QString& f : files) {
+        const QString path = dir + "/" + f;
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("data");
+    }
+    return dir.toStdString();
+}
+
+std::vector<std::string> names(const KnListing& listing)
+{
+    std::vector<std::string> out;
+    for (int i = 0; i < dqzGetTotalFiles(listing); ++i) {
+        const std::string path = dqzGetFilePath(listing, i);
+        out.push_back(path.substr(path.rfind('/') + 1));
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(Kinora, SupportedExtensionsAreDotSeparatedAndCoverEveryKind)
+{
+    const std::string all = knSupportedExtensions();
+    ASSERT_EQ(all.front(), '.');
+    EXPECT_EQ(all.find(".."), std::string::npos);
+    for (const char* ext : {".mov.", ".mp4.", ".mxf.", ".wav.", ".dpx.", ".exr."})
+        EXPECT_NE(all.find(ext), std::string::npos) << ext;
+    EXPECT_EQ(knFileTypeFlags(".MOV"), KN_TYPE_VIDEO);
+    EXPECT_EQ(knFileTypeFlags("wav"), KN_TYPE_AUDIO);
+    EXPECT_EQ(knFileTypeFlags(".txt"), 0u);
+    EXPECT_EQ(knFileTypeFlags(""), 0u);
+}
+
+TEST(Kinora, StillExtensionsIgnoreCaseAndDot)
+{
+    EXPECT_TRUE(knIsStillExtension(".dpx"));
+    EXPECT_TRUE(knIsStillExtension("TIF"));
+    EXPECT_TRUE(knIsStillExtension(".JPG"));
+    EXPECT_FALSE(knIsStillExtension(".mov"));
+    EXPECT_FALSE(knIsStillExtension(".wav"));
+    EXPECT_FALSE(knIsStillExtension(""));
+    EXPECT_TRUE(knFileTypeFlags(".exr") & KN_TYPE_FRAME_FILES);
+    EXPECT_FALSE(knFileTypeFlags(".gif") & KN_TYPE_FRAME_FILES);
+}
+
+TEST(Kinora, FrameNamesAndBaseNames)
+{
+    std::string prefix, ext;
+    long long number = -1;
+    EXPECT_TRUE(knSplitFrameName("shot_0012.DPX", &prefix, &number, &ext));
+    EXPECT_EQ(prefix, "shot_");
+    EXPECT_EQ(number, 12);
+    EXPECT_EQ(ext, ".DPX");
+    EXPECT_TRUE(knSplitFrameName("0001.exr", &prefix, &number, nullptr));
+    EXPECT_EQ(prefix, "");
+    EXPECT_FALSE(knSplitFrameName("shot.dpx", nullptr, nullptr, nullptr)) << "no number";
+    EXPECT_FALSE(knSplitFrameName("take12.mov", nullptr, nullptr, nullptr)) << "not a still";
+    EXPECT_FALSE(knSplitFrameName("a1234567890123456789012.dpx", nullptr, nullptr, nullptr));
+
+    EXPECT_EQ(dqzGetBaseName("shot_0012"), "shot");
+    EXPECT_EQ(dqzGetBaseName("A001 - 000123"), "A001");
+    EXPECT_EQ(dqzGetBaseName("clip"), "clip");
+    EXPECT_EQ(dqzGetBaseName("000123"), "000123") << "nothing would be left";
+    EXPECT_EQ(dqzGetBaseName(""), "");
+}
+
+TEST(Kinora, SequenceLengthAndFirstFrame)
+{
+    const std::string dir = makeFiles(
+        "seq", {"s_9.dpx", "s_10.dpx", "s_11.DPX", "s_12.tif", "t_1.dpx", "s_.dpx", "x.mov"});
+    std::string first;
+    EXPECT_EQ(FindFistFilesNumber(&first, dir + "/s_11.DPX"), 3);
+    EXPECT_EQ(first, dir + "/s_9.dpx") << "lowest number, not first in name order";
+    EXPECT_EQ(FindFistFilesNumber(&first, dir + "/t_1.dpx"), 1);
+    EXPECT_EQ(FindFistFilesNumber(&first, dir + "/x.mov"), 1);
+    EXPECT_EQ(first, dir + "/x.mov");
+}
+
+TEST(Kinora, NameGroupsChooseTheVideoMember)
+{
+    const std::string dir =
+        makeFiles("group", {"clip.wav", "clip.mov", "clip.xml", "clip.picon.jpg", "clipper.mp4",
+                            "voice.wav", "voice.txt"});
+    std::string exts;
+    EXPECT_EQ(FindFileExtensions(dir + "/clip.wav", &exts), 3);
+    EXPECT_EQ(exts, ".mov.wav.xml");
+
+    std::string path = dir + "/clip.wav";
+    EXPECT_TRUE(ChooseVideoExtension(&path, exts));
+    EXPECT_EQ(path, dir + "/clip.mov");
+
+    path = dir + "/voice.wav";
+    FindFileExtensions(path, &exts);
+    EXPECT_FALSE(ChooseVideoExtension(&path, exts));
+    EXPECT_EQ(path, dir + "/voice.wav") << "an audio-only group keeps its own file";
+
+    EXPECT_EQ(FindFileExtensions(dir + "/missing/clip.mov", &exts), 0);
+    EXPECT_EQ(exts, "");
+}
+
+TEST(Kinora, PlainDirectoryListingIsSortedWithSequencesOnce)
+{
+    const std::string dir =
+        makeFiles("plain", {"b.mov", "a.mxf", "f_0003.dpx", "f_0002.dpx", "f_0004.dpx", "g_1.png",
+                            ".hidden.mov", "sub/inner.mov"});
+    EXPECT_EQ(dqzCheckDir(dir), KN_DIR_PLAIN);
+    const auto listing = dqzOpenDir(dir, KN_DIR_PLAIN);
+    ASSERT_TRUE(listing);
+    EXPECT_EQ(names(*listing),
+              (std::vector<std::string>{"a.mxf", "b.mov", "f_0002.dpx", "g_1.png"}));
+    EXPECT_EQ(dqzGetFilePath(*listing, 4), "");
+    EXPECT_EQ(dqzGetFilePath(*listing, -1), "");
+}
+
+TEST(Kinora, MissingDirectoryIsNotListed)
+{
+    EXPECT_EQ(dqzCheckDir(testenv::root().toStdString() + "/nowhere"), 0u);
+    EXPECT_FALSE(dqzOpenDir(testenv::root().toStdString() + "/nowhere", KN_DIR_PLAIN));
+    const std::string file = makeFiles("afile", {"x.mov"}) + "/x.mov";
+    EXPECT_EQ(dqzCheckDir(file), 0u);
+}
+
+TEST(Kinora, CameraCardsAndPackagesAreOneUnit)
+{
+    struct Case {
+        const char* name;
+        QStringList files;
+        uint32_t bits;
+        std::vector<std::string> listed;
+    };
+    const Case cases[] = {
+        {"p2",
+         {"CONTENTS/VIDEO/0001AB.MXF", "CONTENTS/AUDIO/0001AB00.MXF", "CONTENTS/CLIP/0001AB.XML"},
+         KN_DIR_P2,
+         {"0001AB.MXF"}},
+        {"xdcam",
+         {"mediapro.xml", "Clip/C0001.MP4", "Clip/C0001M01.XML"},
+         KN_DIR_XDCAM,
+         {"C0001.MP4", "C0001M01.XML"}},
+        {"avchd",
+         {"PRIVATE/AVCHD/BDMV/STREAM/00000.MTS", "PRIVATE/AVCHD/BDMV/INDEX.BDM"},
+         KN_DIR_AVCHD,
+         {"00000.MTS"}},
+        {"canon", {"CONTENTS/CLIPS001/AA0001/AA000101.MXF"}, KN_DIR_CANON_XF, {"AA000101.MXF"}},
+        {"A001_C002.RDC",
+         {"A001_C002_001.R3D", "A001_C002_002.R3D"},
+         KN_DIR_RED,
+         {"A001_C002_001.R3D"}},
+        {"dcp",
+         {"ASSETMAP.xml", "picture.mxf", "sound.mxf", "cpl.xml"},
+         KN_DIR_PACKAGE,
+         {"picture.mxf", "sound.mxf"}},
+        {"nearly_p2", {"CONTENTS/VIDEO/0001AB.MXF"}, 0, {}},
+    };
+    for (const Case& c : cases) {
+        const std::string dir = makeFiles(c.name, c.files);
+        const uint32_t bits = dqzCheckDir(dir);
+        EXPECT_EQ(bits, KN_DIR_PLAIN | c.bits) << c.name;
+        if (!c.bits)
+            continue;
+        const auto listing = dqzOpenDir(dir, bits);
+        ASSERT_TRUE(listing) << c.name;
+        EXPECT_EQ(names(*listing), c.listed) << c.name;
+    }
+}
+
+TEST(Kinora, FileInfoFailsForFilesThatCannotBeRead)
+{
+    const std::string dir = makeFiles("info", {"good.mov", "empty.mp4"});
+    QFile(QString::fromStdString(dir + "/empty.mp4")).resize(0);
+    ASSERT_EQ(mkfifo((dir + "/pipe.mov").c_str(), 0644), 0);
+    ASSERT_EQ(symlink((dir + "/gone.mov").c_str(), (dir + "/dangling.mov").c_str()), 0);
+    ASSERT_EQ(mkdir((dir + "/folder.mov").c_str(), 0755), 0);
+
+    KnListing listing;
+    for (const char* name :
+         {"good.mov", "empty.mp4", "pipe.mov", "dangling.mov", "folder.mov", "absent.mov"})
+        listing.files.push_back(dir + "/" + name);
+
+    KnFileInfo info;
+    ASSERT_TRUE(dqzGetFileInfo(listing, 0, &info));
+    EXPECT_EQ(info.ext, ".mov");
+    EXPECT_EQ(info.size, 4u);
+    EXPECT_EQ(info.typeFlags, KN_TYPE_VIDEO);
+    EXPECT_TRUE(dqzGetFileInfo(listing, 1, &info)) << "an empty file opens and reads";
+    for (int i = 2; i < 6; ++i)
+        EXPECT_FALSE(dqzGetFileInfo(listing, i, &info)) << listing.files[i];
+    EXPECT_FALSE(dqzGetFileInfo(listing, 6, &info));
+
+    const auto listed = dqzOpenDir(dir, KN_DIR_PLAIN);
+    ASSERT_TRUE(listed);
+    EXPECT_EQ(names(*listed),
+              (std::vector<std::string>{"dangling.mov", "empty.mp4", "good.mov", "pipe.mov"}))
+        << "special files are listed, so that they are recorded as errors";
+}
