@@ -1,0 +1,289 @@
+// Clip records on SQLite and MySQL.
+#include "db/clips.h"
+
+#include "db/statement_p.h"
+#include "platform/qzlog.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace
+{
+
+// Terms of the MySQL work query, in the order the query names them.
+const std::pair<bool dbCwsWorkFlags::*, const char*> workTerms[] = {
+    {&dbCwsWorkFlags::picon, "PiconValue IS NULL OR "},
+    {&dbCwsWorkFlags::proxy, "ProxyValue IS NULL OR "},
+    {&dbCwsWorkFlags::mezzanine, "MezzanineValue IS NULL OR "},
+    {&dbCwsWorkFlags::xmp, "XMPValue IS NULL OR "},
+    {&dbCwsWorkFlags::rtin, "RTINValue IS NULL OR "},
+    {&dbCwsWorkFlags::captions, "CaptionsValue IS NULL OR "},
+    {&dbCwsWorkFlags::qc, "QCValue IS NULL OR "},
+    {&dbCwsWorkFlags::element9, "Element9Value IS NULL OR "},
+    {&dbCwsWorkFlags::move, "MoveValue IS NULL OR "},
+};
+
+const char* const notReported = "Error:  Not reported from operation";
+
+bool hasDatabase(const dbCwsHandle* handle)
+{
+    return dbCwsIsSQLite(handle) || dbCwsIsMySQL(handle);
+}
+
+void fillSlot(const dbCwsRows& rows, dbCwsClipSlot& slot, bool withId)
+{
+    if (withId)
+        slot.id = rows.integer("ID", -1);
+    slot.clipName = rows.text("ClipName").value_or(std::string());
+    slot.anchorPath = rows.text("AnchorPath").value_or(std::string());
+    slot.sourceDir = rows.text("SourceDir").value_or(std::string());
+    slot.complete = rows.integer("Complete", 0);
+}
+
+void emptySlotTexts(dbCwsClipSlot& slot)
+{
+    slot.clipName.clear();
+    slot.anchorPath.clear();
+    slot.sourceDir.clear();
+}
+
+// SQLite batches hand out the first qualifying clip only.
+int firstClipIntoSlot(dbCwsHandle* handle, const char* fcn, const std::string& sql,
+                      std::vector<dbCwsClipSlot>& slots, bool withId)
+{
+    const dbCwsRows rows = dbCwsRun(handle, fcn, sql);
+    if (!rows.atRow()) {
+        if (!slots.empty())
+            emptySlotTexts(slots[0]);
+        return -1;
+    }
+    if (!slots.empty())
+        fillSlot(rows, slots[0], withId);
+    return 0;
+}
+
+std::string limitText(int limit, const std::vector<dbCwsClipSlot>& slots)
+{
+    const long long bounded = std::min<long long>(std::max(limit, 0), slots.size());
+    return std::to_string(bounded);
+}
+
+} // namespace
+
+int dbCwsElementStatus::state(unsigned code) const
+{
+    const int index = dbCwsElementIndex(code);
+    if (index < 0 || static_cast<size_t>(index) >= states.size())
+        return 0;
+    return states[static_cast<size_t>(index)];
+}
+
+int dbCWSAddClip(dbCwsHandle* handle, const std::string& clipName, const std::string& anchorPath,
+                 const std::string& sourceDir)
+{
+    if (!hasDatabase(handle))
+        return 0;
+    ErrOut("\nAddClip(%s %s) ", sourceDir.c_str(), anchorPath.c_str());
+    // On MySQL a proxy or mezzanine that this system wrote is not a new clip.
+    static const char* const mysqlLookups[] = {"SELECT ID FROM Clips WHERE ProxyPath=?",
+                                               "SELECT ID FROM Clips WHERE MezzaninePath=?",
+                                               "SELECT ID FROM Clips WHERE AnchorPath=?"};
+    const size_t first = dbCwsIsMySQL(handle) ? 0 : 2;
+    for (size_t i = first; i < std::size(mysqlLookups); ++i)
+        if (dbCwsRun(handle, "dbCWSAddClip", mysqlLookups[i], {anchorPath}).atRow())
+            return 1;
+    dbCwsRun(handle, "dbCWSAddClip",
+             "INSERT INTO Clips (ClipName, AnchorPath, SourceDir, Complete) VALUES (?, ?, ?, ?);",
+             {clipName, anchorPath, sourceDir, static_cast<long long>(QZ_FOUND_FILE)});
+    return 0;
+}
+
+int dbCWSGetNextFileToCheck(dbCwsHandle* handle, std::vector<dbCwsClipSlot>& slots,
+                            const dbCwsWorkFlags& flags, int limit)
+{
+    if (dbCwsIsSQLite(handle))
+        return firstClipIntoSlot(handle, "dbCWSGetNextFileToCheck",
+                                 "SELECT * FROM Clips WHERE Complete=0 OR Complete IS NULL;", slots,
+                                 true);
+    if (!dbCwsIsMySQL(handle))
+        return 0;
+    std::string sql = "SELECT * FROM Clips WHERE (";
+    for (const auto& term : workTerms)
+        if (flags.*term.first)
+            sql += term.second;
+    sql += "0) AND (Complete=0 OR Complete=2 OR Complete IS NULL) LIMIT " + limitText(limit, slots);
+    dbCwsRows rows = dbCwsRun(handle, "dbCWSGetNextFileToCheck", sql);
+    for (size_t i = 0; rows.atRow() && i < slots.size(); ++i, rows.next()) {
+        if (rows.text("ClipName").value_or(std::string()).empty())
+            emptySlotTexts(slots[i]);
+        else
+            fillSlot(rows, slots[i], true);
+    }
+    return 0;
+}
+
+int dbCWSGetNextMD5FileToCheck(dbCwsHandle* handle, std::vector<dbCwsClipSlot>& slots, int limit)
+{
+    if (dbCwsIsSQLite(handle))
+        return firstClipIntoSlot(handle, "dbCWSGetNextMD5FileToCheck",
+                                 "SELECT * FROM Clips WHERE MD5 IS NULL;", slots, false);
+    if (!dbCwsIsMySQL(handle))
+        return 0;
+    dbCwsRows rows =
+        dbCwsRun(handle, "dbCWSGetNextMD5FileToCheck",
+                 "SELECT * FROM Clips WHERE MD5 IS NULL LIMIT " + limitText(limit, slots) + ";");
+    for (size_t i = 0; rows.atRow() && i < slots.size(); ++i, rows.next()) {
+        if (rows.text("ClipName").value_or(std::string()).empty()) {
+            qDebug("dbCWSGetNextMD5FileToCheck %s database %s", rows.errorText().c_str(),
+                   handle->connectionName.toUtf8().constData());
+            return -1;
+        }
+        fillSlot(rows, slots[i], false);
+    }
+    return 0;
+}
+
+int dbCWSGetNextFileFromState(dbCwsHandle* handle, std::string* clipName, std::string* anchorPath,
+                              std::string* sourceDir, unsigned code, int state)
+{
+    const dbCwsElement* element = dbCwsFindElement(code);
+    dbCwsRows rows;
+    if (element && !element->stateColumn.empty() && code != CWS_ELEMENT_RTIN)
+        rows = dbCwsRun(handle, "dbCWSGetNextFileFromState",
+                        "SELECT * FROM Clips WHERE " + element->stateColumn + "=? LIMIT 1;",
+                        {static_cast<long long>(state)});
+    const std::optional<std::string> anchor = rows.text("AnchorPath");
+    if (!anchor || anchor->empty()) {
+        dbCwsCopy(std::nullopt, clipName);
+        dbCwsCopy(std::nullopt, anchorPath);
+        dbCwsCopy(std::nullopt, sourceDir);
+        return -1;
+    }
+    dbCwsCopy(anchor, anchorPath);
+    dbCwsCopy(rows.text("ClipName"), clipName);
+    dbCwsCopy(rows.text("SourceDir"), sourceDir);
+    return 0;
+}
+
+int dbCWSGetElementStatus(dbCwsHandle* handle, const std::string& anchorPath,
+                          dbCwsElementStatus& status)
+{
+    if (!hasDatabase(handle))
+        return -1;
+    const dbCwsRows rows = dbCwsRun(handle, "dbCWSGetElementStatus",
+                                    "SELECT * FROM Clips WHERE AnchorPath=?", {anchorPath});
+    if (!rows.atRow()) {
+        if (dbCwsIsMySQL(handle))
+            qDebug("dbCWSGetElementStatus %s database %s", rows.errorText().c_str(),
+                   handle->connectionName.toUtf8().constData());
+        return -1;
+    }
+    status.states.clear();
+    for (const dbCwsElement& element : dbCwsElements())
+        status.states.push_back(
+            element.stateColumn.empty() ? 0 : rows.integer(element.stateColumn.c_str(), 0));
+    status.md5 = rows.text("MD5").value_or(std::string());
+    return 0;
+}
+
+int dbCWGetClipInfo(dbCwsHandle* handle, const std::string& anchorPath, std::string* clipName,
+                    std::string* sourceDir, unsigned code, int /*reserved*/, std::string* path,
+                    int* state, std::string* error)
+{
+    const dbCwsRows rows =
+        dbCwsRun(handle, "dbCWGetClipInfo", "SELECT * FROM Clips WHERE AnchorPath=?", {anchorPath});
+    if (!rows.atRow())
+        return -1;
+    dbCwsCopy(rows.text("ClipName"), clipName);
+    dbCwsCopy(rows.text("SourceDir"), sourceDir);
+    const dbCwsElement* element = dbCwsFindElement(code);
+    if (!element || element->kind != dbCwsElementKind::Output)
+        return 0;
+    dbCwsCopy(rows.text(element->pathColumn.c_str()), path);
+    if (state)
+        *state = rows.integer(element->stateColumn.c_str(), 0);
+    dbCwsCopy(rows.text(element->errorColumn.c_str()), error);
+    return 0;
+}
+
+namespace
+{
+
+// The columns that element `element` writes, with their values.
+std::vector<std::pair<std::string, CSQLite3Value>>
+elementAssignments(const dbCwsElement& element, const char* elementText, const char* valueText,
+                   int state, const char* errorText)
+{
+    const CSQLite3Value stateValue = static_cast<long long>(state);
+    switch (element.kind) {
+    case dbCwsElementKind::Output:
+        return {{element.pathColumn, dbCwsText(valueText)},
+                {element.stateColumn, stateValue},
+                {element.errorColumn, dbCwsText(errorText)}};
+    case dbCwsElementKind::Numbered:
+        return {{element.textColumn, dbCwsText(elementText)},
+                {element.pathColumn, dbCwsText(valueText)},
+                {element.stateColumn, stateValue},
+                {element.errorColumn, dbCwsText(errorText)}};
+    case dbCwsElementKind::Clip:
+        return {{element.stateColumn, stateValue}};
+    case dbCwsElementKind::MD5:
+        break;
+    }
+    const bool hasText = elementText && *elementText;
+    return {{element.textColumn, hasText ? dbCwsText(elementText) : CSQLite3Value()}};
+}
+
+// SQLite: one statement per column, each on its own, all addressed by anchor path.
+int setElementSQLite(dbCwsHandle* handle, const dbCwsElement& element,
+                     const std::string& anchorPath,
+                     const std::vector<std::pair<std::string, CSQLite3Value>>& assignments)
+{
+    const char* fcn = element.kind == dbCwsElementKind::Clip ? "dbCWSSetElementStatus-complete"
+                                                             : "dbCWSSetElementStatus";
+    for (const auto& assignment : assignments)
+        dbCwsRun(handle, fcn, "UPDATE Clips SET " + assignment.first + "=? WHERE AnchorPath=?",
+                 {assignment.second, anchorPath});
+    return 0;
+}
+
+// MySQL: one statement, addressed by ID unless it is -1.
+int setElementMySQL(dbCwsHandle* handle, const dbCwsElement& element, int id,
+                    const std::string& anchorPath,
+                    const std::vector<std::pair<std::string, CSQLite3Value>>& assignments)
+{
+    std::string sql = "UPDATE Clips SET ";
+    std::vector<CSQLite3Value> values;
+    for (const auto& assignment : assignments) {
+        sql += (values.empty() ? "" : ", ") + assignment.first + "=?";
+        values.push_back(assignment.second);
+    }
+    if (id != -1) {
+        sql += " WHERE ID=?;";
+        values.emplace_back(static_cast<long long>(id));
+    } else {
+        sql += " WHERE AnchorPath=?;";
+        values.emplace_back(anchorPath);
+    }
+    const char* tag =
+        element.code == CWS_ELEMENT_XMP ? "dbCWSSetElementStatusXMP " : "dbCWSSetElementStatus ";
+    return dbCwsRun(handle, "dbCWSSetElementStatus", sql, values, tag).ok() ? 0 : -1;
+}
+
+} // namespace
+
+int dbCWSSetElementStatus(dbCwsHandle* handle, int id, const std::string& anchorPath, unsigned code,
+                          const char* elementText, const char* valueText, int state,
+                          const char* errorText)
+{
+    const dbCwsElement* element = dbCwsFindElement(code);
+    if (!element || !hasDatabase(handle))
+        return 0;
+    const auto assignments = elementAssignments(*element, elementText, valueText, state,
+                                                errorText ? errorText : notReported);
+    if (dbCwsIsSQLite(handle))
+        return setElementSQLite(handle, *element, anchorPath, assignments);
+    if (element->kind == dbCwsElementKind::Clip && state == QZ_ERROR)
+        ErrOut("\nSetting <%s> to ERROR (4) ", anchorPath.c_str());
+    return setElementMySQL(handle, *element, id, anchorPath, assignments);
+}

@@ -1,0 +1,73 @@
+// Directory records on SQLite and MySQL.
+#include "db/directories.h"
+
+#include "db/statement_p.h"
+#include "platform/qzlog.h"
+
+int dbCWSAddDirectory(dbCwsHandle* handle, const std::string& path, int finished)
+{
+    if (!dbCwsIsSQLite(handle) && !dbCwsIsMySQL(handle))
+        return -1;
+    ErrOut("\nAddDir(%s) ", path.c_str());
+    const int code = finished ? QZ_FINISHED : QZ_FOUND_FILE;
+    const dbCwsRows found =
+        dbCwsRun(handle, "dbCWSAddDirectory", "SELECT * FROM Directories WHERE Directory=?;",
+                 {path}, nullptr, " dir: " + path);
+    if (!found.text("Directory").value_or(std::string()).empty())
+        return -1;
+    dbCwsRun(handle, "dbCWSAddDirectory",
+             "INSERT INTO Directories (Directory, Checked) VALUES (?, ?);",
+             {path, static_cast<long long>(code)});
+    return 0;
+}
+
+namespace
+{
+
+// Checked of the first row of `path`: NULL as 0, -1 when there is none or the lookup failed.
+int checkedOf(dbCwsHandle* handle, const char* fcn, const std::string& path)
+{
+    const dbCwsRows rows =
+        dbCwsRun(handle, fcn, "SELECT * FROM Directories WHERE Directory=? LIMIT 1;", {path});
+    if (!rows.atRow())
+        return -1;
+    return rows.integer("Checked", 0);
+}
+
+} // namespace
+
+int dbCWSCheckDirectory(dbCwsHandle* handle, const std::string& path)
+{
+    if (!dbCwsIsSQLite(handle) && !dbCwsIsMySQL(handle))
+        return 0;
+    ErrOut("\nCheckDir(%s) ", path.c_str());
+    return checkedOf(handle, "dbCWSCheckDirectory", path);
+}
+
+int dbCWSUpdateDirectoryCheck(dbCwsHandle* handle, const std::string& path, int code)
+{
+    dbCwsRun(handle, "dbCWSUpdateDirectoryCheck",
+             "UPDATE Directories SET Checked=? WHERE Directory=?",
+             {static_cast<long long>(code), path});
+    return 0;
+}
+
+int dbCWSGetDirectoryState(dbCwsHandle* handle, const std::string& path)
+{
+    if (!dbCwsIsSQLite(handle) && !dbCwsIsMySQL(handle))
+        return 0;
+    return checkedOf(handle, "dbCWSGetDirectoryState", path);
+}
+
+int dbCWSGetNextDirectoryToCheck(dbCwsHandle* handle, std::string& path)
+{
+    path.clear();
+    if (!dbCwsIsSQLite(handle) && !dbCwsIsMySQL(handle))
+        return 0;
+    const dbCwsRows rows = dbCwsRun(handle, "dbCWSGetNextDirectoryToCheck",
+                                    "SELECT * FROM Directories WHERE Checked=0 LIMIT 1;");
+    if (!rows.ok())
+        return dbCwsIsSQLite(handle) ? -1 : 0;
+    path = rows.text("Directory").value_or(std::string());
+    return path.empty() ? -1 : 0;
+}

@@ -1,0 +1,28 @@
+// Directory records: adding, looking up, marking and handing out the directories of a scan.
+// A directory is addressed by its exact path text.
+#pragma once
+
+#include "db/connection.h"
+
+#include <string>
+
+// Records `path` with Checked 1 when `finished` is non-zero, else 6 (QZ_FOUND_FILE).
+// Returns 0 when added (also when the insert failed; it is logged), -1 when the path is
+// already recorded or there is no database.
+int dbCWSAddDirectory(dbCwsHandle* handle, const std::string& path, int finished);
+
+// The Checked code of `path` (NULL reads as 0); -1 when not recorded or the lookup failed;
+// 0 without a database.
+int dbCWSCheckDirectory(dbCwsHandle* handle, const std::string& path);
+
+// Sets Checked of every row of `path` to `code`. Returns 0 in every case (failures are logged).
+int dbCWSUpdateDirectoryCheck(dbCwsHandle* handle, const std::string& path, int code);
+
+// The Checked code of `path` (NULL reads as 0); -1 when not recorded or the lookup failed;
+// 0 without a database.
+int dbCWSGetDirectoryState(dbCwsHandle* handle, const std::string& path);
+
+// Empties `path`, then gives 0 and the path of one directory whose Checked is 0, or -1 when
+// there is none. 0 with `path` empty means the MySQL query failed or there is no database;
+// on SQLite a failed query gives -1.
+int dbCWSGetNextDirectoryToCheck(dbCwsHandle* handle, std::string& path);

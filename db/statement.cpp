@@ -1,0 +1,155 @@
+// Running one statement on SQLite or MySQL with bound values, and reading its rows.
+#include "db/statement_p.h"
+
+#include <QSqlError>
+#include <QVariant>
+#include <QtDebug>
+
+dbCwsRows::dbCwsRows(CSQLite3Query&& cursor) : ran(true), sqlite(std::move(cursor)) {}
+
+dbCwsRows::dbCwsRows(QSqlQuery&& query) : ran(true), mysql(std::move(query))
+{
+    mysql->next();
+}
+
+bool dbCwsRows::atRow() const
+{
+    if (sqlite)
+        return !sqlite->eof();
+    return mysql && mysql->isValid();
+}
+
+void dbCwsRows::next()
+{
+    if (mysql) {
+        mysql->next();
+        return;
+    }
+    if (!sqlite || sqlite->eof())
+        return;
+    try {
+        sqlite->nextRow();
+    } catch (const CSQLite3Exception& failure) {
+        qDebug("Err: %d, Msg: %s, Fcn: %s", failure.errorCode(), failure.errorMessage(), "nextRow");
+    }
+}
+
+std::optional<std::string> dbCwsRows::text(const char* column) const
+{
+    if (!atRow())
+        return std::nullopt;
+    if (mysql) {
+        const QVariant value = mysql->value(QString::fromLatin1(column));
+        if (value.isNull())
+            return std::nullopt;
+        return value.toString().toUtf8().toStdString();
+    }
+    try {
+        const char* value = sqlite->fieldValue(column);
+        if (!value)
+            return std::nullopt;
+        return std::string(value);
+    } catch (const CSQLite3Exception&) {
+        return std::nullopt;
+    }
+}
+
+int dbCwsRows::integer(const char* column, int nullValue) const
+{
+    if (!atRow())
+        return nullValue;
+    if (mysql) {
+        const QVariant value = mysql->value(QString::fromLatin1(column));
+        return value.isNull() ? nullValue : value.toInt();
+    }
+    try {
+        return sqlite->getIntField(column, nullValue);
+    } catch (const CSQLite3Exception&) {
+        return nullValue;
+    }
+}
+
+std::string dbCwsRows::errorText() const
+{
+    return mysql ? mysql->lastError().text().toUtf8().toStdString() : std::string();
+}
+
+bool dbCwsIsSQLite(const dbCwsHandle* handle)
+{
+    return handle && handle->kind == CWS_DB_SQLITE && handle->sqlite;
+}
+
+bool dbCwsIsMySQL(const dbCwsHandle* handle)
+{
+    return handle && handle->kind == CWS_DB_MYSQL;
+}
+
+namespace
+{
+
+dbCwsRows runSQLite(dbCwsHandle* handle, const char* fcn, const std::string& sql,
+                    const std::vector<CSQLite3Value>& values)
+{
+    try {
+        return dbCwsRows(handle->sqlite->execQuery(sql, values));
+    } catch (const CSQLite3Exception& failure) {
+        qDebug("Err: %d, Msg: %s, Fcn: %s", failure.errorCode(), failure.errorMessage(), fcn);
+        return dbCwsRows();
+    }
+}
+
+QVariant mysqlValue(const CSQLite3Value& value)
+{
+    if (const auto* number = std::get_if<long long>(&value))
+        return QVariant(static_cast<qlonglong>(*number));
+    if (const auto* text = std::get_if<std::string>(&value))
+        return QVariant(QString::fromUtf8(text->data(), static_cast<int>(text->size())));
+    return QVariant(QVariant::String);
+}
+
+dbCwsRows runMySQL(dbCwsHandle* handle, const char* fcn, const std::string& sql,
+                   const std::vector<CSQLite3Value>& values, const char* tag,
+                   const std::string& suffix)
+{
+    QSqlQuery query(dbCWSGetThreadDatabase(handle->connectionName));
+    query.setForwardOnly(true);
+    bool done = query.prepare(QString::fromStdString(sql));
+    if (done) {
+        for (const CSQLite3Value& value : values)
+            query.addBindValue(mysqlValue(value));
+        done = query.exec();
+    }
+    if (!done) {
+        const std::string prefix = tag ? std::string(tag) : std::string(fcn) + " ";
+        qDebug("%s%s%s", prefix.c_str(), query.lastError().text().toUtf8().constData(),
+               suffix.c_str());
+        return dbCwsRows();
+    }
+    return dbCwsRows(std::move(query));
+}
+
+} // namespace
+
+dbCwsRows dbCwsRun(dbCwsHandle* handle, const char* fcn, const std::string& sql,
+                   const std::vector<CSQLite3Value>& values, const char* tag,
+                   const std::string& suffix)
+{
+    if (dbCwsIsSQLite(handle))
+        return runSQLite(handle, fcn, sql, values);
+    if (dbCwsIsMySQL(handle))
+        return runMySQL(handle, fcn, sql, values, tag, suffix);
+    return dbCwsRows();
+}
+
+CSQLite3Value dbCwsText(const char* text)
+{
+    if (!text)
+        return std::monostate();
+    return std::string(text);
+}
+
+void dbCwsCopy(const std::optional<std::string>& value, std::string* out)
+{
+    if (out)
+        *out = value.value_or(std::string());
+}

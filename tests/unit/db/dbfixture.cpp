@@ -1,0 +1,127 @@
+// Fixture of the database tests on both backends.
+#include "tests/unit/db/dbfixture.h"
+
+#include "tests/support/testenv.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QVariant>
+#include <unistd.h>
+
+namespace testdb
+{
+
+QString user()
+{
+    return qEnvironmentVariable("CLIPWATCH_MARIADB_USER", "clipwatch");
+}
+
+QString password()
+{
+    return qEnvironmentVariable("CLIPWATCH_MARIADB_PASSWORD", "clipwatch");
+}
+
+QString host()
+{
+    return "127.0.0.1";
+}
+
+QString mysqlName()
+{
+    return QString("clipwatch_test_%1").arg(getpid());
+}
+
+std::string mysqlProblem()
+{
+    std::string message;
+    testSqlConnect(CWS_DB_MYSQL, message, user(), password(), host());
+    return message;
+}
+
+bool mysqlOptional()
+{
+    return qEnvironmentVariable("CLIPWATCH_NO_MARIADB") == "1";
+}
+
+void dropMySQL(const QString& name)
+{
+    {
+        QSqlDatabase admin = QSqlDatabase::addDatabase("QMYSQL", "testdbAdmin");
+        admin.setHostName(host());
+        admin.setUserName(user());
+        admin.setPassword(password());
+        if (admin.open())
+            QSqlQuery(admin).exec("DROP DATABASE IF EXISTS " + name);
+        admin.close();
+    }
+    QSqlDatabase::removeDatabase("testdbAdmin");
+}
+
+} // namespace testdb
+
+std::string backendName(const ::testing::TestParamInfo<Backend>& info)
+{
+    return info.param == Backend::SQLite ? "SQLite" : "MySQL";
+}
+
+void DbTest::SetUp()
+{
+    if (isMySQL()) {
+        CLIPWATCH_REQUIRE_MARIADB();
+        name = testdb::mysqlName();
+        testdb::dropMySQL(name);
+    } else {
+        name = testenv::makeDir("sqlite") + "/clips.db";
+    }
+    handle = open(true);
+    ASSERT_NE(handle, nullptr);
+}
+
+void DbTest::TearDown()
+{
+    dbCWSClose(handle);
+    handle = nullptr;
+    if (isMySQL() && !name.isEmpty())
+        testdb::dropMySQL(name);
+}
+
+dbCwsHandle* DbTest::open(bool create, const QString& connectionName)
+{
+    const uint32_t kind = (isMySQL() ? CWS_DB_MYSQL : CWS_DB_SQLITE) | (create ? CWS_DB_CREATE : 0);
+    return dbCWSOpen(name, connectionName, kind, testdb::user(), testdb::password(),
+                     testdb::host());
+}
+
+bool DbTest::exec(const std::string& sql)
+{
+    if (isMySQL())
+        return QSqlQuery(dbCWSGetThreadDatabase(handle->connectionName))
+            .exec(QString::fromStdString(sql));
+    try {
+        handle->sqlite->execQuery(sql);
+        return true;
+    } catch (const CSQLite3Exception&) {
+        return false;
+    }
+}
+
+std::optional<std::string> DbTest::value(const std::string& sql)
+{
+    if (isMySQL()) {
+        QSqlQuery query(dbCWSGetThreadDatabase(handle->connectionName));
+        if (!query.exec(QString::fromStdString(sql)) || !query.next() || query.value(0).isNull())
+            return std::nullopt;
+        return query.value(0).toString().toUtf8().toStdString();
+    }
+    CSQLite3Query cursor = handle->sqlite->execQuery(sql);
+    const char* text = cursor.fieldValue(0);
+    if (!text)
+        return std::nullopt;
+    return std::string(text);
+}
+
+int DbTest::number(const std::string& sql)
+{
+    const std::optional<std::string> text = value(sql);
+    return text ? std::stoi(*text) : -1;
+}
