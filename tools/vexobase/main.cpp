@@ -54,6 +54,7 @@ int main(int argc, char** argv)
 
     vexobase::Service service(options);
     httplib::Server server;
+    server.set_tcp_nodelay(true); // a reply is written in pieces: no delayed-ACK stalls
     vexobase::installRoutes(server, service);
     std::thread watcher(watchSignals, std::ref(server), signals);
 
