@@ -46,17 +46,25 @@ QString sdims(const QString& frame)
     return frame.mid(at, frame.indexOf("<elf>", at) - at);
 }
 
-TEST(ClipwatchCtl, OneShotPrintsTheReplyAndSucceeds)
+// Starts clipwatchctl with the one request `request`, connects `program` to it as the
+// program would, sends `greeting` and gives the request frame it receives.
+QString startAndConnect(QProcess& tool, QTcpSocket& program, const QString& greeting,
+                        const QString& request)
 {
     const quint16 port = freePort();
+    tool.start(testenv::buildDir() + "/clipwatchctl", {"--port", QString::number(port), request});
+    if (!tool.waitForStarted() || !connectTo(program, port))
+        return QString();
+    program.write(greeting.toUtf8());
+    return readFrames(program, 2);
+}
+
+TEST(ClipwatchCtl, OneShotPrintsTheReplyAndSucceeds)
+{
     QProcess tool;
-    tool.start(testenv::buildDir() + "/clipwatchctl",
-               {"--port", QString::number(port), "scandir=0&getstate"});
-    ASSERT_TRUE(tool.waitForStarted());
     QTcpSocket program;
-    ASSERT_TRUE(connectTo(program, port));
-    program.write("Clipwatch Connected @ now<elf>");
-    const QString request = readFrames(program, 2);
+    const QString request =
+        startAndConnect(tool, program, "Clipwatch Connected @ now<elf>", "scandir=0&getstate");
     ASSERT_TRUE(request.startsWith("<elf>")) << request.toStdString();
     EXPECT_EQ(request.mid(13, 18), "scandir=0&getstate");
     program.write(("<elf>cwsms=" + sdims(request) +
@@ -72,15 +80,10 @@ TEST(ClipwatchCtl, OneShotPrintsTheReplyAndSucceeds)
 
 TEST(ClipwatchCtl, ADroppedConnectionFailsTheRequest)
 {
-    const quint16 port = freePort();
     QProcess tool;
-    tool.start(testenv::buildDir() + "/clipwatchctl",
-               {"--port", QString::number(port), "scandir=0&getstate"});
-    ASSERT_TRUE(tool.waitForStarted());
     QTcpSocket program;
-    ASSERT_TRUE(connectTo(program, port));
-    program.write("hello<elf>");
-    readFrames(program, 2);
+    ASSERT_TRUE(
+        startAndConnect(tool, program, "hello<elf>", "scandir=0&getstate").contains("getstate"));
     program.disconnectFromHost();
     ASSERT_TRUE(tool.waitForFinished(10000));
     EXPECT_EQ(tool.exitCode(), 1);
