@@ -2,6 +2,7 @@
 // connection test.
 #include "db/connection.h"
 
+#include "db/countcache.h"
 #include "db/schema.h"
 #include "platform/qzlog.h"
 
@@ -131,6 +132,7 @@ dbCwsHandle* openSQLite(dbCwsHandle* handle, bool create)
     chooseJournal(*handle->sqlite, handle->databaseName);
     if (create)
         createSQLiteSchema(*handle->sqlite);
+    dbCwsInstallCountCache(handle, "dbCWSOpen");
     return handle;
 }
 

@@ -25,9 +25,11 @@ enum dbCwsCount {
 
 using dbCwsCounts = std::array<int, CWS_COUNT_KINDS>;
 
-// Every count of dbCwsCount in two statements (one over Directories, one over Clips), equal to
-// what the single operations below give. Returns 0; without a database -1, and each count is
-// then the single operation's result for a missing database.
+// Every count of dbCwsCount, equal to what the single operations below give. On SQLite they are
+// read from the connection's count cache (db/countcache.h), which its triggers keep current
+// and which is recounted after writes of other connections; on MySQL, and should the cache be
+// unusable, they take one scan of Directories and one of Clips. Returns 0; without a database
+// -1, and each count is then the single operation's result for a missing database.
 int dbCWSGetAllCounts(dbCwsHandle* handle, dbCwsCounts& counts);
 
 // Single counts: the count, or -1 without a database (0 for the MD5 and process counts).

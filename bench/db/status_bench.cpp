@@ -1,5 +1,7 @@
 // Status refresh on SQLite with 200k clips and 20k directories: every count of the status
-// texts at once (dbCWSGetAllCounts) beside the one-statement-per-count operations.
+// texts at once (dbCWSGetAllCounts) beside the one-statement-per-count operations, when nothing
+// changed, after writes of a scan on the same connection (the status thread's usual case), and
+// after a write through a second handle, which makes the connection's count cache recount.
 // Usage: bench_db_status [folder]   (default: a new folder under /tmp)
 #include "db/dbcws.h"
 #include "platform/qzlog.h"
@@ -58,10 +60,12 @@ void fill(CSQLite3DataBase& database)
     database.execQuery("COMMIT");
 }
 
-template <typename Work> double medianMs(Work work)
+// Median time of `work` over 7 runs, each after `before` (not timed).
+template <typename Before, typename Work> double medianMs(Before before, Work work)
 {
     std::vector<double> times;
     for (int run = 0; run < 7; ++run) {
+        before(run);
         const auto start = std::chrono::steady_clock::now();
         work();
         times.push_back(
@@ -70,6 +74,36 @@ template <typename Work> double medianMs(Work work)
     }
     std::sort(times.begin(), times.end());
     return times[times.size() / 2];
+}
+
+// What a scan writes between two refreshes: new clips and directories, element outcomes and
+// clip states, each its own statement.
+void scanWrites(dbCwsHandle* handle, int run)
+{
+    for (int i = 0; i < 100; ++i) {
+        const std::string clip = "/scan/new" + std::to_string(run) + "/clip" + std::to_string(i);
+        dbCWSAddClip(handle, "clip.mxf", clip, "/scan/new");
+        dbCWSAddDirectory(handle, clip + ".dir", 0);
+        dbCWSSetElementStatus(handle, -1,
+                              "/scan/d" + std::to_string(i) + "/clip" +
+                                  std::to_string(i * 7 + run) + ".mxf",
+                              CWS_ELEMENT_PROXY, nullptr, "/out/p.mp4", 1 + (i + run) % 5, nullptr);
+        dbCWSSetElementStatus(handle, -1, clip, CWS_ELEMENT_CLIP, nullptr, nullptr, i % 3, nullptr);
+    }
+}
+
+dbCwsCounts singleCounts(dbCwsHandle* handle)
+{
+    using Single = int (*)(dbCwsHandle*);
+    const Single singles[CWS_COUNT_KINDS] = {
+        dbCWSGetDirectoryCount,     dbCWSGetSearchedCount,    dbCWSGetDirectoryErrorCount,
+        dbCWSGetFileCount,          dbCWSGetCompletedCount,   dbCWSGetRemainingCount,
+        dbCWSGetWaitingCount,       dbCWSGetErrorCount,       dbCWSGetMD5ProcessesInProgress,
+        dbCWSGetProcessesCompleted, dbCWSGetProcessesErrored, dbCWSGetProcessesInProgress};
+    dbCwsCounts counts{};
+    for (size_t n = 0; n < counts.size(); ++n)
+        counts[n] = singles[n](handle);
+    return counts;
 }
 
 } // namespace
@@ -81,30 +115,40 @@ int main(int argc, char** argv)
     const QString folder = argc > 1 ? QString(argv[1]) : scratch.path();
     qputenv("CLIPWATCH_LOG_DIR", folder.toUtf8());
     ErrLogSetFileName("bench_db_status");
-    dbCwsHandle* handle =
-        dbCWSOpen(folder + "/status.db", "bench", CWS_DB_SQLITE | CWS_DB_CREATE, "", "", "");
-    if (!handle)
+    const QString file = folder + "/status.db";
+    dbCwsHandle* handle = dbCWSOpen(file, "bench", CWS_DB_SQLITE | CWS_DB_CREATE, "", "", "");
+    dbCwsHandle* other = dbCWSOpen(file, "other", CWS_DB_SQLITE, "", "", "");
+    if (!handle || !other)
         return 1;
     fill(*handle->sqlite);
 
-    using Single = int (*)(dbCwsHandle*);
-    const Single singles[CWS_COUNT_KINDS] = {
-        dbCWSGetDirectoryCount,     dbCWSGetSearchedCount,    dbCWSGetDirectoryErrorCount,
-        dbCWSGetFileCount,          dbCWSGetCompletedCount,   dbCWSGetRemainingCount,
-        dbCWSGetWaitingCount,       dbCWSGetErrorCount,       dbCWSGetMD5ProcessesInProgress,
-        dbCWSGetProcessesCompleted, dbCWSGetProcessesErrored, dbCWSGetProcessesInProgress};
+    auto nothing = [](int) {};
     dbCwsCounts one{}, all{};
-    const double singleMs = medianMs([&] {
-        for (size_t n = 0; n < one.size(); ++n)
-            one[n] = singles[n](handle);
-    });
-    const double allMs = medianMs([&] { dbCWSGetAllCounts(handle, all); });
+    const double singleMs = medianMs(nothing, [&] { one = singleCounts(handle); });
+    const double unchangedMs = medianMs(nothing, [&] { dbCWSGetAllCounts(handle, all); });
+    const bool unchangedEqual = all == one;
+    const double scanningMs = medianMs([&](int run) { scanWrites(handle, run); },
+                                       [&] { dbCWSGetAllCounts(handle, all); });
+    const bool scanningEqual = all == singleCounts(handle);
+    const double foreignMs = medianMs(
+        [&](int run) {
+            dbCWSUpdateDirectoryCheck(other, "/scan/d" + std::to_string(run), 1);
+            dbCWSAddClip(other, "clip.mxf", "/scan/other" + std::to_string(run), "/scan");
+        },
+        [&] { dbCWSGetAllCounts(handle, all); });
+    const bool foreignEqual = all == singleCounts(handle);
+    const bool equal = unchangedEqual && scanningEqual && foreignEqual;
+
     std::printf("status refresh, %d clips, %d directories (median of 7)\n", clipCount,
                 directoryCount);
-    std::printf("  one statement per count: %8.1f ms\n", singleMs);
-    std::printf("  dbCWSGetAllCounts:       %8.1f ms\n", allMs);
-    std::printf("  counts equal: %s\n", one == all ? "yes" : "NO");
+    std::printf("  one statement per count:                  %8.3f ms\n", singleMs);
+    std::printf("  dbCWSGetAllCounts, nothing changed:       %8.3f ms\n", unchangedMs);
+    std::printf("  dbCWSGetAllCounts, after 400 scan writes: %8.3f ms\n", scanningMs);
+    std::printf("  dbCWSGetAllCounts, after another handle's write (recount): %8.3f ms\n",
+                foreignMs);
+    std::printf("  counts equal: %s\n", equal ? "yes" : "NO");
+    dbCWSClose(other);
     dbCWSClose(handle);
     ErrLogClose();
-    return one == all ? 0 : 1;
+    return equal ? 0 : 1;
 }

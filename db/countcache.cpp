@@ -1,0 +1,162 @@
+// The per-connection count cache on SQLite: its TEMP table and triggers, made from the count
+// definitions, and the read that recounts when the file changed behind the connection's back.
+#include "db/countcache.h"
+
+#include "db/counting_p.h"
+#include "db/statement_p.h"
+
+#include <algorithm>
+#include <optional>
+
+namespace
+{
+
+const char* const tables[] = {"Directories", "Clips"};
+
+// Moves whenever another connection commits to the file or the file's schema changes; the
+// connection's own writes leave it as it is.
+const char* const stampNow = "(SELECT data_version FROM pragma_data_version) || '.' || "
+                             "(SELECT schema_version FROM pragma_schema_version)";
+
+std::string countColumn(size_t n)
+{
+    return "c" + std::to_string(n);
+}
+
+// The counts kept by `table`, as the indexes of their definitions.
+std::vector<size_t> countsOf(const std::string& table)
+{
+    std::vector<size_t> counts;
+    for (size_t n = 0; n < CWS_COUNT_KINDS; ++n)
+        if (table == dbCwsCountDefinitions()[n].table)
+            counts.push_back(n);
+    return counts;
+}
+
+std::string createTable()
+{
+    std::string sql = "CREATE TEMP TABLE IF NOT EXISTS CwsCountCache(Stamp TEXT";
+    for (size_t n = 0; n < CWS_COUNT_KINDS; ++n)
+        sql += ", " + countColumn(n) + " INTEGER NOT NULL DEFAULT 0";
+    return sql + ");";
+}
+
+// A row event of a table and what it does to the counts: adds the NEW row, takes off the OLD.
+struct RowEvent {
+    const char* name;    // part of the trigger's name
+    const char* event;   // INSERT, DELETE or UPDATE (then only of the counted columns)
+    const char* added;   // "NEW." or null
+    const char* removed; // "OLD." or null
+};
+
+const RowEvent rowEvents[] = {
+    {"Insert", "INSERT", "NEW.", nullptr},
+    {"Delete", "DELETE", nullptr, "OLD."},
+    {"Update", "UPDATE", "NEW.", "OLD."},
+};
+
+std::string createTrigger(const std::string& table, const RowEvent& rowEvent)
+{
+    const bool update = rowEvent.added && rowEvent.removed;
+    std::string assignments;
+    std::vector<std::string> columns;
+    for (size_t n : countsOf(table)) {
+        const dbCwsCountDefinition& definition = dbCwsCountDefinitions()[n];
+        const std::vector<std::string> read = dbCwsCountColumns(definition);
+        if (update && read.empty())
+            continue; // counts every row: an update cannot change it
+        for (const std::string& column : read)
+            if (std::find(columns.begin(), columns.end(), column) == columns.end())
+                columns.push_back(column);
+        std::string delta;
+        if (rowEvent.added)
+            delta += " + (" + dbCwsCountOfRow(definition, rowEvent.added) + ")";
+        if (rowEvent.removed)
+            delta += " - (" + dbCwsCountOfRow(definition, rowEvent.removed) + ")";
+        assignments +=
+            (assignments.empty() ? "" : ", ") + countColumn(n) + " = " + countColumn(n) + delta;
+    }
+    std::string event = rowEvent.event;
+    for (size_t i = 0; update && i < columns.size(); ++i)
+        event += (i == 0 ? " OF " : ", ") + columns[i];
+    // Table names inside a trigger's body take no schema: CwsCountCache is found in temp.
+    return "CREATE TEMP TRIGGER IF NOT EXISTS CwsCount" + table + rowEvent.name + " AFTER " +
+           event + " ON main." + table + " BEGIN UPDATE CwsCountCache SET " + assignments +
+           "; END;";
+}
+
+// Sets every count from a full scan of both tables and records `stamp`, in one statement, so
+// that no write of another thread on the connection falls between the scans and the stamp.
+std::string recountStatement()
+{
+    std::string sql = "UPDATE temp.CwsCountCache SET ";
+    for (const char* table : tables) {
+        std::string columns, aggregates;
+        for (size_t n : countsOf(table)) {
+            columns += (columns.empty() ? "" : ", ") + countColumn(n);
+            aggregates +=
+                (aggregates.empty() ? "" : ", ") + dbCwsCountAggregate(dbCwsCountDefinitions()[n]);
+        }
+        sql += "(" + columns + ") = (SELECT " + aggregates + " FROM main." + table + "), ";
+    }
+    return sql + "Stamp = ?;";
+}
+
+std::string readStatement()
+{
+    std::string sql = std::string("SELECT ") + stampNow + " AS Now, Stamp";
+    for (size_t n = 0; n < CWS_COUNT_KINDS; ++n)
+        sql += ", " + countColumn(n);
+    return sql + " FROM temp.CwsCountCache;";
+}
+
+// Reads the cache row into `counts` and gives the file's stamp now, with `current` set when
+// the row was counted at that stamp. Nothing (and `counts` untouched) when it cannot be read.
+std::optional<std::string> readCounts(dbCwsHandle* handle, dbCwsCounts& counts, bool& current)
+{
+    static const std::string sql = readStatement();
+    const dbCwsRows rows = dbCwsRun(handle, "dbCWSGetAllCounts", sql);
+    const std::optional<std::string> now = rows.text("Now");
+    if (!now)
+        return std::nullopt;
+    current = rows.text("Stamp") == now;
+    for (size_t n = 0; n < counts.size(); ++n)
+        counts[n] = rows.integer(countColumn(n).c_str(), 0);
+    return now;
+}
+
+} // namespace
+
+bool dbCwsInstallCountCache(dbCwsHandle* handle, const char* fcn)
+{
+    bool installed = dbCwsRun(handle, fcn, "PRAGMA recursive_triggers=ON;").ok() &&
+                     dbCwsRun(handle, fcn, createTable()).ok() &&
+                     dbCwsRun(handle, fcn,
+                              "INSERT INTO temp.CwsCountCache (Stamp) SELECT NULL WHERE NOT "
+                              "EXISTS (SELECT 1 FROM temp.CwsCountCache);")
+                         .ok();
+    for (const char* table : tables)
+        for (const RowEvent& rowEvent : rowEvents)
+            installed = installed && dbCwsRun(handle, fcn, createTrigger(table, rowEvent)).ok();
+    return installed;
+}
+
+bool dbCwsReadCountCache(dbCwsHandle* handle, dbCwsCounts& counts)
+{
+    dbCwsCounts cached{};
+    bool current = false;
+    const std::optional<std::string> stamp = readCounts(handle, cached, current);
+    if (!stamp)
+        return false;
+    if (!current) {
+        // Triggers first, then the recount: a write in between is then counted by the recount.
+        // A commit of another connection after the recount is seen by the next read.
+        static const std::string recount = recountStatement();
+        if (!dbCwsInstallCountCache(handle, "dbCWSGetAllCounts") ||
+            !dbCwsRun(handle, "dbCWSGetAllCounts", recount, {*stamp}).ok() ||
+            !readCounts(handle, cached, current))
+            return false;
+    }
+    counts = cached;
+    return true;
+}
