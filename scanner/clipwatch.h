@@ -1,18 +1,37 @@
 // CQZClipwatch: one scanner instance. It owns its settings record (the group "Instance<n>" of
-// the settings store) and its scanner state. Threads: the main window's thread constructs it and
-// calls the setters; the scanning thread reloads the settings when a scan starts. The settings
-// record is guarded by its own mutex and read as a copy (Settings()); the state fields are
-// atomic, written whole by any thread.
+// the settings store), its database handle, its scanner state and three threads: the scanning
+// thread (run(), alive while it scans), the status thread (alive from construction to
+// destruction) and the job monitor (checkThread, started by LoadDatabase). The main window's
+// thread constructs it and calls the setters, SetState and StartScanning. The settings record
+// is guarded by its own mutex and read as a copy (Settings()); state, counters and flags are
+// atomic; the database handle is shared (each user holds a reference while it works, so closing
+// never pulls it away from a running statement). Panel texts are kept here and posted to the
+// main thread's labels; no QLabel is ever touched from the instance's threads.
 #pragma once
 
+#include "db/clips.h"
+#include "db/counting.h"
+#include "monitor/checkthread.h"
+#include "monitor/progresselements.h"
 #include "scanner/settingsrecord.h"
 
+#include <QLabel>
+#include <QPointer>
+#include <QString>
 #include <QThread>
 
+#include <array>
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
+
+class dbCwsHandle;
+struct KnListing;
+class QWidget;
 
 class CQZClipwatch : public QThread
 {
@@ -33,6 +52,24 @@ public:
         cwsIllegalStateEnd = 11,
     };
 
+    // The panel texts of an instance.
+    enum Label {
+        StateLabel,           // "State : ...", "Scanning ...", element texts
+        DirectoryLabel,       // scan directory or the clip being checked
+        ProcessingLabel,      // "Processing %1 + MD5's %2 Complete %3 Errors %4"
+        DatabaseLabel,        // database path, or path and connection error
+        DirectoryCountsLabel, // "Found %1 Finished %2[ Errors %3]"
+        ClipCountLabel,       // "Found %1"
+        CompletionLabel,      // "Complete %1[ Errors %2]"
+        LabelCount
+    };
+
+    // The widgets of the instance's panel, handed in by the window. Any may be null.
+    struct PanelLabels {
+        std::array<QPointer<QLabel>, LabelCount> labels; // by Label
+        QPointer<QWidget> startControl; // disabled when instance 0's database cannot be opened
+    };
+
     // Number of instances in the program, kept by the main window; shares of the job limits
     // and the settings log line divide by it (values below 1 count as 1).
     static std::atomic<int> instanceCount;
@@ -40,6 +77,10 @@ public:
     // Creates instance `number` (its settings group "Instance<number>") whose service requests
     // go to `serviceHost`, and loads its settings.
     CQZClipwatch(int number, const std::string& serviceHost);
+
+    // Logs the end, stops the scanning thread, empties the job list and the progress elements,
+    // ends the status thread and closes the database.
+    ~CQZClipwatch() override;
 
     int Number() const { return number_; }
 
@@ -82,18 +123,162 @@ public:
     void SetDBPort(int port);
     void SetServiceHost(const std::string& address);
 
+    // Panel: the window attaches its labels (texts kept so far are posted at once) and detaches
+    // them before it deletes them. Texts are posted to the main thread.
+    void AttachPanel(const PanelLabels& panel);
+    void DetachPanel();
+    // The latest text of a label, whether or not a panel is attached.
+    QString LabelText(Label label) const;
+    // The panel status text (the state label), read by the command protocol.
+    QString StatusText() const { return LabelText(StateLabel); }
+
+    // Scanner state (scanner/state.cpp). SetState returns the state now set, or -1 without a
+    // database. StateName gives "cwsFindClips" etc.; unknown numbers give "cwsIllegalState".
+    int SetState(int requested);
+    static const char* StateName(int state);
+    // This instance's share of MaxMD5s and MaxTranslations among all instances (at least 1).
+    int MD5Share() const;
+    int TranslationShare() const;
+
+    // Database (scanner/loading.cpp). LoadDatabase opens the database when none is open and
+    // refreshes counts and labels; `progressWindow` (optional) shows the progress in its title.
+    int LoadDatabase(QWidget* progressWindow = nullptr);
+    // Starts or restarts scanning: 0, -1 without database name, -2 without scan directory.
+    int StartScanning();
+    // Re-attaches work left in progress (clips in states 2 and 3) at a start.
+    void RecoverInProgress();
+    // Puts every finished clip back to 0 and sends the instance to processing.
+    void ResetCompletion();
+    // The open database, held by the caller while it works; null when none is open.
+    std::shared_ptr<dbCwsHandle> Database() const;
+    // Closes the database (users still holding it finish first).
+    void CloseDatabase();
+
+    // Sends the service address request; any reply sets serviceAvailable and puts elements
+    // that failed for want of the network back to waiting.
+    void CheckServiceAddress();
+
+    // Directory walk (scanner/walk.cpp): the qzOSRecurseDirectory callback (context: the
+    // instance) and the clip search of one recorded directory.
+    static uint32_t DirectoryVisited(void* context, const std::string& path, uint32_t attributes);
+    void CreateClipList(const std::string& directory);
+
+    // Element job requests (scanner/jobs.cpp, scanner/compfile.cpp). `id` is the clip record
+    // ID (-1: addressed by anchor path). MakeCompFile returns 0 (queued), -1 (no reply), -2 (no
+    // valid profile) or 1 (refused).
+    void MakePicon(const std::string& anchor, int frame, int width, int quality, bool send,
+                   bool deleteExisting, int id);
+    void MakeXMP(const std::string& anchor, bool send, bool deleteExisting, int id);
+    void MakeProxy(const std::string& anchor, bool send, bool deleteExisting, int id);
+    void MakeMezzanine(const std::string& anchor, bool send, bool deleteExisting, int id);
+    void MakeRtin(const std::string& anchor, bool send, bool deleteExisting, int id);
+    void MakeWrap(const std::string& anchor, bool send, bool deleteExisting, int id);
+    void MakeMD5(const std::string& anchor, bool send, int id);
+    // `target` is given the extension of the profile (the path the job writes).
+    int MakeCompFile(const std::string& anchor, std::string& target, int height, int width,
+                     int mode, int dataRate, std::string typeWord, const std::string& modeWord,
+                     const std::string& audioRouting, bool send, bool deleteExisting);
+    // Dispatch of the command protocol by element word; returns 0.
+    int MakeElement(const std::string& word, const std::string& anchor);
+
     // True when the directory `path` is to be skipped: it holds the marker file
     // "Do Not Scan.cws" (not looked for under "s3://"), or it contains, ignoring case, a
     // non-empty part of the ";"-separated SkipDir. Always false when SkipDir is empty.
     int IsSkippedDirectory(const std::string& path) const;
 
-    std::atomic<int> state{cwsNotRunning};         // current scanner state
-    std::atomic<int> previousState{cwsNotRunning}; // state before the last change
-    std::atomic<bool> recordDirectories{false};    // the walk records new directories
+    std::atomic<int> state{cwsNotRunning};             // current scanner state
+    std::atomic<int> previousState{cwsNotRunning};     // state before the last change
+    std::atomic<bool> recordDirectories{false};        // the walk records new directories
+    std::atomic<bool> scanThreadRunning{false};        // run() is active
+    std::atomic<int> serviceAvailable{0};              // 1 after the service answered
+    std::atomic<bool> fullRescan{false};               // the walk takes every directory as new
+    std::atomic<bool> rescanWhenComplete{false};       // rescan instead of going idle at the end
+    std::atomic<bool> resetCompletionRequested{false}; // run ResetCompletion on the scan thread
+    std::atomic<unsigned> translationsInProgress{0};   // elements in progress, all but MD5
+    std::atomic<unsigned> md5sInProgress{0};           // MD5s in progress
+    std::array<std::atomic<int>, CWS_COUNT_KINDS> counts{}; // status counts, -1 read as 0
+
+    ProgressElements progressElements; // progress of the jobs the monitor follows
+    QCheckThread checkThread;          // the job monitor and its job list
+
+protected:
+    // The scanning thread (scanner/thread.cpp).
+    void run() override;
+
+private:
+    // One pass of each working state of run().
+    void FindDirectories();
+    void FindClips();
+    // Returns false when the pass does not count (high processor load).
+    bool ProcessClips(const CWSSettings& s, unsigned pass);
+    bool StartMD5s(const CWSSettings& s);
+    bool StartTranslations(const CWSSettings& s);
+    bool StartElements(const CWSSettings& s, const std::string& anchor, int id);
+    void WaitForProcesses();
+    void ProcessingComplete();
+
+    // Sets the state, remembering the old one.
+    void ChangeState(int newState);
+    // The loop's own move from `from` to `to`; false (nothing changed) when another thread
+    // changed the state meanwhile, so that a stop or an exit is never overwritten.
+    bool MoveState(int from, int to);
+    // SetState's steps for 3 and 4: the time stamp and the log line of the finished phase.
+    void LogDirectoriesFound();
+    void LogClipsFound();
+    // Warns "Can't set state - no database available ".
+    static void WarnNoDatabase();
+    // True while the walk and the clip search may go on (no stop or exit requested).
+    bool KeepScanning() const;
+
+    // Opens the database of the settings (kind word gets CWS_DB_CREATE when `create`).
+    bool OpenDatabase(const CWSSettings& s, bool create);
+    // LoadDatabase step 4: open or create, report, clear in-progress marks.
+    void OpenOrCreateDatabase(const CWSSettings& s, QWidget* progressWindow);
+    // Reads every count from the database (zeros without one) into `counts`.
+    void RefreshCounts();
+    // Writes the count labels from `counts`.
+    void ShowCounts(bool directories, bool clips, bool processing);
+    // The status thread body.
+    void _UpdateCount();
+    // Ends the status thread within the specified wait.
+    void EndStatusThread();
+    // Starts the scanning thread when it is not running (waiting for a run() that is ending).
+    void StartScanThread();
+    // True, with the thread marked inactive, when run() is to end (state 8 or 10).
+    bool ScanThreadEnds();
+
+    // Records `text` as the label's text and posts it to the attached label.
+    void Show(Label label, const QString& text);
+
+    // One element's job start (picon, XMP, RTIN, wrap, MD5), by its code.
+    void RequestElement(unsigned code, const std::string& anchor, bool send, bool deleteExisting,
+                        int id, int frame = 0, int width = 0, int quality = 0);
+    // The request of element `code` (the seven job elements; the picon at PiconFrame, PiconWidth,
+    // quality 100).
+    void RequestByCode(unsigned code, const std::string& anchor, bool send, bool deleteExisting,
+                       int id);
+    // Proxy or mezzanine: target, MakeCompFile and the status of its result.
+    void RequestCompFile(bool mezzanine, const std::string& anchor, bool send, bool deleteExisting,
+                         int id);
+    // Appends a job string to the monitor's list.
+    void QueueJob(const std::string& url, const char* word, bool sent);
+    // Logs an "End...=<%s> In progress : %d md5 : %d" line when DebugOutFlags bit 29 is set.
+    void LogRequestEnd(const char* format, const std::string& anchor);
+    // Adds file `index` of a directory listing as a clip when it is one.
+    void AddListedFile(const CWSSettings& s, const KnListing& listing, int index,
+                       const std::string& sourceDir);
+    // Records an unreadable file as an error clip and copies it aside.
+    void RecordUnreadableFile(const CWSSettings& s, const std::string& path,
+                              const std::string& anchor);
+
+    // Re-queues the in-progress elements of clips in `clipState` (2 or 3) at start-up.
+    void RecoverClipsInState(const CWSSettings& s, int clipState);
 
 private:
     // Replaces one output directory, appending its separator; then saves.
     void SetOutputDirectory(std::string CWSSettings::*field, const std::string& path);
+    // Closes the database, applies a change of its settings, reopens it and saves.
+    void SetDatabaseSetting(const std::function<void(CWSSettings&)>& change);
     // Replaces one text setting; then saves.
     void SetText(std::string CWSSettings::*field, const std::string& value);
     // Lowers the job limits to what the desktop heap allows (record locked by the caller).
@@ -102,4 +287,25 @@ private:
     const int number_;                 // instance number, fixed at construction
     mutable std::mutex settingsMutex_; // guards settings_
     CWSSettings settings_;             // the settings record
+
+    mutable std::mutex databaseMutex_;      // guards database_ (the pointer, not the database)
+    std::shared_ptr<dbCwsHandle> database_; // the open database, or null
+
+    mutable std::mutex panelMutex_;         // guards panel_ and texts_
+    PanelLabels panel_;                     // attached widgets
+    std::array<QString, LabelCount> texts_; // latest text of every label
+
+    std::atomic<uint32_t> stateEnteredAt_{0};     // clock when the loop saw the last change
+    std::atomic<uint32_t> scanStartedAt_{0};      // clock at the scan start
+    std::atomic<uint32_t> directoriesFoundAt_{0}; // clock when the walk ended
+    std::atomic<uint32_t> clipsFoundAt_{0};       // clock when the clip search ended
+
+    std::vector<dbCwsClipSlot> slots_; // work slots of the scanning thread, while it runs
+
+    std::mutex startMutex_;     // orders starting run() against its ending
+    bool threadActive_ = false; // run() started and not yet decided to end
+
+    std::atomic<bool> keepCounting_{true}; // the status thread goes on while set
+    std::atomic<bool> statusEnded_{false}; // set by the status thread as it ends
+    std::thread statusThread_;             // _UpdateCount
 };

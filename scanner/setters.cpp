@@ -40,23 +40,43 @@ void CQZClipwatch::SetOutputDirectory(std::string CWSSettings::*field, const std
 
 void CQZClipwatch::SetScanDirectory(const std::string& path)
 {
+    if (Database()) {
+        SaveAutoStart(number_, false);
+        ChangeState(cwsProcessingStopped);
+    } else {
+        WarnNoDatabase();
+    }
     recordDirectories = false;
+    CloseDatabase();
     UpdateSettings([&](CWSSettings& s) {
         s.Dir = withSeparator(path);
         s.Separator = qzOSPathSeparator(path);
     });
+    Show(DirectoryLabel, QString::fromStdString(Settings().Dir));
+    LoadDatabase();
+    SaveSettings(number_);
 }
 
 void CQZClipwatch::SetDatabasePath(const std::string& path)
 {
-    std::lock_guard<std::mutex> lock(settingsMutex_);
-    if (settings_.DBType != 2) {
+    CloseDatabase();
+    {
+        std::lock_guard<std::mutex> lock(settingsMutex_);
         settings_.DataBase = path;
-        return;
+        if (settings_.DBType == 2)
+            qzOSSplitPath(path, nullptr, nullptr, &settings_.DataBase, nullptr);
     }
-    std::string name;
-    qzOSSplitPath(path, nullptr, nullptr, &name, nullptr);
-    settings_.DataBase = name;
+    Show(DatabaseLabel, QString::fromStdString(Settings().DataBase));
+    CloseDatabase();
+    LoadDatabase();
+}
+
+void CQZClipwatch::SetDatabaseSetting(const std::function<void(CWSSettings&)>& change)
+{
+    CloseDatabase();
+    UpdateSettings(change);
+    LoadDatabase();
+    SaveSettings(number_);
 }
 
 void CQZClipwatch::SetPiconDir(const std::string& path)
@@ -123,22 +143,26 @@ void CQZClipwatch::SetUseOnlyExtensions(const std::string& list)
 
 void CQZClipwatch::SetDatabaseType(int kind)
 {
+    if (Settings().DBType != kind)
+        CloseDatabase();
     UpdateSettings([&](CWSSettings& s) { s.DBType = kind; });
+    LoadDatabase();
+    SaveSettings(number_);
 }
 
 void CQZClipwatch::SetDBHost(const std::string& text)
 {
-    SetText(&CWSSettings::DBHost, text);
+    SetDatabaseSetting([&](CWSSettings& s) { s.DBHost = text; });
 }
 
 void CQZClipwatch::SetDBUsername(const std::string& text)
 {
-    SetText(&CWSSettings::DBUsername, text);
+    SetDatabaseSetting([&](CWSSettings& s) { s.DBUsername = text; });
 }
 
 void CQZClipwatch::SetDBPassword(const std::string& text)
 {
-    SetText(&CWSSettings::DBPassword, text);
+    SetDatabaseSetting([&](CWSSettings& s) { s.DBPassword = text; });
 }
 
 void CQZClipwatch::SetDBPort(int port)

@@ -269,7 +269,7 @@ TEST_F(Settings, SettersAppendSeparatorsAndRecomputeLists)
     inst.SetDatabaseType(2);
     inst.SetDatabasePath("/var/db/clips.db");
     EXPECT_EQ(inst.Settings().DataBase, "clips");
-    EXPECT_EQ(stored(0, "DataBase").toString(), "") << "the database path is not saved";
+    EXPECT_EQ(stored(0, "DataBase").toString(), "clips") << "saved by the reload of the database";
 }
 
 TEST_F(Settings, MezzanineWordsAreCutTo63Characters)

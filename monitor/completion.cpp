@@ -1,0 +1,115 @@
+// The clip completion check and the classification of MD5 results.
+#include "monitor/completion.h"
+
+#include "db/dbcws.h"
+#include "scanner/clipwatch.h"
+
+#include <QString>
+
+#include <algorithm>
+#include <cctype>
+
+namespace
+{
+
+// One element as the check sees it.
+struct Taking {
+    bool done;    // came to its good end
+    bool failed;  // came to a bad end
+    bool settled; // came to an end of any kind
+    bool wrap;    // the wrap element
+};
+
+bool isFailureState(int state)
+{
+    return state >= QZ_ERROR && state <= QZ_LOST_PROCESS && state != QZ_FOUND_FILE;
+}
+
+// An element with a state column. Proxy, mezzanine and wrap are also done at 9 (not made for
+// a short clip); a done element is settled.
+Taking byState(int state, bool nineIsDone, bool wrap)
+{
+    const bool done = state == QZ_FINISHED || (nineIsDone && state == 9);
+    const bool failed = isFailureState(state);
+    return {done, failed, done || failed, wrap};
+}
+
+// MD5 is settled only when it is done.
+Taking byMD5(const std::string& text)
+{
+    const int kind = ClassifyMD5Result(text);
+    return {kind == 1, kind == 3, kind == 1, false};
+}
+
+} // namespace
+
+int ClassifyMD5Result(const std::string& text)
+{
+    const QString t = QString::fromStdString(text);
+    if (t.contains("Error ", Qt::CaseInsensitive) ||
+        t.contains("Process Crashed", Qt::CaseInsensitive))
+        return 3;
+    if (text.size() != 32)
+        return 0;
+    for (unsigned char c : text)
+        if (!std::isalnum(c))
+            return 0;
+    return 1;
+}
+
+CompletionOutcome ClipCompletionOutcome(const dbCwsElementStatus& status,
+                                        const CompletionSwitches& on)
+{
+    const std::string md5 =
+        QString::fromStdString(status.md5).compare("in progress", Qt::CaseInsensitive) == 0
+            ? std::string()
+            : status.md5;
+    std::vector<Taking> taking;
+    const auto add = [&](bool enabled, const Taking& t) {
+        if (enabled)
+            taking.push_back(t);
+    };
+    add(on.picon, byState(status.state(CWS_ELEMENT_PICON), false, false));
+    add(on.xmp, byState(status.state(CWS_ELEMENT_XMP), false, false));
+    add(on.proxy, byState(status.state(CWS_ELEMENT_PROXY), true, false));
+    add(on.mezzanine, byState(status.state(CWS_ELEMENT_MEZZANINE), true, false));
+    add(on.rtin, byState(status.state(CWS_ELEMENT_RTIN), false, false));
+    add(on.md5, byMD5(md5));
+    add(on.messages, byState(status.state(CWS_ELEMENT_NUMBERED0), false, false));
+    add(on.wrap, byState(status.state(CWS_ELEMENT_WRAP), true, true));
+
+    size_t first = 0;
+    while (first < taking.size() && taking[first].done)
+        ++first;
+    if (first == taking.size())
+        return CompletionOutcome::Complete;
+    if (!taking[first].failed)
+        return CompletionOutcome::Running;
+    for (size_t i = first + 1; i < taking.size(); ++i)
+        if (!taking[i].settled)
+            return CompletionOutcome::Running;
+    return taking[first].wrap ? CompletionOutcome::FailedOnWrap : CompletionOutcome::Failed;
+}
+
+void CheckClipCompletion(CQZClipwatch* instance, const std::string& anchorPath)
+{
+    const std::shared_ptr<dbCwsHandle> db = instance->Database();
+    dbCwsElementStatus status;
+    if (!db || dbCWSGetElementStatus(db.get(), anchorPath, status) != 0)
+        return;
+    const CWSSettings s = instance->Settings();
+    const CompletionSwitches on{s.MakePicons, s.MakeXMP, s.MakeProxy,    s.MakeMezzanine,
+                                s.MakeRtin,   s.MakeMD5, s.SendMessages, s.MakeWrap};
+    const CompletionOutcome outcome = ClipCompletionOutcome(status, on);
+    if (outcome == CompletionOutcome::Running)
+        return;
+    if (outcome == CompletionOutcome::Complete) {
+        dbCWSSetElementStatus(db.get(), -1, anchorPath, CWS_ELEMENT_CLIP, nullptr, "Complete",
+                              QZ_FINISHED, "Success");
+        return;
+    }
+    dbCWSSetElementStatus(db.get(), -1, anchorPath, CWS_ELEMENT_CLIP, nullptr, "Error", QZ_ERROR,
+                          "Fail");
+    if (outcome == CompletionOutcome::FailedOnWrap)
+        instance->counts[CWS_COUNT_ERRORS] = std::max(0, dbCWSGetErrorCount(db.get()));
+}

@@ -1,0 +1,37 @@
+// The clip completion check: after one of a clip's jobs has ended, decides whether every
+// element its instance makes has come to an end and records the clip's outcome in its own
+// state (Complete). Runs on the caller's thread (the monitor, or the scanning thread during
+// start-up recovery).
+#pragma once
+
+#include "db/clips.h"
+
+#include <string>
+
+class CQZClipwatch;
+
+// 1 for a checksum (32 letters or digits), 3 for a failure text ("Error " or "Process Crashed",
+// ignoring case), 0 otherwise.
+int ClassifyMD5Result(const std::string& text);
+
+// The element switches that take part in the check.
+struct CompletionSwitches {
+    bool picon, xmp, proxy, mezzanine, rtin, md5, messages, wrap;
+};
+
+// What the check decides for one clip.
+enum class CompletionOutcome {
+    Running,      // an element is still running: nothing is written
+    Complete,     // every element is done
+    Failed,       // the first unfinished element failed and all after it are settled
+    FailedOnWrap, // as Failed, the failed element being the wrap
+};
+
+// The decision for a clip's element states under `switches`.
+CompletionOutcome ClipCompletionOutcome(const dbCwsElementStatus& status,
+                                        const CompletionSwitches& switches);
+
+// Reads the clip's states, decides and writes Complete 1 ("Complete") or 4 ("Error"); after a
+// failed wrap re-reads the instance's count of failed clips. Nothing without a database or for
+// an unknown clip.
+void CheckClipCompletion(CQZClipwatch* instance, const std::string& anchorPath);

@@ -1,0 +1,35 @@
+// Private to scanner/: the service exchange and small helpers shared by the instance's files.
+#pragma once
+
+#include <optional>
+#include <string>
+
+// Sends `url` to the service (GET, the service header) and gives the reply text, or nothing
+// when no reply came.
+std::optional<std::string> cwsSendRequest(const std::string& url, unsigned timeoutMs);
+
+// `path` with its separators made uniform (vexoFixSeperators).
+std::string cwsUniformPath(const std::string& path);
+
+// Where the error copy of the unreadable file `path` goes: `errorDir` followed by `path` without
+// its root prefix (a drive "C:\\", a leading "/" or "\\", a "scheme://").
+std::string cwsErrorCopyPath(const std::string& errorDir, const std::string& path);
+
+// The directory an element's output goes to (with its separator): beside the source when
+// `outputDir` is empty, `outputDir` itself for `flags` 2, else the source's directory re-created
+// below `outputDir`.
+std::string cwsOutputDirectory(const std::string& anchor, const std::string& outputDir, int flags);
+
+// The target of element `code` (picon, XMP, proxy, mezzanine, RTIN, wrap, MD5) of the clip at
+// `anchor` before MakeCompFile sets a proxy's or mezzanine's extension.
+std::string cwsElementTarget(unsigned code, const std::string& anchor, const std::string& outputDir,
+                             int flags);
+
+// The profile word and extension of a proxy mode number; false for an unknown mode.
+bool cwsProxyProfile(int mode, std::string* profile, std::string* extension);
+
+// The extension of a mezzanine mode word; false for a word that gives none.
+bool cwsMezzanineExtension(const std::string& modeWord, std::string* extension);
+
+// The extension a mezzanine type word asks for; false (extension unchanged) for an unknown word.
+bool cwsMezzanineTypeExtension(const std::string& typeWord, std::string* extension);

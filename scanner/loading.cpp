@@ -1,0 +1,306 @@
+// Opening the instance's database, starting a scan, and the counts and texts shown after a load.
+#include "scanner/clipwatch.h"
+
+#include "db/dbcws.h"
+#include "platform/qzconfig.h"
+#include "platform/qzlog.h"
+#include "platform/qzpath.h"
+#include "platform/qzsync.h"
+#include "platform/vexorequests.h"
+#include "scanner/clipwatch_p.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QThread>
+#include <QWidget>
+
+#include <cctype>
+
+namespace
+{
+
+// Asking the user is only possible on the main thread of a program that shows a window; a
+// headless run must never block on a dialog.
+bool canAskUser()
+{
+    return qobject_cast<QApplication*>(QCoreApplication::instance()) &&
+           QThread::currentThread() == QCoreApplication::instance()->thread() &&
+           QApplication::activeWindow() != nullptr;
+}
+
+void setTitle(QWidget* window, const char* title)
+{
+    if (window)
+        window->setWindowTitle(title);
+}
+
+// The name dbCWSOpen is given: a drive path is reduced to its file name for a server database.
+QString databaseName(const CWSSettings& s)
+{
+    std::string name = s.DataBase;
+    if (s.DBType != 1 && name.size() >= 2 && std::isalpha(static_cast<unsigned char>(name[0])) &&
+        name[1] == ':')
+        qzOSSplitPath(s.DataBase, nullptr, nullptr, &name, nullptr);
+    return QString::fromStdString(name);
+}
+
+std::string connectionError(const CWSSettings& s)
+{
+    std::string message;
+    testSqlConnect(static_cast<uint32_t>(s.DBType), message, QString::fromStdString(s.DBUsername),
+                   QString::fromStdString(s.DBPassword), QString::fromStdString(s.DBHost),
+                   s.DBPort);
+    return message;
+}
+
+// `dir` with `separator` appended when it ends in a letter or a digit.
+void appendSeparatorAfterName(std::string& dir, char separator)
+{
+    if (!dir.empty() && std::isalnum(static_cast<unsigned char>(dir.back())))
+        dir += separator;
+}
+
+} // namespace
+
+std::shared_ptr<dbCwsHandle> CQZClipwatch::Database() const
+{
+    std::lock_guard<std::mutex> lock(databaseMutex_);
+    return database_;
+}
+
+void CQZClipwatch::CloseDatabase()
+{
+    std::shared_ptr<dbCwsHandle> closing;
+    std::lock_guard<std::mutex> lock(databaseMutex_);
+    closing.swap(database_);
+}
+
+bool CQZClipwatch::OpenDatabase(const CWSSettings& s, bool create)
+{
+    if (s.DBType == 1 && !create && !qzOSFileExists(s.DataBase))
+        return false;
+    uint32_t kindWord = static_cast<uint32_t>(s.DBType);
+    if (create)
+        kindWord |= CWS_DB_CREATE;
+    dbCwsHandle* handle =
+        dbCWSOpen(databaseName(s), QString("scanner%1").arg(number_), kindWord,
+                  QString::fromStdString(s.DBUsername), QString::fromStdString(s.DBPassword),
+                  QString::fromStdString(s.DBHost), s.DBPort);
+    if (!handle)
+        return false;
+    std::lock_guard<std::mutex> lock(databaseMutex_);
+    database_.reset(handle, dbCWSClose);
+    return true;
+}
+
+void CQZClipwatch::RefreshCounts()
+{
+    dbCwsCounts fresh{};
+    if (const std::shared_ptr<dbCwsHandle> db = Database())
+        dbCWSGetAllCounts(db.get(), fresh);
+    for (size_t i = 0; i < fresh.size(); ++i)
+        counts[i] = fresh[i];
+    translationsInProgress =
+        static_cast<unsigned>(std::max(0, fresh[CWS_COUNT_PROCESSES_IN_PROGRESS]));
+    md5sInProgress = static_cast<unsigned>(std::max(0, fresh[CWS_COUNT_MD5_IN_PROGRESS]));
+}
+
+void CQZClipwatch::OpenOrCreateDatabase(const CWSSettings& s, QWidget* progressWindow)
+{
+    if (OpenDatabase(s, false)) {
+        ErrOut("Database <%s> opened\n", s.DataBase.c_str());
+        setTitle(progressWindow, "Database opened");
+    } else {
+        fullRescan = true;
+        for (auto& count : counts)
+            count = 0;
+        SaveAutoStart(number_, false);
+        if (OpenDatabase(s, true)) {
+            ErrOut("Database <%s> created\n", s.DataBase.c_str());
+            setTitle(progressWindow, "Database Created");
+        } else {
+            const std::string error = connectionError(s);
+            Show(DatabaseLabel, QString("%1 %2").arg(QString::fromStdString(s.DataBase),
+                                                     QString::fromStdString(error)));
+            ErrOut("Database <%s> error <%s>\n", s.DataBase.c_str(), error.c_str());
+            if (number_ == 0) {
+                std::lock_guard<std::mutex> lock(panelMutex_);
+                if (QPointer<QWidget> start = panel_.startControl)
+                    QMetaObject::invokeMethod(
+                        QCoreApplication::instance(),
+                        [start] {
+                            if (start)
+                                start->setEnabled(false);
+                        },
+                        Qt::QueuedConnection);
+            }
+        }
+    }
+    if (const std::shared_ptr<dbCwsHandle> db = Database()) {
+        ErrOut("ClearInProgress(%s)\n", s.DataBase.c_str());
+        dbCWSClearInProgress(db.get(), ~0u);
+    }
+}
+
+int CQZClipwatch::LoadDatabase(QWidget* progressWindow)
+{
+    CheckServiceAddress();
+    const CWSSettings s = Settings();
+    if (s.DataBase.empty() || (progressWindow && !progressWindow->isVisible()))
+        return 0;
+    Show(StateLabel, "Loading database");
+    Show(DatabaseLabel, QString::fromStdString(s.DataBase));
+    Show(DirectoryLabel, QString::fromStdString(s.Dir));
+    ErrOut("Loading Database\n");
+    setTitle(progressWindow, "Loading Database");
+    if (!Database())
+        OpenOrCreateDatabase(s, progressWindow);
+    // The job monitor (QCheckThread::run) is started here when it is not running.
+    if (Database()) {
+        recordDirectories = true;
+        Show(StateLabel, "Getting directories");
+        setTitle(progressWindow, "Getting Progress");
+    }
+    RefreshCounts();
+    Show(StateLabel, "Database verified");
+    ShowCounts(true, true, true);
+    ErrOut("Database verified\n");
+    SaveSettings(number_);
+    Show(StateLabel, "Idle");
+    return 0;
+}
+
+int CQZClipwatch::StartScanning()
+{
+    const bool fresh = state == cwsNotRunning && previousState == cwsNotRunning && !Database();
+    if (fresh) {
+        SaveSettings(number_);
+        const CWSSettings s = Settings();
+        cwsSendRequest(vexoPurgeAllRequest(s.serviceHost), kVexoTimeoutMs);
+        const QString configDir = QString::fromStdString(qzOSGetConfigDir());
+        SetState(cwsNotRunning);
+        if (s.DataBase.empty()) {
+            const QString chosen =
+                canAskUser() ? QDir::toNativeSeparators(QFileDialog::getSaveFileName(
+                                   nullptr, "Save Database", configDir, "Database (*.db)"))
+                             : QString();
+            if (chosen.isEmpty()) {
+                ErrOut("StartScanning:  Error, database name not specified");
+                return -1;
+            }
+            UpdateSettings([&](CWSSettings& r) { r.DataBase = chosen.toStdString(); });
+            Show(DatabaseLabel, chosen);
+        }
+        if (s.Dir.empty() ||
+            s.Dir == QString("Instance %1 invalid - no directory").arg(number_).toStdString()) {
+            const QString chosen =
+                canAskUser()
+                    ? QFileDialog::getExistingDirectory(nullptr, "Choose Directory To Scan",
+                                                        "/home", QFileDialog::ShowDirsOnly)
+                    : QString();
+            if (chosen.isEmpty()) {
+                ErrOut("StartScanning:  Error, scan directory not specified");
+                return -2;
+            }
+            UpdateSettings([&](CWSSettings& r) { r.Dir = chosen.toStdString() + r.Separator; });
+            Show(DirectoryLabel, chosen);
+        }
+        UpdateSettings([](CWSSettings& r) {
+            for (std::string* dir : {&r.Dir, &r.PiconDir, &r.XMPDir, &r.ProxyDir, &r.MezzanineDir,
+                                     &r.ErrorCopyDirectory})
+                appendSeparatorAfterName(*dir, r.Separator);
+        });
+        const CWSSettings started = Settings();
+        ErrOut("StartScanning: dir=<%s>, db=<%s>, instance=%d ", started.Dir.c_str(),
+               started.DataBase.c_str(), number_);
+        CheckServiceAddress();
+        if (!Database() && OpenDatabase(started, false) && started.DBType != 1)
+            UpdateSettings([](CWSSettings& r) { r.DBType = 2; });
+        if (const std::shared_ptr<dbCwsHandle> db = Database()) {
+            fullRescan = false;
+            dwCWSCheckDatabase(db.get());
+        } else {
+            fullRescan = true;
+            for (auto& count : counts)
+                count = 0;
+            if (!OpenDatabase(started, true)) {
+                ErrOut("StartScanning: Unable to open or create database=<%s> instance=%d ",
+                       started.DataBase.c_str(), number_);
+                Show(DatabaseLabel,
+                     QString("%1 %2").arg(QString::fromStdString(started.DataBase),
+                                          QString::fromStdString(connectionError(started))));
+                return 0;
+            }
+        }
+        recordDirectories = true;
+        RecoverInProgress();
+        ChangeState(cwsFindDirectories);
+        scanStartedAt_ = qzOSGetMs();
+        ErrOut("Scanner started\n");
+        StartScanThread();
+        return 0;
+    }
+    const std::shared_ptr<dbCwsHandle> db = Database();
+    const auto clearRunning = [&db] {
+        if (db)
+            dbCWSClearRunning(db.get(), true, true, true, true, true, true, true);
+    };
+    switch (state.load()) {
+    case cwsNotRunning:
+    case cwsProcessingComplete:
+        recordDirectories = true;
+        fullRescan = false;
+        clearRunning();
+        RefreshCounts();
+        if (db)
+            dwCWSCheckDatabase(db.get());
+        ChangeState(cwsFindDirectories);
+        scanStartedAt_ = qzOSGetMs();
+        break;
+    case cwsFindDirectories:
+    case cwsFindClips:
+    case cwsProcessingClips:
+        if (previousState == cwsNotRunning)
+            clearRunning();
+        rescanWhenComplete = true;
+        break;
+    case cwsProcessingPaused:
+    case cwsProcessingResume:
+    case cwsProcessingStopped:
+        // Marks the thread as running so that the resume below does not start it a second time.
+        scanThreadRunning = true;
+        SetState(cwsProcessingResume);
+        rescanWhenComplete = true;
+        RefreshCounts();
+        Sleep(500);
+        break;
+    default:
+        break;
+    }
+    StartScanThread();
+    return 0;
+}
+
+void CQZClipwatch::StartScanThread()
+{
+    std::lock_guard<std::mutex> lock(startMutex_);
+    if (threadActive_)
+        return;
+    wait(); // a run() that has decided to end
+    threadActive_ = true;
+    scanThreadRunning = true;
+    start();
+}
+
+bool CQZClipwatch::ScanThreadEnds()
+{
+    const int s = state;
+    if (s != cwsProcessingStopped && s != cwsApplicationExiting)
+        return false;
+    std::lock_guard<std::mutex> lock(startMutex_);
+    if (state != cwsProcessingStopped && state != cwsApplicationExiting)
+        return false;
+    threadActive_ = false;
+    return true;
+}

@@ -1,0 +1,121 @@
+// Start-up recovery of the work left in progress, and the reset of finished clips.
+#include "scanner/clipwatch.h"
+
+#include "db/dbcws.h"
+#include "monitor/completion.h"
+#include "platform/qzlog.h"
+
+#include <QString>
+
+#include <set>
+
+namespace
+{
+
+// An element that the recovery queues again, with its log words.
+struct RecoveredElement {
+    unsigned code;
+    bool CWSSettings::*make;
+    const char* inProgressWord; // "\nStart up found %s <word> in progress"
+    const char* waitingWord;    // "\nStart up found %s <word> waiting process"
+};
+
+const RecoveredElement recoveredElements[] = {
+    {CWS_ELEMENT_PICON, &CWSSettings::MakePicons, "Picon", "picon"},
+    {CWS_ELEMENT_XMP, &CWSSettings::MakeXMP, "XMP", "XMP"},
+    {CWS_ELEMENT_PROXY, &CWSSettings::MakeProxy, "Proxy", "Proxy"},
+    {CWS_ELEMENT_MEZZANINE, &CWSSettings::MakeMezzanine, "Mezzanine", "Mezzanine"},
+    {CWS_ELEMENT_RTIN, &CWSSettings::MakeRtin, "Rtin", "Rtin"},
+};
+
+bool sameText(const std::string& text, const char* word)
+{
+    return QString::fromStdString(text).compare(word, Qt::CaseInsensitive) == 0;
+}
+
+// Calls `visit` for each clip whose own state is `clipState`, taken one at a time; `visit` must
+// move the clip out of that state. A clip handed out twice ends the walk, so that a write that
+// did not take effect can never loop for ever.
+template <typename Visit> void forEachClipInState(dbCwsHandle* db, int clipState, Visit visit)
+{
+    std::set<std::string> seen;
+    std::string anchor;
+    while (dbCWSGetNextFileFromState(db, nullptr, &anchor, nullptr, CWS_ELEMENT_CLIP, clipState) ==
+               0 &&
+           !anchor.empty() && seen.insert(anchor).second)
+        visit(anchor);
+}
+
+} // namespace
+
+void CQZClipwatch::RecoverClipsInState(const CWSSettings& s, int clipState)
+{
+    const std::shared_ptr<dbCwsHandle> db = Database();
+    const bool inProgress = clipState == QZ_IN_PROGRESS;
+    forEachClipInState(db.get(), clipState, [&](const std::string& anchor) {
+        dbCwsElementStatus status;
+        if (dbCWSGetElementStatus(db.get(), anchor, status) == 0) {
+            for (const RecoveredElement& e : recoveredElements) {
+                if (status.state(e.code) != QZ_IN_PROGRESS || !(s.*e.make))
+                    continue;
+                if (inProgress)
+                    ErrOut("\nStart up found %s %s in progress", anchor.c_str(), e.inProgressWord);
+                else
+                    ErrOut("\nStart up found %s %s waiting process", anchor.c_str(), e.waitingWord);
+                rescanWhenComplete = true;
+                RequestByCode(e.code, anchor, false, false, -1);
+            }
+            const bool md5Running = sameText(status.md5, "in progress");
+            if (s.MakeMD5 && inProgress &&
+                (md5Running || sameText(status.md5, "lost process purged"))) {
+                ErrOut("\nStart up found %s md5 in progress, reseting", anchor.c_str());
+                rescanWhenComplete = true;
+                dbCWSSetElementStatus(db.get(), -1, anchor, CWS_ELEMENT_MD5, "", "", 0, "");
+            } else if (s.MakeMD5 && !inProgress && md5Running) {
+                ErrOut("\nStart up found %s md5 waiting process", anchor.c_str());
+                MakeMD5(anchor, false, -1);
+            }
+        }
+        dbCWSSetElementStatus(db.get(), -1, anchor, CWS_ELEMENT_CLIP, nullptr, nullptr, 8, nullptr);
+        if (inProgress)
+            CheckClipCompletion(this, anchor);
+    });
+}
+
+void CQZClipwatch::RecoverInProgress()
+{
+    if (!Database())
+        LoadDatabase();
+    const std::shared_ptr<dbCwsHandle> db = Database();
+    if (!db)
+        return;
+    const CWSSettings s = Settings();
+    RecoverClipsInState(s, QZ_IN_PROGRESS);
+    RecoverClipsInState(s, QZ_WAIT_PROCESS);
+    forEachClipInState(db.get(), 8, [&](const std::string& anchor) {
+        dbCWSSetElementStatus(db.get(), -1, anchor, CWS_ELEMENT_CLIP, nullptr, nullptr,
+                              QZ_IN_PROGRESS, nullptr);
+    });
+}
+
+void CQZClipwatch::ResetCompletion()
+{
+    ErrOut("\nCWS:ResetCompletion ");
+    if (!Database())
+        LoadDatabase();
+    const std::shared_ptr<dbCwsHandle> db = Database();
+    if (!db)
+        return;
+    resetCompletionRequested = false;
+    forEachClipInState(db.get(), QZ_FINISHED, [&](const std::string& anchor) {
+        Show(StateLabel, QString("Clearing Processes...%1").arg(QString::fromStdString(anchor)));
+        dbCWSSetElementStatus(db.get(), -1, anchor, CWS_ELEMENT_CLIP, "", "", 0, "");
+    });
+    const int current = state;
+    if (current != cwsFindDirectories && current != cwsFindClips) {
+        LogClipsFound();
+        SaveAutoStart(number_, true);
+        ChangeState(cwsProcessingClips);
+    }
+    LoadDatabase();
+}

@@ -1,0 +1,125 @@
+// The status thread and the panel texts: counts refreshed from the database every 100 ms,
+// texts kept by the instance and posted to the labels the window attached.
+#include "scanner/clipwatch.h"
+
+#include "db/dbcws.h"
+#include "platform/qzlog.h"
+#include "platform/qzsync.h"
+
+#include <QCoreApplication>
+
+namespace
+{
+
+constexpr uint32_t kStatusPassMs = 100;
+
+// A count as shown: -1 (none) reads as 0.
+QString shown(int count)
+{
+    return QString::number(std::max(0, count));
+}
+
+} // namespace
+
+void CQZClipwatch::Show(Label label, const QString& text)
+{
+    QPointer<QLabel> target;
+    {
+        std::lock_guard<std::mutex> lock(panelMutex_);
+        texts_[label] = text;
+        target = panel_.labels[label];
+    }
+    if (target.isNull() || !QCoreApplication::instance())
+        return;
+    // The pointer is tested again on the main thread, where the label may have been deleted.
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [target, text] {
+            if (target)
+                target->setText(text);
+        },
+        Qt::QueuedConnection);
+}
+
+QString CQZClipwatch::LabelText(Label label) const
+{
+    std::lock_guard<std::mutex> lock(panelMutex_);
+    return texts_[label];
+}
+
+void CQZClipwatch::AttachPanel(const PanelLabels& panel)
+{
+    std::array<QString, LabelCount> texts;
+    {
+        std::lock_guard<std::mutex> lock(panelMutex_);
+        panel_ = panel;
+        texts = texts_;
+    }
+    for (int i = 0; i < LabelCount; ++i)
+        if (!texts[i].isEmpty())
+            Show(static_cast<Label>(i), texts[i]);
+}
+
+void CQZClipwatch::DetachPanel()
+{
+    std::lock_guard<std::mutex> lock(panelMutex_);
+    panel_ = PanelLabels();
+}
+
+void CQZClipwatch::ShowCounts(bool directories, bool clips, bool processing)
+{
+    if (directories) {
+        const int errors = counts[CWS_COUNT_DIRECTORY_ERRORS];
+        const QString found =
+            QString("Found %1 Finished %2")
+                .arg(shown(counts[CWS_COUNT_DIRECTORIES]), shown(counts[CWS_COUNT_SEARCHED]));
+        Show(DirectoryCountsLabel,
+             errors > 0 ? QString("%1 Errors %2").arg(found, shown(errors)) : found);
+    }
+    if (clips)
+        Show(ClipCountLabel, QString("Found %1").arg(shown(counts[CWS_COUNT_FILES])));
+    if (!processing)
+        return;
+    const int errorClips = counts[CWS_COUNT_ERRORS];
+    const QString complete = QString("Complete %1").arg(shown(counts[CWS_COUNT_COMPLETED]));
+    Show(CompletionLabel,
+         errorClips > 0 ? QString("%1 Errors %2").arg(complete, shown(errorClips)) : complete);
+    Show(ProcessingLabel, QString("Processing %1 + MD5's %2 Complete %3 Errors %4")
+                              .arg(shown(counts[CWS_COUNT_PROCESSES_IN_PROGRESS]),
+                                   shown(counts[CWS_COUNT_MD5_IN_PROGRESS]),
+                                   shown(counts[CWS_COUNT_PROCESSES_COMPLETED]),
+                                   shown(counts[CWS_COUNT_PROCESSES_ERRORED])));
+}
+
+void CQZClipwatch::_UpdateCount()
+{
+    for (unsigned pass = 0; keepCounting_; ++pass) {
+        if (Database()) {
+            const int s = state;
+            const bool directories = s == cwsFindDirectories || pass % 50 == 16;
+            const bool clips = s == cwsFindClips || pass % 50 == 32;
+            const bool processing =
+                s == cwsProcessingClips || s == cwsWaitingForProcesses || pass % 50 == 48;
+            // One refresh reads every count at once (two statements).
+            if (directories || clips || processing) {
+                RefreshCounts();
+                ShowCounts(directories, clips, processing);
+            }
+        }
+        Sleep(kStatusPassMs);
+    }
+    statusEnded_ = true;
+}
+
+void CQZClipwatch::EndStatusThread()
+{
+    keepCounting_ = false;
+    for (int i = 0; i < 99 && !statusEnded_; ++i)
+        Sleep(5);
+    if (!statusEnded_)
+        ErrFmtOut(QZ_LEVEL_CAUTION, 0, 0, "CAUTION(CWSscan): %s\n",
+                  "Unable to close thread, terminating (CQZClipwatch::_UpdateCount)");
+    // A thread that uses this instance cannot be abandoned: it is joined in every case.
+    if (statusThread_.joinable())
+        statusThread_.join();
+}

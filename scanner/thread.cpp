@@ -1,0 +1,350 @@
+// The scanning thread: the loop over the working states, the admission of MD5 and translation
+// jobs within the instance's shares, and the end of a scan.
+#include "scanner/clipwatch.h"
+
+#include "db/dbcws.h"
+#include "monitor/completion.h"
+#include "platform/qzcpu.h"
+#include "platform/qzlog.h"
+#include "platform/qzrecurse.h"
+#include "platform/qzsync.h"
+#include "scanner/clipwatch_p.h"
+
+#include <algorithm>
+
+namespace
+{
+
+constexpr uint32_t kWalkFlags = 0x9001;
+constexpr uint32_t kSlowQueryMs = 10;
+constexpr int kMD5sPerQuery = 20;
+constexpr int kTranslationsPerQuery = 10;
+constexpr int kDebugLogJobs = 0x10000000;
+
+void clearSlots(std::vector<dbCwsClipSlot>& work)
+{
+    for (dbCwsClipSlot& slot : work)
+        slot = dbCwsClipSlot();
+}
+
+// An element that the loop starts for a clip, in the order it is started.
+struct DueElement {
+    unsigned code;           // element code
+    bool CWSSettings::*make; // its switch
+    const char* label;       // state label text
+    const char* debugLine;   // logged with DebugOutFlags bit 28
+    bool markFirst;          // set in progress before the request
+};
+
+const DueElement dueElements[] = {
+    {CWS_ELEMENT_PICON, &CWSSettings::MakePicons, "Make Picon %1", "MakePicon=<%s> ", false},
+    {CWS_ELEMENT_XMP, &CWSSettings::MakeXMP, "Make XMP %1", "MakeXMP=<%s> ", false},
+    {CWS_ELEMENT_PROXY, &CWSSettings::MakeProxy, "Make Proxy %1", "MakeProxy=<%s> ", false},
+    {CWS_ELEMENT_MEZZANINE, &CWSSettings::MakeMezzanine, "Make Mezzanine %1", "MakeMezzanine=<%s> ",
+     false},
+    {CWS_ELEMENT_RTIN, &CWSSettings::MakeRtin, "Make Rtin %1", "MakeRTIN=<%s> ", false},
+    {CWS_ELEMENT_WRAP, &CWSSettings::MakeWrap, "Wrap File %1", "MakeWrap=<%s> ", true},
+};
+
+} // namespace
+
+void CQZClipwatch::run()
+{
+    scanThreadRunning = true;
+    slots_.assign(static_cast<size_t>(std::max(MD5Share(), TranslationShare()) + 100),
+                  dbCwsClipSlot());
+    unsigned pass = 0;
+    while (!ScanThreadEnds()) {
+        if (!Database()) {
+            Sleep(10);
+            continue;
+        }
+        if (resetCompletionRequested)
+            ResetCompletion();
+        const int current = state;
+        if (current != previousState) {
+            ErrOut("\nStateChange: from<%s> to<%s> ", StateName(previousState), StateName(current));
+            previousState = current;
+            stateEnteredAt_ = qzOSGetMs();
+            Show(StateLabel, QString("State : %1").arg(StateName(current)));
+        }
+        bool counts = true;
+        switch (current) {
+        case cwsFindDirectories:
+            FindDirectories();
+            break;
+        case cwsFindClips:
+            FindClips();
+            break;
+        case cwsProcessingClips:
+            counts = ProcessClips(Settings(), pass);
+            break;
+        case cwsWaitingForProcesses:
+            WaitForProcesses();
+            break;
+        case cwsProcessingComplete:
+            ProcessingComplete();
+            break;
+        default:
+            Sleep(100);
+            break;
+        }
+        if (counts)
+            ++pass;
+    }
+    slots_.clear();
+    slots_.shrink_to_fit();
+    scanThreadRunning = false;
+}
+
+void CQZClipwatch::FindDirectories()
+{
+    LoadSettings(number_);
+    const CWSSettings s = Settings();
+    scanStartedAt_ = qzOSGetMs();
+    Show(StateLabel, QString("Scanning %1").arg(QString::fromStdString(s.Dir)));
+    ErrOut("\ncwsFindDirectories(%s) ", s.Dir.c_str());
+    const std::string root = cwsUniformPath(s.Dir);
+    if (const std::shared_ptr<dbCwsHandle> db = Database())
+        if (dbCWSAddDirectory(db.get(), root, 0) == 0)
+            ++counts[CWS_COUNT_DIRECTORIES];
+    qzOSRecurseDirectory(this, s.Dir, DirectoryVisited, kWalkFlags);
+    // A walk cut short by a stop is done again when the scan resumes.
+    if (!KeepScanning())
+        return;
+    const std::shared_ptr<dbCwsHandle> db = Database();
+    if (db) {
+        LogDirectoriesFound();
+        SaveAutoStart(number_, true);
+        MoveState(cwsFindDirectories, cwsFindClips);
+    } else {
+        WarnNoDatabase();
+    }
+    dbCWSUpdateDirectoryCheck(db.get(), root, 0);
+    Sleep(50);
+}
+
+void CQZClipwatch::FindClips()
+{
+    std::shared_ptr<dbCwsHandle> db = Database();
+    std::string directory;
+    const int found = dbCWSGetNextDirectoryToCheck(db.get(), directory);
+    if (found == 0 && !directory.empty()) {
+        ErrOut("\ncwsFindClips(%s) ", directory.c_str());
+        dbCWSUpdateDirectoryCheck(db.get(), directory, 2);
+        Show(StateLabel, QString("Searching Directory %1").arg(QString::fromStdString(directory)));
+        CreateClipList(directory);
+        // A search cut short by a stop is done again when the scan resumes.
+        const bool whole = KeepScanning();
+        dbCWSUpdateDirectoryCheck(db.get(), directory, whole ? 1 : 0);
+        if (whole)
+            ++counts[CWS_COUNT_SEARCHED];
+        Sleep(10);
+        return;
+    }
+    if (found == 0) {
+        const CWSSettings s = Settings();
+        std::string message;
+        testSqlConnect(static_cast<uint32_t>(s.DBType), message,
+                       QString::fromStdString(s.DBUsername), QString::fromStdString(s.DBPassword),
+                       QString::fromStdString(s.DBHost), s.DBPort);
+        if (!message.empty()) {
+            db.reset();
+            CloseDatabase();
+            LoadDatabase();
+            Sleep(10);
+            return;
+        }
+    }
+    RecoverInProgress();
+    if (Database()) {
+        LogClipsFound();
+        SaveAutoStart(number_, true);
+        MoveState(cwsFindClips, cwsProcessingClips);
+    } else {
+        WarnNoDatabase();
+    }
+    Sleep(10);
+}
+
+bool CQZClipwatch::ProcessClips(const CWSSettings& s, unsigned pass)
+{
+    if (GetSystemCpuUsage() > 95) {
+        ErrOut("High processor usage");
+        Sleep(1000);
+        return false;
+    }
+    if (pass % 5 == 0)
+        CheckServiceAddress();
+    bool started = false;
+    if (md5sInProgress >= static_cast<unsigned>(MD5Share()))
+        Sleep(50);
+    else if (s.MakeMD5 && serviceAvailable == 1)
+        started = StartMD5s(s);
+
+    const bool anyTranslation = s.MakeXMP || s.MakePicons || s.MakeProxy || s.MakeMezzanine ||
+                                s.MakeRtin || s.SendMessages || s.MakeWrap;
+    if (translationsInProgress >= static_cast<unsigned>(TranslationShare())) {
+        Sleep(50);
+    } else if (serviceAvailable != 1) {
+        if (serviceAvailable == 0)
+            CheckServiceAddress();
+        if (serviceAvailable == 0) {
+            Show(ProcessingLabel, "No VexoBase for processing");
+            Show(StateLabel, "No VexoBase for processing");
+            Show(DirectoryLabel, QString::fromStdString(s.Dir));
+            if (Database()) {
+                SaveAutoStart(number_, false);
+                MoveState(cwsProcessingClips, cwsNotRunning);
+            } else {
+                WarnNoDatabase();
+            }
+            Sleep(1000);
+        }
+    } else if (anyTranslation) {
+        started = StartTranslations(s) || started;
+    }
+
+    if (!started && translationsInProgress == 0 && md5sInProgress == 0) {
+        if (Database())
+            MoveState(cwsProcessingClips, cwsWaitingForProcesses);
+        else
+            WarnNoDatabase();
+        Sleep(50);
+    }
+    return true;
+}
+
+bool CQZClipwatch::StartMD5s(const CWSSettings& s)
+{
+    const std::shared_ptr<dbCwsHandle> db = Database();
+    const int share = MD5Share();
+    clearSlots(slots_);
+    const uint32_t asked = qzOSGetMs();
+    dbCWSGetNextMD5FileToCheck(db.get(), slots_,
+                               std::min(kMD5sPerQuery, share - static_cast<int>(md5sInProgress)));
+    const uint32_t took = qzOSGetMs() - asked;
+    if (took > kSlowQueryMs)
+        ErrOut("\nDatabase call dbCWSGetNextMD5sFileToCheck %d ms", static_cast<int>(took));
+    bool started = false;
+    for (size_t i = 0;
+         i < slots_.size() && static_cast<int>(i) < share && state == cwsProcessingClips; ++i) {
+        dbCwsClipSlot& slot = slots_[i];
+        if (slot.anchorPath.empty())
+            continue;
+        Show(StateLabel, QString("Make md5 %1").arg(QString::fromStdString(slot.anchorPath)));
+        dbCWSSetElementStatus(db.get(), slot.id, slot.anchorPath, CWS_ELEMENT_MD5, nullptr,
+                              "in progress", QZ_IN_PROGRESS, nullptr);
+        if (s.DebugOutFlags & kDebugLogJobs)
+            ErrOut("MakeMD5=<%s> ", slot.anchorPath.c_str());
+        MakeMD5(slot.anchorPath, slot.id != 0, slot.id);
+        started = true;
+        ++md5sInProgress;
+        slot = dbCwsClipSlot();
+    }
+    return started;
+}
+
+bool CQZClipwatch::StartTranslations(const CWSSettings& s)
+{
+    const std::shared_ptr<dbCwsHandle> db = Database();
+    const int share = TranslationShare();
+    clearSlots(slots_);
+    const uint32_t asked = qzOSGetMs();
+    dbCwsWorkFlags flags;
+    flags.picon = s.MakePicons;
+    flags.xmp = s.MakeXMP;
+    flags.proxy = s.MakeProxy;
+    flags.mezzanine = s.MakeMezzanine;
+    flags.rtin = s.MakeRtin;
+    dbCWSGetNextFileToCheck(
+        db.get(), slots_, flags,
+        std::min(kTranslationsPerQuery, share - static_cast<int>(translationsInProgress)));
+    const uint32_t took = qzOSGetMs() - asked;
+    if (took > kSlowQueryMs)
+        ErrOut("Database call dbCWSGetNextFilesToCheck %d ms", static_cast<int>(took));
+    bool started = false;
+    for (size_t i = 0;
+         i < slots_.size() && static_cast<int>(i) < share && state == cwsProcessingClips; ++i) {
+        dbCwsClipSlot& slot = slots_[i];
+        if (slot.anchorPath.empty())
+            continue;
+        dbCWSSetElementStatus(db.get(), slot.id, slot.anchorPath, CWS_ELEMENT_CLIP, nullptr,
+                              "started", QZ_IN_PROGRESS, nullptr);
+        ErrOut("\nCWS: ncwsProcessingClips(%s) %d in progress %d md5's max %d status %d %dms",
+               slot.anchorPath.c_str(), static_cast<int>(translationsInProgress.load()),
+               static_cast<int>(md5sInProgress.load()), share, state.load(),
+               static_cast<int>(qzOSGetMs() - asked));
+        const QString anchor = QString::fromStdString(slot.anchorPath);
+        Show(StateLabel, QString("Checking %1").arg(anchor));
+        Show(DirectoryLabel, anchor);
+        started = StartElements(s, slot.anchorPath, slot.id) || started;
+        slot = dbCwsClipSlot();
+    }
+    return started;
+}
+
+bool CQZClipwatch::StartElements(const CWSSettings& s, const std::string& anchor, int id)
+{
+    const std::shared_ptr<dbCwsHandle> db = Database();
+    dbCwsElementStatus status;
+    if (dbCWSGetElementStatus(db.get(), anchor, status) != 0)
+        return false;
+    bool started = false;
+    bool putBack = false;
+    const bool send = id != 0;
+    for (const DueElement& e : dueElements) {
+        if (status.state(e.code) != 0 || !(s.*e.make))
+            continue;
+        if (translationsInProgress >= static_cast<unsigned>(TranslationShare())) {
+            // Returned again by a later query, when a slot is free.
+            dbCWSSetElementStatus(db.get(), id, anchor, CWS_ELEMENT_CLIP, "", "", 0, "");
+            putBack = true;
+            continue;
+        }
+        Show(StateLabel, QString(e.label).arg(QString::fromStdString(anchor)));
+        if (e.markFirst)
+            dbCWSSetElementStatus(db.get(), id, anchor, e.code, "in progress", "in progress",
+                                  QZ_IN_PROGRESS, nullptr);
+        if (s.DebugOutFlags & kDebugLogJobs)
+            ErrOut(e.debugLine, anchor.c_str());
+        ++translationsInProgress;
+        started = true;
+        RequestByCode(e.code, anchor, send, false, id);
+    }
+    // A clip with nothing left to start would otherwise stay "started" for ever.
+    if (!started && !putBack)
+        CheckClipCompletion(this, anchor);
+    return started;
+}
+
+void CQZClipwatch::WaitForProcesses()
+{
+    Sleep(100);
+    if (translationsInProgress == 0 && md5sInProgress == 0 && checkThread.jobList.isEmpty())
+        MoveState(cwsWaitingForProcesses, cwsProcessingComplete);
+}
+
+void CQZClipwatch::ProcessingComplete()
+{
+    const bool haveDatabase = Database() != nullptr;
+    if (rescanWhenComplete) {
+        if (haveDatabase) {
+            fullRescan = true;
+            SaveAutoStart(number_, true);
+            MoveState(cwsProcessingComplete, cwsFindDirectories);
+        } else {
+            WarnNoDatabase();
+        }
+        rescanWhenComplete = false;
+    } else {
+        if (haveDatabase) {
+            SaveAutoStart(number_, false);
+            MoveState(cwsProcessingComplete, cwsNotRunning);
+        } else {
+            WarnNoDatabase();
+        }
+        Show(StateLabel, "Idle");
+    }
+    Sleep(1000);
+}

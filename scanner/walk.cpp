@@ -1,0 +1,160 @@
+// The directory walk of a scan and the clip search of one directory: skip rules, directory
+// records, multi-file groups, short still sequences and unreadable files.
+#include "scanner/clipwatch.h"
+
+#include "db/dbcws.h"
+#include "platform/kinora.h"
+#include "platform/qzlog.h"
+#include "platform/qzpath.h"
+#include "platform/qzrecurse.h"
+#include "platform/qzsync.h"
+#include "scanner/clipwatch_p.h"
+
+namespace
+{
+
+constexpr int kDebugLogWalk = 0x10000100;
+constexpr int kDebugLogSearch = 0x10000;
+constexpr int kDebugLogFiles = 0x20000;
+
+// Elements not made for a still sequence shorter than MinimumStillLength.
+struct ShortClipElement {
+    unsigned code;
+    bool CWSSettings::*make;
+    const char* text;
+};
+
+const ShortClipElement shortClipElements[] = {
+    {CWS_ELEMENT_PROXY, &CWSSettings::MakeProxy, "Proxy will not be created due to clip length"},
+    {CWS_ELEMENT_MEZZANINE, &CWSSettings::MakeMezzanine,
+     "Mezzanine will not be created due to clip length"},
+    {CWS_ELEMENT_WRAP, &CWSSettings::MakeWrap, "Wrap will not be created due to clip length"},
+};
+
+} // namespace
+
+std::string cwsErrorCopyPath(const std::string& errorDir, const std::string& path)
+{
+    size_t root = 0;
+    const size_t scheme = path.find("://");
+    std::string drive;
+    qzOSSplitPath(path, &drive, nullptr, nullptr, nullptr);
+    if (qzOSIsNetworkSource(path))
+        root = scheme + 3;
+    else
+        root = drive.size();
+    while (root < path.size() && (path[root] == '/' || path[root] == '\\'))
+        ++root;
+    return errorDir + path.substr(root);
+}
+
+uint32_t CQZClipwatch::DirectoryVisited(void* context, const std::string& path, uint32_t attributes)
+{
+    CQZClipwatch* self = static_cast<CQZClipwatch*>(context);
+    // A stop or exit ends the walk; the scan takes it up again when it resumes.
+    if (!self->KeepScanning())
+        return QZ_RECURSE_SKIP_SUBTREE;
+    const CWSSettings s = self->Settings();
+    if (s.DebugOutFlags & kDebugLogWalk)
+        ErrOut("\nrDir=<%s> ", path.c_str());
+    if (!s.SkipDir.empty() && self->IsSkippedDirectory(path))
+        return QZ_RECURSE_SKIP_SUBTREE;
+    if (!(attributes & QZ_ATTRIBUTE_DIRECTORY))
+        return 0;
+    const std::shared_ptr<dbCwsHandle> db = self->Database();
+    const std::string dir = cwsUniformPath(path);
+    const bool isNew =
+        self->recordDirectories && (self->fullRescan || dbCWSCheckDirectory(db.get(), dir) == -1);
+    uint32_t bits = 0;
+    if (isNew) {
+        if (dbCWSAddDirectory(db.get(), dir, 0) == 0)
+            ++self->counts[CWS_COUNT_DIRECTORIES];
+        bits = dqzCheckDir(path);
+    } else {
+        self->Show(StateLabel, QString("Scanning %1").arg(QString::fromStdString(path)));
+        const int checked = dbCWSGetDirectoryState(db.get(), dir);
+        if (checked == 0 || checked == 2 || checked == 4)
+            return QZ_RECURSE_SKIP_SUBTREE;
+        bits = dqzCheckDir(path);
+    }
+    dbCWSUpdateDirectoryCheck(db.get(), dir, 0);
+    // Counts kept as the walk goes: a count query per directory would make the walk quadratic.
+    self->ShowCounts(true, false, false);
+    if (isNew)
+        self->Show(StateLabel, QString("Scanning %1").arg(QString::fromStdString(path)));
+    return (bits & ~KN_DIR_PLAIN) ? QZ_RECURSE_SKIP_SUBTREE : 0;
+}
+
+void CQZClipwatch::CreateClipList(const std::string& directory)
+{
+    const CWSSettings s = Settings();
+    if (s.DebugOutFlags & kDebugLogSearch)
+        ErrOut("\nCreateClipList=<%s> ", directory.c_str());
+    const std::unique_ptr<KnListing> listing = dqzOpenDir(directory, dqzCheckDir(directory));
+    if (!listing) {
+        ErrOut("\nClipwatch failed to open directory %s", directory.c_str());
+        return;
+    }
+    const std::string sourceDir = cwsUniformPath(directory);
+    const int count = dqzGetTotalFiles(*listing);
+    for (int i = 0; i < count && KeepScanning(); ++i)
+        AddListedFile(s, *listing, i, sourceDir);
+}
+
+void CQZClipwatch::AddListedFile(const CWSSettings& s, const KnListing& listing, int index,
+                                 const std::string& sourceDir)
+{
+    std::string path = dqzGetFilePath(listing, index);
+    if (path.empty())
+        return;
+    if (s.DebugOutFlags & kDebugLogFiles)
+        ErrOut("\nClip=<%s> ", path.c_str());
+    std::string name, ext;
+    qzOSSplitPath(path, nullptr, nullptr, &name, &ext);
+    if (ext.empty() || path.find(".picon") != std::string::npos ||
+        CheckFileExtensions(path, s.scanExtensions) != 1 ||
+        (!s.SkipName.empty() && CheckFileName(name + ext, s.SkipName)) || qzOSFileIsDir(path))
+        return;
+    std::string groupExtensions;
+    FindFileExtensions(path, &groupExtensions);
+    ChooseVideoExtension(&path, groupExtensions);
+    qzOSSplitPath(path, nullptr, nullptr, &name, &ext);
+    if (name + ext == "." || name + ext == "..")
+        return;
+    bool isShort = false;
+    std::string clipName = name;
+    if (knIsStillExtension(ext)) {
+        std::string first;
+        isShort = FindFistFilesNumber(&first, path) < s.MinimumStillLength;
+        if (knFileTypeFlags(ext) & KN_TYPE_FRAME_FILES)
+            clipName = dqzGetBaseName(name);
+    }
+    const std::shared_ptr<dbCwsHandle> db = Database();
+    const std::string anchor = cwsUniformPath(path);
+    if (dbCWSAddClip(db.get(), clipName, anchor, sourceDir) == 0) {
+        ++counts[CWS_COUNT_FILES];
+        KnFileInfo info;
+        if (!dqzGetFileInfo(listing, index, &info)) {
+            RecordUnreadableFile(s, path, anchor);
+        } else {
+            dbCWSSetElementStatus(db.get(), -1, anchor, CWS_ELEMENT_CLIP, "Added", "Success", 0,
+                                  nullptr);
+            for (const ShortClipElement& e : shortClipElements)
+                if (isShort && s.*e.make)
+                    dbCWSSetElementStatus(db.get(), -1, anchor, e.code, nullptr, nullptr, 9,
+                                          e.text);
+        }
+    }
+    Show(ClipCountLabel, QString("Found %1").arg(std::max(0, counts[CWS_COUNT_FILES].load())));
+    Show(StateLabel, QString("Found clip %1").arg(QString::fromStdString(anchor)));
+}
+
+void CQZClipwatch::RecordUnreadableFile(const CWSSettings& s, const std::string& path,
+                                        const std::string& anchor)
+{
+    ErrOut("\nException Occured Error %s %s %d", path.c_str(), "clipwatch", 2601);
+    dbCWSSetElementStatus(Database().get(), -1, anchor, CWS_ELEMENT_CLIP, "Exception", "Not Opened",
+                          QZ_ERROR, nullptr);
+    if (!s.ErrorCopyDirectory.empty())
+        qzOSCopyFile(path, cwsErrorCopyPath(s.ErrorCopyDirectory, path));
+}

@@ -1,0 +1,207 @@
+// An instance scanning a generated tree against the reference service (simulated jobs on
+// 127.0.0.1:1080), on SQLite and on MariaDB: directory and clip records, the states it passes,
+// the job strings it hands to the monitor, stop and resume, and its end while it scans.
+#include "db/dbcws.h"
+#include "platform/qzlog.h"
+#include "platform/qzsync.h"
+#include "scanner/clipwatch.h"
+#include "tests/support/testenv.h"
+#include "tests/unit/db/dbfixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSettings>
+
+#include <chrono>
+#include <functional>
+
+namespace
+{
+
+bool waitFor(const std::function<bool()>& condition, int ms)
+{
+    for (int waited = 0; waited < ms; waited += 20) {
+        if (condition())
+            return true;
+        Sleep(20);
+    }
+    return condition();
+}
+
+void touch(const QString& path)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
+    f.write("media");
+}
+
+class Scan : public ::testing::TestWithParam<Backend>
+{
+protected:
+    void SetUp() override
+    {
+        if (GetParam() == Backend::MySQL)
+            CLIPWATCH_REQUIRE_MARIADB();
+        QSettings(QSettings::NativeFormat, QSettings::UserScope, "Velmora", "Clipwatch").clear();
+        CQZClipwatch::instanceCount = 1;
+        folder = testenv::makeDir(GetParam() == Backend::MySQL ? "mysql" : "sqlite");
+        service.start(testenv::buildDir() + "/vexobase",
+                      {"--simulate", "--job-ms", "200", "--port", "1080", "--bind", "127.0.0.1"});
+        ASSERT_TRUE(service.waitForStarted(5000));
+        ASSERT_TRUE(service.waitForReadyRead(5000));
+        ASSERT_TRUE(service.readAllStandardOutput().contains("listening"));
+    }
+
+    void TearDown() override
+    {
+        instance.reset();
+        service.terminate();
+        service.waitForFinished(5000);
+        if (GetParam() == Backend::MySQL)
+            testdb::dropMySQL(testdb::mysqlName());
+    }
+
+    void configure(const QString& media)
+    {
+        QSettings store(QSettings::NativeFormat, QSettings::UserScope, "Velmora", "Clipwatch");
+        store.beginGroup("Instance0");
+        store.setValue("Dir", media);
+        store.setValue("MakePicons", 1);
+        store.setValue("MakeProxy", 1);
+        store.setValue("MaxTranslations", 90);
+        store.setValue("ErrorCopyDirectory", folder + "/errors/");
+        if (GetParam() == Backend::MySQL) {
+            store.setValue("DBType", 2);
+            store.setValue("DataBase", testdb::mysqlName());
+            store.setValue("DBUsername", testdb::user());
+            store.setValue("DBPassword", testdb::password());
+            store.setValue("DBHost", testdb::host());
+        } else {
+            store.setValue("DBType", 1);
+            store.setValue("DataBase", folder + "/clips.db");
+        }
+    }
+
+    QString folder;
+    QProcess service;
+    std::unique_ptr<CQZClipwatch> instance;
+};
+
+} // namespace
+
+TEST_P(Scan, RecordsTheTreeStartsJobsStopsAndResumes)
+{
+    ErrLogSetFileName(GetParam() == Backend::MySQL ? "scan-mysql" : "scan-sqlite");
+    const QString media = folder + "/media/";
+    const QStringList clips = {"a.mov", "nested/deeper/b.mp4", "with spaces/it's a&b 100%.mov",
+                               "Ålborg ü/clip é.mxf"};
+    for (const QString& clip : clips)
+        touch(media + clip);
+    touch(media + "nested/notes.txt");
+    touch(media + "nested/a.mov.picon.jpg");
+    touch(media + "marked/c.mov");
+    touch(media + "marked/Do Not Scan.cws");
+    touch(media + "Adobe Premiere Pro Video Previews/p.mov");
+    for (int i = 1; i <= 5; ++i)
+        touch(media + QString("seq/shot_%1.dpx").arg(i, 4, 10, QChar('0')));
+    QFile::link(media + "missing.mov", media + "broken.mov");
+    configure(media);
+
+    instance = std::make_unique<CQZClipwatch>(0, "127.0.0.1");
+    instance->LoadDatabase();
+    std::shared_ptr<dbCwsHandle> db = instance->Database();
+    ASSERT_TRUE(db);
+    ASSERT_EQ(instance->StartScanning(), 0);
+    // Picon and proxy of each of the four clips, the picon alone of the short sequence.
+    ASSERT_TRUE(waitFor([&] { return instance->checkThread.jobList.size() >= 9; }, 60000))
+        << instance->checkThread.jobList.size();
+    ASSERT_TRUE(waitFor([&] { return instance->state == CQZClipwatch::cwsProcessingClips; }, 5000));
+
+    const std::string root = media.toStdString();
+    for (const char* dir : {"", "nested/", "nested/deeper/", "with spaces/", "Ålborg ü/", "seq/"})
+        EXPECT_EQ(dbCWSCheckDirectory(db.get(), root + dir), 1) << dir;
+    EXPECT_EQ(dbCWSCheckDirectory(db.get(), root + "marked/"), -1);
+    EXPECT_EQ(dbCWSCheckDirectory(db.get(), root + "Adobe Premiere Pro Video Previews/"), -1);
+
+    dbCwsElementStatus status;
+    for (const QString& clip : clips) {
+        ASSERT_EQ(dbCWSGetElementStatus(db.get(), (media + clip).toStdString(), status), 0)
+            << clip.toStdString();
+        EXPECT_EQ(status.state(CWS_ELEMENT_CLIP), QZ_IN_PROGRESS);
+        EXPECT_EQ(status.state(CWS_ELEMENT_PICON), QZ_IN_PROGRESS);
+        EXPECT_EQ(status.state(CWS_ELEMENT_PROXY), QZ_IN_PROGRESS);
+    }
+    ASSERT_EQ(dbCWSGetElementStatus(db.get(), root + "seq/shot_0001.dpx", status), 0);
+    EXPECT_EQ(status.state(CWS_ELEMENT_PROXY), 9) << "a short still sequence gets no proxy";
+    ASSERT_EQ(dbCWSGetElementStatus(db.get(), root + "broken.mov", status), 0);
+    EXPECT_EQ(status.state(CWS_ELEMENT_CLIP), QZ_ERROR);
+    for (const char* absent : {"nested/notes.txt", "nested/a.mov.picon.jpg", "marked/c.mov"})
+        EXPECT_EQ(dbCWSGetElementStatus(db.get(), root + absent, status), -1) << absent;
+
+    const QStringList jobs = instance->checkThread.jobList.snapshot();
+    const QString a = media + "a.mov";
+    EXPECT_TRUE(jobs.contains("http://127.0.0.1:1080/vexojson?request=set&client=127.0.0.1"
+                              "&command=copy&pisrc=" +
+                              a + "&pidst=" + a +
+                              ".picon.jpg&profile=picon&width=120&piframe=400&piquality=100"
+                              "&flags=timeconversion&type=picon"));
+    EXPECT_TRUE(jobs.contains("http://127.0.0.1:1080/vexojson?request=set&client=127.0.0.1"
+                              "&command=copy&source=" +
+                              a + "&target=" + media +
+                              "a.mp4&profile=mp4-h264&kilobitrate=2000&flags=timeconversion"
+                              "&type=proxy"));
+
+    // Stop, then resume where it was.
+    EXPECT_EQ(instance->SetState(CQZClipwatch::cwsProcessingStopped),
+              CQZClipwatch::cwsProcessingStopped);
+    ASSERT_TRUE(waitFor([&] { return !instance->isRunning(); }, 5000));
+    EXPECT_EQ(instance->SetState(CQZClipwatch::cwsProcessingResume),
+              CQZClipwatch::cwsProcessingClips);
+    EXPECT_TRUE(instance->isRunning());
+
+    // Play the monitor: every job ends well; the instance waits for its jobs, then goes idle.
+    for (const QString& job : instance->checkThread.jobList.snapshot()) {
+        const bool picon = job.contains("&type=picon");
+        const QString key = picon ? "pisrc=" : "source=";
+        const int from = job.indexOf(key) + key.size();
+        const QString source = job.mid(from, job.indexOf(picon ? "&pidst=" : "&target=") - from);
+        dbCWSSetElementStatus(db.get(), -1, source.toStdString(),
+                              picon ? CWS_ELEMENT_PICON : CWS_ELEMENT_PROXY, nullptr, "done",
+                              QZ_FINISHED, nullptr);
+    }
+    instance->checkThread.jobList.clear();
+    EXPECT_TRUE(waitFor([&] { return instance->state == CQZClipwatch::cwsNotRunning; }, 20000))
+        << instance->state;
+    const QString log =
+        testenv::readLog(GetParam() == Backend::MySQL ? "scan-mysql" : "scan-sqlite");
+    for (const char* change :
+         {"from<cwsNotRunning> to<cwsFindDirectories>", "from<cwsFindDirectories> to<cwsFindClips>",
+          "from<cwsFindClips> to<cwsProcessingClips>",
+          "from<cwsProcessingClips> to<cwsWaitingForProcesses>",
+          "from<cwsWaitingForProcesses> to<cwsProcessingComplete>"})
+        EXPECT_TRUE(log.contains(QString("StateChange: ") + change)) << change;
+    EXPECT_EQ(instance->LabelText(CQZClipwatch::StateLabel), "Idle");
+}
+
+TEST_P(Scan, EndingWhileScanningStopsEveryThread)
+{
+    const QString media = folder + "/big/";
+    for (int d = 0; d < 300; ++d)
+        for (int f = 0; f < 3; ++f)
+            touch(media + QString("d%1/e%2/f%3.mov").arg(d).arg(d % 7).arg(f));
+    configure(media);
+    instance = std::make_unique<CQZClipwatch>(0, "127.0.0.1");
+    instance->LoadDatabase();
+    ASSERT_EQ(instance->StartScanning(), 0);
+    ASSERT_TRUE(waitFor([&] { return instance->counts[CWS_COUNT_DIRECTORIES] > 5; }, 20000));
+    const auto began = std::chrono::steady_clock::now();
+    instance.reset();
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        std::chrono::steady_clock::now() - began)
+                        .count();
+    EXPECT_LT(ms, 1000 + 2500 + 500) << "the specified waits of the destructor";
+}
+
+CLIPWATCH_BOTH_BACKENDS(Scan);

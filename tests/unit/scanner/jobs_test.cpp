@@ -1,0 +1,214 @@
+// Element job requests: output locations and names, the proxy and mezzanine profile tables, the
+// audio-only rule, and the judgement of the service's reply for every element.
+#include "scanner/clipwatch_p.h"
+#include "tests/unit/scanner/instancefixture.h"
+
+#include <QString>
+
+TEST(OutputNames, BesideTheSourceInTheDirectoryOrRecreatedBelowIt)
+{
+    EXPECT_EQ(cwsElementTarget(CWS_ELEMENT_PICON, "C:\\clips\\a.mov", "", 0),
+              "C:\\clips\\a.mov.picon.jpg");
+    EXPECT_EQ(cwsElementTarget(CWS_ELEMENT_PICON, "C:\\clips\\a.mov", "D:\\p\\", 2),
+              "D:\\p\\a.mov.picon.jpg");
+    EXPECT_EQ(cwsElementTarget(CWS_ELEMENT_PICON, "C:\\clips\\a.mov", "D:\\p\\", 0),
+              "D:\\p\\clips\\a.mov.picon.jpg");
+    EXPECT_EQ(cwsElementTarget(CWS_ELEMENT_XMP, "/m/in/a.mov", "/x/", 0), "/x/m/in/a.mov.xmp");
+    EXPECT_EQ(cwsElementTarget(CWS_ELEMENT_RTIN, "/m/a.mov", "", 0), "/m/a.rtin");
+    EXPECT_EQ(cwsElementTarget(CWS_ELEMENT_WRAP, "/m/a.mxf", "/w", 2), "/w/a.mxf");
+    EXPECT_EQ(cwsElementTarget(CWS_ELEMENT_MD5, "/m/a.mxf", "/ignored/", 2), "/m/a.mxf");
+    // A network source keeps the path below its bucket.
+    EXPECT_EQ(cwsElementTarget(CWS_ELEMENT_XMP, "s3://bucket/dir/a.mov", "/x/", 0),
+              "/x/dir/a.mov.xmp");
+    EXPECT_EQ(cwsElementTarget(CWS_ELEMENT_PROXY, "/m/noext", "", 0), "/m/noext.mov");
+}
+
+TEST(OutputNames, ErrorCopyDropsTheRootPrefix)
+{
+    EXPECT_EQ(cwsErrorCopyPath("/err/", "/media/a b/x.mov"), "/err/media/a b/x.mov");
+    EXPECT_EQ(cwsErrorCopyPath("/err/", "C:\\media\\x.mov"), "/err/media\\x.mov");
+    EXPECT_EQ(cwsErrorCopyPath("/err/", "s3://bucket/x.mov"), "/err/bucket/x.mov");
+}
+
+TEST(CompFileTables, ProxyModesAndMezzanineWords)
+{
+    const std::pair<int, std::pair<const char*, const char*>> modes[] = {
+        {22, {"mp3-128kbps", ".mp3"}},
+        {78, {"TS-h264", ".ts"}},
+        {197, {"mp4-h264", ".mp4"}},
+        {210, {"HLS-TS-Multibitrate", ".ts"}},
+        {211, {"DASH-MP4-Multibitrate", ".m4v"}},
+        {218, {"MXF-RDD-25", ".mxf"}},
+        {220, {"MP4-MultiOutput", ".mp4"}},
+    };
+    for (const auto& [mode, expected] : modes) {
+        std::string profile, ext;
+        ASSERT_TRUE(cwsProxyProfile(mode, &profile, &ext)) << mode;
+        EXPECT_EQ(profile, expected.first);
+        EXPECT_EQ(ext, expected.second);
+    }
+    std::string profile, ext;
+    EXPECT_FALSE(cwsProxyProfile(5, &profile, &ext));
+
+    const std::pair<const char*, const char*> words[] = {
+        {"MOV-ProRes", ".mov"}, {"wave48", ".wave"},   {"op1a-xdcam", ".mxf"}, {"ts-h264", ".ts"},
+        {"HLS", ".ts"},         {"hd720", "mp4"},      {"lbr", "mp4"},         {"dash", "m4v"},
+        {"Scaledown", ".mp4"},  {"aces2065", ".aces"},
+    };
+    for (const auto& [word, expected] : words) {
+        ASSERT_TRUE(cwsMezzanineExtension(word, &ext)) << word;
+        EXPECT_EQ(ext, expected) << word;
+    }
+    EXPECT_FALSE(cwsMezzanineExtension("xdcam", &ext));
+    ASSERT_TRUE(cwsMezzanineTypeExtension("MP4-fmp4", &ext));
+    EXPECT_EQ(ext, "m4v") << "the longer word is matched before \"mp4\"";
+    ASSERT_TRUE(cwsMezzanineTypeExtension("mp4", &ext));
+    EXPECT_EQ(ext, "mp4");
+    EXPECT_FALSE(cwsMezzanineTypeExtension("avi", &ext));
+}
+
+class Jobs : public InstanceTest
+{
+};
+
+TEST_F(Jobs, ProxyNamesTemplatesAndTheAudioOnlyRule)
+{
+    makeInstance();
+    const std::string source = folder.toStdString() + "/x.mp4";
+    std::string target = source;
+    EXPECT_EQ(
+        instance->MakeCompFile(source, target, 0, 640, 197, 2000, "proxy", "", "", false, false),
+        0);
+    EXPECT_EQ(target, folder.toStdString() + "/x_proxy.mp4") << "the proxy never overwrites";
+    target = "/p/a.wav";
+    EXPECT_EQ(instance->MakeCompFile("/m/a.wav", target, 0, 0, 197, 2000, "proxy", "", "Stereo",
+                                     false, false),
+              0);
+    EXPECT_EQ(target, "/p/a.mp3");
+    target = "/p/a.mov";
+    EXPECT_EQ(
+        instance->MakeCompFile("/m/a.mov", target, 0, 0, 5, 2000, "proxy", "", "", false, false),
+        -2);
+    const QStringList jobs = instance->checkThread.jobList.snapshot();
+    ASSERT_EQ(jobs.size(), 2);
+    EXPECT_EQ(jobs[0].toStdString(),
+              "http://127.0.0.1:1080/vexojson?request=set&client=127.0.0.1&command=copy&source=" +
+                  folder.toStdString() + "/x.mp4&target=" + folder.toStdString() +
+                  "/x_proxy.mp4&profile=mp4-h264&kilobitrate=2000&width=640"
+                  "&flags=timeconversion&type=proxy&cwstimeout=10");
+    EXPECT_EQ(jobs[1].toStdString(),
+              "http://127.0.0.1:1080/vexojson?request=set&client=127.0.0.1&command=copy"
+              "&source=/m/a.wav&target=/p/a.mp3&profile=mp3-128kbps&kilobitrate=2000&stereo=1"
+              "&flags=timeconversion&type=proxy&cwstimeout=10");
+    EXPECT_TRUE(sentJobs().empty()) << "a job that is not sent makes no exchange";
+}
+
+TEST_F(Jobs, MezzanineTypeRoutingFlagsAndLimit)
+{
+    setKeys({{"ProxyCmdFlags", "p"}, {"MezzanineCmdFlags", "-g 12"}, {"CompressedFileLimit", 30}});
+    makeInstance();
+    std::string target = "/z/a.mov";
+    EXPECT_EQ(instance->MakeCompFile("/m/a.mxf", target, 720, 1280, 0, 9000, "mxf", "hd720", "1:2",
+                                     false, false),
+              0);
+    EXPECT_EQ(target, "/z/a.mxf");
+    EXPECT_EQ(instance->checkThread.jobList.snapshot().value(0).toStdString(),
+              "http://127.0.0.1:1080/vexojson?request=set&client=127.0.0.1&command=copy"
+              "&source=/m/a.mxf&target=/z/a.mxf&profile=hd720&kilobitrate=9000&height=720"
+              "&width=1280&type=mxf&aroute=1:2&flags=-g 12&flags=timeconversion"
+              "&fixout=true&absin=0&absout=30&type=mezzanine&cwstimeout=10");
+    target = "/z/a.mov";
+    EXPECT_EQ(instance->MakeCompFile("/m/a.mxf", target, 0, 0, 0, 1, "", "", "", false, false), -2)
+        << "no mode word";
+}
+
+// Each element's outcome for a reply: the state written, and whether the job was queued.
+struct Judgement {
+    const char* reply; // null: no reply
+    int state;
+    bool queued;
+};
+
+TEST_F(Jobs, ReplyJudgementForEveryElement)
+{
+    setKeys({{"ProxyMode", 197}, {"MezzanineModeS", "mov"}});
+    makeInstance();
+    const std::string anchor = addClip(folder.toStdString() + "/media/a.mov");
+    const std::vector<std::pair<unsigned, const char*>> elements = {
+        {CWS_ELEMENT_PICON, "picon"}, {CWS_ELEMENT_XMP, "xmp"},
+        {CWS_ELEMENT_PROXY, "proxy"}, {CWS_ELEMENT_MEZZANINE, "mezzanine"},
+        {CWS_ELEMENT_RTIN, "rtin"},   {CWS_ELEMENT_WRAP, "wrap"},
+    };
+    const Judgement judgements[] = {
+        {nullptr, QZ_NETWORK_ERROR, false},
+        {"{\"result\":\"refused\",\"resultstring\":\"refused: no source\"}", QZ_ERROR, false},
+        {"{\"result\":\"success\",\"resultstring\":\"job queued\"}", QZ_IN_PROGRESS, true},
+    };
+    for (const Judgement& j : judgements) {
+        for (const auto& [code, word] : elements) {
+            answer(j.reply ? std::optional<std::string>(j.reply) : std::nullopt);
+            instance->checkThread.jobList.clear();
+            instance->MakeElement(word, anchor);
+            EXPECT_EQ(elementState(anchor, code), j.state)
+                << word << " reply " << (j.reply ? j.reply : "none");
+            const QStringList jobs = instance->checkThread.jobList.snapshot();
+            ASSERT_EQ(jobs.size(), j.queued ? 1 : 0) << word;
+            if (j.queued) {
+                EXPECT_TRUE(jobs[0].endsWith(QString("&type=%1").arg(word)))
+                    << jobs[0].toStdString();
+            }
+        }
+    }
+    answer(std::nullopt);
+    instance->MakeElement("proxy", anchor);
+    std::string error;
+    elementState(anchor, CWS_ELEMENT_PROXY, nullptr, &error);
+    EXPECT_EQ(error, "Proxy Not Created No Response from VexoBase");
+    EXPECT_EQ(instance->serviceAvailable, 0);
+    instance->MakeElement("picon", anchor);
+    elementState(anchor, CWS_ELEMENT_PICON, nullptr, &error);
+    EXPECT_EQ(error, "Picon Not Created No Response from VexoBase");
+    instance->MakeElement("nonsense", anchor);
+    EXPECT_EQ(instance->MakeElement("nonsense", anchor), 0);
+}
+
+TEST_F(Jobs, MD5ReplyJudgement)
+{
+    makeInstance();
+    const std::string anchor = addClip("/m/a.mov");
+    answer(std::nullopt);
+    instance->MakeMD5(anchor, true, -1);
+    EXPECT_EQ(md5Text(anchor), "Error No VexoBase");
+    answer("{\"result\":\"success\",\"resultstring\":\"fail: no copy\"}");
+    instance->MakeMD5(anchor, true, -1);
+    EXPECT_EQ(md5Text(anchor), "Error") << "success and fail together count as failed";
+    EXPECT_TRUE(instance->checkThread.jobList.isEmpty());
+    answer("{\"result\":\"success\"}");
+    instance->MakeMD5(anchor, true, -1);
+    EXPECT_EQ(md5Text(anchor), "in progress");
+    EXPECT_EQ(instance->checkThread.jobList.snapshot().value(0).toStdString(),
+              "http://127.0.0.1:1080/vexojson?request=set&client=127.0.0.1&command=copy"
+              "&source=/m/a.mov&target=/m/a.mov&profile=md5&flags=timeconversion&type=md5");
+    EXPECT_EQ(sentJobs().back(),
+              "http://127.0.0.1:1080/vexojson?request=set&client=127.0.0.1&command=copy"
+              "&source=/m/a.mov&target=/m/a.mov&profile=md5&flags=timeconversion");
+}
+
+TEST_F(Jobs, PiconAndWrapRequests)
+{
+    setKeys({{"PiconDir", "/pic/"}, {"PiconFlags", 2}, {"WrapDuration", 0}});
+    makeInstance();
+    const std::string anchor = addClip("/m/a b&c.mov");
+    instance->MakePicon(anchor, 400, 120, 100, false, false, -1);
+    instance->MakeWrap(anchor, false, false, -1);
+    const QStringList jobs = instance->checkThread.jobList.snapshot();
+    ASSERT_EQ(jobs.size(), 2);
+    EXPECT_EQ(jobs[0].toStdString(),
+              "http://127.0.0.1:1080/vexojson?request=set&client=127.0.0.1&command=copy"
+              "&pisrc=/m/a b&c.mov&pidst=/pic/a b&c.mov.picon.jpg&profile=picon&width=120"
+              "&piframe=400&piquality=100&flags=timeconversion&type=picon&cwstimeout=10");
+    EXPECT_EQ(jobs[1].toStdString(),
+              "http://127.0.0.1:1080/vexojson?request=set&client=127.0.0.1&command=copy"
+              "&source=/m/a b&c.mov&target=/m/a b&c.mov&profile=wrap&group=1"
+              "&flags=timeconversion&type=wrap&cwstimeout=10");
+}
