@@ -2,7 +2,8 @@
 // for the program to connect and prints its greeting, then
 //   clipwatchctl 'scandir=0&getscanstatus' ...   sends each request and prints each reply;
 //   clipwatchctl                                 reads requests from standard input, one a line;
-//   clipwatchctl --watch N                       shows instance N's progress until it is idle.
+//   clipwatchctl --watch N [request ...]         sends the requests, then shows instance N's
+//                                                progress until it is idle.
 // The exit status is 0 when every request got a reply.
 #include "tools/clipwatchctl/controller.h"
 #include "tools/clipwatchctl/watch.h"
@@ -93,10 +94,14 @@ int main(int argc, char** argv)
     }
     QTextStream(stderr) << *greeting << "\n";
 
-    if (parser.isSet("watch"))
+    const QStringList requests = parser.positionalArguments();
+    if (parser.isSet("watch")) {
+        if (sendAll(controller, requests) != 0)
+            return 1;
         return ctl::watchInstance(controller, parser.value("watch").toInt(),
                                   parser.value("interval").toInt());
-    if (!parser.positionalArguments().isEmpty())
-        return sendAll(controller, parser.positionalArguments());
+    }
+    if (!requests.isEmpty())
+        return sendAll(controller, requests);
     return interactive(controller);
 }
