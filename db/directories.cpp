@@ -4,6 +4,9 @@
 #include "db/statement_p.h"
 #include "platform/qzlog.h"
 
+#include <QtDebug>
+#include <utility>
+
 int dbCWSAddDirectory(dbCwsHandle* handle, const std::string& path, int finished)
 {
     if (!dbCwsIsSQLite(handle) && !dbCwsIsMySQL(handle))
@@ -70,4 +73,46 @@ int dbCWSGetNextDirectoryToCheck(dbCwsHandle* handle, std::string& path)
         return dbCwsIsSQLite(handle) ? -1 : 0;
     path = rows.text("Directory").value_or(std::string());
     return path.empty() ? -1 : 0;
+}
+
+dbCwsWriteBatch::dbCwsWriteBatch(dbCwsHandle* handle, const char* fcn) : handle(handle), fcn(fcn)
+{
+    begin();
+}
+
+dbCwsWriteBatch::~dbCwsWriteBatch()
+{
+    commit();
+}
+
+void dbCwsWriteBatch::renewAfter(std::chrono::milliseconds longest)
+{
+    if (!database || std::chrono::steady_clock::now() - begun < longest)
+        return;
+    commit();
+    begin();
+}
+
+void dbCwsWriteBatch::begin()
+{
+    if (!dbCwsIsSQLite(handle))
+        return;
+    try {
+        handle->sqlite->beginTransaction();
+        database = handle->sqlite.get();
+        begun = std::chrono::steady_clock::now();
+    } catch (const CSQLite3Exception& failure) {
+        qDebug("Err: %d, Msg: %s, Fcn: %s", failure.errorCode(), failure.errorMessage(), fcn);
+    }
+}
+
+void dbCwsWriteBatch::commit()
+{
+    if (!database)
+        return;
+    try {
+        std::exchange(database, nullptr)->commitTransaction();
+    } catch (const CSQLite3Exception& failure) {
+        qDebug("Err: %d, Msg: %s, Fcn: %s", failure.errorCode(), failure.errorMessage(), fcn);
+    }
 }

@@ -4,6 +4,7 @@
 
 #include "db/connection.h"
 
+#include <chrono>
 #include <string>
 
 // Records `path` with Checked 1 when `finished` is non-zero, else 6 (QZ_FOUND_FILE).
@@ -26,3 +27,31 @@ int dbCWSGetDirectoryState(dbCwsHandle* handle, const std::string& path);
 // there is none. 0 with `path` empty means the MySQL query failed or there is no database;
 // on SQLite a failed query gives -1.
 int dbCWSGetNextDirectoryToCheck(dbCwsHandle* handle, std::string& path);
+
+// Groups the records that the calling thread writes while it lives (one directory's, in the
+// walk and the clip search) into transactions on SQLite, each committed before the next begins
+// and the last when the batch ends, so a write is durable once its batch has ended or renewed.
+// The instance's other threads wait meanwhile; their writes stay durable when they return.
+// Does nothing on MySQL or without a database. Failures are logged with `fcn`; the writes then
+// commit one by one as without a batch.
+class dbCwsWriteBatch
+{
+public:
+    dbCwsWriteBatch(dbCwsHandle* handle, const char* fcn);
+    ~dbCwsWriteBatch();
+    dbCwsWriteBatch(const dbCwsWriteBatch&) = delete;
+    dbCwsWriteBatch& operator=(const dbCwsWriteBatch&) = delete;
+
+    // Commits and begins again when the transaction has been open for `longest`, so that the
+    // other threads never wait long.
+    void renewAfter(std::chrono::milliseconds longest);
+
+private:
+    void begin();
+    void commit();
+
+    CSQLite3DataBase* database = nullptr; // set while a transaction is open
+    dbCwsHandle* handle;
+    const char* fcn;
+    std::chrono::steady_clock::time_point begun;
+};

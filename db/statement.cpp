@@ -87,7 +87,7 @@ bool dbCwsIsMySQL(const dbCwsHandle* handle)
 namespace
 {
 
-dbCwsRows runSQLite(dbCwsHandle* handle, const char* fcn, const std::string& sql,
+dbCwsRows runSQLite(dbCwsHandle* handle, const char* fcn, std::string_view sql,
                     const std::vector<CSQLite3Value>& values)
 {
     try {
@@ -107,13 +107,13 @@ QVariant mysqlValue(const CSQLite3Value& value)
     return QVariant(QVariant::String);
 }
 
-dbCwsRows runMySQL(dbCwsHandle* handle, const char* fcn, const std::string& sql,
+dbCwsRows runMySQL(dbCwsHandle* handle, const char* fcn, std::string_view sql,
                    const std::vector<CSQLite3Value>& values, const char* tag,
                    const std::string& suffix)
 {
     QSqlQuery query(dbCWSGetThreadDatabase(handle->connectionName));
     query.setForwardOnly(true);
-    bool done = query.prepare(QString::fromStdString(sql));
+    bool done = query.prepare(QString::fromUtf8(sql.data(), static_cast<int>(sql.size())));
     if (done) {
         for (const CSQLite3Value& value : values)
             query.addBindValue(mysqlValue(value));
@@ -130,7 +130,7 @@ dbCwsRows runMySQL(dbCwsHandle* handle, const char* fcn, const std::string& sql,
 
 } // namespace
 
-dbCwsRows dbCwsRun(dbCwsHandle* handle, const char* fcn, const std::string& sql,
+dbCwsRows dbCwsRun(dbCwsHandle* handle, const char* fcn, std::string_view sql,
                    const std::vector<CSQLite3Value>& values, const char* tag,
                    const std::string& suffix)
 {

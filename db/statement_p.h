@@ -8,6 +8,7 @@
 #include <QSqlQuery>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The rows of one statement of either kind, read forward from the first.
@@ -45,7 +46,7 @@ bool dbCwsIsMySQL(const dbCwsHandle* handle);
 // bound to its "?" placeholders in order. A failure is logged as the debug line
 // "Err: %d, Msg: %s, Fcn: <fcn>" on SQLite, or `tag` (default: `fcn` and a blank) followed by
 // the driver's text and `suffix` on MySQL, and gives rows that are not ok().
-dbCwsRows dbCwsRun(dbCwsHandle* handle, const char* fcn, const std::string& sql,
+dbCwsRows dbCwsRun(dbCwsHandle* handle, const char* fcn, std::string_view sql,
                    const std::vector<CSQLite3Value>& values = {}, const char* tag = nullptr,
                    const std::string& suffix = std::string());
 

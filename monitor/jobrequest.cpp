@@ -66,10 +66,10 @@ void applyCountdown(const QString& fragment, JobRequest& job)
 
 } // namespace
 
-int elementCodeOfType(const QString& fragment)
+int elementCodeOfType(const QString& fragment, Qt::CaseSensitivity cs)
 {
     for (const auto& type : kTypeWords)
-        if (fragment.contains(QLatin1String(type.word)))
+        if (fragment.contains(QLatin1String(type.word), cs))
             return type.code;
     return 0;
 }

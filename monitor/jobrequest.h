@@ -27,4 +27,4 @@ JobRequest parseJobString(const QString& job);
 
 // The element code named by a "type=" fragment (first match of "=proxy", "=mezzanine",
 // "=picon", "=xmp", "=rtin", "=md5", "=wrap"), or 0.
-int elementCodeOfType(const QString& fragment);
+int elementCodeOfType(const QString& fragment, Qt::CaseSensitivity cs = Qt::CaseSensitive);

@@ -1,14 +1,16 @@
 // Media-file recognition and listing by extension, name and folder structure.
 #include "platform/kinora.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
-#include <QFile>
-#include <QFileInfo>
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
 #include <map>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
@@ -102,59 +104,147 @@ std::string joinPath(const std::string& dir, const std::string& name)
     return dir + "/" + name;
 }
 
-// Names of a directory's files (not subdirectories, not hidden), sorted; false when unreadable.
-bool listFileNames(const std::string& dir, QStringList* names)
+// The last component of a directory path, trailing separators ignored.
+std::string dirNameOf(const std::string& dir)
 {
-    QDir d(QString::fromStdString(dir));
-    if (!d.exists() || !d.isReadable())
+    const size_t end = dir.find_last_not_of('/');
+    if (end == std::string::npos)
+        return std::string();
+    const size_t slash = dir.rfind('/', end);
+    return dir.substr(slash == std::string::npos ? 0 : slash + 1,
+                      end - (slash == std::string::npos ? 0 : slash + 1) + 1);
+}
+
+bool startsWith(const std::string& text, const std::string& prefix)
+{
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+bool equalIgnoringCase(const std::string& a, const std::string& b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// One name of a directory and whether it is (or links to) a directory.
+struct DirEntry {
+    std::string name;
+    bool isDirectory;
+};
+
+// The entries of `dir` but "." and "..", in byte order of their names; false when `dir` is not
+// a readable directory. The kind comes from the listing itself; only links and entries of
+// unknown kind cost a stat.
+bool readEntries(const std::string& dir, std::vector<DirEntry>* entries)
+{
+    entries->clear();
+    DIR* d = opendir(dir.c_str());
+    if (!d)
         return false;
-    *names = d.entryList(QDir::Files | QDir::System, QDir::Name);
+    while (const dirent* e = readdir(d)) {
+        const std::string name = e->d_name;
+        if (name == "." || name == "..")
+            continue;
+        bool isDirectory = e->d_type == DT_DIR;
+        if (e->d_type == DT_LNK || e->d_type == DT_UNKNOWN) {
+            struct stat st;
+            isDirectory = fstatat(dirfd(d), e->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+        }
+        entries->push_back({name, isDirectory});
+    }
+    closedir(d);
+    std::sort(entries->begin(), entries->end(),
+              [](const DirEntry& a, const DirEntry& b) { return a.name < b.name; });
     return true;
 }
 
-QStringList entriesOf(const QString& dir)
+// Names of the files among `entries`: not subdirectories, not hidden.
+std::vector<std::string> fileNamesOf(const std::vector<DirEntry>& entries)
 {
-    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                               QDir::NoDotAndDotDot);
+    std::vector<std::string> names;
+    for (const DirEntry& e : entries)
+        if (!e.isDirectory && e.name[0] != '.')
+            names.push_back(e.name);
+    return names;
+}
+
+std::vector<std::string> entryNamesOf(const std::vector<DirEntry>& entries)
+{
+    std::vector<std::string> names;
+    for (const DirEntry& e : entries)
+        names.push_back(e.name);
+    return names;
+}
+
+// The sorted file names of the directory `dir` (ending in "/"): those of `listing` when it is a
+// listing of that directory, else read into `read`. Null when the directory cannot be read.
+const std::vector<std::string>* fileNamesIn(const KnListing& listing, const std::string& dir,
+                                            std::vector<std::string>* read)
+{
+    if (!listing.directory.empty() && listing.directory == dir)
+        return &listing.names;
+    std::vector<DirEntry> entries;
+    if (!readEntries(dir, &entries))
+        return nullptr;
+    *read = fileNamesOf(entries);
+    return read;
 }
 
 // The child of `dir` named `relative` ("A/B"), matching each component ignoring case; `top`
-// holds the entries of `dir` itself, read once per classification. Returns the real path, or
-// an empty string when some component is missing.
-QString findIgnoringCase(const QString& dir, const QStringList& top, const QString& relative)
+// holds the entry names of `dir` itself, read once per classification. Returns the real path,
+// or an empty string when some component is missing.
+std::string findIgnoringCase(const std::string& dir, const std::vector<std::string>& top,
+                             const std::string& relative)
 {
-    QString current = dir;
-    const QStringList parts = relative.split('/');
-    for (int i = 0; i < parts.size(); ++i) {
-        const QStringList entries = i == 0 ? top : entriesOf(current);
-        const auto it = std::find_if(entries.begin(), entries.end(), [&](const QString& e) {
-            return e.compare(parts[i], Qt::CaseInsensitive) == 0;
+    std::string current = dir;
+    std::vector<std::string> below;
+    size_t start = 0;
+    for (bool first = true; start <= relative.size(); first = false) {
+        const size_t end = std::min(relative.find('/', start), relative.size());
+        const std::string part = relative.substr(start, end - start);
+        if (!first) {
+            std::vector<DirEntry> entries;
+            readEntries(current, &entries);
+            below = entryNamesOf(entries);
+        }
+        const std::vector<std::string>& names = first ? top : below;
+        const auto it = std::find_if(names.begin(), names.end(), [&](const std::string& e) {
+            return equalIgnoringCase(e, part);
         });
-        if (it == entries.end())
-            return QString();
-        current += "/" + *it;
+        if (it == names.end())
+            return std::string();
+        current = joinPath(current, *it);
+        start = end + 1;
     }
     return current;
 }
 
-bool structureFound(const Structure& s, const QString& dir, const QStringList& top)
+bool structureFound(const Structure& s, const std::string& dir, const std::vector<std::string>& top)
 {
-    if (*s.dirSuffix && !QDir(dir).dirName().endsWith(s.dirSuffix, Qt::CaseInsensitive))
-        return false;
+    if (*s.dirSuffix) {
+        const std::string name = dirNameOf(dir);
+        const std::string suffix = s.dirSuffix;
+        if (name.size() < suffix.size() ||
+            !equalIgnoringCase(name.substr(name.size() - suffix.size()), suffix))
+            return false;
+    }
     for (const char* marker : s.markers)
-        if (findIgnoringCase(dir, top, marker).isEmpty())
+        if (findIgnoringCase(dir, top, marker).empty())
             return false;
     return true;
 }
 
-void listStructure(const Structure& s, const QString& dir, const QStringList& top,
+void listStructure(const Structure& s, const std::string& dir, const std::vector<std::string>& top,
                    KnListing* listing)
 {
-    const QString media = *s.mediaDir ? findIgnoringCase(dir, top, s.mediaDir) : dir;
-    if (media.isEmpty())
+    const std::string media = *s.mediaDir ? findIgnoringCase(dir, top, s.mediaDir) : dir;
+    if (media.empty())
         return;
     QStringList found;
-    QDirIterator it(media, QDir::Files | QDir::System, QDirIterator::Subdirectories);
+    QDirIterator it(QString::fromStdString(media), QDir::Files | QDir::System,
+                    QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
         if (!*s.fileSuffix || path.endsWith(s.fileSuffix, Qt::CaseInsensitive))
@@ -166,11 +256,10 @@ void listStructure(const Structure& s, const QString& dir, const QStringList& to
 }
 
 // A plain directory's files in name order, each frame sequence once as its lowest frame.
-void listPlain(const std::string& dir, const QStringList& names, KnListing* listing)
+void listPlain(const std::string& dir, const std::vector<std::string>& names, KnListing* listing)
 {
     std::map<std::string, std::pair<size_t, long long>> sequences; // key: slot, lowest number
-    for (const QString& qname : names) {
-        const std::string name = qname.toStdString();
+    for (const std::string& name : names) {
         std::string prefix, ext;
         long long number = 0;
         if (!knSplitFrameName(name, &prefix, &number, &ext)) {
@@ -249,33 +338,33 @@ std::string dqzGetBaseName(const std::string& name)
 
 uint32_t dqzCheckDir(const std::string& path)
 {
-    const QString dir = QString::fromStdString(path);
-    const QFileInfo info(dir);
-    if (!info.isDir() || !info.isReadable())
+    std::vector<DirEntry> entries;
+    if (!readEntries(path, &entries))
         return 0;
-    const QStringList top = entriesOf(dir);
+    const std::vector<std::string> top = entryNamesOf(entries);
     uint32_t bits = KN_DIR_PLAIN;
     for (const Structure& s : structures)
-        if (structureFound(s, dir, top))
+        if (structureFound(s, path, top))
             bits |= s.bit;
     return bits;
 }
 
 std::unique_ptr<KnListing> dqzOpenDir(const std::string& path, uint32_t checkFlags)
 {
-    QStringList names;
-    if (!listFileNames(path, &names))
+    std::vector<DirEntry> entries;
+    if (!readEntries(path, &entries))
         return nullptr;
     auto listing = std::make_unique<KnListing>();
     if (!(checkFlags & KN_DIR_STRUCTURES)) {
-        listPlain(path, names, listing.get());
+        listing->directory = joinPath(path, std::string());
+        listing->names = fileNamesOf(entries);
+        listPlain(path, listing->names, listing.get());
         return listing;
     }
-    const QString dir = QString::fromStdString(path);
-    const QStringList top = entriesOf(dir);
+    const std::vector<std::string> top = entryNamesOf(entries);
     for (const Structure& s : structures)
-        if ((checkFlags & s.bit) && structureFound(s, dir, top))
-            listStructure(s, dir, top, listing.get());
+        if ((checkFlags & s.bit) && structureFound(s, path, top))
+            listStructure(s, path, top, listing.get());
     return listing;
 }
 
@@ -296,43 +385,61 @@ bool dqzGetFileInfo(const KnListing& listing, int index, KnFileInfo* info)
     const std::string path = dqzGetFilePath(listing, index);
     if (path.empty())
         return false;
-    const QFileInfo fi(QString::fromStdString(path));
-    // isFile() is false for FIFOs and devices, whose open could block or never end.
-    if (!fi.isFile())
+    // Opened without waiting, then checked: a FIFO or device is refused before any read.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
         return false;
-    QFile file(fi.filePath());
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const qint64 wanted = std::min<qint64>(fi.size(), 4096);
-    if (file.read(wanted).size() != wanted)
+    struct stat st;
+    bool readable = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (readable) {
+        char head[4096];
+        const size_t wanted = std::min<size_t>(static_cast<size_t>(st.st_size), sizeof head);
+        size_t got = 0;
+        while (got < wanted) {
+            const ssize_t n = read(fd, head + got, wanted - got);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            got += static_cast<size_t>(n);
+        }
+        readable = got == wanted;
+    }
+    close(fd);
+    if (!readable)
         return false;
     info->path = path;
     info->ext = extensionOf(fileNameOf(path));
-    info->size = static_cast<uint64_t>(fi.size());
-    info->modified = fi.lastModified().toSecsSinceEpoch();
+    info->size = static_cast<uint64_t>(st.st_size);
+    info->modified = static_cast<int64_t>(st.st_mtime);
     info->typeFlags = knFileTypeFlags(info->ext);
     return true;
 }
 
-int FindFileExtensions(const std::string& path, std::string* extsOut)
+int FindFileExtensions(const KnListing& listing, const std::string& path, std::string* extsOut)
 {
     extsOut->clear();
-    QStringList names;
-    if (!listFileNames(directoryOf(path), &names))
+    std::vector<std::string> read;
+    const std::vector<std::string>* names = fileNamesIn(listing, directoryOf(path), &read);
+    if (!names)
         return 0;
     const std::string name = fileNameOf(path);
-    const std::string stem = name.substr(0, name.size() - extensionOf(name).size());
+    // The group's names are the sorted run that begins with the stem and a dot.
+    const std::string stem = name.substr(0, name.size() - extensionOf(name).size()) + ".";
     int count = 0;
-    for (const QString& qname : names) {
-        const std::string other = qname.toStdString();
-        const std::string ext = extensionOf(other);
-        if (ext.empty() || other.size() - ext.size() != stem.size() ||
-            other.compare(0, stem.size(), stem) != 0)
-            continue;
-        *extsOut += ext;
+    for (auto it = std::lower_bound(names->begin(), names->end(), stem);
+         it != names->end() && startsWith(*it, stem); ++it) {
+        if (it->find('.', stem.size()) != std::string::npos)
+            continue; // a longer stem
+        *extsOut += it->substr(stem.size() - 1);
         ++count;
     }
     return count;
+}
+
+int FindFileExtensions(const std::string& path, std::string* extsOut)
+{
+    return FindFileExtensions(KnListing(), path, extsOut);
 }
 
 bool ChooseVideoExtension(std::string* path, const std::string& exts)
@@ -353,30 +460,37 @@ bool ChooseVideoExtension(std::string* path, const std::string& exts)
     return false;
 }
 
-int FindFistFilesNumber(std::string* first, const std::string& path)
+int FindFistFilesNumber(const KnListing& listing, std::string* first, const std::string& path)
 {
     *first = path;
     std::string prefix, ext;
     long long lowest = 0;
     if (!knSplitFrameName(fileNameOf(path), &prefix, &lowest, &ext))
         return 1;
-    QStringList names;
-    if (!listFileNames(directoryOf(path), &names))
-        return 1;
     const std::string dir = directoryOf(path);
+    std::vector<std::string> read;
+    const std::vector<std::string>* names = fileNamesIn(listing, dir, &read);
+    if (!names)
+        return 1;
     const std::string wantedExt = lowerExt(ext);
     int count = 0;
-    for (const QString& qname : names) {
-        const std::string name = qname.toStdString();
+    // The frames are in the sorted run of names that begin with the prefix.
+    for (auto it = std::lower_bound(names->begin(), names->end(), prefix);
+         it != names->end() && startsWith(*it, prefix); ++it) {
         std::string p, e;
         long long number = 0;
-        if (!knSplitFrameName(name, &p, &number, &e) || p != prefix || lowerExt(e) != wantedExt)
+        if (!knSplitFrameName(*it, &p, &number, &e) || p != prefix || lowerExt(e) != wantedExt)
             continue;
         ++count;
         if (number <= lowest) {
             lowest = number;
-            *first = joinPath(dir, name);
+            *first = joinPath(dir, *it);
         }
     }
     return count == 0 ? 1 : count;
+}
+
+int FindFistFilesNumber(std::string* first, const std::string& path)
+{
+    return FindFistFilesNumber(KnListing(), first, path);
 }

@@ -65,10 +65,14 @@ struct KnFileInfo {
 
 // A sorted listing of one directory's files, made by dqzOpenDir. Plain directories list their
 // files (regular files, links and special files; not subdirectories, not hidden "." files) in
-// name order; a numbered frame sequence appears once, as its lowest-numbered frame. Card and
-// package structures list the media files of the structure instead.
+// byte order of their names; a numbered frame sequence appears once, as its lowest-numbered
+// frame. Card and package structures list the media files of the structure instead.
+// A plain listing keeps every file name of its directory as well, so that name groups and
+// sequences of its files are answered without reading the directory again.
 struct KnListing {
     std::vector<std::string> files; // full paths
+    std::string directory;          // plain listing: the directory, ending in "/"; else empty
+    std::vector<std::string> names; // plain listing: every file name of it, in byte order
 };
 
 // Lists `path` as classified by `checkFlags` (the result of dqzCheckDir). Returns null when the
@@ -90,6 +94,8 @@ bool dqzGetFileInfo(const KnListing& listing, int index, KnFileInfo* info);
 // directory of `path` whose names without extension equal that of `path` ("clip.mov" beside
 // "clip.wav" gives ".mov.wav"). Returns how many there are; 0 when the directory cannot be read.
 int FindFileExtensions(const std::string& path, std::string* extsOut);
+// The same, answered from `listing` when it is a plain listing of the directory of `path`.
+int FindFileExtensions(const KnListing& listing, const std::string& path, std::string* extsOut);
 
 // Sets `path` to the member of its name group (extensions `exts`, from FindFileExtensions) that
 // carries the video. A path whose own extension is video stays as it is; otherwise the first
@@ -101,3 +107,5 @@ bool ChooseVideoExtension(std::string* path, const std::string& exts);
 // path of its lowest-numbered frame. A file that is not a numbered still frame counts as 1 with
 // `first` set to `path`.
 int FindFistFilesNumber(std::string* first, const std::string& path);
+// The same, answered from `listing` when it is a plain listing of the directory of `path`.
+int FindFistFilesNumber(const KnListing& listing, std::string* first, const std::string& path);

@@ -1,17 +1,21 @@
-// Log file writer: one FILE under one mutex; each call formats first, then writes and flushes.
+// Log file writer: one file descriptor under one mutex; each call formats first, then hands the
+// whole line to the system with one write, so nothing waits in a user-space buffer.
 #include "platform/qzlog.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <mutex>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace
 {
 
 std::mutex logMutex;
-FILE* logFile = nullptr;
+int logFile = -1; // the log's descriptor; -1: lines go to stderr
 
 std::string logDirectory()
 {
@@ -49,9 +53,15 @@ std::string format(const char* fmt, va_list args)
 void writeText(const std::string& text)
 {
     std::lock_guard<std::mutex> lock(logMutex);
-    FILE* out = logFile ? logFile : stderr;
-    fwrite(text.data(), 1, text.size(), out);
-    fflush(out);
+    const int out = logFile >= 0 ? logFile : STDERR_FILENO;
+    for (size_t done = 0; done < text.size();) {
+        const ssize_t n = write(out, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return;
+        done += static_cast<size_t>(n);
+    }
 }
 
 } // namespace
@@ -66,19 +76,19 @@ std::string ErrLogPath(const char* name)
 void ErrLogSetFileName(const char* name)
 {
     const std::string path = ErrLogPath(name);
-    FILE* file = fopen(path.c_str(), "a");
+    const int file = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     std::lock_guard<std::mutex> lock(logMutex);
-    if (logFile)
-        fclose(logFile);
+    if (logFile >= 0)
+        close(logFile);
     logFile = file;
 }
 
 void ErrLogClose()
 {
     std::lock_guard<std::mutex> lock(logMutex);
-    if (logFile)
-        fclose(logFile);
-    logFile = nullptr;
+    if (logFile >= 0)
+        close(logFile);
+    logFile = -1;
 }
 
 void ErrOutV(const char* fmt, va_list args)

@@ -1,6 +1,7 @@
 // Construction and destruction of a scanner instance.
 #include "scanner/clipwatch.h"
 
+#include "monitor/stalledjobs.h"
 #include "platform/qzlog.h"
 #include "platform/qzsync.h"
 #include "scanner/extensionlists.h"
@@ -8,7 +9,7 @@
 #include <system_error>
 
 CQZClipwatch::CQZClipwatch(int number, const std::string& serviceHost)
-    : progressElements({}, vsyncGetCurMs), number_(number)
+    : progressElements(StalledJobActions(this), vsyncGetCurMs), number_(number)
 {
     ErrOut("Clipwatch: STARTING instance=%d ", number);
     checkThread.owner = this;
@@ -28,14 +29,17 @@ CQZClipwatch::CQZClipwatch(int number, const std::string& serviceHost)
 
 CQZClipwatch::~CQZClipwatch()
 {
-    ErrOut("Clipwatch: ENDING instance=%d ", number_);
+    ErrOut("Clipwatch: ENDING instance=%d ", number_.load());
     keepCounting_ = false;
     state = cwsApplicationExiting;
     recordDirectories = false;
     for (int i = 0; i < 100 && scanThreadRunning; ++i)
         Sleep(10);
     progressElements.clear();
-    checkThread.jobList.clear();
+    // The monitor ends once its list is empty; a job it was putting back is cleared again.
+    do
+        checkThread.jobList.clear();
+    while (!checkThread.wait(50));
     for (int i = 0; i < 100 && isRunning() &&
                     !(state == cwsApplicationExiting && previousState == cwsApplicationExiting);
          ++i)

@@ -82,7 +82,10 @@ public:
     // ends the status thread and closes the database.
     ~CQZClipwatch() override;
 
-    int Number() const { return number_; }
+    int Number() const { return number_.load(); }
+    // Renumbers the instance after an earlier one was removed (main thread); its settings group
+    // and log lines follow the new number.
+    void SetNumber(int number) { number_ = number; }
 
     // A copy of the settings record, consistent as a whole.
     CWSSettings Settings() const;
@@ -158,6 +161,25 @@ public:
     // that failed for want of the network back to waiting.
     void CheckServiceAddress();
 
+    // Clearing (scanner/clearing.cpp), run on the scanning thread through the request flags
+    // while it runs. ClearErrors puts failed and unfinished work back to waiting; ClearProcesses
+    // puts every element back to waiting, state by state (both return 0); AbortProcesses aborts
+    // every job of the monitor's list on the service, resets the elements of the aborted jobs
+    // and stops the instance.
+    int ClearErrors();
+    int ClearProcesses();
+    void AbortProcesses();
+    // The buttons' and commands' way in: set the request flag while the scanning thread runs,
+    // run the operation at once otherwise.
+    void RequestClearErrors();
+    void RequestClearProcesses();
+    void RequestAbortProcesses();
+
+    // Server messages (scanner/servermessages.cpp): sends the messages "Element0" to "Element9"
+    // of the settings group for the clip at `anchor` and writes each outcome into its numbered
+    // element (record `id`, -1: by anchor path). `send` false sends no HTTP request.
+    void SendMessagesToServer(const std::string& anchor, bool send, int id);
+
     // Directory walk (scanner/walk.cpp): the qzOSRecurseDirectory callback (context: the
     // instance) and the clip search of one recorded directory.
     static uint32_t DirectoryVisited(void* context, const std::string& path, uint32_t attributes);
@@ -194,11 +216,14 @@ public:
     std::atomic<bool> fullRescan{false};               // the walk takes every directory as new
     std::atomic<bool> rescanWhenComplete{false};       // rescan instead of going idle at the end
     std::atomic<bool> resetCompletionRequested{false}; // run ResetCompletion on the scan thread
+    std::atomic<bool> clearErrorsRequested{false};     // run ClearErrors on the scan thread
+    std::atomic<bool> abortAllRequested{false};        // run AbortProcesses on the scan thread
+    std::atomic<bool> clearProcessesRequested{false};  // run ClearProcesses on the scan thread
     std::atomic<unsigned> translationsInProgress{0};   // elements in progress, all but MD5
     std::atomic<unsigned> md5sInProgress{0};           // MD5s in progress
     std::array<std::atomic<int>, CWS_COUNT_KINDS> counts{}; // status counts, -1 read as 0
 
-    ProgressElements progressElements; // progress of the jobs the monitor follows
+    ProgressElements progressElements; // progress of the jobs the monitor follows (own mutex)
     QCheckThread checkThread;          // the job monitor and its job list
 
 protected:
@@ -284,7 +309,7 @@ private:
     // Lowers the job limits to what the desktop heap allows (record locked by the caller).
     void LimitConcurrentJobs();
 
-    const int number_;                 // instance number, fixed at construction
+    std::atomic<int> number_;          // instance number: its place in the window's list
     mutable std::mutex settingsMutex_; // guards settings_
     CWSSettings settings_;             // the settings record
 

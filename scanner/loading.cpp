@@ -156,7 +156,10 @@ int CQZClipwatch::LoadDatabase(QWidget* progressWindow)
     setTitle(progressWindow, "Loading Database");
     if (!Database())
         OpenOrCreateDatabase(s, progressWindow);
-    // The job monitor (QCheckThread::run) is started here when it is not running.
+    if (!checkThread.isRunning() && state != cwsApplicationExiting) {
+        checkThread.owner = this;
+        checkThread.start();
+    }
     if (Database()) {
         recordDirectories = true;
         Show(StateLabel, "Getting directories");
@@ -213,7 +216,7 @@ int CQZClipwatch::StartScanning()
         });
         const CWSSettings started = Settings();
         ErrOut("StartScanning: dir=<%s>, db=<%s>, instance=%d ", started.Dir.c_str(),
-               started.DataBase.c_str(), number_);
+               started.DataBase.c_str(), number_.load());
         CheckServiceAddress();
         if (!Database() && OpenDatabase(started, false) && started.DBType != 1)
             UpdateSettings([](CWSSettings& r) { r.DBType = 2; });
@@ -226,7 +229,7 @@ int CQZClipwatch::StartScanning()
                 count = 0;
             if (!OpenDatabase(started, true)) {
                 ErrOut("StartScanning: Unable to open or create database=<%s> instance=%d ",
-                       started.DataBase.c_str(), number_);
+                       started.DataBase.c_str(), number_.load());
                 Show(DatabaseLabel,
                      QString("%1 %2").arg(QString::fromStdString(started.DataBase),
                                           QString::fromStdString(connectionError(started))));

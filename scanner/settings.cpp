@@ -169,7 +169,7 @@ void CQZClipwatch::UpdateSettings(const std::function<void(CWSSettings&)>& chang
 
 void CQZClipwatch::DeleteInstanceSettings(int number)
 {
-    ErrOut("Delete: instance=%d ", number_);
+    ErrOut("Delete: instance=%d ", number_.load());
     if (number < 0)
         return;
     QSettings store = openStore();

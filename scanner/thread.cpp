@@ -43,6 +43,8 @@ const DueElement dueElements[] = {
     {CWS_ELEMENT_MEZZANINE, &CWSSettings::MakeMezzanine, "Make Mezzanine %1", "MakeMezzanine=<%s> ",
      false},
     {CWS_ELEMENT_RTIN, &CWSSettings::MakeRtin, "Make Rtin %1", "MakeRTIN=<%s> ", false},
+    {CWS_ELEMENT_NUMBERED0, &CWSSettings::SendMessages, "Send Message %1", "MakeSendMsg=<%s> ",
+     true},
     {CWS_ELEMENT_WRAP, &CWSSettings::MakeWrap, "Wrap File %1", "MakeWrap=<%s> ", true},
 };
 
@@ -61,6 +63,12 @@ void CQZClipwatch::run()
         }
         if (resetCompletionRequested)
             ResetCompletion();
+        if (clearErrorsRequested)
+            ClearErrors();
+        if (abortAllRequested)
+            AbortProcesses();
+        if (clearProcessesRequested)
+            ClearProcesses();
         const int current = state;
         if (current != previousState) {
             ErrOut("\nStateChange: from<%s> to<%s> ", StateName(previousState), StateName(current));
@@ -294,7 +302,9 @@ bool CQZClipwatch::StartElements(const CWSSettings& s, const std::string& anchor
     bool putBack = false;
     const bool send = id != 0;
     for (const DueElement& e : dueElements) {
-        if (status.state(e.code) != 0 || !(s.*e.make))
+        // Messages are sent every time their clip comes back, whatever their state.
+        const bool messages = e.code == CWS_ELEMENT_NUMBERED0;
+        if ((status.state(e.code) != 0 && !messages) || !(s.*e.make))
             continue;
         if (translationsInProgress >= static_cast<unsigned>(TranslationShare())) {
             // Returned again by a later query, when a slot is free.
@@ -310,7 +320,10 @@ bool CQZClipwatch::StartElements(const CWSSettings& s, const std::string& anchor
             ErrOut(e.debugLine, anchor.c_str());
         ++translationsInProgress;
         started = true;
-        RequestByCode(e.code, anchor, send, false, id);
+        if (messages)
+            SendMessagesToServer(anchor, send, id);
+        else
+            RequestByCode(e.code, anchor, send, false, id);
     }
     // A clip with nothing left to start would otherwise stay "started" for ever.
     if (!started && !putBack)

@@ -16,6 +16,8 @@ namespace
 constexpr int kDebugLogWalk = 0x10000100;
 constexpr int kDebugLogSearch = 0x10000;
 constexpr int kDebugLogFiles = 0x20000;
+// The longest time a batch of clip records holds the database from the instance's other threads.
+constexpr std::chrono::milliseconds kLongestBatch{50};
 
 // Elements not made for a still sequence shorter than MinimumStillLength.
 struct ShortClipElement {
@@ -66,18 +68,22 @@ uint32_t CQZClipwatch::DirectoryVisited(void* context, const std::string& path, 
     const bool isNew =
         self->recordDirectories && (self->fullRescan || dbCWSCheckDirectory(db.get(), dir) == -1);
     uint32_t bits = 0;
-    if (isNew) {
-        if (dbCWSAddDirectory(db.get(), dir, 0) == 0)
-            ++self->counts[CWS_COUNT_DIRECTORIES];
-        bits = dqzCheckDir(path);
-    } else {
-        self->Show(StateLabel, QString("Scanning %1").arg(QString::fromStdString(path)));
-        const int checked = dbCWSGetDirectoryState(db.get(), dir);
-        if (checked == 0 || checked == 2 || checked == 4)
-            return QZ_RECURSE_SKIP_SUBTREE;
-        bits = dqzCheckDir(path);
+    {
+        // The directory's row is added and marked in one commit.
+        dbCwsWriteBatch batch(db.get(), "DirectoryVisited");
+        if (isNew) {
+            if (dbCWSAddDirectory(db.get(), dir, 0) == 0)
+                ++self->counts[CWS_COUNT_DIRECTORIES];
+            bits = dqzCheckDir(path);
+        } else {
+            self->Show(StateLabel, QString("Scanning %1").arg(QString::fromStdString(path)));
+            const int checked = dbCWSGetDirectoryState(db.get(), dir);
+            if (checked == 0 || checked == 2 || checked == 4)
+                return QZ_RECURSE_SKIP_SUBTREE;
+            bits = dqzCheckDir(path);
+        }
+        dbCWSUpdateDirectoryCheck(db.get(), dir, 0);
     }
-    dbCWSUpdateDirectoryCheck(db.get(), dir, 0);
     // Counts kept as the walk goes: a count query per directory would make the walk quadratic.
     self->ShowCounts(true, false, false);
     if (isNew)
@@ -97,8 +103,14 @@ void CQZClipwatch::CreateClipList(const std::string& directory)
     }
     const std::string sourceDir = cwsUniformPath(directory);
     const int count = dqzGetTotalFiles(*listing);
-    for (int i = 0; i < count && KeepScanning(); ++i)
+    // The directory's clips are committed together, before the caller marks it searched; a
+    // crash before that leaves it in progress, to be searched again.
+    const std::shared_ptr<dbCwsHandle> db = Database();
+    dbCwsWriteBatch batch(db.get(), "CreateClipList");
+    for (int i = 0; i < count && KeepScanning(); ++i) {
         AddListedFile(s, *listing, i, sourceDir);
+        batch.renewAfter(kLongestBatch);
+    }
 }
 
 void CQZClipwatch::AddListedFile(const CWSSettings& s, const KnListing& listing, int index,
@@ -116,7 +128,7 @@ void CQZClipwatch::AddListedFile(const CWSSettings& s, const KnListing& listing,
         (!s.SkipName.empty() && CheckFileName(name + ext, s.SkipName)) || qzOSFileIsDir(path))
         return;
     std::string groupExtensions;
-    FindFileExtensions(path, &groupExtensions);
+    FindFileExtensions(listing, path, &groupExtensions);
     ChooseVideoExtension(&path, groupExtensions);
     qzOSSplitPath(path, nullptr, nullptr, &name, &ext);
     if (name + ext == "." || name + ext == "..")
@@ -125,7 +137,7 @@ void CQZClipwatch::AddListedFile(const CWSSettings& s, const KnListing& listing,
     std::string clipName = name;
     if (knIsStillExtension(ext)) {
         std::string first;
-        isShort = FindFistFilesNumber(&first, path) < s.MinimumStillLength;
+        isShort = FindFistFilesNumber(listing, &first, path) < s.MinimumStillLength;
         if (knFileTypeFlags(ext) & KN_TYPE_FRAME_FILES)
             clipName = dqzGetBaseName(name);
     }

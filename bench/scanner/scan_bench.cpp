@@ -1,7 +1,8 @@
 // Walk and clip search of a generated tree on tmpfs through DirectoryVisited and CreateClipList
 // on a real SQLite file, beside the floor of the same work: `find` over the tree plus raw
-// prepared inserts of the same directory and clip rows (each its own write, as the scanner's).
-// Usage: bench_scanner [root folder on tmpfs]   (default: a new folder under /dev/shm)
+// prepared inserts of the same directory and clip rows, each its own write.
+// Usage: bench_scanner [root folder on tmpfs] [sizes]
+// (default: a new folder under /dev/shm; sizes 1 runs the 10k tree only, for profiling)
 #include "db/dbcws.h"
 #include "platform/qzlog.h"
 #include "platform/qzrecurse.h"
@@ -14,10 +15,13 @@
 #include <QTemporaryDir>
 
 #include <sqlite3.h>
+#include <sys/resource.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace
@@ -26,6 +30,15 @@ namespace
 double secondsSince(std::chrono::steady_clock::time_point start)
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Processor time of the whole process so far, user and system.
+std::pair<double, double> cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+    return {seconds(usage.ru_utime), seconds(usage.ru_stime)};
 }
 
 // A tree of `folders` folders (groups of ten below parent folders) of `files / folders`
@@ -66,6 +79,7 @@ double scanWithInstance(const QString& tree, const QString& dbFile)
     instance.LoadDatabase();
     const std::shared_ptr<dbCwsHandle> db = instance.Database();
     const auto start = std::chrono::steady_clock::now();
+    const auto cpuStart = cpuSeconds();
     instance.state = CQZClipwatch::cwsFindDirectories;
     const std::string root = (tree + "/").toStdString();
     dbCWSAddDirectory(db.get(), root, 0);
@@ -78,9 +92,11 @@ double scanWithInstance(const QString& tree, const QString& dbFile)
         dbCWSUpdateDirectoryCheck(db.get(), dir, 1);
     }
     const double seconds = secondsSince(start);
+    const auto cpuEnd = cpuSeconds();
     instance.state = CQZClipwatch::cwsNotRunning;
-    std::printf("  recorded %d directories, %d clips\n", dbCWSGetDirectoryCount(db.get()),
-                dbCWSGetFileCount(db.get()));
+    std::printf("  recorded %d directories, %d clips; processor time user %.2f s, system %.2f s\n",
+                dbCWSGetDirectoryCount(db.get()), dbCWSGetFileCount(db.get()),
+                cpuEnd.first - cpuStart.first, cpuEnd.second - cpuStart.second);
     return seconds;
 }
 
@@ -136,7 +152,7 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QTemporaryDir scratch("/dev/shm/clipwatch-bench-XXXXXX");
-    const QString root = argc > 1 ? QString(argv[1]) : scratch.path();
+    const QString root = argc > 1 && *argv[1] ? QString(argv[1]) : scratch.path();
     qputenv("CLIPWATCH_LOG_DIR", root.toUtf8());
     qputenv("XDG_CONFIG_HOME", (root + "/config").toUtf8());
     ErrLogSetFileName("bench_scanner");
@@ -144,8 +160,12 @@ int main(int argc, char** argv)
         int files;
         int folders;
     };
+    const std::vector<Size> sizes{{10000, 2000}, {100000, 20000}};
+    const size_t runs =
+        argc > 2 ? std::clamp<size_t>(std::atoi(argv[2]), 1, sizes.size()) : sizes.size();
     double perFile10k = 0;
-    for (const Size size : {Size{10000, 2000}, Size{100000, 20000}}) {
+    for (size_t i = 0; i < runs; ++i) {
+        const Size size = sizes[i];
         const QString tree = QString("%1/tree%2").arg(root).arg(size.files);
         std::vector<std::string> dirs, clips;
         makeTree(tree, size.files, size.folders, &dirs, &clips);

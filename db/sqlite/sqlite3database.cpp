@@ -1,6 +1,8 @@
 // CSQLite3DataBase: opening, the statement cache and running one statement.
 #include "db/sqlite/sqlite3database.h"
 
+#include <memory>
+
 bool sqlite3StepOrThrow(sqlite3* database, sqlite3_stmt* statement)
 {
     // Hold the connection's mutex so that the message read belongs to this step.
@@ -41,10 +43,14 @@ void CSQLite3DataBase::close()
 {
     if (!database)
         return;
+    // Another thread's transaction is committed before the connection goes.
+    std::unique_lock<std::shared_mutex> closing(transactionLock, std::defer_lock);
+    if (transactionOwner.load() != std::this_thread::get_id())
+        closing.lock();
     {
         std::lock_guard<std::mutex> lock(cacheMutex);
         for (auto& entry : idleStatements)
-            for (sqlite3_stmt* statement : entry.second)
+            for (sqlite3_stmt* statement : entry.second.statements)
                 sqlite3_finalize(statement);
         idleStatements.clear();
     }
@@ -52,19 +58,20 @@ void CSQLite3DataBase::close()
     database = nullptr;
 }
 
-sqlite3_stmt* CSQLite3DataBase::acquireStatement(const std::string& sql)
+sqlite3_stmt* CSQLite3DataBase::acquireStatement(std::string_view sql)
 {
     {
         std::lock_guard<std::mutex> lock(cacheMutex);
         auto found = idleStatements.find(sql);
-        if (found != idleStatements.end() && !found->second.empty()) {
-            sqlite3_stmt* statement = found->second.back();
-            found->second.pop_back();
+        if (found != idleStatements.end() && !found->second.statements.empty()) {
+            sqlite3_stmt* statement = found->second.statements.back();
+            found->second.statements.pop_back();
             return statement;
         }
     }
     sqlite3_stmt* statement = nullptr;
-    const int result = sqlite3_prepare_v2(database, sql.c_str(), -1, &statement, nullptr);
+    const int result =
+        sqlite3_prepare_v2(database, sql.data(), static_cast<int>(sql.size()), &statement, nullptr);
     if (result != SQLITE_OK)
         throw CSQLite3Exception(result, "");
     return statement;
@@ -74,8 +81,15 @@ void CSQLite3DataBase::releaseStatement(sqlite3_stmt* statement) noexcept
 {
     sqlite3_reset(statement);
     sqlite3_clear_bindings(statement);
+    const std::string_view sql = sqlite3_sql(statement);
     std::lock_guard<std::mutex> lock(cacheMutex);
-    idleStatements[sqlite3_sql(statement)].push_back(statement);
+    auto found = idleStatements.find(sql);
+    if (found == idleStatements.end()) {
+        auto text = std::make_unique<std::string>(sql);
+        const std::string_view key = *text;
+        found = idleStatements.emplace(key, IdleStatements{std::move(text), {}}).first;
+    }
+    found->second.statements.push_back(statement);
 }
 
 void CSQLite3DataBase::bindValues(sqlite3_stmt* statement, const std::vector<CSQLite3Value>& values)
@@ -96,11 +110,16 @@ void CSQLite3DataBase::bindValues(sqlite3_stmt* statement, const std::vector<CSQ
     }
 }
 
-CSQLite3Query CSQLite3DataBase::execQuery(const std::string& sql,
+CSQLite3Query CSQLite3DataBase::execQuery(std::string_view sql,
                                           const std::vector<CSQLite3Value>& values)
 {
     if (!database)
         throw CSQLite3Exception(CPPSQLITE_ERROR, "Database not open");
+    // Outside the owner of a transaction, a statement waits for its commit; its first step,
+    // which makes every change of a write, then runs in autocommit mode.
+    std::shared_lock<std::shared_mutex> running(transactionLock, std::defer_lock);
+    if (transactionOwner.load() != std::this_thread::get_id())
+        running.lock();
     // The cursor owns the statement from here on, so every exit gives it back.
     sqlite3_stmt* statement = acquireStatement(sql);
     if (!statement)
@@ -109,4 +128,48 @@ CSQLite3Query CSQLite3DataBase::execQuery(const std::string& sql,
     bindValues(cursor.statement, values);
     cursor.atEnd = !sqlite3StepOrThrow(database, cursor.statement);
     return cursor;
+}
+
+void CSQLite3DataBase::beginTransaction()
+{
+    if (!database)
+        throw CSQLite3Exception(CPPSQLITE_ERROR, "Database not open");
+    transactionLock.lock();
+    try {
+        runCached("BEGIN IMMEDIATE;");
+    } catch (...) {
+        transactionLock.unlock();
+        throw;
+    }
+    transactionOwner = std::this_thread::get_id();
+}
+
+void CSQLite3DataBase::commitTransaction()
+{
+    if (transactionOwner.load() != std::this_thread::get_id())
+        throw CSQLite3Exception(CPPSQLITE_ERROR, "No transaction of this thread");
+    // An error that rolled the transaction back already leaves nothing to commit.
+    std::unique_ptr<CSQLite3Exception> failure;
+    if (database && !sqlite3_get_autocommit(database)) {
+        try {
+            runCached("COMMIT;");
+        } catch (const CSQLite3Exception& error) {
+            failure = std::make_unique<CSQLite3Exception>(error);
+            try {
+                runCached("ROLLBACK;");
+            } catch (const CSQLite3Exception&) {
+                // Nothing more can be done; the failure of the commit is reported.
+            }
+        }
+    }
+    transactionOwner = std::thread::id();
+    transactionLock.unlock();
+    if (failure)
+        throw *failure;
+}
+
+void CSQLite3DataBase::runCached(std::string_view sql)
+{
+    CSQLite3Query cursor(this, database, acquireStatement(sql), true);
+    sqlite3StepOrThrow(database, cursor.statement);
 }

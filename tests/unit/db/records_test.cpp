@@ -2,6 +2,7 @@
 // status, hostile and very long paths, NULL texts, and two threads writing through one handle.
 #include "tests/unit/db/dbfixture.h"
 
+#include <chrono>
 #include <thread>
 
 namespace
@@ -65,6 +66,29 @@ TEST_P(Records, AddingAClipRecordsItOnceAsFound)
     flags.picon = true;
     dbCWSGetNextFileToCheck(handle, slots, flags, 3);
     EXPECT_EQ(slots[0].anchorPath, "");
+}
+
+TEST_P(Records, AWriteBatchCommitsWhenItEndsOrRenews)
+{
+    // A second connection sees only committed rows.
+    dbCwsHandle* observer = open(false, "observer");
+    ASSERT_TRUE(observer);
+    const auto seen = [&] { return dbCWSGetFileCount(observer); };
+    {
+        dbCwsWriteBatch batch(handle, "test");
+        EXPECT_EQ(dbCWSAddClip(handle, "a", "/scan/a.mxf", "/scan"), 0);
+        EXPECT_EQ(dbCWSAddClip(handle, "a", "/scan/a.mxf", "/scan"), 1) << "its own rows are seen";
+        EXPECT_EQ(seen(), isMySQL() ? 1 : 0) << "MySQL writes each statement at once";
+        batch.renewAfter(std::chrono::hours(1));
+        EXPECT_EQ(seen(), isMySQL() ? 1 : 0) << "not due yet";
+        batch.renewAfter(std::chrono::milliseconds(0));
+        EXPECT_EQ(seen(), 1) << "renewed: committed";
+        EXPECT_EQ(dbCWSAddClip(handle, "b", "/scan/b.mxf", "/scan"), 0);
+    }
+    EXPECT_EQ(seen(), 2) << "ended: committed";
+    dbCWSClose(observer);
+    dbCwsWriteBatch none(nullptr, "test");
+    none.renewAfter(std::chrono::milliseconds(0));
 }
 
 TEST_P(Records, ProxyAndMezzanineOutputsAreClipsOnSQLiteOnly)

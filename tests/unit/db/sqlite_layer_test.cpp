@@ -1,11 +1,13 @@
-// The SQLite access layer: exception messages, cursor movement, NULLs, bound values and the
-// busy time-out.
+// The SQLite access layer: exception messages, cursor movement, NULLs, bound values, the
+// busy time-out and one thread's transaction on a shared connection.
 #include "db/sqlite/sqlite3database.h"
 #include "tests/support/testenv.h"
 
+#include <atomic>
 #include <chrono>
 #include <gtest/gtest.h>
 #include <string>
+#include <thread>
 
 namespace
 {
@@ -146,6 +148,61 @@ TEST_F(SQLiteLayer, ALockedDatabaseIsWaitedForThenReportedBusy)
     sqlite3_exec(other, "COMMIT;", nullptr, nullptr, nullptr);
     sqlite3_close(other);
     EXPECT_EQ(CSQLite3DataBase().busyTimeoutMs, 10000);
+}
+
+// Rows of T as another connection sees them: only what is committed.
+int committedRows(const std::string& path)
+{
+    CSQLite3DataBase reader;
+    reader.open(path.c_str());
+    return reader.execQuery("SELECT COUNT(*) AS N FROM T").getIntField("N");
+}
+
+TEST_F(SQLiteLayer, ATransactionHoldsOtherThreadsUntilItsCommit)
+{
+    database.execQuery("PRAGMA journal_mode=WAL;");
+    database.beginTransaction();
+    database.execQuery("INSERT INTO T (Name) VALUES ('batched')");
+    EXPECT_EQ(committedRows(path), 2) << "nothing of the transaction is visible before its commit";
+
+    std::atomic<bool> written{false};
+    std::thread other([&] {
+        database.execQuery("INSERT INTO T (Name) VALUES ('other')");
+        written = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_FALSE(written) << "another thread's write waits for the commit";
+    database.commitTransaction();
+    other.join();
+    EXPECT_EQ(committedRows(path), 4) << "both writes are committed once the other thread returns";
+    EXPECT_THROW(database.commitTransaction(), CSQLite3Exception) << "no transaction is open";
+
+    // A failing statement inside leaves the rest of the transaction to its commit.
+    database.beginTransaction();
+    database.execQuery("INSERT INTO T (Name) VALUES ('kept')");
+    EXPECT_THROW(database.execQuery("INSERT INTO Missing VALUES (1)"), CSQLite3Exception);
+    database.commitTransaction();
+    EXPECT_EQ(committedRows(path), 5);
+
+    CSQLite3DataBase closed;
+    EXPECT_THROW(closed.beginTransaction(), CSQLite3Exception);
+}
+
+TEST_F(SQLiteLayer, ATransactionThatCannotBeginHoldsNothing)
+{
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE;", nullptr, nullptr, nullptr), SQLITE_OK);
+    CSQLite3DataBase blocked;
+    blocked.busyTimeoutMs = 100;
+    blocked.open(path.c_str());
+    EXPECT_THROW(blocked.beginTransaction(), CSQLite3Exception);
+    sqlite3_exec(other, "ROLLBACK;", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    std::thread reader([&] { EXPECT_EQ(blocked.execQuery("SELECT 1 AS N").getIntField("N"), 1); });
+    reader.join();
+    blocked.execQuery("INSERT INTO T (Name) VALUES ('autocommit')");
+    EXPECT_EQ(committedRows(path), 3);
 }
 
 } // namespace

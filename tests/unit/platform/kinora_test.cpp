@@ -121,6 +121,31 @@ TEST(Kinora, NameGroupsChooseTheVideoMember)
     EXPECT_EQ(exts, "");
 }
 
+TEST(Kinora, AListingAnswersGroupsAndSequencesOfItsOwnDirectoryOnly)
+{
+    const std::string dir =
+        makeFiles("fromlisting", {"clip.wav", "clip.mov", "clip.x.mov", "clipper.mp4", "s_2.dpx",
+                                  "s_3.DPX", "s_10.dpx", "s_x.dpx", "s_4.tif"});
+    const auto listing = dqzOpenDir(dir, KN_DIR_PLAIN);
+    ASSERT_TRUE(listing);
+    std::string exts;
+    EXPECT_EQ(FindFileExtensions(*listing, dir + "/clip.wav", &exts), 2);
+    EXPECT_EQ(exts, ".mov.wav");
+    std::string first;
+    EXPECT_EQ(FindFistFilesNumber(*listing, &first, dir + "/s_10.dpx"), 3);
+    EXPECT_EQ(first, dir + "/s_2.dpx");
+
+    // Files made after the listing are not in it: the listing answers without reading again.
+    QFile(QString::fromStdString(dir + "/clip.mxf")).open(QIODevice::WriteOnly);
+    EXPECT_EQ(FindFileExtensions(*listing, dir + "/clip.wav", &exts), 2);
+    EXPECT_EQ(FindFileExtensions(dir + "/clip.wav", &exts), 3) << "read from the directory";
+
+    // A path of another directory, or a listing made by hand, reads that directory.
+    const std::string other = makeFiles("otherdir", {"clip.mov", "clip.wav", "clip.xml"});
+    EXPECT_EQ(FindFileExtensions(*listing, other + "/clip.mov", &exts), 3);
+    EXPECT_EQ(FindFistFilesNumber(KnListing(), &first, dir + "/s_3.DPX"), 3);
+}
+
 TEST(Kinora, PlainDirectoryListingIsSortedWithSequencesOnce)
 {
     const std::string dir =

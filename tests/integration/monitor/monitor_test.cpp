@@ -1,0 +1,288 @@
+// The job monitor against the reference service (simulated jobs and injected faults on
+// 127.0.0.1:1080), on SQLite and on MariaDB: clips whose jobs finish, fail, get lost, are
+// forgotten or stall, Abort All with the jobs of two clips, Clear Errors and Clear Processes
+// with and without a running scan, and the service going silent and coming back.
+#include "db/dbcws.h"
+#include "platform/qzhttp.h"
+#include "platform/qzlog.h"
+#include "platform/qzsync.h"
+#include "scanner/clipwatch.h"
+#include "tests/support/testenv.h"
+#include "tests/unit/db/dbfixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSettings>
+
+#include <functional>
+
+namespace
+{
+
+bool waitFor(const std::function<bool()>& condition, int ms)
+{
+    for (int waited = 0; waited < ms; waited += 50) {
+        if (condition())
+            return true;
+        Sleep(50);
+    }
+    return condition();
+}
+
+std::string ask(const std::string& url)
+{
+    char* reply = nullptr;
+    size_t length = 0;
+    if (qzOSHTTPCommand(url.c_str(), "GET", nullptr, nullptr, 0, &reply, &length, 2000) != 0)
+        return std::string();
+    std::string text(reply, length);
+    QZFree(reply);
+    return text;
+}
+
+class Monitor : public ::testing::TestWithParam<Backend>
+{
+protected:
+    void SetUp() override
+    {
+        if (GetParam() == Backend::MySQL)
+            CLIPWATCH_REQUIRE_MARIADB();
+        QSettings(QSettings::NativeFormat, QSettings::UserScope, "Velmora", "Clipwatch").clear();
+        CQZClipwatch::instanceCount = 1;
+        folder = testenv::makeDir(GetParam() == Backend::MySQL ? "mysql" : "sqlite");
+        media = folder + "/media/";
+        logName = QString("monitor-%1-%2")
+                      .arg(GetParam() == Backend::MySQL ? "mysql" : "sqlite")
+                      .arg(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        logName.replace('/', '-');
+        ErrLogSetFileName(logName.toUtf8().constData());
+        service.start(testenv::buildDir() + "/vexobase",
+                      {"--simulate", "--job-ms", "600", "--port", "1080", "--bind", "127.0.0.1"});
+        ASSERT_TRUE(service.waitForStarted(5000));
+        ASSERT_TRUE(service.waitForReadyRead(5000));
+        ASSERT_TRUE(service.readAllStandardOutput().contains("listening"));
+    }
+
+    void TearDown() override
+    {
+        db.reset();
+        instance.reset();
+        service.terminate();
+        if (!service.waitForFinished(5000)) {
+            service.kill();
+            service.waitForFinished(5000);
+        }
+        if (GetParam() == Backend::MySQL)
+            testdb::dropMySQL(testdb::mysqlName());
+    }
+
+    // Writes the clips, configures picon, XMP and proxy and starts the scan.
+    void scan(const QStringList& clips)
+    {
+        for (const QString& clip : clips) {
+            QDir().mkpath(media);
+            QFile f(media + clip);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write("media");
+        }
+        QSettings store(QSettings::NativeFormat, QSettings::UserScope, "Velmora", "Clipwatch");
+        store.beginGroup("Instance0");
+        store.setValue("Dir", media);
+        for (const char* on : {"MakePicons", "MakeXMP", "MakeProxy"})
+            store.setValue(on, 1);
+        for (const char* off : {"MakeMezzanine", "MakeRtin", "MakeMD5", "MakeWrap", "SendMessages"})
+            store.setValue(off, 0);
+        store.setValue("MaxTranslations", 90);
+        if (GetParam() == Backend::MySQL) {
+            store.setValue("DBType", 2);
+            store.setValue("DataBase", testdb::mysqlName());
+            store.setValue("DBUsername", testdb::user());
+            store.setValue("DBPassword", testdb::password());
+            store.setValue("DBHost", testdb::host());
+        } else {
+            store.setValue("DBType", 1);
+            store.setValue("DataBase", folder + "/clips.db");
+        }
+        store.endGroup();
+        store.sync();
+        instance = std::make_unique<CQZClipwatch>(0, "127.0.0.1");
+        instance->LoadDatabase();
+        db = instance->Database();
+        ASSERT_TRUE(db);
+        ASSERT_EQ(instance->StartScanning(), 0);
+    }
+
+    std::string anchor(const QString& clip) const { return (media + clip).toStdString(); }
+
+    int state(const QString& clip, unsigned code, std::string* path = nullptr,
+              std::string* error = nullptr)
+    {
+        dbCWGetClipInfo(db.get(), anchor(clip), nullptr, nullptr, code, 0, path, nullptr, error);
+        dbCwsElementStatus status;
+        if (dbCWSGetElementStatus(db.get(), anchor(clip), status) != 0)
+            return -1;
+        return status.state(code);
+    }
+
+    // Job strings of `clip` in the monitor's list.
+    int jobsOf(const QString& clip)
+    {
+        int count = 0;
+        for (const QString& job : instance->checkThread.jobList.snapshot())
+            count += job.contains(media + clip + "&") ? 1 : 0;
+        return count;
+    }
+
+    QString folder, media, logName;
+    QProcess service;
+    std::unique_ptr<CQZClipwatch> instance;
+    std::shared_ptr<dbCwsHandle> db;
+};
+
+const unsigned kJobElements[] = {CWS_ELEMENT_PICON, CWS_ELEMENT_XMP, CWS_ELEMENT_PROXY};
+
+TEST_P(Monitor, EveryJobIsFollowedToItsSpecifiedEnd)
+{
+    const QString fine = "fine.mov", fail = "bad.vexofault-fail.mov",
+                  lost = "gone.vexofault-lost.mov", forget = "forgot.vexofault-forget.mov",
+                  stall = "stuck.vexofault-stall.mov";
+    scan({fine, fail, lost, forget, stall});
+    ASSERT_TRUE(waitFor(
+        [&] {
+            for (const QString& clip : {fine, fail, lost}) {
+                const int complete = state(clip, CWS_ELEMENT_CLIP);
+                if ((complete != QZ_FINISHED && complete != QZ_ERROR) || jobsOf(clip) != 0)
+                    return false;
+            }
+            return true;
+        },
+        60000));
+
+    std::string path, error;
+    EXPECT_EQ(state(fine, CWS_ELEMENT_PROXY, &path, &error), QZ_FINISHED);
+    EXPECT_EQ(path, anchor("fine.mp4"));
+    EXPECT_EQ(error, "complete");
+    EXPECT_EQ(state(fine, CWS_ELEMENT_PICON, &path), QZ_FINISHED);
+    EXPECT_EQ(path, anchor("fine.mov.picon.jpg"));
+    EXPECT_EQ(state(fine, CWS_ELEMENT_CLIP), QZ_FINISHED);
+    for (unsigned code : kJobElements) {
+        EXPECT_EQ(state(fail, code, nullptr, &error), QZ_ERROR) << code;
+        EXPECT_EQ(error, "simulated failure");
+        EXPECT_EQ(state(lost, code, &path, &error), QZ_LOST_PROCESS) << code;
+        EXPECT_EQ(error, "lost process");
+    }
+    EXPECT_EQ(state(fail, CWS_ELEMENT_CLIP), QZ_ERROR);
+    EXPECT_EQ(state(lost, CWS_ELEMENT_CLIP), QZ_ERROR);
+
+    // A forgotten job answers "copy not found" without a source: it stays and stays running.
+    // A stalled job stays at 5000, written on the monitor's fourth polls.
+    ASSERT_TRUE(waitFor(
+        [&] {
+            for (unsigned code : kJobElements) {
+                std::string text;
+                state(stall, code, nullptr, &text);
+                if (text == "Progress 50.00% Complete")
+                    return true;
+            }
+            return false;
+        },
+        20000));
+    EXPECT_EQ(jobsOf(forget), 3);
+    EXPECT_EQ(jobsOf(stall), 3);
+    for (unsigned code : kJobElements) {
+        EXPECT_EQ(state(forget, code), QZ_IN_PROGRESS);
+        EXPECT_EQ(state(stall, code), QZ_IN_PROGRESS);
+    }
+    EXPECT_EQ(instance->state, CQZClipwatch::cwsProcessingClips)
+        << "elements still in progress keep the scan in processing";
+
+    const QString log = testenv::readLog(logName);
+    for (const char* line : {"CWS: Begin Check Thread", "Clipwatch complete Process source ",
+                             "Clipwatch error : ", "Purge from vexobase ("})
+        EXPECT_TRUE(log.contains(line)) << line;
+
+    // Clear Errors through the running scanning thread: the failed clip is waiting again (and
+    // may be taken up at once, failing again half a job later).
+    ASSERT_TRUE(instance->scanThreadRunning);
+    instance->RequestClearErrors();
+    EXPECT_TRUE(waitFor([&] { return state(fail, CWS_ELEMENT_PROXY) != QZ_ERROR; }, 5000));
+    EXPECT_FALSE(instance->clearErrorsRequested);
+    EXPECT_EQ(state(fine, CWS_ELEMENT_PROXY), QZ_FINISHED);
+
+    // Clear Processes at once once the scan has stopped: finished work is waiting again too.
+    ASSERT_EQ(instance->SetState(CQZClipwatch::cwsProcessingStopped),
+              CQZClipwatch::cwsProcessingStopped);
+    ASSERT_TRUE(waitFor([&] { return !instance->scanThreadRunning; }, 5000));
+    instance->RequestClearProcesses();
+    for (const QString& clip : {fine, lost})
+        for (unsigned code : kJobElements)
+            EXPECT_EQ(state(clip, code), 0) << clip.toStdString() << " " << code;
+
+    const auto began = std::chrono::steady_clock::now();
+    instance.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(3))
+        << "the monitor ends with its list emptied";
+    EXPECT_TRUE(testenv::readLog(logName).contains("CWS: End Check Thread"));
+}
+
+TEST_P(Monitor, AbortAllForgetsTheJobsOfBothClipsAndStops)
+{
+    const QString x = "x.vexofault-stall.mov", y = "y.vexofault-stall.mov";
+    scan({x, y});
+    ASSERT_TRUE(waitFor([&] { return jobsOf(x) == 3 && jobsOf(y) == 3; }, 30000))
+        << instance->checkThread.jobList.snapshot().join("\n").toStdString();
+    instance->RequestAbortProcesses();
+    ASSERT_TRUE(waitFor([&] { return instance->checkThread.jobList.isEmpty(); }, 10000));
+    EXPECT_TRUE(
+        waitFor([&] { return instance->state == CQZClipwatch::cwsProcessingStopped; }, 5000));
+    for (const QString& clip : {x, y}) {
+        // The first job of each clip (its picon) took the other two with it.
+        EXPECT_EQ(state(clip, CWS_ELEMENT_PICON), 0) << clip.toStdString();
+        EXPECT_EQ(state(clip, CWS_ELEMENT_XMP), QZ_IN_PROGRESS);
+        EXPECT_EQ(state(clip, CWS_ELEMENT_PROXY), QZ_IN_PROGRESS);
+    }
+    // Every job was aborted on the service, the forgotten ones included.
+    const std::string status =
+        ask("http://127.0.0.1:1080/vexojson?request=get&group=any"
+            "&client=127.0.0.1&command=copy&source=" +
+            anchor(y) + "&target=" + anchor("y.vexofault-stall.mp4") + "&profile=mp4-h264");
+    EXPECT_NE(status.find("\"progress\":\"-1\""), std::string::npos) << status;
+    EXPECT_NE(status.find("aborted"), std::string::npos) << status;
+}
+
+TEST_P(Monitor, SilentServiceKeepsJobsAndItsReturnResetsNetworkErrors)
+{
+    const QString stall = "s.vexofault-stall.mov";
+    scan({stall});
+    ASSERT_TRUE(waitFor([&] { return jobsOf(stall) == 3; }, 30000));
+    // The scan stops (it would take the reset clip up again); the monitor goes on.
+    ASSERT_EQ(instance->SetState(CQZClipwatch::cwsProcessingStopped),
+              CQZClipwatch::cwsProcessingStopped);
+    ASSERT_TRUE(waitFor([&] { return !instance->scanThreadRunning; }, 5000));
+    dbCWSSetElementStatus(db.get(), -1, anchor(stall), CWS_ELEMENT_CLIP, nullptr, nullptr,
+                          QZ_NETWORK_ERROR, nullptr);
+    ASSERT_NE(ask("http://127.0.0.1:1080/control?silent=1500").find("\"result\":\"0\""),
+              std::string::npos);
+    instance->serviceAvailable = 0;
+    instance->CheckServiceAddress();
+    EXPECT_EQ(instance->serviceAvailable, 0);
+    EXPECT_EQ(state(stall, CWS_ELEMENT_CLIP), QZ_NETWORK_ERROR);
+    ASSERT_TRUE(waitFor(
+        [&] { return testenv::readLog(logName).contains("ERROR:  No return from command <"); },
+        1500));
+    EXPECT_EQ(jobsOf(stall), 3) << "unanswered polls keep their jobs";
+
+    ASSERT_TRUE(waitFor(
+        [&] {
+            instance->CheckServiceAddress();
+            return instance->serviceAvailable == 1;
+        },
+        5000));
+    EXPECT_EQ(state(stall, CWS_ELEMENT_CLIP), 0);
+    EXPECT_EQ(jobsOf(stall), 3);
+}
+
+CLIPWATCH_BOTH_BACKENDS(Monitor);
+
+} // namespace

@@ -1,0 +1,162 @@
+// Server messages of a clip: a network message received by a real HTTP server on 127.0.0.1
+// with its placeholder replaced, real local programs (a script's exit code and arguments, a
+// crashing program, a program that cannot start), a server that does not answer, and the
+// rule that an empty first message sends nothing.
+#include "db/dbcws.h"
+#include "scanner/clipwatch.h"
+#include "tests/support/testenv.h"
+
+#include <httplib.h>
+#include <sqlite3.h>
+
+#include <QFile>
+#include <QSettings>
+#include <QTcpServer>
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <thread>
+
+namespace
+{
+
+class ServerMessages : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        QSettings(QSettings::NativeFormat, QSettings::UserScope, "Velmora", "Clipwatch").clear();
+        folder = testenv::makeDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        receiver.Get("/notify", [this](const httplib::Request& request, httplib::Response& reply) {
+            std::lock_guard<std::mutex> lock(mutex);
+            received.push_back(request.get_param_value("file") + "|" +
+                               request.get_param_value("tag"));
+            reply.set_content("noted", "text/plain");
+        });
+        port = receiver.bind_to_any_port("127.0.0.1");
+        ASSERT_GT(port, 0);
+        listener = std::thread([this] { receiver.listen_after_bind(); });
+    }
+
+    void TearDown() override
+    {
+        db.reset();
+        instance.reset();
+        receiver.stop();
+        listener.join();
+    }
+
+    // An executable shell script in the test folder.
+    QString script(const QString& name, const QString& body)
+    {
+        const QString path = folder + "/" + name;
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(("#!/bin/sh\n" + body + "\n").toUtf8());
+        f.close();
+        f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        return path;
+    }
+
+    void makeInstance(const QStringList& messages)
+    {
+        QSettings store(QSettings::NativeFormat, QSettings::UserScope, "Velmora", "Clipwatch");
+        store.setValue("Instance0/DataBase", folder + "/clips.db");
+        store.setValue("Instance0/DBType", 1);
+        for (int i = 0; i < messages.size(); ++i)
+            store.setValue(QString("Instance0/Element%1").arg(i), messages[i]);
+        store.sync();
+        instance = std::make_unique<CQZClipwatch>(0, "127.0.0.1");
+        instance->LoadDatabase();
+        db = instance->Database();
+        ASSERT_TRUE(db);
+        dbCWSAddClip(db.get(), "my clip", anchor, "/media/");
+        dbCWSSetElementStatus(db.get(), -1, anchor, CWS_ELEMENT_PROXY, nullptr, "/out/my clip.mp4",
+                              QZ_FINISHED, nullptr);
+    }
+
+    // Text, state and error columns of numbered element `n`, joined by "|".
+    std::string element(int n)
+    {
+        sqlite3* raw = nullptr;
+        sqlite3_open((folder + "/clips.db").toUtf8().constData(), &raw);
+        const std::string sql = "SELECT Element" + std::to_string(n) + ", Element" +
+                                std::to_string(n) + "State, Element" + std::to_string(n) +
+                                "Error FROM Clips WHERE AnchorPath='" + anchor + "'";
+        sqlite3_stmt* statement = nullptr;
+        sqlite3_prepare_v2(raw, sql.c_str(), -1, &statement, nullptr);
+        std::string row;
+        if (sqlite3_step(statement) == SQLITE_ROW)
+            for (int c = 0; c < 3; ++c) {
+                const unsigned char* text = sqlite3_column_text(statement, c);
+                row += (c ? "|" : "") +
+                       std::string(text ? reinterpret_cast<const char*>(text) : "NULL");
+            }
+        sqlite3_finalize(statement);
+        sqlite3_close(raw);
+        return row;
+    }
+
+    std::vector<std::string> receivedRequests()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        return received;
+    }
+
+    const std::string anchor = "/media/my clip.mov";
+    QString folder;
+    httplib::Server receiver;
+    int port = 0;
+    std::thread listener;
+    std::mutex mutex;
+    std::vector<std::string> received;
+    std::unique_ptr<CQZClipwatch> instance;
+    std::shared_ptr<dbCwsHandle> db;
+};
+
+TEST_F(ServerMessages, EachMessageIsSentAndItsOutcomeWritten)
+{
+    QTcpServer closed;
+    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
+    const int silentPort = closed.serverPort();
+    closed.close();
+    const QString tag = script("tag", "printf '%s' \"$1\" > \"$(dirname \"$0\")/args\"\nexit 7");
+    const QString crash = script("crash", "kill -SEGV $$");
+    makeInstance({QString("http://127.0.0.1:%1/notify?file=%FILE_NAME%&tag=x").arg(port),
+                  tag + " %CLIP_NAME% %PROXY_NAME%", crash + " %FILE_NAME%",
+                  folder + "/missing/program %CLIP_NAME%",
+                  QString("http://127.0.0.1:%1/notify?file=%file_name%").arg(silentPort)});
+    instance->SendMessagesToServer(anchor, true, -1);
+
+    EXPECT_EQ(receivedRequests(), std::vector<std::string>{anchor + "|x"});
+    EXPECT_EQ(element(0), "noted|1|Success");
+    EXPECT_EQ(element(1), "my clip /out/my clip.mp4|1|7") << "the script's exit code";
+    QFile args(folder + "/args");
+    ASSERT_TRUE(args.open(QIODevice::ReadOnly));
+    EXPECT_EQ(args.readAll(), "my clip /out/my clip.mp4") << "one argument: the argument text";
+    EXPECT_EQ(element(2), "Crash Exit|4|Crash Exit " + anchor);
+    EXPECT_EQ(element(3),
+              "Failed To Start|4|Failed To Start " + (folder + "/missing/program").toStdString());
+    EXPECT_EQ(element(4), "|4|No response");
+}
+
+TEST_F(ServerMessages, UnsentMessagesSucceedAndAnEmptyFirstTextSendsNothing)
+{
+    makeInstance({QString("http://127.0.0.1:%1/notify?file=%FILE_NAME%").arg(port)});
+    instance->SendMessagesToServer(anchor, false, -1);
+    EXPECT_TRUE(receivedRequests().empty());
+    EXPECT_EQ(element(0), "|1|Success");
+
+    QSettings store(QSettings::NativeFormat, QSettings::UserScope, "Velmora", "Clipwatch");
+    store.setValue("Instance0/Element0", "");
+    store.setValue("Instance0/Element1", QString("http://127.0.0.1:%1/notify").arg(port));
+    store.sync();
+    dbCWSSetElementStatus(db.get(), -1, anchor, CWS_ELEMENT_NUMBERED0 << 1, nullptr, nullptr, 0,
+                          "");
+    instance->SendMessagesToServer(anchor, true, -1);
+    EXPECT_TRUE(receivedRequests().empty());
+    EXPECT_EQ(element(1), "NULL|0|");
+}
+
+} // namespace

@@ -1,0 +1,156 @@
+// Abort All and the clearing operations on an instance whose service is answered in-process:
+// the abort request built from each job string, the jobs it forgets and the elements it resets,
+// and the states Clear Processes and Clear Errors put back to waiting.
+#include "monitor/abortrequest.h"
+#include "tests/unit/monitor/monitorfixture.h"
+
+#include <algorithm>
+
+namespace
+{
+
+const QString kService = "http://127.0.0.1:1080/";
+
+TEST(AbortRequest, SendsTheJobsFragmentsWithPiconKeysRenamedAndTypeLeftOut)
+{
+    const AbortRequest picon = parseAbortJob(
+        kService + "vexojson?request=set&client=c&command=copy&pisrc=/m/a&b.mov&pidst=/p/a.jpg"
+                   "&profile=picon&width=120&cwstimeout=10&type=picon");
+    EXPECT_EQ(picon.url, kService + "vexojson?request=set&group=any&request=set&client=c"
+                                    "&command=copy&source=/m/a&b.mov&target=/p/a.jpg"
+                                    "&profile=picon&width=120&cwstimeout=10&abort=true");
+    EXPECT_EQ(picon.elementCode, 1);
+
+    const AbortRequest proxy = parseAbortJob(
+        kService + "vexojson?request=set&Source=/m/a.mov&target=/o/a.mp4&profile=x&TYPE=Proxy");
+    EXPECT_EQ(proxy.url, kService + "vexojson?request=set&group=any&request=set&Source=/m/a.mov"
+                                    "&target=/o/a.mp4&profile=x&abort=true");
+    EXPECT_EQ(proxy.elementCode, 4) << "keys and element words ignore case";
+    EXPECT_EQ(parseAbortJob(kService + "vexojson?source=/m/a.mov&type=wrap").elementCode, 8192);
+}
+
+class Abort : public MonitorTest
+{
+protected:
+    void SetUp() override
+    {
+        MonitorTest::SetUp();
+        makeInstance();
+        for (const std::string& clip : {a, b}) {
+            addClip(clip);
+            for (unsigned code : {CWS_ELEMENT_PICON, CWS_ELEMENT_PROXY, CWS_ELEMENT_XMP})
+                dbCWSSetElementStatus(db.get(), -1, clip, code, nullptr, "p", QZ_IN_PROGRESS, "p");
+        }
+        // The service knows every job: it answers with the source of the aborted job.
+        serve([](const std::string& url) -> std::optional<std::string> {
+            const size_t at = url.find("source=") + 7;
+            const std::string source = url.substr(at, url.find('&', at) - at);
+            return "{\"result\":\"0\",\"resultstring\":\"aborted\",\"source\":\"" + source + "\"}";
+        });
+    }
+
+    QString jobOf(const std::string& clip, const char* type)
+    {
+        const std::string key = std::string(type) == "picon" ? "pisrc=" : "source=";
+        return QString::fromStdString("http://127.0.0.1:1080/vexojson?request=set&client=c&" + key +
+                                      clip + "&target=/o/x&profile=p&type=" + type);
+    }
+
+    const std::string a = "/media/A.mov";
+    const std::string b = "/media/b.mov";
+};
+
+TEST_F(Abort, AbortOfOneJobForgetsEveryJobOfItsClip)
+{
+    instance->checkThread.jobList.append(jobOf(a, "picon"));
+    instance->checkThread.jobList.append(jobOf(a, "proxy"));
+    instance->checkThread.jobList.append(jobOf(b, "xmp"));
+    instance->AbortProcesses();
+
+    EXPECT_TRUE(instance->checkThread.jobList.isEmpty());
+    // (The instance's own monitor may poll the jobs meanwhile; only aborts are counted.)
+    const std::vector<std::string> urls = sent();
+    EXPECT_EQ(std::count_if(urls.begin(), urls.end(),
+                            [](const std::string& url) {
+                                return url.find("&abort=true") != std::string::npos;
+                            }),
+              3)
+        << "the proxy job's abort is sent although it was forgotten";
+    EXPECT_EQ(elementState(a, CWS_ELEMENT_PICON), 0);
+    EXPECT_EQ(elementState(a, CWS_ELEMENT_PROXY), QZ_IN_PROGRESS)
+        << "both removals reset the aborted job's element, the picon";
+    EXPECT_EQ(elementState(b, CWS_ELEMENT_XMP), 0);
+    EXPECT_EQ(elementState(b, CWS_ELEMENT_PROXY), QZ_IN_PROGRESS);
+    EXPECT_EQ(instance->state, CQZClipwatch::cwsProcessingStopped);
+}
+
+TEST_F(Abort, WrapJobResetsTheWrapElement)
+{
+    dbCWSSetElementStatus(db.get(), -1, b, CWS_ELEMENT_WRAP, "w", "w", QZ_IN_PROGRESS, "w");
+    instance->checkThread.jobList.append(jobOf(b, "wrap"));
+    instance->AbortProcesses();
+    EXPECT_EQ(elementState(b, CWS_ELEMENT_WRAP), 0);
+    EXPECT_TRUE(instance->checkThread.jobList.isEmpty());
+}
+
+TEST_F(Abort, UnansweredRefusedOrSourcelessAbortsKeepTheJobs)
+{
+    const std::optional<std::string> replies[] = {
+        std::nullopt, std::string("{\"result\":\"1\",\"source\":\"/media/A.mov\"}"),
+        std::string("{\"result\":\"0\",\"resultstring\":\"aborted\"}")};
+    for (const std::optional<std::string>& reply : replies) {
+        serve([reply](const std::string&) { return reply; });
+        instance->checkThread.jobList.clear();
+        instance->checkThread.jobList.append(jobOf(a, "picon"));
+        instance->checkThread.jobList.append(jobOf(b, "xmp"));
+        instance->AbortProcesses();
+        EXPECT_EQ(instance->checkThread.jobList.size(), 2) << reply.value_or("no reply");
+        EXPECT_EQ(elementState(a, CWS_ELEMENT_PICON), QZ_IN_PROGRESS);
+    }
+}
+
+TEST_F(Abort, EmptyListOnlyStopsTheInstance)
+{
+    instance->AbortProcesses();
+    EXPECT_TRUE(sent().empty());
+    EXPECT_EQ(instance->state, CQZClipwatch::cwsProcessingStopped);
+    EXPECT_FALSE(instance->abortAllRequested);
+}
+
+TEST_F(Abort, ClearProcessesPutsEveryStateBackAndClearErrorsOnlyTheFailures)
+{
+    const std::string c = "/media/c.mov";
+    addClip(c);
+    for (int state = QZ_FINISHED; state <= QZ_LOST_PROCESS; ++state)
+        dbCWSSetElementStatus(db.get(), -1, state % 2 ? a : c, CWS_ELEMENT_PICON, nullptr, "",
+                              state, "");
+    dbCWSSetElementStatus(db.get(), -1, a, CWS_ELEMENT_PROXY, nullptr, "", QZ_FINISHED, "");
+    dbCWSSetElementStatus(db.get(), -1, b, CWS_ELEMENT_PROXY, nullptr, "", QZ_ERROR, "");
+    instance->clearErrorsRequested = true;
+    EXPECT_EQ(instance->ClearErrors(), 0);
+    EXPECT_FALSE(instance->clearErrorsRequested);
+    EXPECT_EQ(elementState(b, CWS_ELEMENT_PROXY), 0);
+    EXPECT_EQ(elementState(a, CWS_ELEMENT_PROXY), QZ_FINISHED) << "finished work is kept";
+    EXPECT_EQ(instance->LabelText(CQZClipwatch::StateLabel), "Idle") << "reloaded";
+
+    instance->clearProcessesRequested = true;
+    EXPECT_EQ(instance->ClearProcesses(), 0);
+    EXPECT_FALSE(instance->clearProcessesRequested);
+    for (const std::string& clip : {a, b, c})
+        for (unsigned code : {CWS_ELEMENT_PICON, CWS_ELEMENT_PROXY, CWS_ELEMENT_XMP})
+            EXPECT_EQ(elementState(clip, code), 0) << clip << " " << code;
+}
+
+TEST_F(Abort, RequestsRunAtOnceWhileNoScanRuns)
+{
+    instance->checkThread.jobList.append(jobOf(b, "xmp"));
+    ASSERT_FALSE(instance->scanThreadRunning);
+    instance->RequestAbortProcesses();
+    EXPECT_TRUE(instance->checkThread.jobList.isEmpty());
+    dbCWSSetElementStatus(db.get(), -1, a, CWS_ELEMENT_PROXY, nullptr, "", QZ_ERROR, "");
+    instance->RequestClearErrors();
+    EXPECT_EQ(elementState(a, CWS_ELEMENT_PROXY), 0);
+    EXPECT_FALSE(instance->clearErrorsRequested);
+}
+
+} // namespace

@@ -1,0 +1,246 @@
+// One poll of a job by the monitor, answered in-process: the status request sent, the outcome
+// written for finished, failed, lost and missing jobs, the countdown of jobs that were never
+// sent, and progress written on every fourth poll.
+#include "tests/support/testenv.h"
+#include "tests/unit/monitor/monitorfixture.h"
+
+#include "platform/qzlog.h"
+
+namespace
+{
+
+const std::map<QString, QVariant> kProxyOnly = {
+    {"MakePicons", 0}, {"MakeXMP", 0},      {"MakeProxy", 1}, {"MakeMezzanine", 0},
+    {"MakeRtin", 0},   {"SendMessages", 0}, {"MakeWrap", 0},  {"MakeMD5", 0}};
+
+QString job(const std::string& key, const std::string& source, const std::string& target,
+            const std::string& profile, const std::string& type, const std::string& extra = "")
+{
+    return QString::fromStdString("http://127.0.0.1:1080/vexojson?request=set&client=127.0.0.1"
+                                  "&command=copy&" +
+                                  key + source + "&target=" + target + "&profile=" + profile +
+                                  "&kilobitrate=2000&flags=timeconversion" + extra +
+                                  "&type=" + type);
+}
+
+QString proxyJob(const std::string& source, const std::string& target,
+                 const std::string& extra = "")
+{
+    return job("source=", source, target, "mp4-h264", "proxy", extra);
+}
+
+QString md5Job(const std::string& source)
+{
+    return job("source=", source, source, "md5", "md5");
+}
+
+const std::string kNotFound = "{\"result\":\"1\",\"resultstring\":\"copy not found\"}";
+
+class PollJob : public MonitorTest
+{
+protected:
+    void SetUp() override
+    {
+        MonitorTest::SetUp();
+        ErrLogSetFileName("polljob");
+        makeInstance(kProxyOnly);
+        addClip(anchor);
+    }
+
+    // Answers every status request with `reply`.
+    void answerAll(const std::string& reply)
+    {
+        serve([reply](const std::string&) { return reply; });
+    }
+
+    const std::string anchor = "/media/a.mov";
+    const std::string target = "/out/a.mp4";
+};
+
+TEST_F(PollJob, FinishedJobIsWrittenRemovedCheckedAndPurged)
+{
+    const std::string windows = "c:\\media\\a.mov";
+    addClip(windows);
+    const QString j = job("source=", windows, "D:/out/a.mp4", "PROXY", "proxy");
+    monitor.jobList.append(j);
+    answerAll(statusReply("C:/Media/A.MOV", "d:\\\\out\\\\a.mp4", "proxy", 10000, 0, "complete"));
+    monitor.PollJob(j);
+
+    std::string path, error;
+    EXPECT_EQ(elementState(windows, CWS_ELEMENT_PROXY, &path, &error), QZ_FINISHED)
+        << "paths compared after normalisation and ignoring case, profiles ignoring case";
+    EXPECT_EQ(path, "d:\\out\\a.mp4") << "the normalised reply target";
+    EXPECT_EQ(error, "complete");
+    EXPECT_TRUE(monitor.jobList.isEmpty());
+    EXPECT_EQ(clipState(windows), QZ_FINISHED) << "the completion check ran";
+    const std::vector<std::string> urls = sent();
+    ASSERT_EQ(urls.size(), 2u);
+    EXPECT_EQ(urls[0], "http://127.0.0.1:1080/vexojson?request=get&group=any&client=127.0.0.1"
+                       "&command=copy&source=c:\\media\\a.mov&target=D:/out/a.mp4&profile=PROXY");
+    EXPECT_EQ(urls[1], "http://127.0.0.1:1080/vexojson?request=set&group=any&client=127.0.0.1"
+                       "&command=copy&source=c:\\media\\a.mov&target=D:/out/a.mp4&profile=PROXY"
+                       "&purge=true");
+    EXPECT_TRUE(testenv::readLog("polljob").contains("Purge from vexobase ("));
+}
+
+TEST_F(PollJob, FailedJobsGetTheirResultText)
+{
+    const struct {
+        int progress;
+        int result;
+        std::string resultString;
+        std::string expected;
+    } cases[] = {
+        {10000, 5, "", "Error 5 (0x00000005)"},
+        {10000, -3, "", "Error -3 (0xFFFFFFFD)"},
+        {5000, -1, "", "Error -1 (0xFFFFFFFF)"},
+        {-1, 1, "C:/x/simulated failure", "C:\\x\\simulated failure"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.expected);
+        addClip(anchor);
+        dbCWSSetElementStatus(db.get(), -1, anchor, CWS_ELEMENT_MD5, "in progress", nullptr,
+                              QZ_IN_PROGRESS, nullptr);
+        const QString j = md5Job(anchor);
+        monitor.jobList.append(j);
+        answerAll(statusReply(anchor, anchor, "md5", c.progress, c.result, c.resultString));
+        monitor.PollJob(j);
+        EXPECT_EQ(md5Text(anchor), c.expected) << "a failed MD5 keeps the result text";
+        EXPECT_TRUE(monitor.jobList.isEmpty());
+    }
+}
+
+TEST_F(PollJob, LostJobIsMarkedRemovedAndPurged)
+{
+    const QString j = proxyJob(anchor, target);
+    monitor.jobList.append(j);
+    answerAll(statusReply(anchor, target, "mp4-h264", -2, 0, "lost process"));
+    monitor.PollJob(j);
+    std::string path, error;
+    EXPECT_EQ(elementState(anchor, CWS_ELEMENT_PROXY, &path, &error), QZ_LOST_PROCESS);
+    EXPECT_EQ(path, "lost process");
+    EXPECT_EQ(error, "lost process");
+    EXPECT_TRUE(monitor.jobList.isEmpty());
+    EXPECT_EQ(clipState(anchor), QZ_ERROR) << "the completion check saw the lost element";
+    EXPECT_NE(sent().back().find("&purge=true"), std::string::npos);
+}
+
+TEST_F(PollJob, ReplyAboutAnotherJobIsAMissingProcess)
+{
+    const QString j = proxyJob(anchor, target);
+    monitor.jobList.append(j);
+    answerAll(statusReply("/media/other.mov", target, "mp4-h264", 5000));
+    monitor.PollJob(j);
+    std::string path, error;
+    EXPECT_EQ(elementState(anchor, CWS_ELEMENT_PROXY, &path, &error), QZ_LOST_PROCESS);
+    EXPECT_EQ(error, "lost process purged");
+    EXPECT_TRUE(monitor.jobList.isEmpty());
+    EXPECT_NE(sent().back().find("&purge=true"), std::string::npos);
+    EXPECT_TRUE(testenv::readLog("polljob").contains(
+        "Missing Process /media/other.mov /out/a.mp4 mp4-h264 returned /media/a.mov"));
+}
+
+TEST_F(PollJob, SilenceOrAReplyWithoutSourceKeepsTheJob)
+{
+    dbCWSSetElementStatus(db.get(), -1, anchor, CWS_ELEMENT_PROXY, nullptr, "x", QZ_IN_PROGRESS,
+                          "x");
+    const QString j = proxyJob(anchor, target);
+    monitor.jobList.append(j);
+    serve([](const std::string&) { return std::nullopt; });
+    monitor.PollJob(j);
+    answerAll(kNotFound);
+    monitor.PollJob(j);
+    EXPECT_EQ(monitor.jobList.snapshot(), QStringList{j});
+    EXPECT_EQ(elementState(anchor, CWS_ELEMENT_PROXY), QZ_IN_PROGRESS);
+    EXPECT_TRUE(testenv::readLog("polljob").contains("ERROR:  No return from command <"));
+}
+
+TEST_F(PollJob, ProxyWithoutTargetMatchesOnlyACrashReport)
+{
+    const QString j = proxyJob(anchor, "");
+    monitor.jobList.append(j);
+    answerAll(statusReply(anchor, "", "mp4-h264", 10000, 0, "done"));
+    monitor.PollJob(j);
+    EXPECT_EQ(elementState(anchor, CWS_ELEMENT_PROXY), QZ_LOST_PROCESS) << "no match: missing";
+
+    addClip(anchor);
+    monitor.jobList.append(j);
+    answerAll(statusReply(anchor, "", "mp4-h264", -1, 9, "Process Crashed"));
+    monitor.PollJob(j);
+    EXPECT_EQ(elementState(anchor, CWS_ELEMENT_PROXY), QZ_ERROR);
+    EXPECT_TRUE(testenv::readLog("polljob").contains("VexoCopy request has no target"));
+}
+
+TEST_F(PollJob, CountdownRunsOutOnCopyNotFound)
+{
+    answerAll(kNotFound);
+    const QString j = proxyJob(anchor, target, "&cwstimeout=3");
+    monitor.jobList.append(j);
+    monitor.PollJob(j);
+    ASSERT_EQ(monitor.jobList.snapshot(), QStringList{proxyJob(anchor, target, "&cwstimeout=2")});
+    monitor.PollJob(monitor.jobList.snapshot()[0]);
+    ASSERT_EQ(monitor.jobList.snapshot(), QStringList{proxyJob(anchor, target, "&cwstimeout=1")});
+    EXPECT_EQ(elementState(anchor, CWS_ELEMENT_PROXY), 0) << "not failed before the end";
+    monitor.PollJob(monitor.jobList.snapshot()[0]);
+    EXPECT_TRUE(monitor.jobList.isEmpty());
+    std::string path, error;
+    EXPECT_EQ(elementState(anchor, CWS_ELEMENT_PROXY, &path, &error), QZ_ERROR);
+    EXPECT_EQ(path, target);
+    EXPECT_EQ(error, "copy not found");
+
+    addClip(anchor);
+    const QString one = proxyJob(anchor, target, "&cwstimeout=1");
+    monitor.jobList.append(one);
+    monitor.PollJob(one);
+    EXPECT_EQ(elementState(anchor, CWS_ELEMENT_PROXY), QZ_ERROR) << "1 fails at once";
+    EXPECT_TRUE(monitor.jobList.isEmpty());
+}
+
+TEST_F(PollJob, CountdownJobSeenRunningIsFollowedWithoutIt)
+{
+    const QString j = proxyJob(anchor, target, "&cwstimeout=3");
+    monitor.jobList.append(j);
+    answerAll(statusReply(anchor, target, "mp4-h264", 100));
+    monitor.PollJob(j);
+    const QString kept = proxyJob(anchor, target, "&2");
+    ASSERT_EQ(monitor.jobList.snapshot(), QStringList{kept});
+    answerAll(kNotFound);
+    for (int i = 0; i < 4; ++i)
+        monitor.PollJob(kept);
+    EXPECT_EQ(monitor.jobList.snapshot(), QStringList{kept});
+    EXPECT_NE(elementState(anchor, CWS_ELEMENT_PROXY), QZ_ERROR);
+}
+
+TEST_F(PollJob, ProgressIsWrittenOnEveryFourthPollButNeverForMD5)
+{
+    const std::string other = "/media/b.mov";
+    addClip(other);
+    dbCWSSetElementStatus(db.get(), -1, other, CWS_ELEMENT_MD5, "in progress", nullptr,
+                          QZ_IN_PROGRESS, nullptr);
+    const QString proxy = proxyJob(anchor, target);
+    const QString md5 = md5Job(other);
+    monitor.jobList.append(proxy);
+    monitor.jobList.append(md5);
+    serve([&](const std::string& url) {
+        return url.find(other) != std::string::npos ? statusReply(other, other, "md5", 2500)
+                                                    : statusReply(anchor, target, "mp4-h264", 2500);
+    });
+    std::vector<int> written;
+    for (uint32_t poll = 1; poll <= 12; ++poll) {
+        dbCWSSetElementStatus(db.get(), -1, anchor, CWS_ELEMENT_PROXY, nullptr, nullptr,
+                              QZ_IN_PROGRESS, "none");
+        monitor.PollJob(poll == 8 ? md5 : proxy);
+        ASSERT_EQ(monitor.PollCount(), poll);
+        std::string error;
+        elementState(anchor, CWS_ELEMENT_PROXY, nullptr, &error);
+        if (error != "none") {
+            EXPECT_EQ(error, "Progress 25.00% Complete");
+            written.push_back(static_cast<int>(poll));
+        }
+    }
+    EXPECT_EQ(written, (std::vector<int>{4, 12})) << "poll 8 was the MD5 job's";
+    EXPECT_EQ(md5Text(other), "in progress");
+    EXPECT_EQ(monitor.jobList.size(), 2) << "running jobs stay";
+}
+
+} // namespace

@@ -1,0 +1,68 @@
+// The instance's actions of the progress element rules: which job strings a dropped element
+// takes with it, and the abort of a stalled job on the service.
+#include "monitor/stalledjobs.h"
+#include "tests/support/testenv.h"
+#include "tests/unit/monitor/monitorfixture.h"
+
+#include "platform/qzlog.h"
+
+namespace
+{
+
+QString proxyJob(const QString& source)
+{
+    return "http://127.0.0.1:1080/vexojson?request=set&client=c&command=copy&source=" + source +
+           "&target=/o/a.mp4&profile=mp4-h264&type=proxy";
+}
+
+ProgressElement element(const QString& source)
+{
+    return {"127.0.0.1", source, "/o/a.mp4", "mp4-h264", 3000, 0};
+}
+
+TEST(RemoveElementJobStrings, RemovesOnlyJobsSpelledAsTheElementLastOccurrenceFirst)
+{
+    QStringListThreadSafe jobs;
+    const QString lower = proxyJob("/m/a.mov");
+    const QString upper = proxyJob("/m/A.mov");
+    const QString picon = "http://h/vexojson?pisrc=/m/a.mov&pidst=/o/a.mp4&profile=mp4-h264";
+    for (const QString& job : {lower, upper, picon, lower, proxyJob("/m/b.mov")})
+        jobs.append(job);
+    RemoveElementJobStrings(jobs, element("/m/a.mov"));
+    EXPECT_EQ(jobs.snapshot(), (QStringList{upper, picon, proxyJob("/m/b.mov")}));
+}
+
+TEST(RemoveElementJobStrings, ElementWithoutSourceRemovesNothing)
+{
+    QStringListThreadSafe jobs;
+    jobs.append(proxyJob("/m/a.mov"));
+    ProgressElement empty;
+    empty.progress = -2;
+    RemoveElementJobStrings(jobs, empty);
+    EXPECT_EQ(jobs.size(), 1) << "a lost-progress record of an unknown job names no job";
+}
+
+class Stalled : public MonitorTest
+{
+};
+
+TEST_F(Stalled, AbortIsSentAndTheJobStringsGo)
+{
+    ErrLogSetFileName("stalled");
+    makeInstance();
+    instance->checkThread.jobList.append(proxyJob("/m/a.mov"));
+    serve([](const std::string&) { return std::string("{\"result\":\"0\"}"); });
+    StalledJobActions(instance.get()).abortStalled(element("/m/a.mov"), 240);
+    // (The instance's own monitor may poll the job meanwhile.)
+    ASSERT_FALSE(sent().empty());
+    EXPECT_EQ(sent().back(),
+              "http://127.0.0.1:1080/vexojson?request=set&client=127.0.0.1&command=copy"
+              "&source=/m/a.mov&target=/o/a.mp4&profile=mp4-h264&group=1&abort=1"
+              "&clear=1");
+    EXPECT_TRUE(instance->checkThread.jobList.isEmpty());
+    EXPECT_TRUE(testenv::readLog("stalled").contains(
+        "No progress update in 240 minutes, kill process [/m/a.mov /o/a.mp4 mp4-h264 3000] "
+        "returned {\"result\":\"0\"}"));
+}
+
+} // namespace
