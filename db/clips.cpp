@@ -79,7 +79,7 @@ int dbCwsElementStatus::state(unsigned code) const
 }
 
 int dbCWSAddClip(dbCwsHandle* handle, const std::string& clipName, const std::string& anchorPath,
-                 const std::string& sourceDir)
+                 const std::string& sourceDir, const dbCwsNewClipState& newState)
 {
     if (!hasDatabase(handle))
         return 0;
@@ -94,7 +94,8 @@ int dbCWSAddClip(dbCwsHandle* handle, const std::string& clipName, const std::st
             return 1;
     dbCwsRun(handle, "dbCWSAddClip",
              "INSERT INTO Clips (ClipName, AnchorPath, SourceDir, Complete) VALUES (?, ?, ?, ?);",
-             {clipName, anchorPath, sourceDir, static_cast<long long>(QZ_FOUND_FILE)});
+             {clipName, anchorPath, sourceDir,
+              static_cast<long long>(newState ? newState() : QZ_FOUND_FILE)});
     return 0;
 }
 

@@ -5,6 +5,7 @@
 
 #include "db/connection.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -38,11 +39,15 @@ struct dbCwsElementStatus {
     int state(unsigned code) const;
 };
 
-// Records a clip with Complete 6 (QZ_FOUND_FILE). Returns 1 when the anchor path is known
-// already (on MySQL also when it is some clip's proxy or mezzanine path), else 0 (also when the
-// insert failed; it is logged, and without a database).
+// Gives the Complete value of a clip about to be inserted; called only for a new anchor path.
+using dbCwsNewClipState = std::function<int()>;
+
+// Records a clip with Complete 6 (QZ_FOUND_FILE), or with the value `newState` gives when it is
+// set, so that a caller that would set the clip's state next writes the row once. Returns 1 when
+// the anchor path is known already (on MySQL also when it is some clip's proxy or mezzanine
+// path), else 0 (also when the insert failed; it is logged, and without a database).
 int dbCWSAddClip(dbCwsHandle* handle, const std::string& clipName, const std::string& anchorPath,
-                 const std::string& sourceDir);
+                 const std::string& sourceDir, const dbCwsNewClipState& newState = nullptr);
 
 // Fills `slots` (cleared by the caller) with clips that have work. SQLite: the first clip whose
 // Complete is 0 or NULL, into slot 0; -1 when there is none (slot 0's texts emptied). MySQL: up

@@ -55,34 +55,86 @@ const RowEvent rowEvents[] = {
     {"Update", "UPDATE", "NEW.", "OLD."},
 };
 
+// The columns of the counts of `table` that read more than one column (the per-element sums).
+// Rows are mostly added and removed with all of them NULL, and such a row counts nothing there.
+std::vector<std::string> sparseColumns(const std::string& table)
+{
+    std::vector<std::string> columns;
+    for (size_t n : countsOf(table)) {
+        const std::vector<std::string> read = dbCwsCountColumns(dbCwsCountDefinitions()[n]);
+        for (const std::string& column : read)
+            if (read.size() > 1 &&
+                std::find(columns.begin(), columns.end(), column) == columns.end())
+                columns.push_back(column);
+    }
+    return columns;
+}
+
+bool readsAny(const std::vector<std::string>& read, const std::vector<std::string>& columns)
+{
+    for (const std::string& column : read)
+        if (std::find(columns.begin(), columns.end(), column) != columns.end())
+            return true;
+    return false;
+}
+
+// The assignment that applies `rowEvent` to count `n`; empty when it cannot change the count.
+std::string assignment(size_t n, const RowEvent& rowEvent)
+{
+    const dbCwsCountDefinition& definition = dbCwsCountDefinitions()[n];
+    if (rowEvent.added && rowEvent.removed && dbCwsCountColumns(definition).empty())
+        return std::string(); // counts every row: an update cannot change it
+    std::string delta;
+    if (rowEvent.added)
+        delta += " + (" + dbCwsCountOfRow(definition, rowEvent.added) + ")";
+    if (rowEvent.removed)
+        delta += " - (" + dbCwsCountOfRow(definition, rowEvent.removed) + ")";
+    return countColumn(n) + " = " + countColumn(n) + delta;
+}
+
+std::string joined(const std::vector<std::string>& parts, const std::string& separator)
+{
+    std::string text;
+    for (const std::string& part : parts)
+        text += (text.empty() ? "" : separator) + part;
+    return text;
+}
+
 std::string createTrigger(const std::string& table, const RowEvent& rowEvent)
 {
     const bool update = rowEvent.added && rowEvent.removed;
-    std::string assignments;
-    std::vector<std::string> columns;
+    // An insert or delete changes the counts of the sparse columns only for a row that has one
+    // of them set: the common row skips the per-element sums. An update changes them all.
+    const std::vector<std::string> sparse =
+        update ? std::vector<std::string>() : sparseColumns(table);
+    std::vector<std::string> dense, guarded, columns;
     for (size_t n : countsOf(table)) {
-        const dbCwsCountDefinition& definition = dbCwsCountDefinitions()[n];
-        const std::vector<std::string> read = dbCwsCountColumns(definition);
-        if (update && read.empty())
-            continue; // counts every row: an update cannot change it
+        const std::string set = assignment(n, rowEvent);
+        if (set.empty())
+            continue;
+        const std::vector<std::string> read = dbCwsCountColumns(dbCwsCountDefinitions()[n]);
+        (readsAny(read, sparse) ? guarded : dense).push_back(set);
         for (const std::string& column : read)
             if (std::find(columns.begin(), columns.end(), column) == columns.end())
                 columns.push_back(column);
-        std::string delta;
-        if (rowEvent.added)
-            delta += " + (" + dbCwsCountOfRow(definition, rowEvent.added) + ")";
-        if (rowEvent.removed)
-            delta += " - (" + dbCwsCountOfRow(definition, rowEvent.removed) + ")";
-        assignments +=
-            (assignments.empty() ? "" : ", ") + countColumn(n) + " = " + countColumn(n) + delta;
     }
     std::string event = rowEvent.event;
-    for (size_t i = 0; update && i < columns.size(); ++i)
-        event += (i == 0 ? " OF " : ", ") + columns[i];
+    if (update)
+        event += " OF " + joined(columns, ", ");
+    std::string body;
+    if (!dense.empty())
+        body += " UPDATE CwsCountCache SET " + joined(dense, ", ") + ";";
+    if (!guarded.empty()) {
+        std::vector<std::string> present;
+        for (const std::string& column : sparse)
+            present.push_back((rowEvent.added ? rowEvent.added : rowEvent.removed) + column +
+                              " IS NOT NULL");
+        body += " UPDATE CwsCountCache SET " + joined(guarded, ", ") + " WHERE " +
+                joined(present, " OR ") + ";";
+    }
     // Table names inside a trigger's body take no schema: CwsCountCache is found in temp.
     return "CREATE TEMP TRIGGER IF NOT EXISTS CwsCount" + table + rowEvent.name + " AFTER " +
-           event + " ON main." + table + " BEGIN UPDATE CwsCountCache SET " + assignments +
-           "; END;";
+           event + " ON main." + table + " BEGIN" + body + " END;";
 }
 
 // Sets every count from a full scan of both tables and records `stamp`, in one statement, so

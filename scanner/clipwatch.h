@@ -292,9 +292,6 @@ private:
     // Adds file `index` of a directory listing as a clip when it is one.
     void AddListedFile(const CWSSettings& s, const KnListing& listing, int index,
                        const std::string& sourceDir);
-    // Records an unreadable file as an error clip and copies it aside.
-    void RecordUnreadableFile(const CWSSettings& s, const std::string& path,
-                              const std::string& anchor);
 
     // Re-queues the in-progress elements of clips in `clipState` (2 or 3) at start-up.
     void RecoverClipsInState(const CWSSettings& s, int clipState);

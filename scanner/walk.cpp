@@ -50,6 +50,19 @@ std::string cwsErrorCopyPath(const std::string& errorDir, const std::string& pat
     return errorDir + path.substr(root);
 }
 
+namespace
+{
+
+// Logs a file that cannot be read and copies it to ErrorCopyDirectory when that is set.
+void reportUnreadableFile(const CWSSettings& s, const std::string& path)
+{
+    ErrOut("\nException Occured Error %s %s %d", path.c_str(), "clipwatch", 2601);
+    if (!s.ErrorCopyDirectory.empty())
+        qzOSCopyFile(path, cwsErrorCopyPath(s.ErrorCopyDirectory, path));
+}
+
+} // namespace
+
 uint32_t CQZClipwatch::DirectoryVisited(void* context, const std::string& path, uint32_t attributes)
 {
     CQZClipwatch* self = static_cast<CQZClipwatch*>(context);
@@ -143,30 +156,23 @@ void CQZClipwatch::AddListedFile(const CWSSettings& s, const KnListing& listing,
     }
     const std::shared_ptr<dbCwsHandle> db = Database();
     const std::string anchor = cwsUniformPath(path);
-    if (dbCWSAddClip(db.get(), clipName, anchor, sourceDir) == 0) {
-        ++counts[CWS_COUNT_FILES];
+    // A new clip's row is inserted in the state its status write would give it: waiting
+    // ("Added", "Success"), or QZ_ERROR ("Exception", "Not Opened") for a file that cannot be
+    // read. The file is read for new clips only.
+    bool readable = true;
+    const auto newState = [&] {
         KnFileInfo info;
-        if (!dqzGetFileInfo(listing, index, &info)) {
-            RecordUnreadableFile(s, path, anchor);
-        } else {
-            dbCWSSetElementStatus(db.get(), -1, anchor, CWS_ELEMENT_CLIP, "Added", "Success", 0,
-                                  nullptr);
-            for (const ShortClipElement& e : shortClipElements)
-                if (isShort && s.*e.make)
-                    dbCWSSetElementStatus(db.get(), -1, anchor, e.code, nullptr, nullptr, 9,
-                                          e.text);
-        }
+        readable = dqzGetFileInfo(listing, index, &info);
+        return readable ? 0 : QZ_ERROR;
+    };
+    if (dbCWSAddClip(db.get(), clipName, anchor, sourceDir, newState) == 0) {
+        ++counts[CWS_COUNT_FILES];
+        if (!readable)
+            reportUnreadableFile(s, path);
+        for (const ShortClipElement& e : shortClipElements)
+            if (readable && isShort && s.*e.make)
+                dbCWSSetElementStatus(db.get(), -1, anchor, e.code, nullptr, nullptr, 9, e.text);
     }
     Show(ClipCountLabel, QString("Found %1").arg(std::max(0, counts[CWS_COUNT_FILES].load())));
     Show(StateLabel, QString("Found clip %1").arg(QString::fromStdString(anchor)));
-}
-
-void CQZClipwatch::RecordUnreadableFile(const CWSSettings& s, const std::string& path,
-                                        const std::string& anchor)
-{
-    ErrOut("\nException Occured Error %s %s %d", path.c_str(), "clipwatch", 2601);
-    dbCWSSetElementStatus(Database().get(), -1, anchor, CWS_ELEMENT_CLIP, "Exception", "Not Opened",
-                          QZ_ERROR, nullptr);
-    if (!s.ErrorCopyDirectory.empty())
-        qzOSCopyFile(path, cwsErrorCopyPath(s.ErrorCopyDirectory, path));
 }

@@ -176,6 +176,21 @@ TEST_P(Counting, TheRefreshFollowsRawSQLOnTheSameConnection)
                                           "Complete, MD5, PiconValue, Element9State) VALUES "
                                           "('r', '/r', '/', 1, 'Error', 4, 2)"));
                      }});
+    // A row added or removed with a single element state or MD5 set, for each of them.
+    for (const dbCwsElement& element : dbCwsElements()) {
+        const bool md5 = element.kind == dbCwsElementKind::MD5;
+        if (element.stateColumn.empty() && !md5)
+            continue;
+        const std::string column = md5 ? std::string("MD5") : element.stateColumn;
+        const std::string value = md5 ? "'in progress'" : "1";
+        steps.push_back({element.word.c_str(), [this, column, value] {
+                             ASSERT_TRUE(exec("INSERT INTO Clips (ClipName, AnchorPath, "
+                                              "SourceDir, " +
+                                              column + ") VALUES ('s', '/s', '/', " + value + ")"));
+                         }});
+        steps.push_back({element.word.c_str(),
+                         [this] { ASSERT_TRUE(exec("DELETE FROM Clips WHERE AnchorPath='/s'")); }});
+    }
     steps.push_back({"REPLACE of an existing row", [&] {
                          ASSERT_TRUE(exec("REPLACE INTO Clips (ID, ClipName, AnchorPath, "
                                           "SourceDir, Complete, XMPValue) VALUES "

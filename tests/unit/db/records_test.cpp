@@ -68,6 +68,27 @@ TEST_P(Records, AddingAClipRecordsItOnceAsFound)
     EXPECT_EQ(slots[0].anchorPath, "");
 }
 
+TEST_P(Records, AClipCanBeAddedInTheStateItsCallerGivesIt)
+{
+    int asked = 0;
+    const auto waiting = [&] {
+        ++asked;
+        return 0;
+    };
+    EXPECT_EQ(dbCWSAddClip(handle, "a.mxf", "/scan/a.mxf", "/scan", waiting), 0);
+    EXPECT_EQ(dbCWSAddClip(handle, "a.mxf", "/scan/a.mxf", "/scan", waiting), 1);
+    EXPECT_EQ(asked, 1) << "asked for a new clip only";
+    EXPECT_EQ(number(column("Complete", "/scan/a.mxf")), 0);
+    EXPECT_EQ(dbCWSAddClip(handle, "b.mxf", "/scan/b.mxf", "/scan", [] { return QZ_ERROR; }), 0);
+    EXPECT_EQ(number(column("Complete", "/scan/b.mxf")), QZ_ERROR);
+
+    std::vector<dbCwsClipSlot> slots(3);
+    dbCwsWorkFlags flags;
+    flags.picon = true;
+    dbCWSGetNextFileToCheck(handle, slots, flags, 3);
+    EXPECT_EQ(slots[0].anchorPath, "/scan/a.mxf") << "a waiting clip is work at once";
+}
+
 TEST_P(Records, AWriteBatchCommitsWhenItEndsOrRenews)
 {
     // A second connection sees only committed rows.
