@@ -20,7 +20,9 @@ namespace
 
 constexpr int kReplyMs = 30000;
 
-int sendAll(ctl::Controller& controller, const QStringList& requests)
+// Sends each request and prints each reply document, or (brief) one line per request with the
+// reply's return value.
+int sendAll(ctl::Controller& controller, const QStringList& requests, bool brief = false)
 {
     QTextStream out(stdout);
     int status = 0;
@@ -31,7 +33,11 @@ int sendAll(ctl::Controller& controller, const QStringList& requests)
             status = 1;
             continue;
         }
-        out << *reply << Qt::flush;
+        if (brief)
+            out << request << "  -> " << ctl::replyValues(*reply).value("return") << "\n";
+        else
+            out << *reply;
+        out << Qt::flush;
     }
     return status;
 }
@@ -96,7 +102,7 @@ int main(int argc, char** argv)
 
     const QStringList requests = parser.positionalArguments();
     if (parser.isSet("watch")) {
-        if (sendAll(controller, requests) != 0)
+        if (sendAll(controller, requests, true) != 0)
             return 1;
         return ctl::watchInstance(controller, parser.value("watch").toInt(),
                                   parser.value("interval").toInt());

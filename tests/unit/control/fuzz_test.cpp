@@ -1,0 +1,188 @@
+// Fuzzing of the frame parser and ExecuteCommand: random and mutated frames, fed in random
+// pieces, through the same path as the control connection (frames out of the bounded buffer,
+// each request run on the window's instances). Deterministic; CLIPWATCH_FUZZ_INPUTS sets the
+// number of inputs (a million by default). Crashes and leaks show under the sanitizers; the
+// test itself checks that the buffer stays bounded and the instances stay as they were.
+#include "tests/unit/control/commandfixture.h"
+
+#include "control/commands_p.h"
+#include "control/frame.h"
+#include "control/xmlreply.h"
+#include "scanner/clipwatch.h"
+
+#include <QSet>
+
+#include <cstdint>
+#include <cstdlib>
+
+namespace
+{
+
+// xorshift64*: the same inputs on every run.
+class Random
+{
+public:
+    uint64_t next()
+    {
+        state ^= state >> 12;
+        state ^= state << 25;
+        state ^= state >> 27;
+        return state * 2685821657736338717ULL;
+    }
+    int below(int n) { return static_cast<int>(next() % static_cast<uint64_t>(n)); }
+
+private:
+    uint64_t state = 0x9E3779B97F4A7C15ULL;
+};
+
+// Words whose commands create, remove or start instances, send service requests or open
+// databases: real work, not parsing, and a test of its own covers each.
+const QSet<QString> heavyWords = {"start",         "process",     "restart",      "delete",
+                                  "setcurrentdir", "setdatabase", "retryprocess", "clearerrors"};
+
+const char* const pieces[] = {"&",
+                              "=",
+                              "<elf>",
+                              "sdims=",
+                              "scandir=",
+                              "scandir=0",
+                              "scandir=1",
+                              "newscandir=",
+                              "getfirstscandir",
+                              "getscandir",
+                              "\xc3\xa9",
+                              "\xff",
+                              "<",
+                              ">",
+                              "%s%n",
+                              "99999999999",
+                              "-1",
+                              "0.5",
+                              "1e308",
+                              "t",
+                              "F",
+                              ""};
+
+std::string randomValue(Random& rng)
+{
+    std::string value = pieces[rng.below(std::size(pieces))];
+    const int extra = rng.below(4);
+    for (int i = 0; i < extra; ++i)
+        value += static_cast<char>(rng.below(256));
+    return value;
+}
+
+// A well-formed request of one to four command words with random values.
+std::string seedRequest(Random& rng)
+{
+    const std::vector<std::string>& words = control::commandWords();
+    std::string request = "scandir=" + std::to_string(rng.below(3));
+    const int tokens = 1 + rng.below(4);
+    for (int i = 0; i < tokens; ++i)
+        request += "&" + words[rng.below(static_cast<int>(words.size()))] + "=" + randomValue(rng);
+    return request + "&sdims=" + std::to_string(rng.below(1000));
+}
+
+void mutate(std::string& text, Random& rng)
+{
+    const int edits = rng.below(4);
+    for (int e = 0; e < edits; ++e) {
+        const size_t at =
+            text.empty() ? 0 : static_cast<size_t>(rng.below(static_cast<int>(text.size())));
+        switch (rng.below(5)) {
+        case 0:
+            if (!text.empty())
+                text[at] = static_cast<char>(rng.below(256));
+            break;
+        case 1:
+            text.insert(at, pieces[rng.below(std::size(pieces))]);
+            break;
+        case 2:
+            text.erase(at, static_cast<size_t>(rng.below(8)));
+            break;
+        case 3:
+            text.insert(at, text.substr(at, static_cast<size_t>(rng.below(16))));
+            break;
+        default:
+            text.insert(at, 1, static_cast<char>(rng.below(256)));
+            break;
+        }
+    }
+}
+
+// What running `request` would cost: the heavy commands are left out; a request that writes
+// settings (every set word, pause and stop) runs one time in 64, as it writes the
+// settings file.
+enum class Cost { Light, WritesSettings, Heavy };
+
+Cost costOf(const std::string& request)
+{
+    if (request.find("newscandir=") != std::string::npos)
+        return Cost::Heavy;
+    Cost cost = Cost::Light;
+    size_t begin = 0;
+    for (;;) {
+        const size_t end = request.find('&', begin);
+        const char* word = control::matchCommandWord(request.substr(begin, end - begin));
+        if (word && heavyWords.contains(word))
+            return Cost::Heavy;
+        if (word && (QString(word).startsWith("set") || QString(word) == "pause" ||
+                     QString(word) == "stop"))
+            cost = Cost::WritesSettings;
+        if (end == std::string::npos)
+            return cost;
+        begin = end + 1;
+    }
+}
+
+long inputCount()
+{
+    const char* text = std::getenv("CLIPWATCH_FUZZ_INPUTS");
+    return text ? std::atol(text) : 1000000;
+}
+
+} // namespace
+
+TEST_F(CommandTest, FuzzedFramesNeitherCrashNorGrowNorChangeTheInstances)
+{
+    startWith(2);
+    Random rng;
+    QString buffer;
+    long executed = 0;
+    long replies = 0;
+    const long inputs = inputCount();
+    for (long n = 0; n < inputs; ++n) {
+        std::string frame;
+        switch (rng.below(8)) {
+        case 0: // random bytes
+            for (int i = rng.below(64); i > 0; --i)
+                frame += static_cast<char>(rng.below(256));
+            break;
+        case 1: // a run without a closing marker; now and then one beyond the bound
+            frame = "<elf>" + std::string(static_cast<size_t>(rng.below(4096)), 'z');
+            if (rng.below(1024) == 0)
+                frame += std::string(control::kMaxOpenFrame, 'z');
+            break;
+        default:
+            frame = "<elf>CWSCTL01" + seedRequest(rng) + "<elf>";
+            mutate(frame, rng);
+        }
+        buffer += QString::fromUtf8(frame.data(), static_cast<int>(frame.size()));
+        control::InboundFrame taken;
+        while (control::takeFrame(buffer, taken)) {
+            const QByteArray request = taken.request.toUtf8();
+            const Cost cost = costOf(request.toStdString());
+            if (request.isEmpty() || cost == Cost::Heavy ||
+                (cost == Cost::WritesSettings && rng.below(64) != 0))
+                continue;
+            std::optional<std::string> reply;
+            const int result = window->RunCommand(request.constData(), reply);
+            replies += control::replyFrame(taken.sdims, result, reply).isEmpty() ? 0 : 1;
+            ++executed;
+        }
+        ASSERT_LE(buffer.size(), 2 * control::kMaxOpenFrame + 8192) << "input " << n;
+    }
+    EXPECT_EQ(window->instances.size(), 2);
+    EXPECT_EQ(replies, executed);
+    EXPECT_GT(executed, inputs / 10) << "mutated frames still reach the interpreter";
+}

@@ -1,0 +1,74 @@
+// The widgets of one instance panel and of the legend column beside the panels, with the two
+// tables they are built from: the caption rows (and the instance label each row shows) and the
+// element check boxes (and the setting each one shows). Main thread only.
+#pragma once
+
+#include "scanner/clipwatch.h"
+#include "ui/elidedlabel.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <array>
+
+// Panels in the window; instances from this number on run without one.
+constexpr int kPanelCount = 5;
+
+// One caption row of the legend and the panels.
+struct PanelRow {
+    const char* caption;       // legend text
+    CQZClipwatch::Label label; // the instance text shown in the row
+};
+constexpr std::array<PanelRow, 7> panelRows = {{
+    {"Database", CQZClipwatch::DatabaseLabel},
+    {"Directory", CQZClipwatch::DirectoryLabel},
+    {"Status", CQZClipwatch::StateLabel},
+    {"Directories", CQZClipwatch::DirectoryCountsLabel},
+    {"Files", CQZClipwatch::ClipCountLabel},
+    {"Clips", CQZClipwatch::CompletionLabel},
+    {"Processing", CQZClipwatch::ProcessingLabel},
+}};
+// Rows of the database path and the scan directory, which the window fills itself.
+constexpr int kDatabaseRow = 0;
+constexpr int kDirectoryRow = 1;
+
+// One element check box of a panel.
+struct ElementCheck {
+    const char* text;           // check box text
+    bool CWSSettings::*setting; // the setting it shows and changes
+};
+constexpr std::array<ElementCheck, 7> elementChecks = {{
+    {"Picon", &CWSSettings::MakePicons},
+    {"XMP", &CWSSettings::MakeXMP},
+    {"Proxy", &CWSSettings::MakeProxy},
+    {"Mezzanine", &CWSSettings::MakeMezzanine},
+    {"Messages", &CWSSettings::SendMessages},
+    {"Index", &CWSSettings::MakeRtin},
+    {"MD5", &CWSSettings::MakeMD5},
+}};
+
+// The widgets of panel k; all are children of `box`.
+struct InstancePanel {
+    QGroupBox* box = nullptr;                              // "Scanner k", checkable
+    QVBoxLayout* rows = nullptr;                           // holds the labels, by row
+    std::array<ElidedLabel*, panelRows.size()> labels{};   // by row of panelRows
+    std::array<QCheckBox*, elementChecks.size()> checks{}; // by elementChecks
+    QPushButton* changeDirectory = nullptr;                // "Change Directory"
+    QPushButton* changeDatabase = nullptr;                 // "Change Database"
+};
+
+// Builds panel `number` in `parent`, checked, with every widget inside hidden.
+InstancePanel buildInstancePanel(int number, QWidget* parent);
+
+// Builds the legend column in `parent`, its captions level with the panels' rows.
+QGroupBox* buildLegend(QWidget* parent);
+
+// Puts new, empty labels in place of the panel's labels and deletes the old ones, so that a
+// text still on its way to an old label (queued by an instance before it was detached) finds
+// nothing. The new labels are shown when `visible`.
+void renewPanelLabels(InstancePanel& panel, bool visible);
+
+// Shows or hides the check boxes and the two buttons.
+void showPanelControls(InstancePanel& panel, bool visible);

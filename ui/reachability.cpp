@@ -1,0 +1,109 @@
+// The reachability check of the service host: a ping with the system's ping tool, then the
+// control connection, then the service probe, which also releases the auto-start instances.
+#include "ui/mainwindow.h"
+
+#include "platform/qzhttp.h"
+#include "platform/vexorequests.h"
+#include "scanner/clipwatch.h"
+#include "ui/pingloss.h"
+
+#include <QLabel>
+#include <QProcess>
+#include <QTcpSocket>
+
+namespace
+{
+// Port of the control connection on the controlling host.
+constexpr quint16 kControlPort = 6216;
+// Waits of the probe's two tries, and the pauses before the checks come again.
+constexpr uint32_t kProbeFirstTryMs = 500;
+constexpr uint32_t kProbeSecondTryMs = 2500;
+constexpr int kPingAgainMs = 5000;
+constexpr int kProbeAgainMs = 10000;
+constexpr int kProbeAfterPingMs = 1000;
+// Property of a ping process: its output so far, and whether its loss was acted on.
+const char kPingOutput[] = "pingOutput";
+const char kPingDecided[] = "pingDecided";
+} // namespace
+
+void MainWindow::CheckIP()
+{
+    SetConnectionStatus(QString("Checking IP %1").arg(controllerAddress.toString()));
+    auto* ping = new QProcess(this);
+    connect(ping, &QProcess::readyReadStandardOutput, this, &MainWindow::readResult);
+    connect(ping, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), this,
+            [this, ping] { PingEnded(ping); });
+    connect(ping, &QProcess::errorOccurred, this, [this, ping](QProcess::ProcessError e) {
+        if (e == QProcess::FailedToStart)
+            PingEnded(ping);
+    });
+    ping->start(pingCommand.value(0), pingCommand.mid(1) << controllerAddress.toString(),
+                QIODevice::ReadWrite);
+    repaint();
+}
+
+void MainWindow::readResult()
+{
+    auto* ping = qobject_cast<QProcess*>(sender());
+    if (!ping || ping->property(kPingDecided).toBool())
+        return;
+    const QString output = ping->property(kPingOutput).toString() +
+                           QString::fromLocal8Bit(ping->readAllStandardOutput());
+    ping->setProperty(kPingOutput, output);
+    const std::optional<int> loss = pingLoss(output);
+    if (!loss)
+        return;
+    ping->setProperty(kPingDecided, true);
+    HostChecked(*loss);
+}
+
+void MainWindow::PingEnded(QProcess* ping)
+{
+    if (!ping->property(kPingDecided).toBool()) {
+        ping->setProperty(kPingDecided, true);
+        HostChecked(100);
+    }
+    ping->deleteLater();
+}
+
+void MainWindow::HostChecked(int loss)
+{
+    const QString address = controllerAddress.toString();
+    if (loss == 100) {
+        SetConnectionStatus(QString("Host Not Found %1 retry in 5 seconds").arg(address));
+        serviceStatus->setText(QString("Host not found %1").arg(address));
+        checkIPTimer.start(kPingAgainMs);
+        return;
+    }
+    SetConnectionStatus(QString("Host Found %1").arg(address));
+    if (socket->state() == QAbstractSocket::UnconnectedState)
+        socket->connectToHost(address, kControlPort, QIODevice::ReadWrite,
+                              QAbstractSocket::AnyIPProtocol);
+    serviceStatus->setText("Connecting to Vexobase");
+    probeTimer.start(kProbeAfterPingMs);
+}
+
+bool MainWindow::ProbeService(uint32_t timeoutMs) const
+{
+    const std::string url = vexoProbeRequest(controllerAddress.toString().toStdString());
+    char* reply = nullptr;
+    size_t length = 0;
+    const bool answered = qzOSHTTPCommand(url.c_str(), kVexoMethod, kVexoHeader, nullptr, 0, &reply,
+                                          &length, timeoutMs) == 0;
+    QZFree(reply);
+    return answered;
+}
+
+void MainWindow::CheckVexoBase()
+{
+    const QString address = controllerAddress.toString();
+    if (ProbeService(kProbeFirstTryMs) || ProbeService(kProbeSecondTryMs)) {
+        serviceStatus->setText(QString("Connected %1").arg(address));
+    } else {
+        serviceStatus->setText(QString("No VexoBase %1").arg(address));
+        probeTimer.start(kProbeAgainMs);
+    }
+    for (CQZClipwatch* instance : instances)
+        if (instance->Settings().AutoStart)
+            instance->SetState(CQZClipwatch::cwsProcessingResume);
+}
