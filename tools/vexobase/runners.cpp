@@ -18,6 +18,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <thread>
 
 namespace vexobase
@@ -219,6 +220,10 @@ std::string refusalOf(const JobOrder& order)
         return "refused: no target";
     if (order.key.target == order.key.source)
         return "refused: target is the source";
+    // The program makes the target's folders for most elements but not for the index: make
+    // whatever is missing, then judge what could not be made.
+    std::error_code ignored;
+    std::filesystem::create_directories(directoryOf(order.key.target), ignored);
     if (::access(directoryOf(order.key.target).c_str(), W_OK | X_OK) != 0)
         return "refused: target not writable";
     if (*kind == JobKind::Wrap && !wrapCommand("ffmpeg", order, order.key.target))

@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFileInfo>
+
+#include <QDir>
 #include <QFile>
 
 using namespace vexotest;
@@ -116,7 +119,7 @@ TEST_F(Requests, StartsAreRefusedWithAReason)
     } cases[] = {
         {source, source + ".out", "no-such-profile", "refused: unknown profile"},
         {dir.toStdString() + "/missing.mov", source + ".xmp", "xmp", "refused: source not found"},
-        {source, "/no/such/dir/out.xmp", "xmp", "refused: target not writable"},
+        {source, source + "/under/a/file.xmp", "xmp", "refused: target not writable"},
         {source, source, "wrap", "refused: target is the source"},
         {source, source + ".zzz", "wrap", "refused: unknown container"},
     };
@@ -126,6 +129,14 @@ TEST_F(Requests, StartsAreRefusedWithAReason)
         EXPECT_EQ(replyValue(answer, "resultstring"), c.why);
         EXPECT_TRUE(hasToken(reply(statusQuery(c.source, c.target, c.profile)), "copy not found"));
     }
+}
+
+TEST_F(Requests, MissingTargetFoldersAreMade)
+{
+    const std::string source = makeFile(dir, "nested.mov");
+    const std::string target = dir.toStdString() + "/index/new/folders/nested.rtin";
+    EXPECT_NE(reply(startQuery(source, target, "index")).find("success"), std::string::npos);
+    EXPECT_TRUE(QFileInfo(QString::fromStdString(target)).dir().exists());
 }
 
 TEST_F(Requests, AbortWithJobFragmentsEndsTheJob)
