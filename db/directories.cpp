@@ -55,6 +55,13 @@ int dbCWSUpdateDirectoryCheck(dbCwsHandle* handle, const std::string& path, int 
     return 0;
 }
 
+int dbCWSMoveDirectoryChecks(dbCwsHandle* handle, int from, int to)
+{
+    dbCwsRun(handle, "dbCWSMoveDirectoryChecks", "UPDATE Directories SET Checked=? WHERE Checked=?",
+             {static_cast<long long>(to), static_cast<long long>(from)});
+    return 0;
+}
+
 int dbCWSGetDirectoryState(dbCwsHandle* handle, const std::string& path)
 {
     if (!dbCwsIsSQLite(handle) && !dbCwsIsMySQL(handle))

@@ -128,7 +128,8 @@ void CQZClipwatch::FindDirectories()
     } else {
         WarnNoDatabase();
     }
-    dbCWSUpdateDirectoryCheck(db.get(), root, 0);
+    // The whole tree is walked: every directory it recorded is ready for the clip search.
+    dbCWSMoveDirectoryChecks(db.get(), QZ_FOUND_FILE, 0);
     Sleep(50);
 }
 

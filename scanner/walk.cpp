@@ -95,7 +95,11 @@ uint32_t CQZClipwatch::DirectoryVisited(void* context, const std::string& path, 
                 return QZ_RECURSE_SKIP_SUBTREE;
             bits = dqzCheckDir(path);
         }
-        dbCWSUpdateDirectoryCheck(db.get(), dir, 0);
+        // Walked directories wait at "just recorded" until the whole walk is done: a walk cut
+        // short by a crash or a stop then descends into them again instead of skipping
+        // subtrees it never reached.
+        if (!isNew)
+            dbCWSUpdateDirectoryCheck(db.get(), dir, QZ_FOUND_FILE);
     }
     // Counts kept as the walk goes: a count query per directory would make the walk quadratic.
     self->ShowCounts(true, false, false);

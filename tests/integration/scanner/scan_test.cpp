@@ -48,7 +48,7 @@ protected:
         CQZClipwatch::instanceCount = 1;
         folder = testenv::makeDir(GetParam() == Backend::MySQL ? "mysql" : "sqlite");
         service.start(testenv::buildDir() + "/vexobase",
-                      {"--simulate", "--job-ms", "200", "--port", "1080", "--bind", "127.0.0.1"});
+                      {"--simulate", "--job-ms", "8000", "--port", "1080", "--bind", "127.0.0.1"});
         ASSERT_TRUE(service.waitForStarted(5000));
         ASSERT_TRUE(service.waitForReadyRead(5000));
         ASSERT_TRUE(service.readAllStandardOutput().contains("listening"));
@@ -161,19 +161,15 @@ TEST_P(Scan, RecordsTheTreeStartsJobsStopsAndResumes)
               CQZClipwatch::cwsProcessingClips);
     EXPECT_TRUE(instance->isRunning());
 
-    // Play the monitor: every job ends well; the instance waits for its jobs, then goes idle.
-    for (const QString& job : instance->checkThread.jobList.snapshot()) {
-        const bool picon = job.contains("&type=picon");
-        const QString key = picon ? "pisrc=" : "source=";
-        const int from = job.indexOf(key) + key.size();
-        const QString source = job.mid(from, job.indexOf(picon ? "&pidst=" : "&target=") - from);
-        dbCWSSetElementStatus(db.get(), -1, source.toStdString(),
-                              picon ? CWS_ELEMENT_PICON : CWS_ELEMENT_PROXY, nullptr, "done",
-                              QZ_FINISHED, nullptr);
-    }
-    instance->checkThread.jobList.clear();
-    EXPECT_TRUE(waitFor([&] { return instance->state == CQZClipwatch::cwsNotRunning; }, 20000))
+    // The job monitor follows every job to its end; the instance waits for them, then goes idle
+    // with every readable clip complete.
+    EXPECT_TRUE(waitFor([&] { return instance->state == CQZClipwatch::cwsNotRunning; }, 60000))
         << instance->state;
+    for (const QString& clip : clips) {
+        ASSERT_EQ(dbCWSGetElementStatus(db.get(), (media + clip).toStdString(), status), 0);
+        EXPECT_EQ(status.state(CWS_ELEMENT_CLIP), QZ_FINISHED) << clip.toStdString();
+        EXPECT_EQ(status.state(CWS_ELEMENT_PROXY), QZ_FINISHED) << clip.toStdString();
+    }
     const QString log =
         testenv::readLog(GetParam() == Backend::MySQL ? "scan-mysql" : "scan-sqlite");
     for (const char* change :
