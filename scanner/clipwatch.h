@@ -236,6 +236,9 @@ private:
     void FindClips();
     // Returns false when the pass does not count (high processor load).
     bool ProcessClips(const CWSSettings& s, unsigned pass);
+    // Calls `start` for each filled work slot below `share` while the state stays
+    // cwsProcessingClips, emptying each; true when any slot was filled.
+    bool StartFromSlots(int share, const std::function<void(dbCwsClipSlot&)>& start);
     bool StartMD5s(const CWSSettings& s);
     bool StartTranslations(const CWSSettings& s);
     bool StartElements(const CWSSettings& s, const std::string& anchor, int id);

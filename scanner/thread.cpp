@@ -21,6 +21,14 @@ constexpr int kMD5sPerQuery = 20;
 constexpr int kTranslationsPerQuery = 10;
 constexpr int kDebugLogJobs = 0x10000000;
 
+// Logs `line` with the milliseconds since `asked` when a query took longer than kSlowQueryMs.
+void logSlowQuery(const char* line, uint32_t asked)
+{
+    const uint32_t took = qzOSGetMs() - asked;
+    if (took > kSlowQueryMs)
+        ErrOut(line, static_cast<int>(took));
+}
+
 void clearSlots(std::vector<dbCwsClipSlot>& work)
 {
     for (dbCwsClipSlot& slot : work)
@@ -224,6 +232,21 @@ bool CQZClipwatch::ProcessClips(const CWSSettings& s, unsigned pass)
     return true;
 }
 
+bool CQZClipwatch::StartFromSlots(int share, const std::function<void(dbCwsClipSlot&)>& start)
+{
+    bool started = false;
+    for (size_t i = 0;
+         i < slots_.size() && static_cast<int>(i) < share && state == cwsProcessingClips; ++i) {
+        dbCwsClipSlot& slot = slots_[i];
+        if (slot.anchorPath.empty())
+            continue;
+        start(slot);
+        started = true;
+        slot = dbCwsClipSlot();
+    }
+    return started;
+}
+
 bool CQZClipwatch::StartMD5s(const CWSSettings& s)
 {
     const std::shared_ptr<dbCwsHandle> db = Database();
@@ -232,26 +255,16 @@ bool CQZClipwatch::StartMD5s(const CWSSettings& s)
     const uint32_t asked = qzOSGetMs();
     dbCWSGetNextMD5FileToCheck(db.get(), slots_,
                                std::min(kMD5sPerQuery, share - static_cast<int>(md5sInProgress)));
-    const uint32_t took = qzOSGetMs() - asked;
-    if (took > kSlowQueryMs)
-        ErrOut("\nDatabase call dbCWSGetNextMD5sFileToCheck %d ms", static_cast<int>(took));
-    bool started = false;
-    for (size_t i = 0;
-         i < slots_.size() && static_cast<int>(i) < share && state == cwsProcessingClips; ++i) {
-        dbCwsClipSlot& slot = slots_[i];
-        if (slot.anchorPath.empty())
-            continue;
+    logSlowQuery("\nDatabase call dbCWSGetNextMD5sFileToCheck %d ms", asked);
+    return StartFromSlots(share, [&](dbCwsClipSlot& slot) {
         Show(StateLabel, QString("Make md5 %1").arg(QString::fromStdString(slot.anchorPath)));
         dbCWSSetElementStatus(db.get(), slot.id, slot.anchorPath, CWS_ELEMENT_MD5, nullptr,
                               "in progress", QZ_IN_PROGRESS, nullptr);
         if (s.DebugOutFlags & kDebugLogJobs)
             ErrOut("MakeMD5=<%s> ", slot.anchorPath.c_str());
         MakeMD5(slot.anchorPath, slot.id != 0, slot.id);
-        started = true;
         ++md5sInProgress;
-        slot = dbCwsClipSlot();
-    }
-    return started;
+    });
 }
 
 bool CQZClipwatch::StartTranslations(const CWSSettings& s)
@@ -269,15 +282,9 @@ bool CQZClipwatch::StartTranslations(const CWSSettings& s)
     dbCWSGetNextFileToCheck(
         db.get(), slots_, flags,
         std::min(kTranslationsPerQuery, share - static_cast<int>(translationsInProgress)));
-    const uint32_t took = qzOSGetMs() - asked;
-    if (took > kSlowQueryMs)
-        ErrOut("Database call dbCWSGetNextFilesToCheck %d ms", static_cast<int>(took));
+    logSlowQuery("Database call dbCWSGetNextFilesToCheck %d ms", asked);
     bool started = false;
-    for (size_t i = 0;
-         i < slots_.size() && static_cast<int>(i) < share && state == cwsProcessingClips; ++i) {
-        dbCwsClipSlot& slot = slots_[i];
-        if (slot.anchorPath.empty())
-            continue;
+    StartFromSlots(share, [&](dbCwsClipSlot& slot) {
         dbCWSSetElementStatus(db.get(), slot.id, slot.anchorPath, CWS_ELEMENT_CLIP, nullptr,
                               "started", QZ_IN_PROGRESS, nullptr);
         ErrOut("\nCWS: ncwsProcessingClips(%s) %d in progress %d md5's max %d status %d %dms",
@@ -288,8 +295,7 @@ bool CQZClipwatch::StartTranslations(const CWSSettings& s)
         Show(StateLabel, QString("Checking %1").arg(anchor));
         Show(DirectoryLabel, anchor);
         started = StartElements(s, slot.anchorPath, slot.id) || started;
-        slot = dbCwsClipSlot();
-    }
+    });
     return started;
 }
 

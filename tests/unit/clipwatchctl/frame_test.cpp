@@ -10,7 +10,7 @@ TEST(FrameReader, SplitsRepliesAndGreetingsInOrder)
 {
     FrameReader reader;
     Received r;
-    reader.append("Clipwatch Connected @ 10.00.00 AM 07/12/2026 host : 6216 From 127.0.0.1 : 5<elf>"
+    reader.append("Clipwatch Connected @ 11.30.00 AM 07/12/2026 host : 6216 From 127.0.0.1 : 5<elf>"
                   "<elf>cwsms=1&&cwsxml=<clipwatch>a</clipwatch>\n<elf>"
                   "<elf>cwsms=2&cwsxml=<clipwatch>b");
     ASSERT_TRUE(reader.next(r));

@@ -12,13 +12,13 @@ const QString kBase = "http://127.0.0.1:1080/";
 TEST(JobRequest, AmpersandInASourceContinuesTheValue)
 {
     const JobRequest r = parseJobString(
-        kBase + "vexojson?request=set&client=10.0.0.1&command=copy&source=/m/a&b.mov"
+        kBase + "vexojson?request=set&client=127.0.0.9&command=copy&source=/m/a&b.mov"
                 "&target=/o/a&b_proxy.mp4&profile=mp4-h264&width=640&kilobitrate=800&type=proxy");
     EXPECT_EQ(r.source, "/m/a&b.mov");
     EXPECT_EQ(r.target, "/o/a&b_proxy.mp4");
     EXPECT_EQ(r.profile, "mp4-h264");
     EXPECT_EQ(r.elementCode, 4);
-    EXPECT_EQ(r.statusUrl, kBase + "vexojson?request=get&group=any&client=10.0.0.1&command=copy"
+    EXPECT_EQ(r.statusUrl, kBase + "vexojson?request=get&group=any&client=127.0.0.9&command=copy"
                                    "&source=/m/a&b.mov&target=/o/a&b_proxy.mp4&profile=mp4-h264");
     EXPECT_FALSE(r.hasCountdown);
     EXPECT_EQ(r.countdown, -1);
@@ -85,8 +85,8 @@ TEST(JobReply, ReadsQuotedKeysAndKeepsFirstResultStringAndLastSource)
     EXPECT_EQ(r.target, "/o.mp4");
     EXPECT_EQ(r.profile, "PROXY");
     EXPECT_EQ(address, "kept") << "a reply without an address keeps the previous one";
-    parseJobReply(R"({"ADDRESS":"10.1.1.1"})", address);
-    EXPECT_EQ(address, "10.1.1.1");
+    parseJobReply(R"({"ADDRESS":"127.0.0.5"})", address);
+    EXPECT_EQ(address, "127.0.0.5");
 }
 
 TEST(JobReply, ResultMinusOneFailsTheJobAndNonNumbersReadAsZero)

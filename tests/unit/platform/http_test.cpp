@@ -230,7 +230,7 @@ TEST(Http, ReplacedTransportAnswersInProcess)
         return std::string("success");
     });
     Reply accepted, unanswered;
-    get("http://10.1.2.3:1080/vexojson?source=/a b.mov", accepted, 100);
+    get("http://127.0.0.3:1080/vexojson?source=/a b.mov", accepted, 100);
     get("http://down:1080/vexojson", unanswered, 250);
     qzSetHTTPTransport(nullptr);
 
@@ -240,7 +240,7 @@ TEST(Http, ReplacedTransportAnswersInProcess)
     EXPECT_EQ(unanswered.text, nullptr);
     EXPECT_NE(unanswered.result, 0);
     ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[0].url, "http://10.1.2.3:1080/vexojson?source=/a b.mov")
+    EXPECT_EQ(requests[0].url, "http://127.0.0.3:1080/vexojson?source=/a b.mov")
         << "the transport sees the URL as built";
     EXPECT_EQ(requests[0].method, "GET");
     EXPECT_EQ(requests[0].header, "Content-Type:application/xml");

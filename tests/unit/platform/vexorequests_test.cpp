@@ -5,11 +5,11 @@
 
 TEST(VexoRequests, CompRequestTakesHeightAndWidthOnlyWhenSet)
 {
-    const std::string base = "http://10.0.0.5:1080/vexojson?request=set&client=10.0.0.9"
+    const std::string base = "http://127.0.0.5:1080/vexojson?request=set&client=127.0.0.9"
                              "&command=copy&source=/m/a.mxf&target=/p/a.mp4&profile=mp4-h264"
                              "&kilobitrate=2000";
     auto comp = [](int height, int width) {
-        return vexoCompRequest("10.0.0.5", "10.0.0.9", "/m/a.mxf", "/p/a.mp4", "mp4-h264", 2000,
+        return vexoCompRequest("127.0.0.5", "127.0.0.9", "/m/a.mxf", "/p/a.mp4", "mp4-h264", 2000,
                                height, width);
     };
     EXPECT_EQ(comp(0, 0), base);

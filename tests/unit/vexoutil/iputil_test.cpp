@@ -48,7 +48,7 @@ TEST(Addresses, OnlyIPv4LoopbackIsLocal)
     EXPECT_TRUE(isLocalAddress(QHostAddress(QHostAddress::LocalHost)));
     EXPECT_FALSE(isLocalAddress(QHostAddress("127.0.0.2")));
     EXPECT_FALSE(isLocalAddress(QHostAddress("0.0.0.0")));
-    EXPECT_FALSE(isLocalAddress(QHostAddress("192.168.1.10")));
+    EXPECT_FALSE(isLocalAddress(QHostAddress("198.51.100.7")));
     EXPECT_FALSE(isLocalAddress(QHostAddress()));
 }
 
@@ -71,16 +71,16 @@ TEST(Addresses, LocalAddressChoice)
 {
     const QList<iputil::Adapter> adapters = {
         adapter("lo", false, {"127.0.0.1", "::1"}),
-        adapter("docker0", false, {"172.17.0.1"}),
+        adapter("docker0", false, {"198.51.100.17"}),
         adapter("tun0", true, {"127.0.0.1"}),
-        adapter("eth0 Intel Ethernet", true, {"fe80::1", "10.0.0.5", "10.0.0.6"}),
-        adapter("wlan0 Wireless", true, {"192.168.1.20"}),
+        adapter("eth0 Intel Ethernet", true, {"fe80::1", "198.51.100.5", "198.51.100.6"}),
+        adapter("wlan0 Wireless", true, {"198.51.100.20"}),
     };
     const QHostAddress loopback(QHostAddress::LocalHost);
-    EXPECT_EQ(iputil::chooseLocalAddress(adapters, ""), QHostAddress("10.0.0.5"))
+    EXPECT_EQ(iputil::chooseLocalAddress(adapters, ""), QHostAddress("198.51.100.5"))
         << "the first usable IPv4 address that is not loopback nor IPv6";
-    EXPECT_EQ(iputil::chooseLocalAddress(adapters, "Wireless"), QHostAddress("192.168.1.20"));
-    EXPECT_EQ(iputil::chooseLocalAddress(adapters, "Intel"), QHostAddress("10.0.0.5"));
+    EXPECT_EQ(iputil::chooseLocalAddress(adapters, "Wireless"), QHostAddress("198.51.100.20"));
+    EXPECT_EQ(iputil::chooseLocalAddress(adapters, "Intel"), QHostAddress("198.51.100.5"));
     EXPECT_EQ(iputil::chooseLocalAddress(adapters, "docker0"), loopback)
         << "an adapter that is not up and running gives no candidate";
     EXPECT_EQ(iputil::chooseLocalAddress(adapters, "Token Ring"), loopback);
@@ -88,8 +88,8 @@ TEST(Addresses, LocalAddressChoice)
     EXPECT_EQ(iputil::chooseLocalAddress({}, ""), loopback);
 
     const QList<iputil::Adapter> loopbackFirst = {
-        adapter("eth1 Second", true, {"127.0.0.1", "10.1.1.2"})};
-    EXPECT_EQ(iputil::chooseLocalAddress(loopbackFirst, ""), QHostAddress("10.1.1.2"));
+        adapter("eth1 Second", true, {"127.0.0.1", "198.51.100.2"})};
+    EXPECT_EQ(iputil::chooseLocalAddress(loopbackFirst, ""), QHostAddress("198.51.100.2"));
     EXPECT_EQ(iputil::chooseLocalAddress(loopbackFirst, "Second"), loopback)
         << "a named adapter is known by its first IPv4 address only";
 }
