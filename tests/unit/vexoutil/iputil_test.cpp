@@ -113,12 +113,12 @@ protected:
 
 TEST_F(CommandIP, PrefersVexoCmdThenVexoBaseThenNone)
 {
-    QSettings("Velmora", "VexoCmd").setValue("commandip", "10.0.0.7");
-    QSettings("Velmora", "VexoBase").setValue("commandip", "10.0.0.8");
-    EXPECT_EQ(vexoCommandIP(), "10.0.0.7");
+    QSettings("Velmora", "VexoCmd").setValue("commandip", "127.0.0.7");
+    QSettings("Velmora", "VexoBase").setValue("commandip", "127.0.0.8");
+    EXPECT_EQ(vexoCommandIP(), "127.0.0.7");
 
     QSettings("Velmora", "VexoCmd").remove("commandip");
-    EXPECT_EQ(vexoCommandIP(), "10.0.0.8");
+    EXPECT_EQ(vexoCommandIP(), "127.0.0.8");
 
     QSettings("Velmora", "VexoBase").remove("commandip");
     EXPECT_EQ(vexoCommandIP(), "0.0.0.0");
