@@ -126,6 +126,8 @@ void QCheckThread::NotFound(Poll& p)
     Write(p, static_cast<unsigned>(p.request.elementCode), QZ_ERROR,
           md5 ? std::optional<QString>("Error copy not found") : std::nullopt, p.request.target,
           QString("copy not found"));
+    // The check above ran before the element was written: the clip is settled only now.
+    CheckClipCompletion(owner, p.request.source.toStdString());
 }
 
 int QCheckThread::Write(const Poll& p, unsigned code, int state,

@@ -34,11 +34,12 @@ Taking byState(int state, bool nineIsDone, bool wrap)
     return {done, failed, done || failed, wrap};
 }
 
-// MD5 is settled only when it is done.
+// MD5 is settled when it is done or has failed: a failed checksum must not keep its clip in
+// progress for ever.
 Taking byMD5(const std::string& text)
 {
     const int kind = ClassifyMD5Result(text);
-    return {kind == 1, kind == 3, kind == 1, false};
+    return {kind == 1, kind == 3, kind == 1 || kind == 3, false};
 }
 
 } // namespace
@@ -46,8 +47,13 @@ Taking byMD5(const std::string& text)
 int ClassifyMD5Result(const std::string& text)
 {
     const QString t = QString::fromStdString(text);
+    // Besides the failure words, the texts this program itself writes for a refused or lost
+    // checksum ("Error", "lost process", "lost process purged") are failures: taken as neither,
+    // they would keep their clip in progress for ever.
     if (t.contains("Error ", Qt::CaseInsensitive) ||
-        t.contains("Process Crashed", Qt::CaseInsensitive))
+        t.contains("Process Crashed", Qt::CaseInsensitive) ||
+        t.compare("Error", Qt::CaseInsensitive) == 0 ||
+        t.startsWith("lost process", Qt::CaseInsensitive))
         return 3;
     if (text.size() != 32)
         return 0;

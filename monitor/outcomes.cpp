@@ -107,6 +107,8 @@ void QCheckThread::MissingProcess(Poll& p)
     Finish(p, false);
     const QString purged("lost process purged");
     Write(p, static_cast<unsigned>(p.request.elementCode), QZ_LOST_PROCESS, purged, purged, purged);
+    // The check in Finish ran before the element was written: the clip is settled only now.
+    CheckClipCompletion(owner, p.request.source.toStdString());
 }
 
 void QCheckThread::Finish(const Poll& p, bool logPurge)

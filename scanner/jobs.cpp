@@ -3,6 +3,7 @@
 #include "scanner/clipwatch.h"
 
 #include "db/dbcws.h"
+#include "monitor/completion.h"
 #include "platform/qzlog.h"
 #include "platform/qzpath.h"
 #include "platform/vexorequests.h"
@@ -134,6 +135,8 @@ void CQZClipwatch::RequestElement(unsigned code, const std::string& anchor, bool
         else
             dbCWSSetElementStatus(db.get(), id, anchor, code, reply->c_str(), reply->c_str(),
                                   QZ_ERROR, reply->c_str());
+        // No job follows a refusal: the clip's outcome is decided here.
+        CheckClipCompletion(this, anchor);
     } else {
         QueueJob(url, e.word, send);
         if (code == CWS_ELEMENT_PICON)

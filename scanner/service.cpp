@@ -3,6 +3,7 @@
 
 #include "db/dbcws.h"
 #include "platform/qzhttp.h"
+#include "platform/qzpath.h"
 #include "platform/vexorequests.h"
 #include "scanner/clipwatch_p.h"
 #include "vexoutil/iputil.h"
@@ -21,6 +22,10 @@ std::optional<std::string> cwsSendRequest(const std::string& url, unsigned timeo
 
 std::string cwsUniformPath(const std::string& path)
 {
+    // A local POSIX path is already uniform, and quotes and backslashes are legal in its names:
+    // normalising would record a file that does not exist.
+    if (!path.empty() && path[0] == '/' && !qzOSIsNetworkSource(path))
+        return path;
     return vexoFixSeperators(QString::fromStdString(path)).toStdString();
 }
 

@@ -31,7 +31,7 @@ std::string replyValue(const std::string& text)
     std::string out;
     out.reserve(text.size());
     for (unsigned char c : text) {
-        if (c == '"' || c < 0x20) {
+        if (c == '"') {
             char escape[8];
             std::snprintf(escape, sizeof escape, "\\u%04x", c);
             out += escape;

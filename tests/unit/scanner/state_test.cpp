@@ -103,6 +103,9 @@ TEST(Completion, ClassifyMD5Result)
     EXPECT_EQ(ClassifyMD5Result("Error copy not found"), 3);
     EXPECT_EQ(ClassifyMD5Result("process crashed"), 3);
     EXPECT_EQ(ClassifyMD5Result("in progress"), 0);
+    EXPECT_EQ(ClassifyMD5Result("Error"), 3) << "a refused request";
+    EXPECT_EQ(ClassifyMD5Result("lost process purged"), 3);
+    EXPECT_EQ(ClassifyMD5Result("Errorless"), 0);
 }
 
 TEST(Completion, OutcomeTable)
@@ -122,6 +125,8 @@ TEST(Completion, OutcomeTable)
     md5Only.md5 = true;
     CompletionSwitches piconWrap{};
     piconWrap.picon = piconWrap.wrap = true;
+    CompletionSwitches piconMD5{};
+    piconMD5.picon = piconMD5.md5 = true;
     using O = CompletionOutcome;
     struct Row {
         dbCwsElementStatus status;
@@ -139,6 +144,9 @@ TEST(Completion, OutcomeTable)
         {statusOf({}, md5), md5Only, O::Complete},
         {statusOf({}, "in progress"), md5Only, O::Running},
         {statusOf({}, "Error copy not found"), md5Only, O::Failed},
+        // A failed checksum is settled: a clip whose picon failed too has failed.
+        {statusOf({{CWS_ELEMENT_PICON, 4}}, "Error copy not found"), piconMD5, O::Failed},
+        {statusOf({{CWS_ELEMENT_PICON, 4}}, "in progress"), piconMD5, O::Running},
         {statusOf({{CWS_ELEMENT_PICON, 1}, {CWS_ELEMENT_WRAP, 5}}), piconWrap, O::FailedOnWrap},
         {statusOf({{CWS_ELEMENT_PICON, 1}, {CWS_ELEMENT_WRAP, 9}}), piconWrap, O::Complete},
     };
