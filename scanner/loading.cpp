@@ -61,6 +61,14 @@ void appendSeparatorAfterName(std::string& dir, char separator)
         dir += separator;
 }
 
+// Marks what a run that ended mid-way left in progress as failed, except a directory whose
+// search was cut short: its clips were never committed, so it is searched again.
+void checkLeftInProgress(dbCwsHandle* db)
+{
+    dbCWSMoveDirectoryChecks(db, QZ_IN_PROGRESS, 0);
+    dwCWSCheckDatabase(db);
+}
+
 } // namespace
 
 std::shared_ptr<dbCwsHandle> CQZClipwatch::Database() const
@@ -222,7 +230,7 @@ int CQZClipwatch::StartScanning()
             UpdateSettings([](CWSSettings& r) { r.DBType = 2; });
         if (const std::shared_ptr<dbCwsHandle> db = Database()) {
             fullRescan = false;
-            dwCWSCheckDatabase(db.get());
+            checkLeftInProgress(db.get());
         } else {
             fullRescan = true;
             for (auto& count : counts)
@@ -257,7 +265,7 @@ int CQZClipwatch::StartScanning()
         clearRunning();
         RefreshCounts();
         if (db)
-            dwCWSCheckDatabase(db.get());
+            checkLeftInProgress(db.get());
         ChangeState(cwsFindDirectories);
         scanStartedAt_ = qzOSGetMs();
         break;
