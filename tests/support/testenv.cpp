@@ -1,10 +1,12 @@
 // Test environment set-up shared by every test executable.
 #include "tests/support/testenv.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QUuid>
 
 #include <cstdlib>
@@ -54,6 +56,17 @@ QString buildDir()
 {
     const char* dir = getenv("CLIPWATCH_BUILD_DIR");
     return dir ? QString::fromUtf8(dir) : QString(CLIPWATCH_DEFAULT_BUILD_DIR);
+}
+
+bool waitFor(const std::function<bool()>& condition, int ms)
+{
+    for (int waited = 0; waited < ms; waited += 20) {
+        if (condition())
+            return true;
+        QCoreApplication::processEvents();
+        QThread::msleep(20);
+    }
+    return condition();
 }
 
 QString readLog(const QString& name)

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace testenv
 {
 
@@ -23,6 +25,10 @@ QString makeDir(const QString& name);
 
 // Directory of the build tree (executables such as vexobase live below it).
 QString buildDir();
+
+// Checks `condition` every 20 ms, handling the thread's events between checks, until it holds
+// or `ms` have passed; its last value.
+bool waitFor(const std::function<bool()>& condition, int ms);
 
 // Reads the whole log file `<name>.log` of this process.
 QString readLog(const QString& name);

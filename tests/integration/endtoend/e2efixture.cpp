@@ -53,17 +53,6 @@ bool touch(const QString& path)
     return f.open(QIODevice::WriteOnly) && f.write("media") == 5;
 }
 
-bool waitFor(const std::function<bool()>& condition, int ms)
-{
-    for (int waited = 0; waited < ms; waited += 20) {
-        if (condition())
-            return true;
-        QCoreApplication::processEvents();
-        QThread::msleep(20);
-    }
-    return condition();
-}
-
 QStringList makeTree(const QString& root, int folders, int perFolder)
 {
     static const char* const extensions[] = {"mov", "mp4", "mxf", "avi"};

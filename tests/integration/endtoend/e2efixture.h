@@ -2,6 +2,8 @@
 // driver as child processes, instance settings, and direct queries of an instance's database.
 #pragma once
 
+#include "tests/support/testenv.h"
+
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -26,8 +28,8 @@ namespace e2e
 
 // Creates `path` (and its folders) holding a few bytes.
 bool touch(const QString& path);
-// Polls `condition` every 20 ms (serving Qt events) until it holds or `ms` pass.
-bool waitFor(const std::function<bool()>& condition, int ms);
+// Waits for a condition (tests/support/testenv.h).
+using testenv::waitFor;
 // Makes `folders` folders of `perFolder` clips each below `root` (two levels deep); the paths.
 QStringList makeTree(const QString& root, int folders, int perFolder);
 // Sends SIGKILL to the process and reaps it.

@@ -20,15 +20,7 @@
 namespace
 {
 
-bool waitFor(const std::function<bool()>& condition, int ms)
-{
-    for (int waited = 0; waited < ms; waited += 50) {
-        if (condition())
-            return true;
-        Sleep(50);
-    }
-    return condition();
-}
+using testenv::waitFor;
 
 std::string ask(const std::string& url)
 {

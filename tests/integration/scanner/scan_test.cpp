@@ -19,15 +19,7 @@
 namespace
 {
 
-bool waitFor(const std::function<bool()>& condition, int ms)
-{
-    for (int waited = 0; waited < ms; waited += 20) {
-        if (condition())
-            return true;
-        Sleep(20);
-    }
-    return condition();
-}
+using testenv::waitFor;
 
 void touch(const QString& path)
 {
