@@ -27,6 +27,14 @@ void watchSignals(httplib::Server& server, sigset_t signals)
     }
 }
 
+// SO_REUSEADDR lets a restarted service take its port at once; without SO_REUSEPORT (the
+// library's default) a second service on a taken port fails instead of sharing it.
+void exclusiveSocket(socket_t sock)
+{
+    int yes = 1;
+    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
+}
+
 bool bindServer(httplib::Server& server, const std::string& address, int& port)
 {
     if (port != 0)
@@ -55,6 +63,7 @@ int main(int argc, char** argv)
     vexobase::Service service(options);
     httplib::Server server;
     server.set_tcp_nodelay(true); // a reply is written in pieces: no delayed-ACK stalls
+    server.set_socket_options(exclusiveSocket);
     vexobase::installRoutes(server, service);
     std::thread watcher(watchSignals, std::ref(server), signals);
 

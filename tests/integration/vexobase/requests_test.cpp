@@ -7,10 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QFileInfo>
-
-#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 
 using namespace vexotest;
 
@@ -52,6 +51,18 @@ TEST_F(Requests, ProbeAndAddressAnswer)
     const std::string address =
         reply("/vexojson?request=address&client=127.0.0.1&group=0&channel=0");
     EXPECT_EQ(replyValue(address, "address"), "127.0.0.1");
+}
+
+TEST_F(Requests, SecondServiceOnATakenPortFails)
+{
+    ASSERT_TRUE(service->started());
+    QProcess second;
+    second.start(testenv::buildDir() + "/vexobase",
+                 {"--simulate", "--bind", "127.0.0.1", "--port", QString::number(service->port())});
+    ASSERT_TRUE(second.waitForFinished(10000)) << "a second service listens beside the first";
+    EXPECT_EQ(second.exitCode(), 1);
+    EXPECT_TRUE(second.readAllStandardError().contains("cannot listen"));
+    EXPECT_EQ(replyValue(reply("/vexojson?request=get&client=127.0.0.1&group=0"), "result"), "0");
 }
 
 TEST_F(Requests, JobRunsToTheEndAndIsPurged)
