@@ -10,17 +10,18 @@
 namespace
 {
 
-// Terms of the MySQL work query, in the order the query names them.
+// Value columns of the MySQL work query, in the order the query names them. An element is work
+// while its value is NULL (never tried) or 0 (put back by a clearing operation).
 const std::pair<bool dbCwsWorkFlags::*, const char*> workTerms[] = {
-    {&dbCwsWorkFlags::picon, "PiconValue IS NULL OR "},
-    {&dbCwsWorkFlags::proxy, "ProxyValue IS NULL OR "},
-    {&dbCwsWorkFlags::mezzanine, "MezzanineValue IS NULL OR "},
-    {&dbCwsWorkFlags::xmp, "XMPValue IS NULL OR "},
-    {&dbCwsWorkFlags::rtin, "RTINValue IS NULL OR "},
-    {&dbCwsWorkFlags::captions, "CaptionsValue IS NULL OR "},
-    {&dbCwsWorkFlags::qc, "QCValue IS NULL OR "},
-    {&dbCwsWorkFlags::element9, "Element9Value IS NULL OR "},
-    {&dbCwsWorkFlags::move, "MoveValue IS NULL OR "},
+    {&dbCwsWorkFlags::picon, "PiconValue"},
+    {&dbCwsWorkFlags::proxy, "ProxyValue"},
+    {&dbCwsWorkFlags::mezzanine, "MezzanineValue"},
+    {&dbCwsWorkFlags::xmp, "XMPValue"},
+    {&dbCwsWorkFlags::rtin, "RTINValue"},
+    {&dbCwsWorkFlags::captions, "CaptionsValue"},
+    {&dbCwsWorkFlags::qc, "QCValue"},
+    {&dbCwsWorkFlags::element9, "Element9Value"},
+    {&dbCwsWorkFlags::move, "MoveValue"},
 };
 
 const char* const notReported = "Error:  Not reported from operation";
@@ -109,9 +110,9 @@ int dbCWSGetNextFileToCheck(dbCwsHandle* handle, std::vector<dbCwsClipSlot>& slo
     if (!dbCwsIsMySQL(handle))
         return 0;
     std::string sql = "SELECT * FROM Clips WHERE (";
-    for (const auto& term : workTerms)
-        if (flags.*term.first)
-            sql += term.second;
+    for (const auto& [flag, column] : workTerms)
+        if (flags.*flag)
+            sql += std::string(column) + " IS NULL OR " + column + "=0 OR ";
     sql += "0) AND (Complete=0 OR Complete=2 OR Complete IS NULL) LIMIT " + limitText(limit, slots);
     dbCwsRows rows = dbCwsRun(handle, "dbCWSGetNextFileToCheck", sql);
     for (size_t i = 0; rows.atRow() && i < slots.size(); ++i, rows.next()) {

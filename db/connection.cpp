@@ -234,6 +234,11 @@ int dbCWSClose(dbCwsHandle* handle)
     return 0;
 }
 
+unsigned dbCWSLostStatements(const dbCwsHandle* handle)
+{
+    return handle ? handle->lostStatements.load() : 0;
+}
+
 QSqlDatabase dbCWSGetThreadDatabase(const QString& connectionName)
 {
     QMutexLocker lock(&threadConnectionsLock);

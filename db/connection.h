@@ -7,6 +7,7 @@
 
 #include <QSqlDatabase>
 #include <QString>
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -22,7 +23,13 @@ public:
     uint32_t kind = 0;                        // CWS_DB_SQLITE, CWS_DB_MYSQL, others inert
     QString databaseName;                     // SQLite file path or MySQL database name
     QString connectionName;                   // Qt name of the registered MySQL connection
+    std::atomic<unsigned> lostStatements{0};  // MySQL statements lost with the server
 };
+
+// How many statements have failed because the MySQL server could not be reached (0 for other
+// kinds and for null). Callers compare two readings to learn whether writes between them may
+// be missing; the connection itself reconnects at the next statement once the server is back.
+unsigned dbCWSLostStatements(const dbCwsHandle* handle);
 
 // Opens the database `name` (an SQLite file path or a MySQL database name) of the kind in the
 // low byte of `kindWord`; with CWS_DB_CREATE set a new database is made first (an SQLite file

@@ -2,6 +2,7 @@
 #include "db/statement_p.h"
 
 #include <QSqlError>
+#include <QStringList>
 #include <QVariant>
 #include <QtDebug>
 
@@ -107,11 +108,19 @@ QVariant mysqlValue(const CSQLite3Value& value)
     return QVariant(QVariant::String);
 }
 
+// Client error codes of a server that cannot be reached or went away mid-statement.
+bool isConnectionLost(const QSqlDatabase& database, const QSqlError& error)
+{
+    static const QStringList lostCodes{"2002", "2003", "2006", "2013"};
+    return !database.isOpen() || lostCodes.contains(error.nativeErrorCode());
+}
+
 dbCwsRows runMySQL(dbCwsHandle* handle, const char* fcn, std::string_view sql,
                    const std::vector<CSQLite3Value>& values, const char* tag,
                    const std::string& suffix)
 {
-    QSqlQuery query(dbCWSGetThreadDatabase(handle->connectionName));
+    const QSqlDatabase database = dbCWSGetThreadDatabase(handle->connectionName);
+    QSqlQuery query(database);
     query.setForwardOnly(true);
     bool done = query.prepare(QString::fromUtf8(sql.data(), static_cast<int>(sql.size())));
     if (done) {
@@ -123,6 +132,8 @@ dbCwsRows runMySQL(dbCwsHandle* handle, const char* fcn, std::string_view sql,
         const std::string prefix = tag ? std::string(tag) : std::string(fcn) + " ";
         qDebug("%s%s%s", prefix.c_str(), query.lastError().text().toUtf8().constData(),
                suffix.c_str());
+        if (isConnectionLost(database, query.lastError()))
+            ++handle->lostStatements;
         return dbCwsRows();
     }
     return dbCwsRows(std::move(query));

@@ -67,6 +67,7 @@ void QCheckThread::PollJob(const QString& job)
     Poll p;
     p.job = job;
     p.request = parseJobString(job);
+    p.lostAtStart = dbCWSLostStatements(owner->Database().get());
     // A job with a countdown lives from poll to poll: only the outcomes that say so put it back.
     if (p.request.hasCountdown)
         jobList.removeFirst(job);
@@ -82,16 +83,18 @@ void QCheckThread::PollJob(const QString& job)
     for (int i = 0; i < p.reply.notFound; ++i)
         NotFound(p);
 
-    if (p.reply.source.isEmpty() || p.reply.profile.isEmpty()) {
-        if (p.request.countdown != -1)
-            Update(p.reply.source, p.reply.target, p.reply.profile, -2);
-        return;
-    }
     p.replySource = vexoFixSeperators(p.reply.source);
     p.replyTarget = vexoFixSeperators(p.reply.target);
     p.requestSource = vexoFixSeperators(p.request.source);
     p.requestTarget = vexoFixSeperators(p.request.target);
     p.resultText = vexoFixSeperators(p.reply.resultString);
+    if (p.reply.source.isEmpty() || p.reply.profile.isEmpty()) {
+        if (p.request.countdown != -1)
+            Update(p.reply.source, p.reply.target, p.reply.profile, -2);
+        else if (p.reply.notFound > 0)
+            MissingProcess(p); // the service forgot a job it had taken (it was restarted)
+        return;
+    }
     if (!Matches(p)) {
         if (p.request.countdown == -1)
             MissingProcess(p);

@@ -37,15 +37,16 @@ protected:
 private:
     // What one poll knows: the job, its request values and the reply's.
     struct Poll {
-        QString job;           // the job string as polled
-        JobRequest request;    // read from the job string
-        JobReply reply;        // read from the status reply
-        QByteArray replyText;  // the reply as it came
-        QString replySource;   // normalised reply source
-        QString replyTarget;   // normalised reply target
-        QString requestSource; // normalised request source
-        QString requestTarget; // normalised request target
-        QString resultText;    // normalised reply resultstring
+        QString job;              // the job string as polled
+        JobRequest request;       // read from the job string
+        JobReply reply;           // read from the status reply
+        QByteArray replyText;     // the reply as it came
+        QString replySource;      // normalised reply source
+        QString replyTarget;      // normalised reply target
+        QString requestSource;    // normalised request source
+        QString requestTarget;    // normalised request target
+        QString resultText;       // normalised reply resultstring
+        unsigned lostAtStart = 0; // dbCWSLostStatements when the poll began
     };
 
     // Sleeps up to `ms`, waking early once the instance ends with no job left.
@@ -64,7 +65,9 @@ private:
     void LostProcess(Poll& p);
     void MissingProcess(Poll& p);
 
-    // Takes the polled job out of the list, checks its clip and purges it on the service.
+    // Checks the polled job's clip, takes the job out of the list and purges it on the service;
+    // when the database lost a write of this poll, the job stays and its outcome is written again
+    // at a later poll.
     void Finish(const Poll& p, bool logPurge);
     // Sends the purge request of the polled job; logs its reply when asked.
     void Purge(const Poll& p, bool logReply);

@@ -113,8 +113,14 @@ void QCheckThread::MissingProcess(Poll& p)
 
 void QCheckThread::Finish(const Poll& p, bool logPurge)
 {
-    jobList.removeFirst(p.job);
     CheckClipCompletion(owner, p.request.source.toStdString());
+    if (dbCWSLostStatements(owner->Database().get()) != p.lostAtStart) {
+        ErrOut("\nClipwatch database not reached, polling again %s", qUtf8Printable(p.job));
+        if (p.request.hasCountdown)
+            jobList.append(p.job); // taken out when the poll began
+        return;
+    }
+    jobList.removeFirst(p.job);
     Purge(p, logPurge);
 }
 

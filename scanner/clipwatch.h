@@ -255,6 +255,12 @@ private:
     void LogClipsFound();
     // Warns "Can't set state - no database available ".
     static void WarnNoDatabase();
+    // False while a MySQL server does not answer (always true for the other kinds).
+    bool DatabaseAnswers() const;
+    // Waits until the database answers again (or the scan is stopped).
+    void WaitForDatabase();
+    // Opens the database again, every few seconds while a scan runs without one.
+    void ReopenLostDatabase();
     // True while the walk and the clip search may go on (no stop or exit requested).
     bool KeepScanning() const;
 
@@ -322,6 +328,7 @@ private:
 
     std::atomic<uint32_t> stateEnteredAt_{0};     // clock when the loop saw the last change
     std::atomic<uint32_t> scanStartedAt_{0};      // clock at the scan start
+    uint32_t lastReopenAt_ = 0;                   // scanning thread: last reopen attempt
     std::atomic<uint32_t> directoriesFoundAt_{0}; // clock when the walk ended
     std::atomic<uint32_t> clipsFoundAt_{0};       // clock when the clip search ended
 

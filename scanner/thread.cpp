@@ -66,6 +66,7 @@ void CQZClipwatch::run()
     unsigned pass = 0;
     while (!ScanThreadEnds()) {
         if (!Database()) {
+            ReopenLostDatabase();
             Sleep(10);
             continue;
         }
@@ -121,6 +122,7 @@ void CQZClipwatch::FindDirectories()
     Show(StateLabel, QString("Scanning %1").arg(QString::fromStdString(s.Dir)));
     ErrOut("\ncwsFindDirectories(%s) ", s.Dir.c_str());
     const std::string root = cwsUniformPath(s.Dir);
+    const unsigned lost = dbCWSLostStatements(Database().get());
     if (const std::shared_ptr<dbCwsHandle> db = Database())
         if (dbCWSAddDirectory(db.get(), root, 0) == 0)
             ++counts[CWS_COUNT_DIRECTORIES];
@@ -129,6 +131,11 @@ void CQZClipwatch::FindDirectories()
     if (!KeepScanning())
         return;
     const std::shared_ptr<dbCwsHandle> db = Database();
+    // Directories the server did not take are recorded by walking again once it answers.
+    if (dbCWSLostStatements(db.get()) != lost) {
+        WaitForDatabase();
+        return;
+    }
     if (db) {
         LogDirectoriesFound();
         SaveAutoStart(number_, true);
@@ -148,9 +155,16 @@ void CQZClipwatch::FindClips()
     const int found = dbCWSGetNextDirectoryToCheck(db.get(), directory);
     if (found == 0 && !directory.empty()) {
         ErrOut("\ncwsFindClips(%s) ", directory.c_str());
+        const unsigned lost = dbCWSLostStatements(db.get());
         dbCWSUpdateDirectoryCheck(db.get(), directory, 2);
         Show(StateLabel, QString("Searching Directory %1").arg(QString::fromStdString(directory)));
         CreateClipList(directory);
+        if (dbCWSLostStatements(db.get()) != lost) {
+            // Clips the server did not take: searched again once it answers.
+            WaitForDatabase();
+            dbCWSUpdateDirectoryCheck(db.get(), directory, 0);
+            return;
+        }
         // A search cut short by a stop is done again when the scan resumes.
         const bool whole = KeepScanning();
         dbCWSUpdateDirectoryCheck(db.get(), directory, whole ? 1 : 0);
@@ -193,16 +207,23 @@ bool CQZClipwatch::ProcessClips(const CWSSettings& s, unsigned pass)
     }
     if (pass % 5 == 0)
         CheckServiceAddress();
+    const unsigned lost = dbCWSLostStatements(Database().get());
     bool started = false;
-    if (md5sInProgress >= static_cast<unsigned>(MD5Share()))
+    // A full share skips its query: its jobs may all end during the sleep, and the pass must
+    // not then take "nothing started, nothing running" for "nothing left".
+    bool skipped = false;
+    if (md5sInProgress >= static_cast<unsigned>(MD5Share())) {
         Sleep(50);
-    else if (s.MakeMD5 && serviceAvailable == 1)
+        skipped = true;
+    } else if (s.MakeMD5 && serviceAvailable == 1) {
         started = StartMD5s(s);
+    }
 
     const bool anyTranslation = s.MakeXMP || s.MakePicons || s.MakeProxy || s.MakeMezzanine ||
                                 s.MakeRtin || s.SendMessages || s.MakeWrap;
     if (translationsInProgress >= static_cast<unsigned>(TranslationShare())) {
         Sleep(50);
+        skipped = true;
     } else if (serviceAvailable != 1) {
         if (serviceAvailable == 0)
             CheckServiceAddress();
@@ -222,7 +243,11 @@ bool CQZClipwatch::ProcessClips(const CWSSettings& s, unsigned pass)
         started = StartTranslations(s) || started;
     }
 
-    if (!started && translationsInProgress == 0 && md5sInProgress == 0) {
+    if (dbCWSLostStatements(Database().get()) != lost) {
+        WaitForDatabase(); // the queries may have missed work
+        return true;
+    }
+    if (!started && !skipped && translationsInProgress == 0 && md5sInProgress == 0) {
         if (Database())
             MoveState(cwsProcessingClips, cwsWaitingForProcesses);
         else

@@ -1,7 +1,8 @@
 // Headless runner of one scanner instance, for the end-to-end tests: loads instance 0 from the
 // settings store, starts it and runs until it has been idle with no job left for a while, so
 // that a test can kill it at any moment and start it again on the same database.
-//   endtoend_driver LOGNAME
+//   endtoend_driver LOGNAME [--clear-errors]
+// --clear-errors runs Clear Errors before the scan starts.
 // Exit code 0 when the instance went idle, 2 when it could not start.
 #include "app/startup.h"
 #include "platform/qzlog.h"
@@ -11,6 +12,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <cstring>
 
 namespace
 {
@@ -27,7 +29,7 @@ bool idle(const CQZClipwatch& instance)
 int main(int argc, char** argv)
 {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s LOGNAME\n", argv[0]);
+        std::fprintf(stderr, "usage: %s LOGNAME [--clear-errors]\n", argv[0]);
         return 2;
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -38,6 +40,8 @@ int main(int argc, char** argv)
     CQZClipwatch::instanceCount = 1;
     CQZClipwatch instance(0, "127.0.0.1");
     instance.LoadDatabase();
+    if (argc > 2 && std::strcmp(argv[2], "--clear-errors") == 0)
+        instance.ClearErrors();
     if (instance.StartScanning() != 0)
         return 2;
     std::printf("started\n");

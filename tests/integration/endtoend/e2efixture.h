@@ -42,6 +42,7 @@ class Service
 {
 public:
     ~Service();
+    // Starts it with jobs of `jobMs`; true once it listens.
     bool start(int jobMs);
     void kill() { killHard(process); }
     // Sends a control request (the part after "/control?"); true on {"result":"0"}.
@@ -56,8 +57,9 @@ class Driver
 {
 public:
     ~Driver();
-    // Starts it with its log named `logName`; true once it says it has started scanning.
-    bool start(const QString& logName);
+    // Starts it with its log named `logName` (and Clear Errors first when asked); true once it
+    // says it has started scanning.
+    bool start(const QString& logName, bool clearErrors = false);
     // True when it ended by itself (idle) within `ms`.
     bool waitIdle(int ms);
     void kill() { killHard(process); }
@@ -71,7 +73,7 @@ private:
 // MySQL database of this process) and the given extra keys.
 void configure(Backend backend, const QString& folder, const QString& media,
                std::initializer_list<std::pair<const char*, QVariant>> extra = {});
-// Drops this process's MySQL database.
+// Drops this process's MySQL database, unless the current test has failed.
 void dropDatabase();
 // MySQL name of this process's database.
 QString mysqlName();

@@ -142,7 +142,7 @@ TEST_P(Monitor, EveryJobIsFollowedToItsSpecifiedEnd)
     scan({fine, fail, lost, forget, stall});
     ASSERT_TRUE(waitFor(
         [&] {
-            for (const QString& clip : {fine, fail, lost}) {
+            for (const QString& clip : {fine, fail, lost, forget}) {
                 const int complete = state(clip, CWS_ELEMENT_CLIP);
                 if ((complete != QZ_FINISHED && complete != QZ_ERROR) || jobsOf(clip) != 0)
                     return false;
@@ -163,11 +163,13 @@ TEST_P(Monitor, EveryJobIsFollowedToItsSpecifiedEnd)
         EXPECT_EQ(error, "simulated failure");
         EXPECT_EQ(state(lost, code, &path, &error), QZ_LOST_PROCESS) << code;
         EXPECT_EQ(error, "lost process");
+        EXPECT_EQ(state(forget, code, nullptr, &error), QZ_LOST_PROCESS) << code;
+        EXPECT_EQ(error, "lost process purged");
     }
     EXPECT_EQ(state(fail, CWS_ELEMENT_CLIP), QZ_ERROR);
     EXPECT_EQ(state(lost, CWS_ELEMENT_CLIP), QZ_ERROR);
+    EXPECT_EQ(state(forget, CWS_ELEMENT_CLIP), QZ_ERROR);
 
-    // A forgotten job answers "copy not found" without a source: it stays and stays running.
     // A stalled job stays at 5000, written on the monitor's fourth polls.
     ASSERT_TRUE(waitFor(
         [&] {
@@ -180,12 +182,9 @@ TEST_P(Monitor, EveryJobIsFollowedToItsSpecifiedEnd)
             return false;
         },
         20000));
-    EXPECT_EQ(jobsOf(forget), 3);
     EXPECT_EQ(jobsOf(stall), 3);
-    for (unsigned code : kJobElements) {
-        EXPECT_EQ(state(forget, code), QZ_IN_PROGRESS);
+    for (unsigned code : kJobElements)
         EXPECT_EQ(state(stall, code), QZ_IN_PROGRESS);
-    }
     EXPECT_EQ(instance->state, CQZClipwatch::cwsProcessingClips)
         << "elements still in progress keep the scan in processing";
 

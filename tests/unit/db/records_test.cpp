@@ -153,6 +153,23 @@ TEST_P(Records, BatchOfWorkHonoursTheLimitOnMySQLAndGivesOneClipOnSQLite)
     EXPECT_EQ(none[0].anchorPath.empty(), isMySQL());
 }
 
+TEST_P(Records, ElementPutBackByClearingIsWorkAgain)
+{
+    dbCWSAddClip(handle, "c.mxf", "/scan/c.mxf", "/scan", [] { return 0; });
+    dbCWSSetElementStatus(handle, -1, "/scan/c.mxf", CWS_ELEMENT_PICON, nullptr, "lost process",
+                          QZ_LOST_PROCESS, "lost process");
+    std::vector<dbCwsClipSlot> slots(2);
+    dbCwsWorkFlags flags;
+    flags.picon = true;
+    if (isMySQL()) {
+        dbCWSGetNextFileToCheck(handle, slots, flags, 2);
+        EXPECT_EQ(slots[0].anchorPath, "") << "a lost element is not work";
+    }
+    dbCWSClearErrors(handle, QZ_LOST_PROCESS);
+    dbCWSGetNextFileToCheck(handle, slots, flags, 2);
+    EXPECT_EQ(slots[0].anchorPath, "/scan/c.mxf");
+}
+
 TEST_P(Records, BatchOnAnEmptyTable)
 {
     std::vector<dbCwsClipSlot> slots(2);

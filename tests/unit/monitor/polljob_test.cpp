@@ -148,11 +148,23 @@ TEST_F(PollJob, SilenceOrAReplyWithoutSourceKeepsTheJob)
     monitor.jobList.append(j);
     serve([](const std::string&) { return std::nullopt; });
     monitor.PollJob(j);
-    answerAll(kNotFound);
+    answerAll("{\"result\":\"1\",\"resultstring\":\"busy\"}");
     monitor.PollJob(j);
     EXPECT_EQ(monitor.jobList.snapshot(), QStringList{j});
     EXPECT_EQ(elementState(anchor, CWS_ELEMENT_PROXY), QZ_IN_PROGRESS);
     EXPECT_TRUE(testenv::readLog("polljob").contains("ERROR:  No return from command <"));
+}
+
+TEST_F(PollJob, JobForgottenByTheServiceIsMissing)
+{
+    const QString j = proxyJob(anchor, target);
+    monitor.jobList.append(j);
+    answerAll(kNotFound);
+    monitor.PollJob(j);
+    EXPECT_TRUE(monitor.jobList.isEmpty());
+    std::string error;
+    EXPECT_EQ(elementState(anchor, CWS_ELEMENT_PROXY, nullptr, &error), QZ_LOST_PROCESS);
+    EXPECT_EQ(error, "lost process purged");
 }
 
 TEST_F(PollJob, ProxyWithoutTargetMatchesOnlyACrashReport)
@@ -205,10 +217,10 @@ TEST_F(PollJob, CountdownJobSeenRunningIsFollowedWithoutIt)
     const QString kept = proxyJob(anchor, target, "&2");
     ASSERT_EQ(monitor.jobList.snapshot(), QStringList{kept});
     answerAll(kNotFound);
-    for (int i = 0; i < 4; ++i)
-        monitor.PollJob(kept);
-    EXPECT_EQ(monitor.jobList.snapshot(), QStringList{kept});
-    EXPECT_NE(elementState(anchor, CWS_ELEMENT_PROXY), QZ_ERROR);
+    monitor.PollJob(kept);
+    EXPECT_TRUE(monitor.jobList.isEmpty());
+    EXPECT_EQ(elementState(anchor, CWS_ELEMENT_PROXY), QZ_LOST_PROCESS)
+        << "forgotten afterwards: missing, not failed by the countdown";
 }
 
 TEST_F(PollJob, ProgressIsWrittenOnEveryFourthPollButNeverForMD5)

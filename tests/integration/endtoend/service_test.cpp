@@ -1,0 +1,93 @@
+// Service faults: the simulated service is killed while about twenty jobs run and started again
+// later. The jobs it forgot must end as missing ("lost process purged"), nothing may stay in
+// progress, and after Clear Errors and a rescan every clip completes. On SQLite and MariaDB.
+#include "tests/integration/endtoend/e2efixture.h"
+#include "tests/support/testenv.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace
+{
+
+class ServiceFault : public ::testing::TestWithParam<Backend>
+{
+protected:
+    void SetUp() override
+    {
+        if (GetParam() == Backend::MySQL) {
+            const QString problem = e2e::mysqlProblem();
+            if (!problem.isEmpty())
+                GTEST_SKIP() << "MariaDB not reachable: " << problem.toStdString();
+            e2e::dropDatabase();
+        }
+        folder = testenv::makeDir("service");
+    }
+
+    void TearDown() override
+    {
+        if (GetParam() == Backend::MySQL)
+            e2e::dropDatabase();
+    }
+
+    QString folder;
+};
+
+std::string backendName(const ::testing::TestParamInfo<Backend>& info)
+{
+    return info.param == Backend::MySQL ? "MySQL" : "SQLite";
+}
+
+} // namespace
+
+TEST_P(ServiceFault, ForgottenJobsAreMissingAndCompleteAfterClearErrors)
+{
+    const QString media = folder + "/media/";
+    const QStringList clips = e2e::makeTree(media, 30, 1);
+    e2e::configure(GetParam(), folder, media,
+                   {{"MakeMD5", 1}, {"MakeProxy", 0}, {"MaxTranslations", 10}});
+
+    // Jobs that outlast the test until the service goes: ten picons and ten checksums at once.
+    auto service = std::make_unique<e2e::Service>();
+    ASSERT_TRUE(service->start(600000)) << "port 1080 taken";
+    const QString first = "service-" + QString::fromStdString(backendName({GetParam(), 0}));
+    e2e::Driver driver;
+    ASSERT_TRUE(driver.start(first));
+    ASSERT_TRUE(e2e::waitFor(
+        [&] { return e2e::logCount(first, "\nCWS: ncwsProcessingClips(") >= 10; }, 60000));
+    e2e::ClipDb db(GetParam(), folder);
+    ASSERT_TRUE(e2e::waitFor(
+        [&] {
+            return db.number("SELECT COUNT(*) FROM Clips WHERE PiconValue = 2") +
+                       db.number("SELECT COUNT(*) FROM Clips WHERE MD5 = 'in progress'") >=
+                   20;
+        },
+        30000))
+        << "twenty jobs never ran at once";
+
+    service->kill();
+    ASSERT_TRUE(e2e::waitFor(
+        [&] { return e2e::logCount(first, "ERROR:  No return from command <") >= 20; }, 30000));
+    service = std::make_unique<e2e::Service>();
+    ASSERT_TRUE(service->start(100)) << "port 1080 taken";
+    ASSERT_TRUE(driver.waitIdle(120000)) << "forgotten jobs kept the instance busy";
+
+    EXPECT_GE(e2e::logCount(first, "\nMissing Process "), 20);
+    EXPECT_EQ(db.number("SELECT COUNT(*) FROM Clips WHERE PiconValue = 2 OR MD5 = 'in progress'"),
+              0)
+        << "an element left in progress";
+    EXPECT_GE(db.number("SELECT COUNT(*) FROM Clips WHERE PiconValue = 7 AND "
+                        "PiconError = 'lost process purged'"),
+              10);
+    EXPECT_GE(db.number("SELECT COUNT(*) FROM Clips WHERE MD5 = 'lost process purged'"), 10);
+
+    const QString second = first + "-cleared";
+    e2e::Driver again;
+    ASSERT_TRUE(again.start(second, true));
+    ASSERT_TRUE(again.waitIdle(120000)) << "the rescan did not finish";
+    e2e::expectAllComplete(db, clips);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, ServiceFault, ::testing::Values(Backend::SQLite, Backend::MySQL),
+                         backendName);
