@@ -2,7 +2,8 @@
 // non-ASCII letters, a 255-byte name and a path over 1,000 characters, a symbolic-link loop, a
 // FIFO and a dangling link. One headless run against the simulated service on 127.0.0.1 must
 // record every clip once under its exact path, finish the readable ones and mark the unreadable
-// ones failed. A scan directory that does not exist must end in a logged error, not a crash.
+// ones failed. A folder removed while it is searched leaves no clip stuck, and a scan directory
+// that does not exist must end in a logged error, not a crash.
 #include "tests/integration/endtoend/e2efixture.h"
 #include "tests/support/testenv.h"
 
@@ -15,6 +16,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <cstdio>
 
 #include <sys/stat.h>
 
@@ -146,6 +148,47 @@ TEST_P(Hostile, EveryClipRecordedOnceUnderItsExactPath)
         << "a directory recorded twice";
     for (const QString& directory : directories)
         EXPECT_FALSE(directory.contains("/loop")) << "the link loop was walked";
+    EXPECT_EQ(db.number("SELECT COUNT(*) FROM Directories WHERE Checked IS NULL OR Checked <> 1"),
+              0);
+}
+
+TEST_P(Hostile, FolderRemovedWhileItIsSearched)
+{
+    const QString media = folder + "/media/";
+    const QStringList kept = e2e::makeTree(media, 40, 1);
+    const QString vanishing = media + "vanishing/";
+    for (int i = 0; i < 1000; ++i)
+        ASSERT_TRUE(e2e::touch(vanishing + QString("v%1.mov").arg(i)));
+
+    e2e::Service service;
+    ASSERT_TRUE(service.start(100)) << "port 1080 taken";
+    e2e::configure(GetParam(), folder, media, {{"MakeMD5", 1}, {"MakeProxy", 0}});
+    const QString log = logName("vanishing");
+    e2e::Driver driver;
+    ASSERT_TRUE(driver.start(log));
+    ASSERT_TRUE(e2e::waitFor(
+        [&] { return e2e::logCount(log, "CreateClipList=<" + vanishing + ">") > 0; }, 60000));
+    ASSERT_TRUE(QDir(vanishing).removeRecursively());
+    ASSERT_TRUE(driver.waitIdle(180000)) << "the search or the jobs did not end";
+
+    e2e::ClipDb db(GetParam(), folder);
+    const QString inside = " FROM Clips WHERE AnchorPath LIKE " + literal(vanishing + "%");
+    const long long taken = db.number("SELECT COUNT(*)" + inside);
+    std::printf("%lld of 1000 clips of the removed folder recorded, %lld of them failed\n", taken,
+                db.number("SELECT COUNT(*)" + inside + " AND Complete = 4"));
+    // A clip whose file went away before it was read is recorded as failed; none is stuck.
+    EXPECT_EQ(db.number("SELECT COUNT(*)" + inside + " AND Complete NOT IN (1, 4)"), 0);
+    QStringList others = db.column("SELECT AnchorPath FROM Clips WHERE AnchorPath NOT LIKE " +
+                                   literal(vanishing + "%"));
+    QStringList expected = kept;
+    others.sort();
+    expected.sort();
+    EXPECT_EQ(others, expected);
+    for (const QString& path : kept)
+        EXPECT_EQ(db.number("SELECT Complete FROM Clips WHERE AnchorPath=" + literal(path)), 1)
+            << path.toStdString();
+    EXPECT_EQ(db.number("SELECT COUNT(*) FROM Clips WHERE PiconValue = 2 OR MD5 = 'in progress'"),
+              0);
     EXPECT_EQ(db.number("SELECT COUNT(*) FROM Directories WHERE Checked IS NULL OR Checked <> 1"),
               0);
 }

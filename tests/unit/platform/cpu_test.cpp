@@ -1,4 +1,5 @@
-// Processor load: a percentage that sees a busy thread.
+// Processor load: a percentage that sees a busy thread and does not swing between 0 and 100
+// when it is asked many times in a row.
 #include "platform/qzcpu.h"
 
 #include <gtest/gtest.h>
@@ -19,7 +20,7 @@ TEST(Cpu, LoadIsAPercentageThatSeesABusyThread)
     EXPECT_GE(busy, 1) << "300 ms of spinning is busy time";
     EXPECT_LE(busy, 100);
 
-    const int immediate = GetSystemCpuUsage();
-    EXPECT_GE(immediate, 0);
-    EXPECT_LE(immediate, 100);
+    // A tight loop of readings (the scanner asks once per pass) gets the last figure.
+    for (int i = 0; i < 1000; ++i)
+        ASSERT_EQ(GetSystemCpuUsage(), busy) << "reading " << i;
 }
