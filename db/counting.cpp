@@ -225,3 +225,17 @@ int dbCWSGetProcessesInProgress(dbCwsHandle* handle)
 {
     return countOf(handle, CWS_COUNT_PROCESSES_IN_PROGRESS);
 }
+
+dbCwsCounts dbCWSGetSingleCounts(dbCwsHandle* handle)
+{
+    using Single = int (*)(dbCwsHandle*);
+    static const Single singles[CWS_COUNT_KINDS] = {
+        dbCWSGetDirectoryCount,     dbCWSGetSearchedCount,    dbCWSGetDirectoryErrorCount,
+        dbCWSGetFileCount,          dbCWSGetCompletedCount,   dbCWSGetRemainingCount,
+        dbCWSGetWaitingCount,       dbCWSGetErrorCount,       dbCWSGetMD5ProcessesInProgress,
+        dbCWSGetProcessesCompleted, dbCWSGetProcessesErrored, dbCWSGetProcessesInProgress};
+    dbCwsCounts counts{};
+    for (size_t n = 0; n < counts.size(); ++n)
+        counts[n] = singles[n](handle);
+    return counts;
+}

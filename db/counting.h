@@ -46,3 +46,7 @@ int dbCWSGetMD5ProcessesInProgress(dbCwsHandle* handle);
 int dbCWSGetProcessesCompleted(dbCwsHandle* handle);
 int dbCWSGetProcessesErrored(dbCwsHandle* handle);
 int dbCWSGetProcessesInProgress(dbCwsHandle* handle);
+
+// Every count of dbCwsCount, each by its own single operation above: the reference that
+// dbCWSGetAllCounts is measured and checked against.
+dbCwsCounts dbCWSGetSingleCounts(dbCwsHandle* handle);

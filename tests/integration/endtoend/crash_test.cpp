@@ -37,38 +37,26 @@ QString lastState(const QString& log)
     return state;
 }
 
-class Crash : public ::testing::TestWithParam<std::tuple<Backend, int>>
+class Crash : public e2e::BackendTest<std::tuple<Backend, int>>
 {
 protected:
     void SetUp() override
     {
-        if (backend() == Backend::MySQL) {
-            const QString problem = e2e::mysqlProblem();
-            if (!problem.isEmpty())
-                GTEST_SKIP() << "MariaDB not reachable: " << problem.toStdString();
-            e2e::dropDatabase();
-        }
-        folder = testenv::makeDir("crash");
+        BackendTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
         ASSERT_TRUE(service.start(400)) << "port 1080 taken";
     }
 
-    void TearDown() override
-    {
-        if (backend() == Backend::MySQL)
-            e2e::dropDatabase();
-    }
-
-    Backend backend() const { return std::get<0>(GetParam()); }
+    Backend backend() const override { return std::get<0>(GetParam()); }
     const Phase& phase() const { return phases[std::get<1>(GetParam())]; }
 
-    QString folder;
     e2e::Service service;
 };
 
 std::string crashName(const ::testing::TestParamInfo<std::tuple<Backend, int>>& info)
 {
-    return std::string(std::get<0>(info.param) == Backend::MySQL ? "MySQL" : "SQLite") +
-           phases[std::get<1>(info.param)].name;
+    return backendName({std::get<0>(info.param), 0}) + phases[std::get<1>(info.param)].name;
 }
 
 } // namespace

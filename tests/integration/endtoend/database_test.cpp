@@ -35,29 +35,20 @@ const Phase phases[] = {
     {"Jobs", "\nCWS: ncwsProcessingClips(", 60},
 };
 
-class DatabaseFault : public ::testing::TestWithParam<int>
+class DatabaseFault : public e2e::BackendTest<int>
 {
 protected:
-    void SetUp() override
-    {
-        const QString problem = e2e::mysqlProblem();
-        if (!problem.isEmpty())
-            GTEST_SKIP() << "MariaDB not reachable: " << problem.toStdString();
-        e2e::dropDatabase();
-        folder = testenv::makeDir("database");
-    }
+    Backend backend() const override { return Backend::MySQL; }
 
     void TearDown() override
     {
         if (folder.isEmpty())
             return; // skipped
         EXPECT_TRUE(mariadb("start")) << "the server did not come back";
-        e2e::dropDatabase();
+        BackendTest::TearDown();
     }
 
     const Phase& phase() const { return phases[GetParam()]; }
-
-    QString folder;
 };
 
 std::string phaseName(const ::testing::TestParamInfo<int>& info)

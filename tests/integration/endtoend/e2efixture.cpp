@@ -1,25 +1,16 @@
 // Shared pieces of the end-to-end tests (see e2efixture.h).
 #include "tests/integration/endtoend/e2efixture.h"
 
-#include "db/dbcws.h"
-#include "platform/qzhttp.h"
 #include "tests/support/testenv.h"
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QSet>
-#include <QSettings>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QThread>
 
-#include <signal.h>
 #include <sqlite3.h>
-#include <unistd.h>
 
 namespace e2e
 {
@@ -30,28 +21,7 @@ int distinct(const QStringList& values)
 {
     return QSet<QString>(values.begin(), values.end()).size();
 }
-
-const char kUser[] = "clipwatch";
-const char kPassword[] = "clipwatch";
-const char kHost[] = "127.0.0.1";
-
-// Waits until the process has printed `word` on its standard output.
-bool waitForWord(QProcess& process, const QByteArray& word, int ms)
-{
-    return waitFor(
-        [&] {
-            return process.state() != QProcess::NotRunning && process.peek(1 << 16).contains(word);
-        },
-        ms);
-}
 } // namespace
-
-bool touch(const QString& path)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write("media") == 5;
-}
 
 QStringList makeTree(const QString& root, int folders, int perFolder)
 {
@@ -72,43 +42,9 @@ QStringList makeTree(const QString& root, int folders, int perFolder)
     return clips;
 }
 
-void killHard(QProcess& process)
-{
-    if (process.state() == QProcess::NotRunning)
-        return;
-    ::kill(static_cast<pid_t>(process.processId()), SIGKILL);
-    process.waitForFinished(10000);
-}
-
 int logCount(const QString& name, const QString& text)
 {
     return testenv::readLog(name).count(text);
-}
-
-Service::~Service()
-{
-    process.terminate();
-    process.waitForFinished(5000);
-}
-
-bool Service::start(int jobMs)
-{
-    process.start(testenv::buildDir() + "/vexobase",
-                  {"--simulate", "--jobs", "200", "--job-ms", QString::number(jobMs), "--port",
-                   "1080", "--bind", "127.0.0.1"});
-    return waitForWord(process, "listening", 10000);
-}
-
-bool Service::control(const QString& query)
-{
-    const std::string url = ("http://127.0.0.1:1080/control?" + query).toStdString();
-    char* reply = nullptr;
-    size_t length = 0;
-    const int result =
-        qzOSHTTPCommand(url.c_str(), "GET", nullptr, nullptr, 0, &reply, &length, 5000);
-    const bool ok = result == 0 && reply && QByteArray(reply, length).contains("\"0\"");
-    QZFree(reply);
-    return ok;
 }
 
 Driver::~Driver()
@@ -122,67 +58,13 @@ bool Driver::start(const QString& logName, bool clearErrors)
     if (clearErrors)
         arguments << "--clear-errors";
     process.start(testenv::buildDir() + "/endtoend_driver", arguments);
-    return waitForWord(process, "started", 30000);
+    return scanenv::waitForOutput(process, "started", 30000);
 }
 
 bool Driver::waitIdle(int ms)
 {
     return waitFor([&] { return process.state() == QProcess::NotRunning; }, ms) &&
            process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-}
-
-void configure(Backend backend, const QString& folder, const QString& media,
-               std::initializer_list<std::pair<const char*, QVariant>> extra)
-{
-    QSettings store(QSettings::NativeFormat, QSettings::UserScope, "Velmora", "Clipwatch");
-    store.clear();
-    store.beginGroup("Instance0");
-    store.setValue("Dir", media);
-    store.setValue("Separator", "/");
-    store.setValue("MakePicons", 1);
-    store.setValue("MakeProxy", 1);
-    store.setValue("MaxTranslations", 40);
-    store.setValue("ErrorCopyDirectory", "");
-    if (backend == Backend::MySQL) {
-        store.setValue("DBType", 2);
-        store.setValue("DataBase", mysqlName());
-        store.setValue("DBUsername", kUser);
-        store.setValue("DBPassword", kPassword);
-        store.setValue("DBHost", kHost);
-    } else {
-        store.setValue("DBType", 1);
-        store.setValue("DataBase", folder + "/clips.db");
-    }
-    for (const auto& [key, value] : extra)
-        store.setValue(key, value);
-}
-
-QString mysqlName()
-{
-    return QString("clipwatch_e2e_%1").arg(getpid());
-}
-
-QString mysqlProblem()
-{
-    std::string message;
-    testSqlConnect(CWS_DB_MYSQL, message, kUser, kPassword, kHost);
-    return QString::fromStdString(message);
-}
-
-void dropDatabase()
-{
-    if (::testing::Test::HasFailure())
-        return; // kept for a look
-    {
-        QSqlDatabase admin = QSqlDatabase::addDatabase("QMYSQL", "e2eAdmin");
-        admin.setHostName(kHost);
-        admin.setUserName(kUser);
-        admin.setPassword(kPassword);
-        if (admin.open())
-            QSqlQuery(admin).exec("DROP DATABASE IF EXISTS " + mysqlName());
-        admin.close();
-    }
-    QSqlDatabase::removeDatabase("e2eAdmin");
 }
 
 ClipDb::ClipDb(Backend backend, const QString& folder)
@@ -197,10 +79,10 @@ ClipDb::ClipDb(Backend backend, const QString& folder)
         return;
     }
     QSqlDatabase db = QSqlDatabase::addDatabase("QMYSQL", connection);
-    db.setHostName(kHost);
-    db.setUserName(kUser);
-    db.setPassword(kPassword);
-    db.setDatabaseName(mysqlName());
+    db.setHostName(testdb::host());
+    db.setUserName(testdb::user());
+    db.setPassword(testdb::password());
+    db.setDatabaseName(testdb::mysqlName());
     db.open();
 }
 

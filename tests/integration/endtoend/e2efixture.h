@@ -1,21 +1,17 @@
-// Shared pieces of the end-to-end tests: media trees, the simulated service and the headless
-// driver as child processes, instance settings, and direct queries of an instance's database.
+// Shared pieces of the end-to-end tests: media trees, the headless driver as a child process,
+// and direct queries of an instance's database.
 #pragma once
 
+#include "tests/support/scanenv.h"
 #include "tests/support/testenv.h"
+
+#include <gtest/gtest.h>
 
 #include <QProcess>
 #include <QString>
 #include <QStringList>
-#include <QVariant>
-
-#include <functional>
-#include <initializer_list>
-#include <utility>
 
 #include <ostream>
-
-enum class Backend { SQLite, MySQL };
 
 // Readable QString values in test failure messages.
 inline void PrintTo(const QString& text, std::ostream* out)
@@ -26,30 +22,41 @@ inline void PrintTo(const QString& text, std::ostream* out)
 namespace e2e
 {
 
-// Creates `path` (and its folders) holding a few bytes.
-bool touch(const QString& path);
-// Waits for a condition (tests/support/testenv.h).
+using scanenv::configure;
+using scanenv::killHard;
+using scanenv::Service;
+using scanenv::touch;
 using testenv::waitFor;
+
 // Makes `folders` folders of `perFolder` clips each below `root` (two levels deep); the paths.
 QStringList makeTree(const QString& root, int folders, int perFolder);
-// Sends SIGKILL to the process and reaps it.
-void killHard(QProcess& process);
 // How often `text` occurs in the log `<name>.log` of this test process's log folder.
 int logCount(const QString& name, const QString& text);
 
-// The reference service in simulated mode on 127.0.0.1:1080.
-class Service
+// Base of the tests on either kind of database: MariaDB required for MySQL, this process's MySQL
+// database empty before the test and dropped after it, and a fresh folder.
+template <class Param> class BackendTest : public ::testing::TestWithParam<Param>
 {
-public:
-    ~Service();
-    // Starts it with jobs of `jobMs`; true once it listens.
-    bool start(int jobMs);
-    void kill() { killHard(process); }
-    // Sends a control request (the part after "/control?"); true on {"result":"0"}.
-    static bool control(const QString& query);
+protected:
+    // The kind of database of the test's parameter.
+    virtual Backend backend() const = 0;
 
-private:
-    QProcess process;
+    void SetUp() override
+    {
+        if (backend() == Backend::MySQL) {
+            CLIPWATCH_REQUIRE_MARIADB();
+            testdb::dropMySQL(testdb::mysqlName());
+        }
+        folder = testenv::makeDir("e2e");
+    }
+
+    void TearDown() override
+    {
+        if (backend() == Backend::MySQL)
+            testdb::dropMySQL(testdb::mysqlName());
+    }
+
+    QString folder;
 };
 
 // The headless runner of instance 0 (endtoend_driver) as a child process.
@@ -68,17 +75,6 @@ public:
 private:
     QProcess process;
 };
-
-// Instance 0 of the settings store on `media`, with its database (SQLite in `folder`, or a
-// MySQL database of this process) and the given extra keys.
-void configure(Backend backend, const QString& folder, const QString& media,
-               std::initializer_list<std::pair<const char*, QVariant>> extra = {});
-// Drops this process's MySQL database, unless the current test has failed.
-void dropDatabase();
-// MySQL name of this process's database.
-QString mysqlName();
-// Empty when MariaDB on 127.0.0.1 answers, else the reason.
-QString mysqlProblem();
 
 // A read connection to the instance's database.
 class ClipDb

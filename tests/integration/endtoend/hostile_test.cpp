@@ -54,40 +54,16 @@ QString literal(const QString& text)
     return "'" + QString(text).replace("'", "''") + "'";
 }
 
-class Hostile : public ::testing::TestWithParam<Backend>
+class Hostile : public e2e::BackendTest<Backend>
 {
 protected:
-    void SetUp() override
-    {
-        if (GetParam() == Backend::MySQL) {
-            const QString problem = e2e::mysqlProblem();
-            if (!problem.isEmpty())
-                GTEST_SKIP() << "MariaDB not reachable: " << problem.toStdString();
-            e2e::dropDatabase();
-        }
-        folder = testenv::makeDir("hostile");
-    }
-
-    void TearDown() override
-    {
-        if (GetParam() == Backend::MySQL)
-            e2e::dropDatabase();
-    }
+    Backend backend() const override { return GetParam(); }
 
     QString logName(const char* what) const
     {
-        return QString("hostile-%1-%2")
-            .arg(GetParam() == Backend::MySQL ? "MySQL" : "SQLite")
-            .arg(what);
+        return QString::fromStdString("hostile-" + backendName({GetParam(), 0}) + "-" + what);
     }
-
-    QString folder;
 };
-
-std::string backendName(const ::testing::TestParamInfo<Backend>& info)
-{
-    return info.param == Backend::MySQL ? "MySQL" : "SQLite";
-}
 
 } // namespace
 
@@ -213,5 +189,4 @@ TEST_P(Hostile, MissingScanDirectoryEndsWithALoggedError)
         << "no error naming " << folderPath.toStdString();
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, Hostile, ::testing::Values(Backend::SQLite, Backend::MySQL),
-                         backendName);
+CLIPWATCH_BOTH_BACKENDS(Hostile);

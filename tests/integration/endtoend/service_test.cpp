@@ -11,33 +11,11 @@
 namespace
 {
 
-class ServiceFault : public ::testing::TestWithParam<Backend>
+class ServiceFault : public e2e::BackendTest<Backend>
 {
 protected:
-    void SetUp() override
-    {
-        if (GetParam() == Backend::MySQL) {
-            const QString problem = e2e::mysqlProblem();
-            if (!problem.isEmpty())
-                GTEST_SKIP() << "MariaDB not reachable: " << problem.toStdString();
-            e2e::dropDatabase();
-        }
-        folder = testenv::makeDir("service");
-    }
-
-    void TearDown() override
-    {
-        if (GetParam() == Backend::MySQL)
-            e2e::dropDatabase();
-    }
-
-    QString folder;
+    Backend backend() const override { return GetParam(); }
 };
-
-std::string backendName(const ::testing::TestParamInfo<Backend>& info)
-{
-    return info.param == Backend::MySQL ? "MySQL" : "SQLite";
-}
 
 } // namespace
 
@@ -89,5 +67,4 @@ TEST_P(ServiceFault, ForgottenJobsAreMissingAndCompleteAfterClearErrors)
     e2e::expectAllComplete(db, clips);
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, ServiceFault, ::testing::Values(Backend::SQLite, Backend::MySQL),
-                         backendName);
+CLIPWATCH_BOTH_BACKENDS(ServiceFault);

@@ -7,8 +7,8 @@
 #include "platform/qzlog.h"
 #include "platform/qzsync.h"
 #include "scanner/clipwatch.h"
+#include "tests/support/scanenv.h"
 #include "tests/support/testenv.h"
-#include "tests/unit/db/dbfixture.h"
 
 #include <QDir>
 #include <QFile>
@@ -40,7 +40,6 @@ protected:
     {
         if (GetParam() == Backend::MySQL)
             CLIPWATCH_REQUIRE_MARIADB();
-        QSettings(QSettings::NativeFormat, QSettings::UserScope, "Velmora", "Clipwatch").clear();
         CQZClipwatch::instanceCount = 1;
         folder = testenv::makeDir(GetParam() == Backend::MySQL ? "mysql" : "sqlite");
         media = folder + "/media/";
@@ -49,22 +48,13 @@ protected:
                       .arg(::testing::UnitTest::GetInstance()->current_test_info()->name());
         logName.replace('/', '-');
         ErrLogSetFileName(logName.toUtf8().constData());
-        service.start(testenv::buildDir() + "/vexobase",
-                      {"--simulate", "--job-ms", "600", "--port", "1080", "--bind", "127.0.0.1"});
-        ASSERT_TRUE(service.waitForStarted(5000));
-        ASSERT_TRUE(service.waitForReadyRead(5000));
-        ASSERT_TRUE(service.readAllStandardOutput().contains("listening"));
+        ASSERT_TRUE(service.start(600)) << "port 1080 taken";
     }
 
     void TearDown() override
     {
         db.reset();
         instance.reset();
-        service.terminate();
-        if (!service.waitForFinished(5000)) {
-            service.kill();
-            service.waitForFinished(5000);
-        }
         if (GetParam() == Backend::MySQL)
             testdb::dropMySQL(testdb::mysqlName());
     }
@@ -72,32 +62,16 @@ protected:
     // Writes the clips, configures picon, XMP and proxy and starts the scan.
     void scan(const QStringList& clips)
     {
-        for (const QString& clip : clips) {
-            QDir().mkpath(media);
-            QFile f(media + clip);
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-            f.write("media");
-        }
-        QSettings store(QSettings::NativeFormat, QSettings::UserScope, "Velmora", "Clipwatch");
-        store.beginGroup("Instance0");
-        store.setValue("Dir", media);
-        for (const char* on : {"MakePicons", "MakeXMP", "MakeProxy"})
-            store.setValue(on, 1);
-        for (const char* off : {"MakeMezzanine", "MakeRtin", "MakeMD5", "MakeWrap", "SendMessages"})
-            store.setValue(off, 0);
-        store.setValue("MaxTranslations", 90);
-        if (GetParam() == Backend::MySQL) {
-            store.setValue("DBType", 2);
-            store.setValue("DataBase", testdb::mysqlName());
-            store.setValue("DBUsername", testdb::user());
-            store.setValue("DBPassword", testdb::password());
-            store.setValue("DBHost", testdb::host());
-        } else {
-            store.setValue("DBType", 1);
-            store.setValue("DataBase", folder + "/clips.db");
-        }
-        store.endGroup();
-        store.sync();
+        for (const QString& clip : clips)
+            ASSERT_TRUE(scanenv::touch(media + clip));
+        scanenv::configure(GetParam(), folder, media,
+                           {{"MakeXMP", 1},
+                            {"MaxTranslations", 90},
+                            {"MakeMezzanine", 0},
+                            {"MakeRtin", 0},
+                            {"MakeMD5", 0},
+                            {"MakeWrap", 0},
+                            {"SendMessages", 0}});
         instance = std::make_unique<CQZClipwatch>(0, "127.0.0.1");
         instance->LoadDatabase();
         db = instance->Database();
@@ -127,7 +101,7 @@ protected:
     }
 
     QString folder, media, logName;
-    QProcess service;
+    scanenv::Service service;
     std::unique_ptr<CQZClipwatch> instance;
     std::shared_ptr<dbCwsHandle> db;
 };

@@ -5,13 +5,11 @@
 #include "platform/qzlog.h"
 #include "platform/qzsync.h"
 #include "scanner/clipwatch.h"
+#include "tests/support/scanenv.h"
 #include "tests/support/testenv.h"
-#include "tests/unit/db/dbfixture.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
-#include <QSettings>
 
 #include <chrono>
 #include <functional>
@@ -21,13 +19,7 @@ namespace
 
 using testenv::waitFor;
 
-void touch(const QString& path)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
-    f.write("media");
-}
+using scanenv::touch;
 
 class Scan : public ::testing::TestWithParam<Backend>
 {
@@ -36,48 +28,26 @@ protected:
     {
         if (GetParam() == Backend::MySQL)
             CLIPWATCH_REQUIRE_MARIADB();
-        QSettings(QSettings::NativeFormat, QSettings::UserScope, "Velmora", "Clipwatch").clear();
         CQZClipwatch::instanceCount = 1;
         folder = testenv::makeDir(GetParam() == Backend::MySQL ? "mysql" : "sqlite");
-        service.start(testenv::buildDir() + "/vexobase",
-                      {"--simulate", "--job-ms", "8000", "--port", "1080", "--bind", "127.0.0.1"});
-        ASSERT_TRUE(service.waitForStarted(5000));
-        ASSERT_TRUE(service.waitForReadyRead(5000));
-        ASSERT_TRUE(service.readAllStandardOutput().contains("listening"));
+        ASSERT_TRUE(service.start(8000)) << "port 1080 taken";
     }
 
     void TearDown() override
     {
         instance.reset();
-        service.terminate();
-        service.waitForFinished(5000);
         if (GetParam() == Backend::MySQL)
             testdb::dropMySQL(testdb::mysqlName());
     }
 
     void configure(const QString& media)
     {
-        QSettings store(QSettings::NativeFormat, QSettings::UserScope, "Velmora", "Clipwatch");
-        store.beginGroup("Instance0");
-        store.setValue("Dir", media);
-        store.setValue("MakePicons", 1);
-        store.setValue("MakeProxy", 1);
-        store.setValue("MaxTranslations", 90);
-        store.setValue("ErrorCopyDirectory", folder + "/errors/");
-        if (GetParam() == Backend::MySQL) {
-            store.setValue("DBType", 2);
-            store.setValue("DataBase", testdb::mysqlName());
-            store.setValue("DBUsername", testdb::user());
-            store.setValue("DBPassword", testdb::password());
-            store.setValue("DBHost", testdb::host());
-        } else {
-            store.setValue("DBType", 1);
-            store.setValue("DataBase", folder + "/clips.db");
-        }
+        scanenv::configure(GetParam(), folder, media,
+                           {{"MaxTranslations", 90}, {"ErrorCopyDirectory", folder + "/errors/"}});
     }
 
     QString folder;
-    QProcess service;
+    scanenv::Service service;
     std::unique_ptr<CQZClipwatch> instance;
 };
 

@@ -15,20 +15,7 @@ namespace
 class Counting : public DbTest
 {
 protected:
-    // The single operations, in dbCwsCount order.
-    dbCwsCounts singleCounts()
-    {
-        using Single = int (*)(dbCwsHandle*);
-        const Single singles[CWS_COUNT_KINDS] = {
-            dbCWSGetDirectoryCount,     dbCWSGetSearchedCount,    dbCWSGetDirectoryErrorCount,
-            dbCWSGetFileCount,          dbCWSGetCompletedCount,   dbCWSGetRemainingCount,
-            dbCWSGetWaitingCount,       dbCWSGetErrorCount,       dbCWSGetMD5ProcessesInProgress,
-            dbCWSGetProcessesCompleted, dbCWSGetProcessesErrored, dbCWSGetProcessesInProgress};
-        dbCwsCounts counts{};
-        for (size_t n = 0; n < counts.size(); ++n)
-            counts[n] = singles[n](handle);
-        return counts;
-    }
+    dbCwsCounts singleCounts() { return dbCWSGetSingleCounts(handle); }
 
     dbCwsCounts allCounts(dbCwsHandle* from)
     {

@@ -6,63 +6,6 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QVariant>
-#include <unistd.h>
-
-namespace testdb
-{
-
-QString user()
-{
-    return qEnvironmentVariable("CLIPWATCH_MARIADB_USER", "clipwatch");
-}
-
-QString password()
-{
-    return qEnvironmentVariable("CLIPWATCH_MARIADB_PASSWORD", "clipwatch");
-}
-
-QString host()
-{
-    return "127.0.0.1";
-}
-
-QString mysqlName()
-{
-    return QString("clipwatch_test_%1").arg(getpid());
-}
-
-std::string mysqlProblem()
-{
-    std::string message;
-    testSqlConnect(CWS_DB_MYSQL, message, user(), password(), host());
-    return message;
-}
-
-bool mysqlOptional()
-{
-    return qEnvironmentVariable("CLIPWATCH_NO_MARIADB") == "1";
-}
-
-void dropMySQL(const QString& name)
-{
-    {
-        QSqlDatabase admin = QSqlDatabase::addDatabase("QMYSQL", "testdbAdmin");
-        admin.setHostName(host());
-        admin.setUserName(user());
-        admin.setPassword(password());
-        if (admin.open())
-            QSqlQuery(admin).exec("DROP DATABASE IF EXISTS " + name);
-        admin.close();
-    }
-    QSqlDatabase::removeDatabase("testdbAdmin");
-}
-
-} // namespace testdb
-
-std::string backendName(const ::testing::TestParamInfo<Backend>& info)
-{
-    return info.param == Backend::SQLite ? "SQLite" : "MySQL";
-}
 
 void DbTest::SetUp()
 {

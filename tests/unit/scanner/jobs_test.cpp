@@ -1,7 +1,7 @@
 // Element job requests: output locations and names, the proxy and mezzanine profile tables, the
 // audio-only rule, and the judgement of the service's reply for every element.
 #include "scanner/clipwatch_p.h"
-#include "tests/unit/scanner/instancefixture.h"
+#include "tests/support/instancetest.h"
 
 #include <QString>
 
@@ -100,13 +100,13 @@ TEST_F(Jobs, ProxyNamesTemplatesAndTheAudioOnlyRule)
               "http://127.0.0.1:1080/vexojson?request=set&client=127.0.0.1&command=copy"
               "&source=/m/a.wav&target=/p/a.mp3&profile=mp3-128kbps&kilobitrate=2000&stereo=1"
               "&flags=timeconversion&type=proxy&cwstimeout=10");
-    EXPECT_TRUE(sentJobs().empty()) << "a job that is not sent makes no exchange";
+    EXPECT_TRUE(sent().empty()) << "a job that is not sent makes no exchange";
 }
 
 TEST_F(Jobs, MezzanineTypeRoutingFlagsAndLimit)
 {
-    setKeys({{"ProxyCmdFlags", "p"}, {"MezzanineCmdFlags", "-g 12"}, {"CompressedFileLimit", 30}});
-    makeInstance();
+    makeInstance(
+        {{"ProxyCmdFlags", "p"}, {"MezzanineCmdFlags", "-g 12"}, {"CompressedFileLimit", 30}});
     std::string target = "/z/a.mov";
     EXPECT_EQ(instance->MakeCompFile("/m/a.mxf", target, 720, 1280, 0, 9000, "mxf", "hd720", "1:2",
                                      false, false),
@@ -131,8 +131,7 @@ struct Judgement {
 
 TEST_F(Jobs, ReplyJudgementForEveryElement)
 {
-    setKeys({{"ProxyMode", 197}, {"MezzanineModeS", "mov"}});
-    makeInstance();
+    makeInstance({{"ProxyMode", 197}, {"MezzanineModeS", "mov"}});
     const std::string anchor = addClip(folder.toStdString() + "/media/a.mov");
     const std::vector<std::pair<unsigned, const char*>> elements = {
         {CWS_ELEMENT_PICON, "picon"}, {CWS_ELEMENT_XMP, "xmp"},
@@ -189,15 +188,14 @@ TEST_F(Jobs, MD5ReplyJudgement)
     EXPECT_EQ(instance->checkThread.jobList.snapshot().value(0).toStdString(),
               "http://127.0.0.1:1080/vexojson?request=set&client=127.0.0.1&command=copy"
               "&source=/m/a.mov&target=/m/a.mov&profile=md5&flags=timeconversion&type=md5");
-    EXPECT_EQ(sentJobs().back(),
+    EXPECT_EQ(sent().back(),
               "http://127.0.0.1:1080/vexojson?request=set&client=127.0.0.1&command=copy"
               "&source=/m/a.mov&target=/m/a.mov&profile=md5&flags=timeconversion");
 }
 
 TEST_F(Jobs, PiconAndWrapRequests)
 {
-    setKeys({{"PiconDir", "/pic/"}, {"PiconFlags", 2}, {"WrapDuration", 0}});
-    makeInstance();
+    makeInstance({{"PiconDir", "/pic/"}, {"PiconFlags", 2}, {"WrapDuration", 0}});
     const std::string anchor = addClip("/m/a b&c.mov");
     instance->MakePicon(anchor, 400, 120, 100, false, false, -1);
     instance->MakeWrap(anchor, false, false, -1);

@@ -2,7 +2,7 @@
 // completion check and the start-up recovery of clips in states 2 and 3.
 #include "monitor/completion.h"
 #include "platform/qzsync.h"
-#include "tests/unit/scanner/instancefixture.h"
+#include "tests/support/instancetest.h"
 
 #include <QSettings>
 
@@ -24,8 +24,7 @@ class States : public InstanceTest
 
 TEST_F(States, SharesDivideTheLimitsAmongInstances)
 {
-    setKeys({{"MaxTranslations", 10}, {"MaxMD5s", 7}});
-    makeInstance();
+    makeInstance({{"MaxTranslations", 10}, {"MaxMD5s", 7}});
     CQZClipwatch::instanceCount = 3;
     EXPECT_EQ(instance->TranslationShare(), 3);
     EXPECT_EQ(instance->MD5Share(), 2);
@@ -161,8 +160,7 @@ class Recovery : public InstanceTest
 
 TEST_F(Recovery, ClipsInStates2And3AreQueuedAgainWithoutSending)
 {
-    setKeys({{"MakePicons", 1}, {"MakeProxy", 1}, {"MakeMD5", 1}});
-    makeInstance();
+    makeInstance({{"MakePicons", 1}, {"MakeProxy", 1}, {"MakeMD5", 1}});
     const std::string running = addClip("/m/running.mov");
     const std::string waiting = addClip("/m/waiting.mov");
     dbCWSSetElementStatus(db.get(), -1, running, CWS_ELEMENT_CLIP, nullptr, nullptr, 2, nullptr);
@@ -187,5 +185,5 @@ TEST_F(Recovery, ClipsInStates2And3AreQueuedAgainWithoutSending)
     EXPECT_TRUE(jobs[1].contains("source=/m/waiting.mov"));
     EXPECT_TRUE(jobs[1].endsWith("&type=proxy&cwstimeout=10"));
     EXPECT_TRUE(jobs[2].endsWith("profile=md5&flags=timeconversion&type=md5&cwstimeout=10"));
-    EXPECT_TRUE(sentJobs().empty());
+    EXPECT_TRUE(sent().empty());
 }

@@ -1,5 +1,5 @@
-// Fixture of the scanner unit tests.
-#include "tests/unit/scanner/instancefixture.h"
+// Fixture of the scanner and monitor unit tests (see instancetest.h).
+#include "tests/support/instancetest.h"
 
 #include "tests/support/testenv.h"
 
@@ -10,12 +10,14 @@ void InstanceTest::SetUp()
     QSettings(QSettings::NativeFormat, QSettings::UserScope, "Velmora", "Clipwatch").clear();
     CQZClipwatch::instanceCount = 1;
     folder = testenv::makeDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
-    answer(std::nullopt);
-    qzSetHTTPTransport([this](const qzHTTPRequest& request) {
+    qzSetHTTPTransport([this](const qzHTTPRequest& request) -> std::optional<std::string> {
         std::lock_guard<std::mutex> lock(mutex);
-        if (request.url.find("request=address") == std::string::npos)
-            sent.push_back(request.url);
-        return reply;
+        if (request.url.find("request=address") != std::string::npos)
+            return silent ? std::nullopt
+                          : std::optional<std::string>(
+                                "{\"result\":\"0\",\"address\":\"127.0.0.1\",\"channel\":\"0\"}");
+        urls.push_back(request.url);
+        return handler ? handler(request.url) : std::nullopt;
     });
 }
 
@@ -26,16 +28,15 @@ void InstanceTest::TearDown()
     qzSetHTTPTransport({});
 }
 
-void InstanceTest::setKeys(const std::map<QString, QVariant>& values)
+void InstanceTest::makeInstance(const std::map<QString, QVariant>& keys)
 {
     QSettings store(QSettings::NativeFormat, QSettings::UserScope, "Velmora", "Clipwatch");
-    for (const auto& [key, value] : values)
+    store.setValue("Instance0/DataBase", folder + "/clips.db");
+    store.setValue("Instance0/DBType", 1);
+    store.setValue("Instance0/Dir", folder + "/media/");
+    for (const auto& [key, value] : keys)
         store.setValue("Instance0/" + key, value);
-}
-
-void InstanceTest::makeInstance()
-{
-    setKeys({{"DataBase", folder + "/clips.db"}, {"DBType", 1}, {"Dir", folder + "/media"}});
+    store.sync();
     instance = std::make_unique<CQZClipwatch>(0, "127.0.0.1");
     instance->LoadDatabase();
     db = instance->Database();
@@ -68,19 +69,25 @@ std::string InstanceTest::md5Text(const std::string& anchor)
 
 int InstanceTest::clipState(const std::string& anchor)
 {
-    dbCwsElementStatus status;
-    dbCWSGetElementStatus(db.get(), anchor, status);
-    return status.state(CWS_ELEMENT_CLIP);
+    return elementState(anchor, CWS_ELEMENT_CLIP);
 }
 
-void InstanceTest::answer(std::optional<std::string> text)
+void InstanceTest::serve(Handler answerWith)
 {
     std::lock_guard<std::mutex> lock(mutex);
-    reply = std::move(text);
+    handler = std::move(answerWith);
+    silent = false;
 }
 
-std::vector<std::string> InstanceTest::sentJobs()
+void InstanceTest::answer(std::optional<std::string> reply)
+{
+    serve([reply](const std::string&) { return reply; });
+    std::lock_guard<std::mutex> lock(mutex);
+    silent = !reply;
+}
+
+std::vector<std::string> InstanceTest::sent()
 {
     std::lock_guard<std::mutex> lock(mutex);
-    return sent;
+    return urls;
 }

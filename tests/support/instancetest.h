@@ -1,5 +1,5 @@
-// Test fixture of the scanner unit tests: an instance over a fresh SQLite database in the test
-// folder, with the service answered in-process through the HTTP transport seam.
+// Test fixture of the scanner and monitor unit tests: instance 0 over a fresh SQLite database in
+// the test's folder, with the service answered in-process through the HTTP transport seam.
 #pragma once
 
 #include "db/dbcws.h"
@@ -14,31 +14,35 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
 class InstanceTest : public ::testing::Test
 {
 protected:
+    using Handler = std::function<std::optional<std::string>(const std::string& url)>;
+
     void SetUp() override;
     void TearDown() override;
 
-    // Writes settings keys of instance 0 (before makeInstance).
-    void setKeys(const std::map<QString, QVariant>& values);
-    // Creates instance 0 on a new SQLite file and opens it.
-    void makeInstance();
+    // Creates instance 0 with `keys` in its settings group on a new SQLite file and opens it.
+    virtual void makeInstance(const std::map<QString, QVariant>& keys = {});
     // Adds a clip with Complete 0 and returns its anchor path.
     std::string addClip(const std::string& anchor);
-    // State and path column of element `code` of `anchor`; error text into `error`.
+    // State of element `code` (output elements also give path and error).
     int elementState(const std::string& anchor, unsigned code, std::string* path = nullptr,
                      std::string* error = nullptr);
     std::string md5Text(const std::string& anchor);
     int clipState(const std::string& anchor);
 
-    // Service answers: `reply` for every request (none: the service does not answer).
+    // Every request but the address request goes to `handler` (none: no reply); the address
+    // request is answered.
+    void serve(Handler handler);
+    // The same `reply` to every request; none: the service does not answer at all.
     void answer(std::optional<std::string> reply);
     // URLs sent so far, address requests left out.
-    std::vector<std::string> sentJobs();
+    std::vector<std::string> sent();
 
     std::unique_ptr<CQZClipwatch> instance;
     std::shared_ptr<dbCwsHandle> db;
@@ -46,6 +50,7 @@ protected:
 
 private:
     std::mutex mutex;
-    std::optional<std::string> reply;
-    std::vector<std::string> sent;
+    Handler handler;
+    bool silent = false; // the address request is not answered either
+    std::vector<std::string> urls;
 };

@@ -1,0 +1,80 @@
+// Media files, instance settings and the simulated service of a test scan (see scanenv.h).
+#include "tests/support/scanenv.h"
+
+#include "tests/support/testenv.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+
+#include <signal.h>
+
+namespace scanenv
+{
+
+bool touch(const QString& path)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write("media") == 5;
+}
+
+void configure(Backend backend, const QString& folder, const QString& media,
+               std::initializer_list<std::pair<const char*, QVariant>> extra)
+{
+    QSettings store(QSettings::NativeFormat, QSettings::UserScope, "Velmora", "Clipwatch");
+    store.clear();
+    store.beginGroup("Instance0");
+    store.setValue("Dir", media);
+    store.setValue("Separator", "/");
+    store.setValue("MakePicons", 1);
+    store.setValue("MakeProxy", 1);
+    store.setValue("MaxTranslations", 40);
+    store.setValue("ErrorCopyDirectory", "");
+    if (backend == Backend::MySQL) {
+        store.setValue("DBType", 2);
+        store.setValue("DataBase", testdb::mysqlName());
+        store.setValue("DBUsername", testdb::user());
+        store.setValue("DBPassword", testdb::password());
+        store.setValue("DBHost", testdb::host());
+    } else {
+        store.setValue("DBType", 1);
+        store.setValue("DataBase", folder + "/clips.db");
+    }
+    for (const auto& [key, value] : extra)
+        store.setValue(key, value);
+}
+
+bool waitForOutput(QProcess& process, const QByteArray& word, int ms)
+{
+    return testenv::waitFor(
+        [&] {
+            return process.state() != QProcess::NotRunning && process.peek(1 << 16).contains(word);
+        },
+        ms);
+}
+
+void killHard(QProcess& process)
+{
+    if (process.state() == QProcess::NotRunning)
+        return;
+    ::kill(static_cast<pid_t>(process.processId()), SIGKILL);
+    process.waitForFinished(10000);
+}
+
+Service::~Service()
+{
+    process.terminate();
+    process.waitForFinished(5000);
+}
+
+bool Service::start(int jobMs)
+{
+    process.start(testenv::buildDir() + "/vexobase",
+                  {"--simulate", "--jobs", "200", "--job-ms", QString::number(jobMs), "--port",
+                   "1080", "--bind", "127.0.0.1"});
+    return waitForOutput(process, "listening", 10000);
+}
+
+} // namespace scanenv

@@ -1,0 +1,45 @@
+// The surroundings of a scan in a test: media files, instance 0 in the settings store on either
+// kind of database, and the reference service in simulated mode on 127.0.0.1:1080.
+#pragma once
+
+#include "tests/support/testdb.h"
+
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+#include <QVariant>
+
+#include <initializer_list>
+#include <utility>
+
+namespace scanenv
+{
+
+// Creates `path` (and its folders) holding a few bytes; false when it cannot be written.
+bool touch(const QString& path);
+
+// Instance 0 of a cleared settings store: scans `media` with picon and proxy on and 40
+// translations at once, on an SQLite file in `folder` or on this process's MySQL database,
+// with the `extra` keys set last.
+void configure(Backend backend, const QString& folder, const QString& media,
+               std::initializer_list<std::pair<const char*, QVariant>> extra = {});
+
+// Waits until the process has printed `word` on its standard output.
+bool waitForOutput(QProcess& process, const QByteArray& word, int ms);
+// Sends SIGKILL to the process and reaps it.
+void killHard(QProcess& process);
+
+// The reference service in simulated mode on 127.0.0.1:1080; stopped on destruction.
+class Service
+{
+public:
+    ~Service();
+    // Starts it with jobs of `jobMs`; true once it listens.
+    bool start(int jobMs);
+    void kill() { killHard(process); }
+
+private:
+    QProcess process;
+};
+
+} // namespace scanenv

@@ -1,0 +1,67 @@
+// The test server account and this process's MySQL database (see testdb.h).
+#include "tests/support/testdb.h"
+
+#include "db/dbcws.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+
+#include <unistd.h>
+
+namespace testdb
+{
+
+QString user()
+{
+    return qEnvironmentVariable("CLIPWATCH_MARIADB_USER", "clipwatch");
+}
+
+QString password()
+{
+    return qEnvironmentVariable("CLIPWATCH_MARIADB_PASSWORD", "clipwatch");
+}
+
+QString host()
+{
+    return "127.0.0.1";
+}
+
+QString mysqlName()
+{
+    return QString("clipwatch_test_%1").arg(getpid());
+}
+
+std::string mysqlProblem()
+{
+    std::string message;
+    testSqlConnect(CWS_DB_MYSQL, message, user(), password(), host());
+    return message;
+}
+
+bool mysqlOptional()
+{
+    return qEnvironmentVariable("CLIPWATCH_NO_MARIADB") == "1";
+}
+
+void dropMySQL(const QString& name)
+{
+    if (::testing::Test::HasFailure())
+        return;
+    {
+        QSqlDatabase admin = QSqlDatabase::addDatabase("QMYSQL", "testdbAdmin");
+        admin.setHostName(host());
+        admin.setUserName(user());
+        admin.setPassword(password());
+        if (admin.open())
+            QSqlQuery(admin).exec("DROP DATABASE IF EXISTS " + name);
+        admin.close();
+    }
+    QSqlDatabase::removeDatabase("testdbAdmin");
+}
+
+} // namespace testdb
+
+std::string backendName(const ::testing::TestParamInfo<Backend>& info)
+{
+    return info.param == Backend::SQLite ? "SQLite" : "MySQL";
+}
