@@ -176,13 +176,14 @@ TEST_P(Monitor, EveryJobIsFollowedToItsSpecifiedEnd)
     EXPECT_EQ(state(fine, CWS_ELEMENT_PROXY), QZ_FINISHED);
 
     // Clear Processes at once once the scan has stopped: finished work is waiting again too.
+    // (The cleared clips may have been taken up again before the stop: only the fine clip,
+    // finished and never cleared before, is sure to be idle.)
     ASSERT_EQ(instance->SetState(CQZClipwatch::cwsProcessingStopped),
               CQZClipwatch::cwsProcessingStopped);
     ASSERT_TRUE(waitFor([&] { return !instance->scanThreadRunning; }, 5000));
     instance->RequestClearProcesses();
-    for (const QString& clip : {fine, lost})
-        for (unsigned code : kJobElements)
-            EXPECT_EQ(state(clip, code), 0) << clip.toStdString() << " " << code;
+    for (unsigned code : kJobElements)
+        EXPECT_EQ(state(fine, code), 0) << code;
 
     const auto began = std::chrono::steady_clock::now();
     instance.reset();
