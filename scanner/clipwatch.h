@@ -259,7 +259,7 @@ private:
     bool DatabaseAnswers() const;
     // Waits until the database answers again (or the scan is stopped).
     void WaitForDatabase();
-    // Opens the database again, every few seconds while a scan runs without one.
+    // Opens a MySQL database again, every few seconds while a scan runs without one.
     void ReopenLostDatabase();
     // True while the walk and the clip search may go on (no stop or exit requested).
     bool KeepScanning() const;

@@ -40,6 +40,9 @@ void CQZClipwatch::WaitForDatabase()
 
 void CQZClipwatch::ReopenLostDatabase()
 {
+    // Only a server comes back; a failed open of an SQLite file would replace the file.
+    if (Settings().DBType != CWS_DB_MYSQL)
+        return;
     const int s = state;
     const bool scanning = s == cwsFindDirectories || s == cwsFindClips || s == cwsProcessingClips ||
                           s == cwsWaitingForProcesses || s == cwsProcessingComplete;
