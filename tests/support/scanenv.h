@@ -3,6 +3,7 @@
 #pragma once
 
 #include "tests/support/testdb.h"
+#include "tests/support/testenv.h"
 
 #include <QByteArray>
 #include <QProcess>
@@ -28,6 +29,32 @@ void configure(Backend backend, const QString& folder, const QString& media,
 bool waitForOutput(QProcess& process, const QByteArray& word, int ms);
 // Sends SIGKILL to the process and reaps it.
 void killHard(QProcess& process);
+
+// Base of the tests on either kind of database: MariaDB required for MySQL, this process's MySQL
+// database empty before the test and dropped after it, and a fresh folder.
+template <class Param> class BackendTest : public ::testing::TestWithParam<Param>
+{
+protected:
+    // The kind of database of the test's parameter.
+    virtual Backend backend() const = 0;
+
+    void SetUp() override
+    {
+        if (backend() == Backend::MySQL) {
+            CLIPWATCH_REQUIRE_MARIADB();
+            testdb::dropMySQL(testdb::mysqlName());
+        }
+        folder = testenv::makeDir(QString::fromStdString(backendName({backend(), 0})));
+    }
+
+    void TearDown() override
+    {
+        if (backend() == Backend::MySQL)
+            testdb::dropMySQL(testdb::mysqlName());
+    }
+
+    QString folder;
+};
 
 // The reference service in simulated mode on 127.0.0.1:1080; stopped on destruction.
 class Service

@@ -22,6 +22,7 @@ inline void PrintTo(const QString& text, std::ostream* out)
 namespace e2e
 {
 
+using scanenv::BackendTest;
 using scanenv::configure;
 using scanenv::killHard;
 using scanenv::Service;
@@ -32,32 +33,6 @@ using testenv::waitFor;
 QStringList makeTree(const QString& root, int folders, int perFolder);
 // How often `text` occurs in the log `<name>.log` of this test process's log folder.
 int logCount(const QString& name, const QString& text);
-
-// Base of the tests on either kind of database: MariaDB required for MySQL, this process's MySQL
-// database empty before the test and dropped after it, and a fresh folder.
-template <class Param> class BackendTest : public ::testing::TestWithParam<Param>
-{
-protected:
-    // The kind of database of the test's parameter.
-    virtual Backend backend() const = 0;
-
-    void SetUp() override
-    {
-        if (backend() == Backend::MySQL) {
-            CLIPWATCH_REQUIRE_MARIADB();
-            testdb::dropMySQL(testdb::mysqlName());
-        }
-        folder = testenv::makeDir("e2e");
-    }
-
-    void TearDown() override
-    {
-        if (backend() == Backend::MySQL)
-            testdb::dropMySQL(testdb::mysqlName());
-    }
-
-    QString folder;
-};
 
 // The headless runner of instance 0 (endtoend_driver) as a child process.
 class Driver

@@ -33,15 +33,17 @@ std::string ask(const std::string& url)
     return text;
 }
 
-class Monitor : public ::testing::TestWithParam<Backend>
+class Monitor : public scanenv::BackendTest<Backend>
 {
 protected:
+    Backend backend() const override { return GetParam(); }
+
     void SetUp() override
     {
-        if (GetParam() == Backend::MySQL)
-            CLIPWATCH_REQUIRE_MARIADB();
+        BackendTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
         CQZClipwatch::instanceCount = 1;
-        folder = testenv::makeDir(GetParam() == Backend::MySQL ? "mysql" : "sqlite");
         media = folder + "/media/";
         logName = QString("monitor-%1-%2")
                       .arg(GetParam() == Backend::MySQL ? "mysql" : "sqlite")
@@ -55,8 +57,7 @@ protected:
     {
         db.reset();
         instance.reset();
-        if (GetParam() == Backend::MySQL)
-            testdb::dropMySQL(testdb::mysqlName());
+        BackendTest::TearDown();
     }
 
     // Writes the clips, configures picon, XMP and proxy and starts the scan.
@@ -100,7 +101,7 @@ protected:
         return count;
     }
 
-    QString folder, media, logName;
+    QString media, logName;
     scanenv::Service service;
     std::unique_ptr<CQZClipwatch> instance;
     std::shared_ptr<dbCwsHandle> db;

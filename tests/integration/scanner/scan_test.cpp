@@ -21,23 +21,24 @@ using testenv::waitFor;
 
 using scanenv::touch;
 
-class Scan : public ::testing::TestWithParam<Backend>
+class Scan : public scanenv::BackendTest<Backend>
 {
 protected:
+    Backend backend() const override { return GetParam(); }
+
     void SetUp() override
     {
-        if (GetParam() == Backend::MySQL)
-            CLIPWATCH_REQUIRE_MARIADB();
+        BackendTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
         CQZClipwatch::instanceCount = 1;
-        folder = testenv::makeDir(GetParam() == Backend::MySQL ? "mysql" : "sqlite");
         ASSERT_TRUE(service.start(8000)) << "port 1080 taken";
     }
 
     void TearDown() override
     {
         instance.reset();
-        if (GetParam() == Backend::MySQL)
-            testdb::dropMySQL(testdb::mysqlName());
+        BackendTest::TearDown();
     }
 
     void configure(const QString& media)
@@ -46,7 +47,6 @@ protected:
                            {{"MaxTranslations", 90}, {"ErrorCopyDirectory", folder + "/errors/"}});
     }
 
-    QString folder;
     scanenv::Service service;
     std::unique_ptr<CQZClipwatch> instance;
 };
