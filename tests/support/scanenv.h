@@ -30,32 +30,6 @@ bool waitForOutput(QProcess& process, const QByteArray& word, int ms);
 // Sends SIGKILL to the process and reaps it.
 void killHard(QProcess& process);
 
-// Base of the tests on either kind of database: MariaDB required for MySQL, this process's MySQL
-// database empty before the test and dropped after it, and a fresh folder.
-template <class Param> class BackendTest : public ::testing::TestWithParam<Param>
-{
-protected:
-    // The kind of database of the test's parameter.
-    virtual Backend backend() const = 0;
-
-    void SetUp() override
-    {
-        if (backend() == Backend::MySQL) {
-            CLIPWATCH_REQUIRE_MARIADB();
-            testdb::dropMySQL(testdb::mysqlName());
-        }
-        folder = testenv::makeDir(QString::fromStdString(backendName({backend(), 0})));
-    }
-
-    void TearDown() override
-    {
-        if (backend() == Backend::MySQL)
-            testdb::dropMySQL(testdb::mysqlName());
-    }
-
-    QString folder;
-};
-
 // The reference service in simulated mode on 127.0.0.1:1080; stopped on destruction.
 class Service
 {
@@ -67,6 +41,39 @@ public:
 
 private:
     QProcess process;
+};
+
+// Base of the tests on either kind of database: MariaDB required for MySQL, this process's MySQL
+// database empty before the test and dropped after it, a fresh folder, and the simulated service
+// when the test names a job length.
+template <class Param> class BackendTest : public ::testing::TestWithParam<Param>
+{
+protected:
+    // The kind of database of the test's parameter.
+    virtual Backend backend() const = 0;
+    // Length of the simulated service's jobs; 0: the test starts no service here.
+    virtual int serviceJobMs() const { return 0; }
+
+    void SetUp() override
+    {
+        if (backend() == Backend::MySQL) {
+            CLIPWATCH_REQUIRE_MARIADB();
+            testdb::dropMySQL(testdb::mysqlName());
+        }
+        folder = testenv::makeDir(QString::fromStdString(backendName({backend(), 0})));
+        if (serviceJobMs() > 0) {
+            ASSERT_TRUE(service.start(serviceJobMs())) << "port 1080 taken";
+        }
+    }
+
+    void TearDown() override
+    {
+        if (backend() == Backend::MySQL)
+            testdb::dropMySQL(testdb::mysqlName());
+    }
+
+    QString folder;
+    Service service;
 };
 
 } // namespace scanenv

@@ -40,18 +40,9 @@ QString lastState(const QString& log)
 class Crash : public e2e::BackendTest<std::tuple<Backend, int>>
 {
 protected:
-    void SetUp() override
-    {
-        BackendTest::SetUp();
-        if (IsSkipped() || HasFatalFailure())
-            return;
-        ASSERT_TRUE(service.start(400)) << "port 1080 taken";
-    }
-
     Backend backend() const override { return std::get<0>(GetParam()); }
+    int serviceJobMs() const override { return 400; }
     const Phase& phase() const { return phases[std::get<1>(GetParam())]; }
-
-    e2e::Service service;
 };
 
 std::string crashName(const ::testing::TestParamInfo<std::tuple<Backend, int>>& info)

@@ -38,19 +38,18 @@ class Monitor : public scanenv::BackendTest<Backend>
 protected:
     Backend backend() const override { return GetParam(); }
 
+    int serviceJobMs() const override { return 600; }
+
     void SetUp() override
     {
-        BackendTest::SetUp();
-        if (IsSkipped() || HasFatalFailure())
-            return;
         CQZClipwatch::instanceCount = 1;
+        BackendTest::SetUp();
         media = folder + "/media/";
         logName = QString("monitor-%1-%2")
                       .arg(GetParam() == Backend::MySQL ? "mysql" : "sqlite")
                       .arg(::testing::UnitTest::GetInstance()->current_test_info()->name());
         logName.replace('/', '-');
         ErrLogSetFileName(logName.toUtf8().constData());
-        ASSERT_TRUE(service.start(600)) << "port 1080 taken";
     }
 
     void TearDown() override
@@ -102,7 +101,6 @@ protected:
     }
 
     QString media, logName;
-    scanenv::Service service;
     std::unique_ptr<CQZClipwatch> instance;
     std::shared_ptr<dbCwsHandle> db;
 };

@@ -26,13 +26,12 @@ class Scan : public scanenv::BackendTest<Backend>
 protected:
     Backend backend() const override { return GetParam(); }
 
+    int serviceJobMs() const override { return 8000; }
+
     void SetUp() override
     {
-        BackendTest::SetUp();
-        if (IsSkipped() || HasFatalFailure())
-            return;
         CQZClipwatch::instanceCount = 1;
-        ASSERT_TRUE(service.start(8000)) << "port 1080 taken";
+        BackendTest::SetUp();
     }
 
     void TearDown() override
@@ -47,7 +46,6 @@ protected:
                            {{"MaxTranslations", 90}, {"ErrorCopyDirectory", folder + "/errors/"}});
     }
 
-    scanenv::Service service;
     std::unique_ptr<CQZClipwatch> instance;
 };
 
