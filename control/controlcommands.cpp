@@ -27,6 +27,8 @@ void startScanning(Request& r, int state)
                         : CQZClipwatch::cwsProcessingResume;
         r.instance->SetState(state);
         r.value = r.instance->StartScanning();
+        if (r.value == CQZClipwatch::kStartNoDatabase)
+            r.reply = "error=nodatabase";
     }
     r.host.ClearStatusText(r.index);
 }
@@ -73,8 +75,8 @@ void addControlCommands(CommandMap& commands)
     commands["stop"] = {
         [](Request& r, const std::string&) { setState(r, S::cwsProcessingStopped); }};
     commands["delete"] = {[](Request& r, const std::string&) { removeInstance(r); }};
-    commands["clearerrors"] = {
-        [](Request& r, const std::string&) { r.instance->RequestClearErrors(); }, true};
+    commands["clearerrors"] = {[](Request& r, const std::string&) { r.instance->ClearErrors(); },
+                               true};
     commands["retryprocess"] = {retryProcess, true};
 }
 

@@ -34,7 +34,14 @@ bool takeFrame(QString& buffer, InboundFrame& frame)
     dropLeadingText(buffer);
     if (!buffer.startsWith(kFrameMarker))
         return false;
-    const int end = buffer.indexOf(kFrameMarker, kFrameMarker.size());
+    int end = buffer.indexOf(kFrameMarker, kFrameMarker.size());
+    // A frame longer than the limit is never taken: the marker that follows it opens the next
+    // frame, so one over-long frame cannot shift every later one.
+    while (end > kMaxOpenFrame) {
+        ErrOut("\nControl: unfinished frame of %d characters dropped ", end);
+        buffer.remove(0, end);
+        end = buffer.indexOf(kFrameMarker, kFrameMarker.size());
+    }
     if (end < 0) {
         if (buffer.size() > kMaxOpenFrame) {
             ErrOut("\nControl: unfinished frame of %d characters dropped ", buffer.size());

@@ -1,7 +1,8 @@
 // Inbound frames of the control connection: "<elf>", eight lead-in characters that are not
 // interpreted, the request text (whose last token is "sdims=" and a value sent back with the
 // reply) and "<elf>". The receive buffer is bounded: text before an opening marker, and a frame
-// that stays open for kMaxOpenFrame characters, are dropped with a log line.
+// that holds more than kMaxOpenFrame characters before its closing marker (whether that marker
+// has arrived or not), are dropped with a log line.
 #pragma once
 
 #include <QString>

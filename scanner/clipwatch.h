@@ -138,6 +138,9 @@ public:
     // Scanner state (scanner/state.cpp). SetState returns the state now set, or -1 without a
     // database. StateName gives "cwsFindClips" etc.; unknown numbers give "cwsIllegalState".
     int SetState(int requested);
+    // The reachability check's resume: SetState(7) when AutoStart is on, unless a pause or a
+    // stop requested in this run holds the instance until the next start request.
+    void ResumeAutoStart();
     static const char* StateName(int state);
     // This instance's share of MaxMD5s and MaxTranslations among all instances (at least 1).
     int MD5Share() const;
@@ -146,8 +149,10 @@ public:
     // Database (scanner/loading.cpp). LoadDatabase opens the database when none is open and
     // refreshes counts and labels; `progressWindow` (optional) shows the progress in its title.
     int LoadDatabase(QWidget* progressWindow = nullptr);
-    // Starts or restarts scanning: 0, -1 without database name, -2 without scan directory.
+    // Starts or restarts scanning: 0, -1 without database name, -2 without scan directory,
+    // kStartNoDatabase when the database can be neither opened nor created (nothing starts).
     int StartScanning();
+    static constexpr int kStartNoDatabase = -3;
     // Re-attaches work left in progress (clips in states 2 and 3) at a start.
     void RecoverInProgress();
     // Puts every finished clip back to 0 and sends the instance to processing.
@@ -247,8 +252,9 @@ private:
 
     // Sets the state, remembering the old one.
     void ChangeState(int newState);
-    // The loop's own move from `from` to `to`; false (nothing changed) when another thread
-    // changed the state meanwhile, so that a stop or an exit is never overwritten.
+    // The loop's own move from `from` to `to`; false (nothing changed) when the state was set
+    // by anyone else since the pass began (even to `from` again), so that a pass never
+    // overrides a stop, an exit or a start that came while it worked or slept.
     bool MoveState(int from, int to);
     // SetState's steps for 3 and 4: the time stamp and the log line of the finished phase.
     void LogDirectoriesFound();
@@ -334,8 +340,12 @@ private:
 
     std::vector<dbCwsClipSlot> slots_; // work slots of the scanning thread, while it runs
 
-    std::mutex startMutex_;     // orders starting run() against its ending
-    bool threadActive_ = false; // run() started and not yet decided to end
+    std::atomic<bool> heldUntilStart_{false}; // paused or stopped by request, not started since
+    std::mutex stateMutex_;                   // orders ChangeState against MoveState
+    std::atomic<unsigned> stateSets_{0};      // ChangeState calls so far
+    unsigned passStateSets_ = 0;              // scanning thread: stateSets_ as its pass began
+    std::mutex startMutex_;                   // orders starting run() against its ending
+    bool threadActive_ = false;               // run() started and not yet decided to end
 
     std::atomic<bool> keepCounting_{true}; // the status thread goes on while set
     std::atomic<bool> statusEnded_{false}; // set by the status thread as it ends

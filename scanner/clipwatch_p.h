@@ -11,6 +11,13 @@ std::optional<std::string> cwsSendRequest(const std::string& url, unsigned timeo
 // `path` with its separators made uniform (vexoFixSeperators).
 std::string cwsUniformPath(const std::string& path);
 
+// True for a directory's Checked value that a walk leaves alone: to be searched (0), being
+// searched (2) or failed (4).
+inline bool cwsSearchPending(int checked)
+{
+    return checked == 0 || checked == 2 || checked == 4;
+}
+
 // Where the error copy of the unreadable file `path` goes: `errorDir` followed by `path` without
 // its root prefix (a drive "C:\\", a leading "/" or "\\", a "scheme://").
 std::string cwsErrorCopyPath(const std::string& errorDir, const std::string& path);

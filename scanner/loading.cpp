@@ -241,7 +241,7 @@ int CQZClipwatch::StartScanning()
                 Show(DatabaseLabel,
                      QString("%1 %2").arg(QString::fromStdString(started.DataBase),
                                           QString::fromStdString(connectionError(started))));
-                return 0;
+                return kStartNoDatabase;
             }
         }
         recordDirectories = true;
@@ -251,6 +251,15 @@ int CQZClipwatch::StartScanning()
         ErrOut("Scanner started\n");
         StartScanThread();
         return 0;
+    }
+    if (!Database() && !scanThreadRunning) {
+        const CWSSettings s = Settings();
+        OpenOrCreateDatabase(s, nullptr);
+        if (!Database()) {
+            ErrOut("StartScanning: Unable to open or create database=<%s> instance=%d ",
+                   s.DataBase.c_str(), number_.load());
+            return kStartNoDatabase;
+        }
     }
     const std::shared_ptr<dbCwsHandle> db = Database();
     const auto clearRunning = [&db] {
@@ -272,8 +281,13 @@ int CQZClipwatch::StartScanning()
     case cwsFindDirectories:
     case cwsFindClips:
     case cwsProcessingClips:
-        if (previousState == cwsNotRunning)
+        // Sent here from idle (a resume or a start at processing): nothing runs, so what the
+        // last run left in progress is reset, as on every other start.
+        if (previousState == cwsNotRunning) {
             clearRunning();
+            if (db)
+                checkLeftInProgress(db.get());
+        }
         rescanWhenComplete = true;
         break;
     case cwsProcessingPaused:

@@ -53,13 +53,16 @@ void CQZClipwatch::WarnNoDatabase()
 
 void CQZClipwatch::ChangeState(int newState)
 {
+    std::lock_guard<std::mutex> lock(stateMutex_);
     previousState = state.exchange(newState);
+    ++stateSets_;
 }
 
 bool CQZClipwatch::MoveState(int from, int to)
 {
+    std::lock_guard<std::mutex> lock(stateMutex_);
     int expected = from;
-    if (!state.compare_exchange_strong(expected, to))
+    if (stateSets_ != passStateSets_ || !state.compare_exchange_strong(expected, to))
         return false;
     previousState = from;
     return true;
@@ -103,6 +106,11 @@ int CQZClipwatch::SetState(int requested)
         WarnNoDatabase();
         return -1;
     }
+    if (requested == cwsProcessingPaused || requested == cwsProcessingStopped)
+        heldUntilStart_ = true;
+    else if (requested == cwsProcessingResume ||
+             (requested >= cwsFindDirectories && requested <= cwsProcessingClips))
+        heldUntilStart_ = false;
     switch (requested) {
     case cwsNotRunning:
     case cwsProcessingComplete:
@@ -150,4 +158,10 @@ int CQZClipwatch::SetState(int requested)
     }
     ChangeState(requested);
     return requested;
+}
+
+void CQZClipwatch::ResumeAutoStart()
+{
+    if (Settings().AutoStart && !heldUntilStart_)
+        SetState(cwsProcessingResume);
 }

@@ -78,6 +78,7 @@ void CQZClipwatch::run()
             AbortProcesses();
         if (clearProcessesRequested)
             ClearProcesses();
+        passStateSets_ = stateSets_;
         const int current = state;
         if (current != previousState) {
             ErrOut("\nStateChange: from<%s> to<%s> ", StateName(previousState), StateName(current));
@@ -123,9 +124,14 @@ void CQZClipwatch::FindDirectories()
     ErrOut("\ncwsFindDirectories(%s) ", s.Dir.c_str());
     const std::string root = cwsUniformPath(s.Dir);
     const unsigned lost = dbCWSLostStatements(Database().get());
-    if (const std::shared_ptr<dbCwsHandle> db = Database())
+    if (const std::shared_ptr<dbCwsHandle> db = Database()) {
+        // The callback is never called for the scan directory itself: a known one is marked
+        // here, as the walk marks the others, so that its own files are searched again.
         if (dbCWSAddDirectory(db.get(), root, 0) == 0)
             ++counts[CWS_COUNT_DIRECTORIES];
+        else if (fullRescan || !cwsSearchPending(dbCWSGetDirectoryState(db.get(), root)))
+            dbCWSUpdateDirectoryCheck(db.get(), root, QZ_FOUND_FILE);
+    }
     qzOSRecurseDirectory(this, s.Dir, DirectoryVisited, kWalkFlags);
     // A walk cut short by a stop is done again when the scan resumes.
     if (!KeepScanning())
@@ -238,6 +244,9 @@ bool CQZClipwatch::ProcessClips(const CWSSettings& s, unsigned pass)
                 WarnNoDatabase();
             }
             Sleep(1000);
+        } else {
+            // The service answered: the elements it put back to waiting start next pass.
+            skipped = true;
         }
     } else if (anyTranslation) {
         started = StartTranslations(s) || started;

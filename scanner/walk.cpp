@@ -84,21 +84,23 @@ uint32_t CQZClipwatch::DirectoryVisited(void* context, const std::string& path, 
     {
         // The directory's row is added and marked in one commit.
         dbCwsWriteBatch batch(db.get(), "DirectoryVisited");
+        bool known = !isNew;
         if (isNew) {
+            // A full rescan meets known directories here too: they are searched again.
             if (dbCWSAddDirectory(db.get(), dir, 0) == 0)
                 ++self->counts[CWS_COUNT_DIRECTORIES];
-            bits = dqzCheckDir(path);
+            else
+                known = true;
         } else {
             self->Show(StateLabel, QString("Scanning %1").arg(QString::fromStdString(path)));
-            const int checked = dbCWSGetDirectoryState(db.get(), dir);
-            if (checked == 0 || checked == 2 || checked == 4)
+            if (cwsSearchPending(dbCWSGetDirectoryState(db.get(), dir)))
                 return QZ_RECURSE_SKIP_SUBTREE;
-            bits = dqzCheckDir(path);
         }
+        bits = dqzCheckDir(path);
         // Walked directories wait at "just recorded" until the whole walk is done: a walk cut
         // short by a crash or a stop then descends into them again instead of skipping
         // subtrees it never reached.
-        if (!isNew)
+        if (known)
             dbCWSUpdateDirectoryCheck(db.get(), dir, QZ_FOUND_FILE);
     }
     // Counts kept as the walk goes: a count query per directory would make the walk quadratic.

@@ -127,6 +127,8 @@ void MainWindow::connected()
     const QString peer = socket->peerName();
     const quint16 peerPort = socket->peerPort();
     connectedFlag = 1;
+    // A frame cut short by a controller that went away must not shift the new connection's.
+    receiveBuffer.clear();
 
     const QString greeting =
         QString("Clipwatch Connected @ %1 %2 : %3 From %4 : %5")

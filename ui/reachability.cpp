@@ -104,6 +104,5 @@ void MainWindow::CheckVexoBase()
         probeTimer.start(kProbeAgainMs);
     }
     for (CQZClipwatch* instance : instances)
-        if (instance->Settings().AutoStart)
-            instance->SetState(CQZClipwatch::cwsProcessingResume);
+        instance->ResumeAutoStart();
 }

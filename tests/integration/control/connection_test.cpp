@@ -131,6 +131,9 @@ TEST_F(Connection, RefusedConnectionPingsAgain)
 TEST_F(Connection, DropIsFollowedByReconnect)
 {
     connectWindow();
+    // A frame cut short by the drop must not swallow the first frame of the next connection.
+    peer->write("<elf>CWSCTL01scandir=0&getpi");
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !window->receiveBuffer.isEmpty(); }, 5000));
     peer->close();
     ASSERT_TRUE(QTest::qWaitFor([this] { return window->connectedFlag == 0; }, 5000));
     EXPECT_TRUE(window->checkIPTimer.isActive());

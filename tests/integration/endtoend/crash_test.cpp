@@ -1,7 +1,7 @@
 // Crash survival: the process running an instance is killed with SIGKILL during the directory
-// walk, during the clip search and with jobs in flight, then started again on the same settings
-// and database; every clip must end complete exactly once with nothing left in progress. On
-// SQLite and on MariaDB, against the simulated service on 127.0.0.1.
+// walk, during the clip search and with jobs in flight, then started again with the control word
+// "start" on the same settings and database; every clip must end complete exactly once with
+// nothing left in progress. On SQLite and on MariaDB, against the simulated service on 127.0.0.1.
 #include "tests/integration/endtoend/e2efixture.h"
 #include "tests/support/testenv.h"
 
@@ -70,9 +70,10 @@ TEST_P(Crash, KilledAndStartedAgainCompletesEveryClipOnce)
     ASSERT_EQ(lastState(testenv::readLog(first)).toStdString(), phase().state)
         << "the kill did not land in the wanted phase";
 
+    // Started again as the controller starts it: a resume where the first run left off.
     const QString second = "crash-" + run + "-second";
     e2e::Driver again;
-    ASSERT_TRUE(again.start(second));
+    ASSERT_TRUE(again.start(second, {"--word", "start"}));
     EXPECT_TRUE(again.waitIdle(200000)) << "the restarted instance did not finish";
 
     e2e::ClipDb db(backend(), folder);

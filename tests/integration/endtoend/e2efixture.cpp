@@ -52,12 +52,9 @@ Driver::~Driver()
     kill();
 }
 
-bool Driver::start(const QString& logName, bool clearErrors)
+bool Driver::start(const QString& logName, const QStringList& options)
 {
-    QStringList arguments{logName};
-    if (clearErrors)
-        arguments << "--clear-errors";
-    process.start(testenv::buildDir() + "/endtoend_driver", arguments);
+    process.start(testenv::buildDir() + "/endtoend_driver", QStringList{logName} + options);
     return scanenv::waitForOutput(process, "started", 30000);
 }
 

@@ -39,9 +39,9 @@ class Driver
 {
 public:
     ~Driver();
-    // Starts it with its log named `logName` (and Clear Errors first when asked); true once it
-    // says it has started scanning.
-    bool start(const QString& logName, bool clearErrors = false);
+    // Starts it with its log named `logName` and the driver's `options`; true once it says it
+    // has started scanning.
+    bool start(const QString& logName, const QStringList& options = {});
     // True when it ended by itself (idle) within `ms`.
     bool waitIdle(int ms);
     void kill() { killHard(process); }

@@ -62,7 +62,7 @@ TEST_P(ServiceFault, ForgottenJobsAreMissingAndCompleteAfterClearErrors)
 
     const QString second = first + "-cleared";
     e2e::Driver again;
-    ASSERT_TRUE(again.start(second, true));
+    ASSERT_TRUE(again.start(second, {"--clear-errors"}));
     ASSERT_TRUE(again.waitIdle(120000)) << "the rescan did not finish";
     e2e::expectAllComplete(db, clips);
 }

@@ -1,6 +1,7 @@
 // The service half of the reachability check against the reference service on
 // 127.0.0.1:1080: a service that answers at once, one that answers only the second, longer
-// try, and one that does not answer in time. Every probe sends the auto-start instance on.
+// try, and one that does not answer in time. Every probe sends the auto-start instance on,
+// unless it was paused since.
 #include "tests/integration/vexobase/vexoclient.h"
 #include "tests/unit/ui/windowfixture.h"
 
@@ -90,4 +91,11 @@ TEST_F(Probe, SilentServiceIsProbedAgainAfterTenSeconds)
     probe();
     EXPECT_EQ(window->serviceStatus->text(), "Connected 127.0.0.1");
     EXPECT_FALSE(window->probeTimer.isActive());
+}
+
+TEST_F(Probe, PauseHoldsAnAutoStartInstanceUntilStarted)
+{
+    window->instances[0]->SetState(CQZClipwatch::cwsProcessingPaused);
+    probe();
+    EXPECT_EQ(window->instances[0]->state, CQZClipwatch::cwsProcessingPaused);
 }

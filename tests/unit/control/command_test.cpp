@@ -4,6 +4,7 @@
 
 #include "app/startup.h"
 #include "control/executecommand.h"
+#include "db/dbcws.h"
 #include "scanner/clipwatch.h"
 #include "tests/support/testenv.h"
 
@@ -78,6 +79,35 @@ TEST_F(CommandTest, ReplyRuleLastTextWinsOtherwiseTheLastHandledToken)
     window->instances[0]->SetDatabasePath("");
     EXPECT_EQ(run("scandir=0&start"), "error=nodatabase");
     EXPECT_EQ(run("scandir=0&start&getcurrentdir"), "currentdir=" + settings(0).Dir);
+}
+
+TEST_F(CommandTest, StartsWithADatabaseThatCannotBeOpenedAreRefused)
+{
+    setKeys(0, {{"DataBase", folder + "/no/such/folder/clips.db"}, {"DBType", 1}, {"Dir", folder}});
+    startWindow();
+    for (const char* word : {"start", "process", "restart"}) {
+        EXPECT_EQ(run((std::string("scandir=0&") + word).c_str()), "error=nodatabase") << word;
+        EXPECT_NE(result, 0) << word;
+        EXPECT_EQ(window->instances[0]->state, CQZClipwatch::cwsNotRunning) << word;
+        EXPECT_FALSE(window->instances[0]->isRunning()) << word;
+    }
+}
+
+TEST_F(CommandTest, ClearErrorsIsDoneBeforeTheReply)
+{
+    startWith(1);
+    CQZClipwatch* instance = window->instances[0];
+    dbCwsHandle* db = instance->Database().get();
+    dbCWSAddClip(db, "a", "/m/a.mov", "/m/");
+    dbCWSSetElementStatus(db, -1, "/m/a.mov", CWS_ELEMENT_CLIP, nullptr, nullptr, QZ_ERROR,
+                          nullptr);
+    instance->LoadDatabase();
+    run("scandir=0&geterroredclips");
+    ASSERT_EQ(result, 1);
+    instance->scanThreadRunning = true; // as if the loop ran, between two passes
+    run("scandir=0&clearerrors&geterroredclips");
+    EXPECT_EQ(result, 0);
+    instance->scanThreadRunning = false;
 }
 
 TEST_F(CommandTest, GetStateShowsThePanelStatusInBrackets)

@@ -69,6 +69,12 @@ TEST(Frames, TextOutsideFramesAndUnfinishedFramesAreDropped)
     buffer += frameOf("scandir=1");
     ASSERT_TRUE(takeFrame(buffer, frame));
     EXPECT_EQ(frame.request, "scandir=1");
+
+    // The same frame and the next one in one read: the marker after it opens the next frame.
+    buffer = "<elf>" + QString(control::kMaxOpenFrame, 'y') + frameOf("scandir=2&sdims=5");
+    ASSERT_TRUE(takeFrame(buffer, frame));
+    EXPECT_EQ(frame.request, "scandir=2&sdims=5");
+    EXPECT_TRUE(buffer.isEmpty());
 }
 
 TEST(ReplyDocuments, ByteForByte)

@@ -3,6 +3,7 @@
 #include "monitor/completion.h"
 #include "platform/qzsync.h"
 #include "tests/support/instancetest.h"
+#include "tests/support/testenv.h"
 
 #include <QSettings>
 
@@ -186,4 +187,59 @@ TEST_F(Recovery, ClipsInStates2And3AreQueuedAgainWithoutSending)
     EXPECT_TRUE(jobs[1].endsWith("&type=proxy&cwstimeout=10"));
     EXPECT_TRUE(jobs[2].endsWith("profile=md5&flags=timeconversion&type=md5&cwstimeout=10"));
     EXPECT_TRUE(sent().empty());
+}
+
+class Starts : public InstanceTest
+{
+protected:
+    void makeInstance(const std::map<QString, QVariant>& keys = {}) override
+    {
+        std::map<QString, QVariant> all = {
+            {"MakePicons", 0}, {"MakeProxy", 0}, {"MakeXMP", 0}, {"MakeMD5", 0}};
+        for (const auto& [key, value] : keys)
+            all[key] = value;
+        InstanceTest::makeInstance(all);
+    }
+    // What the control word "start" does.
+    void start()
+    {
+        instance->SetState(CQZClipwatch::cwsProcessingResume);
+        instance->StartScanning();
+    }
+};
+
+TEST_F(Starts, ResumeAtProcessingSearchesAFolderACrashLeftBeingSearched)
+{
+    makeInstance();
+    const std::string done = addClip("/m/done.mov");
+    dbCWSSetElementStatus(db.get(), -1, done, CWS_ELEMENT_PICON, "/m/done.jpg", "ok", 1, nullptr);
+    dbCWSAddDirectory(db.get(), "/gone/", 1);
+    dbCWSUpdateDirectoryCheck(db.get(), "/gone/", 2);
+    start();
+    EXPECT_TRUE(
+        testenv::waitFor([&] { return dbCWSGetDirectoryState(db.get(), "/gone/") == 1; }, 10000));
+}
+
+TEST_F(Starts, StartDuringThePauseAfterNoServiceRunsTheRoundWithTheService)
+{
+    makeInstance({{"MakePicons", 1}});
+    const std::string clip = addClip("/m/a.mov");
+    answer(std::nullopt);
+    instance->serviceAvailable = 0;
+    instance->SetState(CQZClipwatch::cwsProcessingClips);
+    instance->StartScanning();
+    ASSERT_TRUE(
+        testenv::waitFor([&] { return instance->state == CQZClipwatch::cwsNotRunning; }, 5000));
+    // The loop now sleeps a second after "No VexoBase for processing"; the service is back.
+    answer(std::string("success"));
+    start();
+    EXPECT_TRUE(testenv::waitFor(
+        [&] {
+            for (const std::string& url : sent())
+                if (url.find("/m/a.mov") != std::string::npos)
+                    return true;
+            return false;
+        },
+        10000))
+        << "the picon was never requested";
 }

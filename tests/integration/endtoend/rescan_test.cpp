@@ -1,0 +1,65 @@
+// Watch-folder rescan: after a complete scan, files are copied into the scan folder itself, into
+// a folder searched before and into a new folder; the control word "restart" must record each
+// of them once, keep every earlier row's ID and process the new clips. On SQLite and MariaDB,
+// against the simulated service on 127.0.0.1.
+#include "tests/integration/endtoend/e2efixture.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+class Rescan : public e2e::BackendTest<Backend>
+{
+protected:
+    Backend backend() const override { return GetParam(); }
+    int serviceJobMs() const override { return 100; }
+};
+
+// "ID path" of every row of `table`.
+QStringList rows(e2e::ClipDb& db, const QString& table, const QString& path)
+{
+    const QStringList ids = db.column("SELECT ID FROM " + table + " ORDER BY ID");
+    const QStringList paths = db.column("SELECT " + path + " FROM " + table + " ORDER BY ID");
+    QStringList rows;
+    for (int i = 0; i < ids.size() && i < paths.size(); ++i)
+        rows << ids[i] + ' ' + paths[i];
+    return rows;
+}
+
+QStringList rows(e2e::ClipDb& db)
+{
+    return rows(db, "Clips", "AnchorPath") + rows(db, "Directories", "Directory");
+}
+
+} // namespace
+
+TEST_P(Rescan, RestartRecordsFilesAddedToKnownAndNewFolders)
+{
+    const QString media = folder + "/media/";
+    QStringList clips = e2e::makeTree(media, 4, 2);
+    e2e::configure(backend(), folder, media, {{"MakeMD5", 1}, {"MakeProxy", 0}});
+    const QString run = QString::fromStdString(backendName({backend(), 0}));
+
+    e2e::Driver first;
+    ASSERT_TRUE(first.start("rescan-" + run + "-first"));
+    ASSERT_TRUE(first.waitIdle(60000)) << "the first scan did not finish";
+    e2e::ClipDb db(backend(), folder);
+    const QStringList before = rows(db);
+    ASSERT_EQ(before.size(), clips.size() + 9) << "8 clips; the scan folder, g0..g3 and d0..d3";
+
+    const QStringList added = {media + "top.mov", media + "g1/d1/late.mp4",
+                               media + "new/fresh.mxf"};
+    for (const QString& path : added)
+        ASSERT_TRUE(e2e::touch(path));
+    e2e::Driver again;
+    ASSERT_TRUE(again.start("rescan-" + run + "-again", {"--word", "restart"}));
+    ASSERT_TRUE(again.waitIdle(60000)) << "the rescan did not finish";
+
+    e2e::expectAllComplete(db, clips + added);
+    const QStringList after = rows(db);
+    for (const QString& row : before)
+        EXPECT_TRUE(after.contains(row)) << "row changed or lost: " << row.toStdString();
+}
+
+CLIPWATCH_BOTH_BACKENDS(Rescan);
