@@ -1,8 +1,9 @@
-// Reply documents and frames of the control connection.
+// Reply documents and frames of the control connection: built, and read back.
 #include "control/xmlreply.h"
 
 #include "control/frame.h"
 
+#include <QRegularExpression>
 #include <QStringList>
 
 namespace control
@@ -70,6 +71,18 @@ QString replyFrame(const QString& sdims, int result, const std::optional<std::st
 {
     return kFrameMarker + "cwsms=" + sdims + (reply ? "&&cwsxml=" : "&cwsxml=") +
            replyDocument(result, reply) + kFrameMarker;
+}
+
+QMap<QString, QString> replyValues(const QString& xml)
+{
+    static const QRegularExpression element(
+        QStringLiteral("<([A-Za-z_][\\w.-]*)(?: value=\"[^\"]*\")?>([^<]*)</\\1>"));
+    QMap<QString, QString> values;
+    for (auto it = element.globalMatch(xml); it.hasNext();) {
+        const auto match = it.next();
+        values.insert(match.captured(1), match.captured(2).trimmed());
+    }
+    return values;
 }
 
 } // namespace control

@@ -36,7 +36,7 @@ std::optional<QString> Controller::waitForProgram(int ms)
         return std::nullopt;
     socket.reset(server.nextPendingConnection());
     socket->setParent(nullptr);
-    Received received;
+    control::Received received;
     while (!deadline.hasExpired()) {
         if (reader.next(received) && !received.isReply)
             return received.text;
@@ -51,10 +51,10 @@ std::optional<QString> Controller::request(const QString& text, int ms)
     if (!isConnected())
         return std::nullopt;
     const QString tag = QString::number(nextTag++);
-    socket->write(requestFrame(text, tag).toUtf8());
+    socket->write(control::requestFrame(text, tag).toUtf8());
     socket->flush();
     QDeadlineTimer deadline(ms);
-    Received received;
+    control::Received received;
     while (!deadline.hasExpired()) {
         while (reader.next(received))
             if (received.isReply && received.tag == tag)

@@ -2,7 +2,7 @@
 // connection, sends requests and waits for their replies. Blocking calls; one thread.
 #pragma once
 
-#include "tools/clipwatchctl/frame.h"
+#include "control/frame.h"
 
 #include <QHostAddress>
 #include <QTcpServer>
@@ -37,7 +37,7 @@ private:
 
     QTcpServer server;                  // listening socket
     std::unique_ptr<QTcpSocket> socket; // the program's connection, when there is one
-    FrameReader reader;                 // text received from the program
+    control::FrameReader reader;        // text received from the program
     int nextTag = 1;                    // tag of the next request
     QString lastError;                  // why listen() failed
 };

@@ -5,6 +5,7 @@
 //   clipwatchctl --watch N [request ...]         sends the requests, then shows instance N's
 //                                                progress until it is idle.
 // The exit status is 0 when every request got a reply.
+#include "control/xmlreply.h"
 #include "tools/clipwatchctl/controller.h"
 #include "tools/clipwatchctl/watch.h"
 
@@ -34,7 +35,7 @@ int sendAll(ctl::Controller& controller, const QStringList& requests, bool brief
             continue;
         }
         if (brief)
-            out << request << "  -> " << ctl::replyValues(*reply).value("return") << "\n";
+            out << request << "  -> " << control::replyValues(*reply).value("return") << "\n";
         else
             out << *reply;
         out << Qt::flush;

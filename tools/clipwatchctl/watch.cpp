@@ -1,6 +1,8 @@
 // Progress display of one instance.
 #include "tools/clipwatchctl/watch.h"
 
+#include "control/xmlreply.h"
+
 #include <QTextStream>
 #include <QThread>
 
@@ -47,7 +49,7 @@ int watchInstance(Controller& controller, int instance, int intervalMs)
             out << "\nclipwatchctl: the program stopped answering\n" << Qt::flush;
             return 1;
         }
-        const auto status = replyValues(*reply);
+        const auto status = control::replyValues(*reply);
         if (!status.contains("totalClips")) {
             out << "\nclipwatchctl: " << reply->trimmed() << "\n" << Qt::flush;
             return 1;

@@ -1,8 +1,9 @@
 // End to end: the program (offscreen) connects out to clipwatchctl, which creates an instance
 // for a folder of clips, switches picons on, starts it and reads its status until every clip
 // is complete; the simulated service makes the picons. Everything on 127.0.0.1.
+#include "control/frame.h"
+#include "control/xmlreply.h"
 #include "tests/support/testenv.h"
-#include "tools/clipwatchctl/frame.h"
 
 #include <gtest/gtest.h>
 
@@ -88,7 +89,7 @@ protected:
             controller.waitForReadyRead(100);
             document += QString::fromUtf8(controller.readAllStandardOutput());
         }
-        return ctl::replyValues(document);
+        return control::replyValues(document);
     }
 
     QString folder;

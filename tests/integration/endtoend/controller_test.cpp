@@ -2,9 +2,10 @@
 // 127.0.0.1:6216 played by this test; the controller answers a request, then drops the
 // connection and stops listening, and listens again two seconds later. The program must come
 // back by itself and answer again.
+#include "control/frame.h"
+#include "control/xmlreply.h"
 #include "tests/integration/endtoend/e2efixture.h"
 #include "tests/support/testenv.h"
-#include "tools/clipwatchctl/frame.h"
 
 #include <gtest/gtest.h>
 
@@ -52,8 +53,8 @@ protected:
         ASSERT_TRUE(e2e::waitFor([&] { return server.hasPendingConnections(); }, 30000))
             << "the program did not connect";
         peer.reset(server.nextPendingConnection());
-        reader = ctl::FrameReader();
-        ctl::Received greeting;
+        reader = control::FrameReader();
+        control::Received greeting;
         ASSERT_TRUE(receive(greeting)) << "no greeting";
         EXPECT_FALSE(greeting.isReply);
         EXPECT_TRUE(greeting.text.startsWith("Clipwatch Connected @ "))
@@ -61,7 +62,7 @@ protected:
     }
 
     // Reads until a whole text has come in.
-    bool receive(ctl::Received& out)
+    bool receive(control::Received& out)
     {
         return e2e::waitFor(
             [&] {
@@ -74,16 +75,16 @@ protected:
     // Asks for the first scan directory; the reply document's values.
     QMap<QString, QString> askFirstScanDir(const QString& tag)
     {
-        peer->write(ctl::requestFrame("getfirstscandir", tag).toUtf8());
+        peer->write(control::requestFrame("getfirstscandir", tag).toUtf8());
         peer->flush();
-        ctl::Received reply;
+        control::Received reply;
         if (!receive(reply)) {
             ADD_FAILURE() << "no reply";
             return {};
         }
         EXPECT_TRUE(reply.isReply) << reply.text.toStdString();
         EXPECT_EQ(reply.tag, tag);
-        return ctl::replyValues(reply.text);
+        return control::replyValues(reply.text);
     }
 
     QString folder;
@@ -91,7 +92,7 @@ protected:
     QProcess program;
     QTcpServer server;
     std::unique_ptr<QTcpSocket> peer;
-    ctl::FrameReader reader;
+    control::FrameReader reader;
 };
 
 } // namespace

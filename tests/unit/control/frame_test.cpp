@@ -1,4 +1,4 @@
-// Inbound frame parsing over the bounded receive buffer, and the XML reply documents.
+// The frame codec both ways over bounded receive buffers, and the XML reply documents.
 #include "control/frame.h"
 #include "control/xmlreply.h"
 
@@ -16,6 +16,44 @@ QString frameOf(const QString& request)
 }
 
 } // namespace
+
+TEST(Frames, RequestAndReplyFramesRoundTrip)
+{
+    QString buffer = control::requestFrame("scandir=0&getstate", "7");
+    InboundFrame frame;
+    ASSERT_TRUE(takeFrame(buffer, frame));
+    EXPECT_EQ(frame.request, "scandir=0&getstate&sdims=7");
+    EXPECT_EQ(frame.sdims, "7");
+
+    control::FrameReader reader;
+    control::Received r;
+    reader.append(
+        "Clipwatch Connected @ 11.30.00 AM 07/12/2026 host : 6216 From 127.0.0.1 : 5<elf>" +
+        control::replyFrame(frame.sdims, 4, std::string("word&path=a<b")) +
+        control::replyFrame("8", 0, std::nullopt).left(30));
+    ASSERT_TRUE(reader.next(r));
+    EXPECT_FALSE(r.isReply);
+    EXPECT_TRUE(r.text.startsWith("Clipwatch Connected @"));
+    ASSERT_TRUE(reader.next(r));
+    EXPECT_TRUE(r.isReply);
+    EXPECT_EQ(r.tag, "7");
+    const auto values = control::replyValues(r.text);
+    EXPECT_EQ(values.value("return"), "4");
+    EXPECT_EQ(values.value("word"), "1");
+    EXPECT_EQ(values.value("path"), "a&lt;b");
+    EXPECT_FALSE(reader.next(r)) << "the second reply is not complete yet";
+    reader.append(control::replyFrame("8", 0, std::nullopt).mid(30));
+    ASSERT_TRUE(reader.next(r));
+    EXPECT_EQ(r.tag, "8");
+    EXPECT_EQ(control::replyValues(r.text).value("value"), "0");
+
+    // A reply that never ends is dropped; the next one is read.
+    reader.append("<elf>cwsms=1&cwsxml=" + QString(control::kMaxOpenFrame, 'x'));
+    EXPECT_FALSE(reader.next(r));
+    reader.append(control::replyFrame("3", 0, std::nullopt));
+    ASSERT_TRUE(reader.next(r));
+    EXPECT_EQ(r.tag, "3");
+}
 
 TEST(Frames, CompleteFramesAreTakenInOrderAndPartialOnesWait)
 {
