@@ -5,6 +5,7 @@
 #include "db/dbcws.h"
 #include "monitor/completion.h"
 #include "monitor/stalledjobs.h"
+#include "platform/bytetext.h"
 #include "platform/qzlog.h"
 #include "platform/qzsync.h"
 #include "platform/vexorequests.h"
@@ -73,7 +74,7 @@ void QCheckThread::PollJob(const QString& job)
         jobList.removeFirst(job);
 
     const std::optional<std::string> reply =
-        cwsSendRequest(p.request.statusUrl.toStdString(), kVexoTimeoutMs);
+        cwsSendRequest(bytesOfText(p.request.statusUrl), kVexoTimeoutMs);
     if (!reply) {
         ErrOut("\nERROR:  No return from command <%s>", qUtf8Printable(p.request.statusUrl));
         return;
@@ -119,7 +120,7 @@ void QCheckThread::NotFound(Poll& p)
         return;
     }
     jobList.removeFirst(p.job);
-    CheckClipCompletion(owner, p.request.source.toStdString());
+    CheckClipCompletion(owner, bytesOfText(p.request.source));
     ErrOut("\nClipwatch NOT FOUND (%d) %s %s %s (%s) returned %s %s %s progress %d (%s)", 0,
            qUtf8Printable(p.request.source), qUtf8Printable(p.request.target),
            qUtf8Printable(p.request.profile), qUtf8Printable(p.request.statusUrl),
@@ -130,7 +131,7 @@ void QCheckThread::NotFound(Poll& p)
           md5 ? std::optional<QString>("Error copy not found") : std::nullopt, p.request.target,
           QString("copy not found"));
     // The check above ran before the element was written: the clip is settled only now.
-    CheckClipCompletion(owner, p.request.source.toStdString());
+    CheckClipCompletion(owner, bytesOfText(p.request.source));
 }
 
 int QCheckThread::Write(const Poll& p, unsigned code, int state,
@@ -146,15 +147,14 @@ int QCheckThread::Write(const Poll& p, unsigned code, int state,
     if (!db)
         return 0;
     const auto bytes = [](const std::optional<QString>& text) {
-        return text ? std::optional<QByteArray>(text->toUtf8()) : std::nullopt;
+        return text ? std::optional<std::string>(bytesOfText(*text)) : std::nullopt;
     };
-    const std::optional<QByteArray> element = bytes(elementText);
-    const std::optional<QByteArray> value = bytes(valueText);
-    const std::optional<QByteArray> error = bytes(errorText);
-    return dbCWSSetElementStatus(db.get(), -1, p.request.source.toStdString(), code,
-                                 element ? element->constData() : nullptr,
-                                 value ? value->constData() : nullptr, state,
-                                 error ? error->constData() : nullptr);
+    const std::optional<std::string> element = bytes(elementText);
+    const std::optional<std::string> value = bytes(valueText);
+    const std::optional<std::string> error = bytes(errorText);
+    return dbCWSSetElementStatus(
+        db.get(), -1, bytesOfText(p.request.source), code, element ? element->c_str() : nullptr,
+        value ? value->c_str() : nullptr, state, error ? error->c_str() : nullptr);
 }
 
 bool QCheckThread::Update(const QString& source, const QString& target, const QString& profile,

@@ -1,6 +1,8 @@
 // Status reply tokenizer.
 #include "monitor/jobreply.h"
 
+#include "platform/bytetext.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -48,6 +50,13 @@ QByteArray valueAfter(const QByteArray& text, int keyEnd, int capacity)
     return text.mid(begin, qMin(end - begin, capacity));
 }
 
+// valueAfter as text with its bytes kept: the service echoes paths byte for byte.
+QString textAfter(const QByteArray& text, int keyEnd, int capacity)
+{
+    const QByteArray value = valueAfter(text, keyEnd, capacity);
+    return textOfBytes(std::string_view(value.constData(), static_cast<size_t>(value.size())));
+}
+
 bool tokenIs(const QByteArray& text, const Token& token, const char* word)
 {
     const int length = static_cast<int>(strlen(word));
@@ -72,16 +81,15 @@ JobReply parseJobReply(const QByteArray& text, QString& address)
             ++i;
         } else if (tokenIs(text, t, "resultstring")) {
             if (reply.resultString.isEmpty())
-                reply.resultString =
-                    QString::fromUtf8(valueAfter(text, t.end, kResultStringCapacity));
+                reply.resultString = textAfter(text, t.end, kResultStringCapacity);
         } else if (tokenIs(text, t, "source")) {
-            reply.source = QString::fromUtf8(valueAfter(text, t.end, kReplyPathCapacity));
+            reply.source = textAfter(text, t.end, kReplyPathCapacity);
         } else if (tokenIs(text, t, "target")) {
-            reply.target = QString::fromUtf8(valueAfter(text, t.end, kReplyPathCapacity));
+            reply.target = textAfter(text, t.end, kReplyPathCapacity);
         } else if (tokenIs(text, t, "profile")) {
-            reply.profile = QString::fromUtf8(valueAfter(text, t.end, kReplyProfileCapacity));
+            reply.profile = textAfter(text, t.end, kReplyProfileCapacity);
         } else if (tokenIs(text, t, "address")) {
-            address = QString::fromUtf8(valueAfter(text, t.end, kReplyPathCapacity));
+            address = textAfter(text, t.end, kReplyPathCapacity);
         } else if (tokenIs(text, t, "copy not found")) {
             ++reply.notFound;
         }

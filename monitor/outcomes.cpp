@@ -3,6 +3,7 @@
 #include "db/dbcws.h"
 #include "monitor/checkthread.h"
 #include "monitor/completion.h"
+#include "platform/bytetext.h"
 #include "platform/qzlog.h"
 #include "platform/qzsync.h"
 #include "platform/vexorequests.h"
@@ -108,12 +109,12 @@ void QCheckThread::MissingProcess(Poll& p)
     const QString purged("lost process purged");
     Write(p, static_cast<unsigned>(p.request.elementCode), QZ_LOST_PROCESS, purged, purged, purged);
     // The check in Finish ran before the element was written: the clip is settled only now.
-    CheckClipCompletion(owner, p.request.source.toStdString());
+    CheckClipCompletion(owner, bytesOfText(p.request.source));
 }
 
 void QCheckThread::Finish(const Poll& p, bool logPurge)
 {
-    CheckClipCompletion(owner, p.request.source.toStdString());
+    CheckClipCompletion(owner, bytesOfText(p.request.source));
     if (dbCWSLostStatements(owner->Database().get()) != p.lostAtStart) {
         ErrOut("\nClipwatch database not reached, polling again %s", qUtf8Printable(p.job));
         if (p.request.hasCountdown)
@@ -126,7 +127,7 @@ void QCheckThread::Finish(const Poll& p, bool logPurge)
 
 void QCheckThread::Purge(const Poll& p, bool logReply)
 {
-    const std::string url = vexoPurgeRequest(p.request.statusUrl.toStdString());
+    const std::string url = vexoPurgeRequest(bytesOfText(p.request.statusUrl));
     const uint32_t began = vsyncGetCurMs();
     const std::optional<std::string> reply = cwsSendRequest(url, kVexoTimeoutMs);
     if (reply && logReply)

@@ -2,6 +2,7 @@
 // abort of stalled jobs.
 #include "monitor/stalledjobs.h"
 
+#include "platform/bytetext.h"
 #include "platform/qzlog.h"
 #include "platform/vexorequests.h"
 #include "scanner/clipwatch.h"
@@ -15,7 +16,7 @@ namespace
 
 std::string uniform(const QString& text)
 {
-    return vexoFixSeperators(text).toStdString();
+    return bytesOfText(vexoFixSeperators(text));
 }
 
 void abortStalled(CQZClipwatch* instance, const ProgressElement& e, uint32_t minutes)

@@ -6,6 +6,7 @@
 #include "db/dbcws.h"
 #include "monitor/abortrequest.h"
 #include "monitor/jobreply.h"
+#include "platform/bytetext.h"
 #include "platform/qzlog.h"
 #include "platform/vexorequests.h"
 #include "scanner/clipwatch_p.h"
@@ -80,14 +81,14 @@ void CQZClipwatch::AbortProcesses()
         for (const QString& job : jobs.snapshot()) {
             const AbortRequest abort = parseAbortJob(job);
             const std::optional<std::string> reply =
-                cwsSendRequest(abort.url.toStdString(), kVexoTimeoutMs);
+                cwsSendRequest(bytesOfText(abort.url), kVexoTimeoutMs);
             if (!reply)
                 continue;
             const JobReply answer = parseJobReply(QByteArray::fromStdString(*reply), address);
             // A reply without a source names no job: every entry would contain "".
             if (answer.result != 0 || answer.source.isEmpty())
                 continue;
-            const std::string source = answer.source.toStdString();
+            const std::string source = bytesOfText(answer.source);
             const QStringList removed = jobs.removeIf([&answer](const QString& entry) {
                 return entry.contains(answer.source, Qt::CaseInsensitive);
             });

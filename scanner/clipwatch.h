@@ -192,7 +192,7 @@ public:
 
     // Element job requests (scanner/jobs.cpp, scanner/compfile.cpp). `id` is the clip record
     // ID (-1: addressed by anchor path). MakeCompFile returns 0 (queued), -1 (no reply), -2 (no
-    // valid profile) or 1 (refused).
+    // valid profile) or 1 (refused; the reply is written as the element's reason).
     void MakePicon(const std::string& anchor, int frame, int width, int quality, bool send,
                    bool deleteExisting, int id);
     void MakeXMP(const std::string& anchor, bool send, bool deleteExisting, int id);

@@ -3,6 +3,8 @@
 #include "scanner/clipwatch.h"
 
 #include "db/dbcws.h"
+#include "monitor/completion.h"
+#include "platform/bytetext.h"
 #include "platform/qzlog.h"
 #include "platform/qzpath.h"
 #include "platform/vexorequests.h"
@@ -55,8 +57,7 @@ int CQZClipwatch::MakeCompFile(const std::string& anchor, std::string& target, i
             ErrOut("\nCWS-Mezz unknown type specified <%s> ", typeWord.c_str());
     }
     ChangeFileExtension(target, extension);
-    if (QString::fromStdString(target).compare(QString::fromStdString(anchor),
-                                               Qt::CaseInsensitive) == 0)
+    if (textOfBytes(target).compare(textOfBytes(anchor), Qt::CaseInsensitive) == 0)
         appendToName(target, proxy ? "_proxy" : "_mezzanine");
     if (isAudioOnly(anchor) && !isAudioOnly(target)) {
         ErrOut("\nCWS-Create MP3  <%s> to <%s>", anchor.c_str(), target.c_str());
@@ -84,8 +85,13 @@ int CQZClipwatch::MakeCompFile(const std::string& anchor, std::string& target, i
         const std::optional<std::string> reply = cwsSendRequest(url, kVexoTimeoutMs);
         if (!reply)
             return -1;
-        if (reply->find("success") == std::string::npos)
+        if (reply->find("success") == std::string::npos) {
+            // The reply is the reason, as for the elements with a fixed profile.
+            dbCWSSetElementStatus(Database().get(), -1, anchor,
+                                  proxy ? CWS_ELEMENT_PROXY : CWS_ELEMENT_MEZZANINE, reply->c_str(),
+                                  reply->c_str(), QZ_ERROR, reply->c_str());
             return 1;
+        }
     }
     QueueJob(url, proxy ? "proxy" : "mezzanine", send);
     LogRequestEnd("EndCompFile=<%s>  In progress : %d md5 : %d", anchor);
@@ -120,6 +126,7 @@ void CQZClipwatch::RequestCompFile(bool mezzanine, const std::string& anchor, bo
     case -2:
         dbCWSSetElementStatus(db.get(), id, anchor, code, nullptr, nullptr, QZ_ERROR,
                               (noun + " Not Created No Valid Profile Specified").c_str());
+        CheckClipCompletion(this, anchor); // no job follows
         break;
     case -1:
         dbCWSSetElementStatus(db.get(), id, anchor, code, nullptr, nullptr, QZ_NETWORK_ERROR,
@@ -128,7 +135,8 @@ void CQZClipwatch::RequestCompFile(bool mezzanine, const std::string& anchor, bo
         CheckServiceAddress();
         break;
     default:
-        dbCWSSetElementStatus(db.get(), id, anchor, code, nullptr, nullptr, QZ_ERROR, nullptr);
+        // Refused, its reply written: no job follows, so the clip's outcome is decided here.
+        CheckClipCompletion(this, anchor);
         break;
     }
     LogRequestEnd(mezzanine ? "EndMezzanine=<%s>  In progress : %d md5 : %d"

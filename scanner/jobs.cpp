@@ -4,6 +4,7 @@
 
 #include "db/dbcws.h"
 #include "monitor/completion.h"
+#include "platform/bytetext.h"
 #include "platform/qzlog.h"
 #include "platform/qzpath.h"
 #include "platform/vexorequests.h"
@@ -86,7 +87,7 @@ bool contains(const std::string& text, const char* part)
 
 void CQZClipwatch::QueueJob(const std::string& url, const char* word, bool sent)
 {
-    checkThread.jobList.append(QString::fromStdString(vexoJobString(url, word, sent)));
+    checkThread.jobList.append(textOfBytes(vexoJobString(url, word, sent)));
 }
 
 void CQZClipwatch::LogRequestEnd(const char* format, const std::string& anchor)

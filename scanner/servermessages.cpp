@@ -5,6 +5,7 @@
 #include "scanner/clipwatch.h"
 
 #include "db/dbcws.h"
+#include "platform/bytetext.h"
 #include "platform/qzlog.h"
 #include "platform/qzpath.h"
 #include "platform/vexorequests.h"
@@ -68,7 +69,7 @@ ClipValues clipValues(dbCwsHandle* db, const std::string& anchor)
             dbCWGetClipInfo(db, anchor, nullptr, nullptr, p.code, 0, &value, nullptr, nullptr);
             break;
         }
-        values.emplace_back(p.word, QString::fromStdString(value));
+        values.emplace_back(p.word, textOfBytes(value));
     }
     return values;
 }
@@ -126,8 +127,8 @@ void CQZClipwatch::SendMessagesToServer(const std::string& anchor, bool send, in
     const std::shared_ptr<dbCwsHandle> db = Database();
     const ClipValues values = texts.isEmpty() ? ClipValues() : clipValues(db.get(), anchor);
     const auto write = [&](unsigned code, int state, const QString& text, const QString& error) {
-        dbCWSSetElementStatus(db.get(), id, anchor, code, text.toUtf8().constData(), nullptr, state,
-                              error.toUtf8().constData());
+        dbCWSSetElementStatus(db.get(), id, anchor, code, bytesOfText(text).c_str(), nullptr, state,
+                              bytesOfText(error).c_str());
     };
     for (int i = 0; i < texts.size(); ++i) {
         const unsigned code = CWS_ELEMENT_NUMBERED0 << i;
@@ -137,8 +138,8 @@ void CQZClipwatch::SendMessagesToServer(const std::string& anchor, bool send, in
             if (!db || request.isEmpty())
                 continue;
             const std::optional<std::string> reply =
-                send ? cwsSendRequest(request.toStdString(), kVexoTimeoutMs) : std::string();
-            const QString replyText = QString::fromStdString(reply.value_or(std::string()));
+                send ? cwsSendRequest(bytesOfText(request), kVexoTimeoutMs) : std::string();
+            const QString replyText = textOfBytes(reply.value_or(std::string()));
             if (send && replyText.isEmpty())
                 write(code, QZ_ERROR, replyText, "No response");
             else

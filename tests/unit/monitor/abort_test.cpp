@@ -2,6 +2,7 @@
 // the abort request built from each job string, the jobs it forgets and the elements it resets,
 // and the states Clear Processes and Clear Errors put back to waiting.
 #include "monitor/abortrequest.h"
+#include "platform/bytetext.h"
 #include "tests/unit/monitor/monitorfixture.h"
 
 #include <algorithm>
@@ -52,12 +53,12 @@ protected:
     QString jobOf(const std::string& clip, const char* type)
     {
         const std::string key = std::string(type) == "picon" ? "pisrc=" : "source=";
-        return QString::fromStdString("http://127.0.0.1:1080/vexojson?request=set&client=c&" + key +
-                                      clip + "&target=/o/x&profile=p&type=" + type);
+        return textOfBytes("http://127.0.0.1:1080/vexojson?request=set&client=c&" + key + clip +
+                           "&target=/o/x&profile=p&type=" + type);
     }
 
     const std::string a = "/media/A.mov";
-    const std::string b = "/media/b.mov";
+    const std::string b = "/media/b\xff.mov"; // a name that is not UTF-8
 };
 
 TEST_F(Abort, AbortOfOneJobForgetsEveryJobOfItsClip)

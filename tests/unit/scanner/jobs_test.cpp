@@ -171,6 +171,17 @@ TEST_F(Jobs, ReplyJudgementForEveryElement)
     EXPECT_EQ(instance->MakeElement("nonsense", anchor), 0);
 }
 
+TEST_F(Jobs, ProxyWithoutAProfileDecidesItsClip)
+{
+    makeInstance({{"ProxyMode", 999}, {"MakeProxy", 1}, {"MakePicons", 0}, {"MakeMD5", 0}});
+    const std::string anchor = addClip(folder.toStdString() + "/media/a.mov");
+    dbCWSSetElementStatus(db.get(), -1, anchor, CWS_ELEMENT_CLIP, nullptr, "started",
+                          QZ_IN_PROGRESS, nullptr);
+    instance->MakeElement("proxy", anchor);
+    EXPECT_EQ(elementState(anchor, CWS_ELEMENT_PROXY), QZ_ERROR);
+    EXPECT_EQ(clipState(anchor), QZ_ERROR) << "no job follows: the clip must not stay started";
+}
+
 TEST_F(Jobs, MD5ReplyJudgement)
 {
     makeInstance();

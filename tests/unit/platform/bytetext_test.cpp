@@ -1,0 +1,34 @@
+// Byte strings as text and back: invalid UTF-8 kept byte for byte, valid UTF-8 as Qt reads it.
+#include "platform/bytetext.h"
+
+#include <gtest/gtest.h>
+
+TEST(ByteText, InvalidUtf8ComesBackByteForByte)
+{
+    EXPECT_EQ(textOfBytes("clip\xff\xfe.mov"),
+              QString("clip") + QChar(0xDCFF) + QChar(0xDCFE) + QString(".mov"));
+    const std::string invalid[] = {
+        "clip\xff\xfe.mov",
+        "\xc3",                         // cut short
+        "a\xc3(b\x80",                  // bad and stray continuation bytes
+        "\xc0\xaf",                     // overlong "/"
+        "\xed\xb3\xbf",                 // an encoded surrogate (U+DCFF)
+        "\xf4\x90\x80\x80",             // above U+10FFFF
+        "\xf0\x9f\x8e\xac\xff\xc3\xa9", // a pair, an invalid byte, "é"
+        "\xff\xef\xbb\xbf",             // a byte order mark after an invalid byte
+    };
+    for (const std::string& bytes : invalid) {
+        const QString text = textOfBytes(bytes);
+        EXPECT_FALSE(text.contains(QChar::ReplacementCharacter)) << bytes;
+        EXPECT_EQ(bytesOfText(text), bytes);
+    }
+}
+
+TEST(ByteText, ValidUtf8IsReadAndWrittenAsQtDoes)
+{
+    for (const char* bytes : {"", "plain.mov", "é", "Čaj 日本語 🎬.mp4"}) {
+        const QString text = QString::fromUtf8(bytes);
+        EXPECT_EQ(textOfBytes(bytes), text) << bytes;
+        EXPECT_EQ(bytesOfText(text), bytes);
+    }
+}
