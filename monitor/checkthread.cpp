@@ -4,13 +4,12 @@
 
 #include "db/dbcws.h"
 #include "monitor/completion.h"
+#include "monitor/jobowner.h"
 #include "monitor/stalledjobs.h"
 #include "platform/bytetext.h"
 #include "platform/qzlog.h"
 #include "platform/qzsync.h"
 #include "platform/vexorequests.h"
-#include "scanner/clipwatch.h"
-#include "scanner/clipwatch_p.h"
 #include "vexoutil/iputil.h"
 
 #include <algorithm>
@@ -27,7 +26,7 @@ constexpr uint32_t kRestStepMs = 20; // how often a rest looks for the instance'
 
 bool QCheckThread::Exiting() const
 {
-    return owner && owner->state == CQZClipwatch::cwsApplicationExiting;
+    return owner && owner->Exiting();
 }
 
 void QCheckThread::Rest(uint32_t ms) const
@@ -74,7 +73,7 @@ void QCheckThread::PollJob(const QString& job)
         jobList.removeFirst(job);
 
     const std::optional<std::string> reply =
-        cwsSendRequest(bytesOfText(p.request.statusUrl), kVexoTimeoutMs);
+        vexoSendRequest(bytesOfText(p.request.statusUrl), kVexoTimeoutMs);
     if (!reply) {
         ErrOut("\nERROR:  No return from command <%s>", qUtf8Printable(p.request.statusUrl));
         return;
@@ -141,7 +140,7 @@ int QCheckThread::Write(const Poll& p, unsigned code, int state,
 {
     std::shared_ptr<dbCwsHandle> db = owner->Database();
     if (!db) {
-        owner->LoadDatabase();
+        owner->ReloadDatabase();
         db = owner->Database();
     }
     if (!db)

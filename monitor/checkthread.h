@@ -15,12 +15,12 @@
 #include <cstdint>
 #include <optional>
 
-class CQZClipwatch;
+class JobOwner;
 
 class QCheckThread : public QThread
 {
 public:
-    CQZClipwatch* owner = nullptr; // the instance, set before the thread starts
+    JobOwner* owner = nullptr;     // the instance, set before the thread starts
     QStringListThreadSafe jobList; // job strings of the jobs being followed
 
     // One poll of the job string `job`: counts the poll, asks the service for the job's state

@@ -2,7 +2,6 @@
 #include "monitor/completion.h"
 
 #include "db/dbcws.h"
-#include "scanner/clipwatch.h"
 
 #include <QString>
 
@@ -97,16 +96,14 @@ CompletionOutcome ClipCompletionOutcome(const dbCwsElementStatus& status,
     return taking[first].wrap ? CompletionOutcome::FailedOnWrap : CompletionOutcome::Failed;
 }
 
-void CheckClipCompletion(CQZClipwatch* instance, const std::string& anchorPath)
+void CheckClipCompletion(JobOwner* owner, const std::string& anchorPath)
 {
-    const std::shared_ptr<dbCwsHandle> db = instance->Database();
+    const std::shared_ptr<dbCwsHandle> db = owner->Database();
     dbCwsElementStatus status;
     if (!db || dbCWSGetElementStatus(db.get(), anchorPath, status) != 0)
         return;
-    const CWSSettings s = instance->Settings();
-    const CompletionSwitches on{s.MakePicons, s.MakeXMP, s.MakeProxy,    s.MakeMezzanine,
-                                s.MakeRtin,   s.MakeMD5, s.SendMessages, s.MakeWrap};
-    const CompletionOutcome outcome = ClipCompletionOutcome(status, on);
+    const CompletionOutcome outcome =
+        ClipCompletionOutcome(status, owner->JobSettingsNow().switches);
     if (outcome == CompletionOutcome::Running)
         return;
     if (outcome == CompletionOutcome::Complete) {
@@ -117,5 +114,5 @@ void CheckClipCompletion(CQZClipwatch* instance, const std::string& anchorPath)
     dbCWSSetElementStatus(db.get(), -1, anchorPath, CWS_ELEMENT_CLIP, nullptr, "Error", QZ_ERROR,
                           "Fail");
     if (outcome == CompletionOutcome::FailedOnWrap)
-        instance->counts[CWS_COUNT_ERRORS] = std::max(0, dbCWSGetErrorCount(db.get()));
+        owner->SetFailedClipCount(std::max(0, dbCWSGetErrorCount(db.get())));
 }

@@ -5,19 +5,13 @@
 #pragma once
 
 #include "db/clips.h"
+#include "monitor/jobowner.h"
 
 #include <string>
-
-class CQZClipwatch;
 
 // 1 for a checksum (32 letters or digits), 3 for a failure text ("Error " or "Process Crashed",
 // ignoring case), 0 otherwise.
 int ClassifyMD5Result(const std::string& text);
-
-// The element switches that take part in the check.
-struct CompletionSwitches {
-    bool picon, xmp, proxy, mezzanine, rtin, md5, messages, wrap;
-};
 
 // What the check decides for one clip.
 enum class CompletionOutcome {
@@ -32,6 +26,6 @@ CompletionOutcome ClipCompletionOutcome(const dbCwsElementStatus& status,
                                         const CompletionSwitches& switches);
 
 // Reads the clip's states, decides and writes Complete 1 ("Complete") or 4 ("Error"); after a
-// failed wrap re-reads the instance's count of failed clips. Nothing without a database or for
+// failed wrap re-reads the owner's count of failed clips. Nothing without a database or for
 // an unknown clip.
-void CheckClipCompletion(CQZClipwatch* instance, const std::string& anchorPath);
+void CheckClipCompletion(JobOwner* owner, const std::string& anchorPath);

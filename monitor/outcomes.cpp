@@ -3,12 +3,11 @@
 #include "db/dbcws.h"
 #include "monitor/checkthread.h"
 #include "monitor/completion.h"
+#include "monitor/jobowner.h"
 #include "platform/bytetext.h"
 #include "platform/qzlog.h"
 #include "platform/qzsync.h"
 #include "platform/vexorequests.h"
-#include "scanner/clipwatch.h"
-#include "scanner/clipwatch_p.h"
 
 namespace
 {
@@ -129,7 +128,7 @@ void QCheckThread::Purge(const Poll& p, bool logReply)
 {
     const std::string url = vexoPurgeRequest(bytesOfText(p.request.statusUrl));
     const uint32_t began = vsyncGetCurMs();
-    const std::optional<std::string> reply = cwsSendRequest(url, kVexoTimeoutMs);
+    const std::optional<std::string> reply = vexoSendRequest(url, kVexoTimeoutMs);
     if (reply && logReply)
         ErrOut("\nPurge from vexobase (%d ms ) %s return %s",
                static_cast<int>(vsyncGetCurMs() - began), url.c_str(), reply->c_str());

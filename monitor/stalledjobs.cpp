@@ -2,11 +2,10 @@
 // abort of stalled jobs.
 #include "monitor/stalledjobs.h"
 
+#include "monitor/jobowner.h"
 #include "platform/bytetext.h"
 #include "platform/qzlog.h"
 #include "platform/vexorequests.h"
-#include "scanner/clipwatch.h"
-#include "scanner/clipwatch_p.h"
 #include "vexoutil/iputil.h"
 
 #include <QMutexLocker>
@@ -19,12 +18,12 @@ std::string uniform(const QString& text)
     return bytesOfText(vexoFixSeperators(text));
 }
 
-void abortStalled(CQZClipwatch* instance, const ProgressElement& e, uint32_t minutes)
+void abortStalled(JobOwner* owner, const ProgressElement& e, uint32_t minutes)
 {
-    const CWSSettings s = instance->Settings();
-    const std::string url = vexoStalledAbortRequest(s.serviceHost, s.cmdip, uniform(e.source),
-                                                    uniform(e.target), uniform(e.profile));
-    const std::optional<std::string> reply = cwsSendRequest(url, kVexoTimeoutMs);
+    const JobSettings s = owner->JobSettingsNow();
+    const std::string url = vexoStalledAbortRequest(
+        s.serviceHost, s.commandAddress, uniform(e.source), uniform(e.target), uniform(e.profile));
+    const std::optional<std::string> reply = vexoSendRequest(url, kVexoTimeoutMs);
     if (reply)
         ErrOut("\nNo progress update in %d minutes, kill process [%s %s %s %d] returned %s",
                static_cast<int>(minutes), qUtf8Printable(e.source), qUtf8Printable(e.target),
@@ -33,18 +32,17 @@ void abortStalled(CQZClipwatch* instance, const ProgressElement& e, uint32_t min
         ErrOut("\nNo progress update in %d minutes, kill process [%s %s %s %d]",
                static_cast<int>(minutes), qUtf8Printable(e.source), qUtf8Printable(e.target),
                qUtf8Printable(e.profile), e.progress);
-    RemoveElementJobStrings(instance->checkThread.jobList, e);
+    RemoveElementJobStrings(owner->Jobs(), e);
 }
 
 } // namespace
 
-bool UpdateProgressElement(CQZClipwatch* instance, const QString& address, const QString& source,
+bool UpdateProgressElement(JobOwner* owner, const QString& address, const QString& source,
                            const QString& target, const QString& profile, int progress)
 {
-    const CWSSettings s = instance->Settings();
-    return instance->progressElements.update(address, source, target, profile, progress,
-                                             static_cast<uint32_t>(s.MaxTranslations),
-                                             static_cast<uint32_t>(s.MaxMD5s));
+    const JobSettings s = owner->JobSettingsNow();
+    return owner->JobProgress().update(address, source, target, profile, progress,
+                                       s.maxTranslations, s.maxMD5s);
 }
 
 void RemoveElementJobStrings(QStringListThreadSafe& jobs, const ProgressElement& e)
@@ -61,12 +59,9 @@ void RemoveElementJobStrings(QStringListThreadSafe& jobs, const ProgressElement&
             jobs.removeLast(job);
 }
 
-ProgressElements::Actions StalledJobActions(CQZClipwatch* instance)
+ProgressElements::Actions StalledJobActions(JobOwner* owner)
 {
-    return {[instance](const ProgressElement& e) {
-                RemoveElementJobStrings(instance->checkThread.jobList, e);
-            },
-            [instance](const ProgressElement& e, uint32_t minutes) {
-                abortStalled(instance, e, minutes);
-            }};
+    return {
+        [owner](const ProgressElement& e) { RemoveElementJobStrings(owner->Jobs(), e); },
+        [owner](const ProgressElement& e, uint32_t minutes) { abortStalled(owner, e, minutes); }};
 }

@@ -8,12 +8,12 @@
 
 #include <QString>
 
-class CQZClipwatch;
+class JobOwner;
 
-// Records `progress` for the job named by source, target and profile in the instance's
-// progress elements (capacity from its MaxTranslations and MaxMD5s) and applies the rules.
-// True (final) when the job has ended.
-bool UpdateProgressElement(CQZClipwatch* instance, const QString& address, const QString& source,
+// Records `progress` for the job named by source, target and profile in the owner's progress
+// elements (capacity from its MaxTranslations and MaxMD5s) and applies the rules. True (final)
+// when the job has ended.
+bool UpdateProgressElement(JobOwner* owner, const QString& address, const QString& source,
                            const QString& target, const QString& profile, int progress);
 
 // Removes, for every job string that contains "source=", "target=" and "profile=" followed by
@@ -21,6 +21,6 @@ bool UpdateProgressElement(CQZClipwatch* instance, const QString& address, const
 // for the whole pass. An element without a source names no job and removes nothing.
 void RemoveElementJobStrings(QStringListThreadSafe& jobs, const ProgressElement& e);
 
-// The rules' actions on `instance`: job strings are removed from its monitor's list; a stalled
-// job is aborted with the stalled-job abort request (reply logged) and its job strings removed.
-ProgressElements::Actions StalledJobActions(CQZClipwatch* instance);
+// The rules' actions on `owner`: job strings are removed from its job list; a stalled job is
+// aborted with the stalled-job abort request (reply logged) and its job strings removed.
+ProgressElements::Actions StalledJobActions(JobOwner* owner);

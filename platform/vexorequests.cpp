@@ -1,5 +1,8 @@
-// URL templates of the VexoBase service requests, each written once, and their builders.
+// URL templates of the VexoBase service requests, each written once, their builders, and the
+// sending of one request.
 #include "platform/vexorequests.h"
+
+#include "platform/qzhttp.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -116,4 +119,16 @@ std::string vexoPurgeRequest(const std::string& statusUrl)
     if (get != std::string::npos)
         url.replace(get, 11, "request=set");
     return url + "&purge=true";
+}
+
+std::optional<std::string> vexoSendRequest(const std::string& url, uint32_t timeoutMs)
+{
+    char* reply = nullptr;
+    size_t length = 0;
+    if (qzOSHTTPCommand(url.c_str(), kVexoMethod, kVexoHeader, nullptr, 0, &reply, &length,
+                        timeoutMs) != 0)
+        return std::nullopt;
+    std::string text(reply ? reply : "", length);
+    QZFree(reply);
+    return text;
 }

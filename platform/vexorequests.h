@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 // Port of the service on the service host.
@@ -70,3 +71,7 @@ std::string vexoJobString(const std::string& url, const std::string& elementWord
 // The purge of an ended job: its status request with "request=get" after the query mark
 // turned into "request=set" and "&purge=true" appended.
 std::string vexoPurgeRequest(const std::string& statusUrl);
+
+// Sends `url` to the service (kVexoMethod, kVexoHeader) and gives the reply text, or nothing
+// when no reply came within `timeoutMs`.
+std::optional<std::string> vexoSendRequest(const std::string& url, uint32_t timeoutMs);

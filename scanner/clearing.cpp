@@ -81,7 +81,7 @@ void CQZClipwatch::AbortProcesses()
         for (const QString& job : jobs.snapshot()) {
             const AbortRequest abort = parseAbortJob(job);
             const std::optional<std::string> reply =
-                cwsSendRequest(bytesOfText(abort.url), kVexoTimeoutMs);
+                vexoSendRequest(bytesOfText(abort.url), kVexoTimeoutMs);
             if (!reply)
                 continue;
             const JobReply answer = parseJobReply(QByteArray::fromStdString(*reply), address);

@@ -12,6 +12,7 @@
 #include "db/clips.h"
 #include "db/counting.h"
 #include "monitor/checkthread.h"
+#include "monitor/jobowner.h"
 #include "monitor/progresselements.h"
 #include "scanner/settingsrecord.h"
 
@@ -33,7 +34,7 @@ class dbCwsHandle;
 struct KnListing;
 class QWidget;
 
-class CQZClipwatch : public QThread
+class CQZClipwatch : public QThread, public JobOwner
 {
 public:
     // Scanner states; the numbers are exchanged with the command protocol.
@@ -158,7 +159,14 @@ public:
     // Puts every finished clip back to 0 and sends the instance to processing.
     void ResetCompletion();
     // The open database, held by the caller while it works; null when none is open.
-    std::shared_ptr<dbCwsHandle> Database() const;
+    std::shared_ptr<dbCwsHandle> Database() const override;
+    // The monitor's view of the instance (monitor/jobowner.h; scanner/service.cpp).
+    void ReloadDatabase() override;
+    JobSettings JobSettingsNow() const override;
+    ProgressElements& JobProgress() override { return progressElements; }
+    QStringListThreadSafe& Jobs() override { return checkThread.jobList; }
+    void SetFailedClipCount(int count) override;
+    bool Exiting() const override { return state == cwsApplicationExiting; }
     // Closes the database (users still holding it finish first).
     void CloseDatabase();
 

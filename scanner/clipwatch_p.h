@@ -4,10 +4,6 @@
 #include <optional>
 #include <string>
 
-// Sends `url` to the service (GET, the service header) and gives the reply text, or nothing
-// when no reply came.
-std::optional<std::string> cwsSendRequest(const std::string& url, unsigned timeoutMs);
-
 // `path` with its separators made uniform (vexoFixSeperators).
 std::string cwsUniformPath(const std::string& path);
 

@@ -82,7 +82,7 @@ int CQZClipwatch::MakeCompFile(const std::string& anchor, std::string& target, i
         url += kVexoFixOut + std::to_string(s.CompressedFileLimit);
 
     if (send) {
-        const std::optional<std::string> reply = cwsSendRequest(url, kVexoTimeoutMs);
+        const std::optional<std::string> reply = vexoSendRequest(url, kVexoTimeoutMs);
         if (!reply)
             return -1;
         if (reply->find("success") == std::string::npos) {

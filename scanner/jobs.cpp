@@ -118,7 +118,7 @@ void CQZClipwatch::RequestElement(unsigned code, const std::string& anchor, bool
     dbCWSSetElementStatus(db.get(), id, anchor, code, e.progressElementText, url.c_str(),
                           QZ_IN_PROGRESS, e.progressErrorText);
     const std::optional<std::string> reply =
-        send ? cwsSendRequest(url, kVexoTimeoutMs) : std::optional<std::string>();
+        send ? vexoSendRequest(url, kVexoTimeoutMs) : std::optional<std::string>();
     const bool isMD5 = code == CWS_ELEMENT_MD5;
     if (send && !reply) {
         if (isMD5)

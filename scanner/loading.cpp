@@ -188,7 +188,7 @@ int CQZClipwatch::StartScanning()
     if (fresh) {
         SaveSettings(number_);
         const CWSSettings s = Settings();
-        cwsSendRequest(vexoPurgeAllRequest(s.serviceHost), kVexoTimeoutMs);
+        vexoSendRequest(vexoPurgeAllRequest(s.serviceHost), kVexoTimeoutMs);
         const QString configDir = QString::fromStdString(qzOSGetConfigDir());
         SetState(cwsNotRunning);
         if (s.DataBase.empty()) {

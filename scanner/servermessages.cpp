@@ -138,7 +138,7 @@ void CQZClipwatch::SendMessagesToServer(const std::string& anchor, bool send, in
             if (!db || request.isEmpty())
                 continue;
             const std::optional<std::string> reply =
-                send ? cwsSendRequest(bytesOfText(request), kVexoTimeoutMs) : std::string();
+                send ? vexoSendRequest(bytesOfText(request), kVexoTimeoutMs) : std::string();
             const QString replyText = textOfBytes(reply.value_or(std::string()));
             if (send && replyText.isEmpty())
                 write(code, QZ_ERROR, replyText, "No response");

@@ -1,24 +1,12 @@
-// The instance's exchanges with the service that are not element jobs: the address request.
+// The instance's exchanges with the service that are not element jobs (the address request),
+// and the instance as the owner of the jobs its monitor follows.
 #include "scanner/clipwatch.h"
 
 #include "db/dbcws.h"
-#include "platform/qzhttp.h"
 #include "platform/qzpath.h"
 #include "platform/vexorequests.h"
 #include "scanner/clipwatch_p.h"
 #include "vexoutil/iputil.h"
-
-std::optional<std::string> cwsSendRequest(const std::string& url, unsigned timeoutMs)
-{
-    char* reply = nullptr;
-    size_t length = 0;
-    if (qzOSHTTPCommand(url.c_str(), kVexoMethod, kVexoHeader, nullptr, 0, &reply, &length,
-                        timeoutMs) != 0)
-        return std::nullopt;
-    std::string text(reply ? reply : "", length);
-    QZFree(reply);
-    return text;
-}
 
 std::string cwsUniformPath(const std::string& path)
 {
@@ -33,10 +21,31 @@ void CQZClipwatch::CheckServiceAddress()
 {
     const CWSSettings s = Settings();
     const std::optional<std::string> reply =
-        cwsSendRequest(vexoAddressRequest(s.serviceHost, s.cmdip), kVexoAddressTimeoutMs);
+        vexoSendRequest(vexoAddressRequest(s.serviceHost, s.cmdip), kVexoAddressTimeoutMs);
     if (!reply || reply->empty())
         return;
     serviceAvailable = 1;
     if (const std::shared_ptr<dbCwsHandle> db = Database())
         dbCWSClearErrors(db.get(), QZ_NETWORK_ERROR);
+}
+
+void CQZClipwatch::ReloadDatabase()
+{
+    LoadDatabase();
+}
+
+JobSettings CQZClipwatch::JobSettingsNow() const
+{
+    const CWSSettings s = Settings();
+    return {s.serviceHost,
+            s.cmdip,
+            static_cast<uint32_t>(s.MaxTranslations),
+            static_cast<uint32_t>(s.MaxMD5s),
+            {s.MakePicons, s.MakeXMP, s.MakeProxy, s.MakeMezzanine, s.MakeRtin, s.MakeMD5,
+             s.SendMessages, s.MakeWrap}};
+}
+
+void CQZClipwatch::SetFailedClipCount(int count)
+{
+    counts[CWS_COUNT_ERRORS] = count;
 }
