@@ -1,6 +1,7 @@
 // Status URL building from a job string, fragment by fragment.
 #include "monitor/jobrequest.h"
 
+#include "db/elements.h"
 #include "platform/vexorequests.h"
 
 #include <QStringList>
@@ -11,11 +12,7 @@ namespace
 const QString kQueryMark = QString::fromLatin1(kVexoQueryMark);
 
 // Element words of the "type=" fragment, in matching order.
-const struct {
-    const char* word;
-    int code;
-} kTypeWords[] = {{"=proxy", 4},    {"=mezzanine", 8}, {"=picon", 1},  {"=xmp", 2},
-                  {"=rtin", 16384}, {"=md5", 65536},   {"=wrap", 8192}};
+const char* const kTypeWords[] = {"proxy", "mezzanine", "picon", "xmp", "rtin", "md5", "wrap"};
 
 // Keys of request values that the status request leaves out (exact case).
 const char* const kDroppedKeys[] = {
@@ -68,9 +65,9 @@ void applyCountdown(const QString& fragment, JobRequest& job)
 
 int elementCodeOfType(const QString& fragment, Qt::CaseSensitivity cs)
 {
-    for (const auto& type : kTypeWords)
-        if (fragment.contains(QLatin1String(type.word), cs))
-            return type.code;
+    for (const char* word : kTypeWords)
+        if (fragment.contains(QLatin1String("=") + QLatin1String(word), cs))
+            return static_cast<int>(dbCwsFindElementByWord(word)->code);
     return 0;
 }
 
