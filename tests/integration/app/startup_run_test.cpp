@@ -7,6 +7,7 @@
 
 #include <QDeadlineTimer>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QThread>
 
 #include <csignal>
@@ -38,9 +39,7 @@ uint32_t readOption(const char* section, const char* key)
     return value;
 }
 
-class ProgramRun : public ::testing::TestWithParam<int>
-{
-};
+using ProgramRun = ::testing::TestWithParam<int>;
 
 TEST_P(ProgramRun, StartsLogsAndEndsCleanlyOnSignal)
 {
@@ -56,8 +55,7 @@ TEST_P(ProgramRun, StartsLogsAndEndsCleanlyOnSignal)
     ASSERT_TRUE(waitForLog(from, "Settings file: ", 20000)) << logSince(from).toStdString();
 
     const QString log = logSince(from);
-    EXPECT_TRUE(log.startsWith("\nClipwatch Version: 7.0.0.851\n"));
-    EXPECT_LT(log.indexOf("Clipwatch Version"), log.indexOf("Settings file: "));
+    EXPECT_TRUE(log.startsWith("\nClipwatch Version: 7.0.0.851\n")) << log.toStdString();
     EXPECT_TRUE(
         log.contains("Settings file: " + testenv::root() + "/config/Velmora/Clipwatch.conf"));
     EXPECT_EQ(readOption("Quillon\\Default", "AgressiveFileopen"), 0u)
@@ -69,7 +67,7 @@ TEST_P(ProgramRun, StartsLogsAndEndsCleanlyOnSignal)
     ASSERT_TRUE(program.waitForFinished(20000));
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(program.exitCode(), 0);
-    EXPECT_TRUE(logSince(from).endsWith("\nmain exiting main.cpp 172"));
+    EXPECT_TRUE(logSince(from).contains(QRegularExpression("\nmain exiting main.cpp \\d+$")));
     EXPECT_EQ(readOption("Quillon\\Default", "AgressiveFileopen"), 3u);
     EXPECT_EQ(readOption("Quillon\\PlugIns\\RVT", "PreLoadRVTDlls"), 1u);
 }

@@ -1,5 +1,7 @@
 // Real work of vexobase with ffmpeg on small clips made here (testsrc and sine, several
-// containers): picons, proxies and mezzanine files, wrap, MD5, XMP, RTIN, failures and aborts.
+// containers): picons, proxies and mezzanine files, wrap, MD5, XMP, RTIN, failures and aborts;
+// and the service under load: 200 queued jobs never run more than --jobs child processes at
+// once, and 10k simulated jobs started and purged leave the memory where it was.
 #include "tests/integration/vexobase/vexoclient.h"
 #include "tests/support/testenv.h"
 
@@ -7,9 +9,15 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QThread>
 #include <QXmlStreamReader>
+
+#include <atomic>
+#include <thread>
 
 using namespace vexotest;
 
@@ -38,11 +46,29 @@ std::string makeClip(const QString& dir, const QString& name, const QStringList&
     return path.toStdString();
 }
 
-double durationOf(const std::string& path)
+// ffprobe's view of a file: the container's duration and format, the widths of the video
+// streams ("160 80", empty without video).
+struct Probe {
+    double duration;
+    QString format;
+    QString widths;
+};
+
+Probe probe(const std::string& path)
 {
-    return run("ffprobe", {"-v", "error", "-show_entries", "format=duration", "-of",
-                           "default=nw=1:nk=1", QString::fromStdString(path)})
-        .toDouble();
+    const QJsonObject json =
+        QJsonDocument::fromJson(
+            run("ffprobe", {"-v", "error", "-select_streams", "v", "-show_entries",
+                            "format=duration,format_name:stream=width", "-of", "json",
+                            QString::fromStdString(path)})
+                .toUtf8())
+            .object();
+    const QJsonObject format = json["format"].toObject();
+    QStringList widths;
+    for (const QJsonValue stream : json["streams"].toArray())
+        widths << QString::number(stream.toObject()["width"].toInt());
+    return {format["duration"].toString().toDouble(), format["format_name"].toString(),
+            widths.join(' ')};
 }
 
 class Ffmpeg : public ::testing::Test
@@ -61,15 +87,14 @@ protected:
         service = new Service({"--jobs", "2"});
     }
     static void TearDownTestSuite() { delete service; }
+    void SetUp() override { ASSERT_TRUE(service->started()); }
 
     // Starts a job and waits for its end; returns the final status reply.
     std::string runJob(const std::string& source, const std::string& target,
                        const std::string& profile, const std::string& extra = {})
     {
-        const std::string started =
-            service->get(startQuery(source, target, profile, extra)).value_or("");
-        EXPECT_NE(started.find("success"), std::string::npos) << profile << ": " << started;
-        return service->waitForEnd(statusQuery(source, target, profile), 120000);
+        EXPECT_TRUE(service->start(source, target, profile, extra)) << profile;
+        return service->waitForEnd(source, target, profile, 120000);
     }
 
     static QString dir;
@@ -83,69 +108,59 @@ Service* Ffmpeg::service = nullptr;
 
 TEST_F(Ffmpeg, PiconIsAJpegOfTheAskedWidth)
 {
-    ASSERT_TRUE(service->started());
     for (const std::string& clip : clips) {
         const std::string target = clip + ".picon.jpg";
         const std::string start =
             "/vexojson?request=set&client=127.0.0.1&command=copy&pisrc=" + clip +
             "&pidst=" + target + "&profile=picon&width=160&piframe=30&piquality=90";
         ASSERT_NE(service->get(start).value_or("").find("success"), std::string::npos);
-        const std::string ended = service->waitForEnd(statusQuery(clip, target, "picon"), 60000);
+        // Started with pisrc and pidst, polled with source and target.
+        const std::string ended = service->waitForEnd(clip, target, "picon", 60000);
         ASSERT_EQ(progressOf(ended), 10000) << ended;
         QFile jpeg(QString::fromStdString(target));
         ASSERT_TRUE(jpeg.open(QIODevice::ReadOnly)) << target;
         EXPECT_TRUE(jpeg.read(2) == QByteArray("\xFF\xD8", 2)) << "JPEG start of image";
-        EXPECT_EQ(run("ffprobe", {"-v", "error", "-show_entries", "stream=width", "-of",
-                                  "default=nw=1:nk=1", QString::fromStdString(target)}),
-                  "160");
+        EXPECT_EQ(probe(target).widths, "160");
     }
 }
 
-TEST_F(Ffmpeg, ProxiesAndMezzaninesKeepTheDuration)
+TEST_F(Ffmpeg, ProxiesAndMezzaninesKeepTheDurationAndTheAskedWidth)
 {
     const std::string source = clips[0];
-    const double expected = durationOf(source);
+    const double expected = probe(source).duration;
     const struct {
         const char* profile;
         const char* extension;
+        const char* widths; // of the video streams, even
     } cases[] = {
-        {"mp3-128kbps", ".mp3"},
-        {"TS-h264", ".ts"},
-        {"mp4-h264", ".mp4"},
-        {"HLS-TS-Multibitrate", ".ts"},
-        {"DASH-MP4-Multibitrate", ".m4v"},
-        {"MXF-RDD-25", ".mxf"},
-        {"MP4-MultiOutput", ".mp4"},
-        {"mov-prores", ".mov"},
-        {"hevc", ".mp4"},
-        {"mxf-op1a", ".mxf"},
-        {"wave", ".wave"},
+        {"mp3-128kbps", ".mp3", ""},
+        {"TS-h264", ".ts", "160"},
+        {"mp4-h264", ".mp4", "160"},
+        {"HLS-TS-Multibitrate", ".ts", "160 80"},
+        {"DASH-MP4-Multibitrate", ".m4v", "160 80"},
+        {"MXF-RDD-25", ".mxf", "160"},
+        {"MP4-MultiOutput", ".mp4", "160 80"},
+        {"mov-prores", ".mov", "160"},
+        {"hevc", ".mp4", "160"},
+        {"mxf-op1a", ".mxf", "160"},
+        {"wave", ".wave", ""},
     };
     for (const auto& c : cases) {
         const std::string target = dir.toStdString() + "/proxy-" + c.profile + c.extension;
-        const std::string ended = runJob(source, target, c.profile, "&kilobitrate=800&width=160");
+        const std::string ended = runJob(source, target, c.profile, "&kilobitrate=800&width=161");
         ASSERT_EQ(progressOf(ended), 10000) << c.profile << ": " << ended;
-        EXPECT_NEAR(durationOf(target), expected, 0.2) << c.profile;
+        EXPECT_NEAR(probe(target).duration, expected, 0.2) << c.profile;
+        EXPECT_EQ(probe(target).widths, c.widths) << c.profile;
     }
 }
 
-TEST_F(Ffmpeg, ProxyHonoursWidthAndHeight)
-{
-    const std::string target = dir.toStdString() + "/sized.mp4";
-    ASSERT_EQ(progressOf(runJob(clips[1], target, "mp4-h264", "&kilobitrate=300&height=120")),
-              10000);
-    EXPECT_EQ(
-        run("ffprobe", {"-v", "error", "-select_streams", "v:0", "-show_entries",
-                        "stream=width,height", "-of", "csv=p=0", QString::fromStdString(target)}),
-        "160,120");
-}
-
-TEST_F(Ffmpeg, WrapCopiesIntoAnotherContainer)
+TEST_F(Ffmpeg, WrapCopiesIntoTheContainerOfTheTarget)
 {
     for (const std::string& clip : {clips[0], clips[2]}) {
-        const std::string target = clip + ".wrapped.mkv";
+        const std::string target = clip + ".wrapped.MKV";
         ASSERT_EQ(progressOf(runJob(clip, target, "wrap")), 10000);
-        EXPECT_NEAR(durationOf(target), durationOf(clip), 0.2);
+        EXPECT_NEAR(probe(target).duration, probe(clip).duration, 0.2);
+        EXPECT_TRUE(probe(target).format.startsWith("matroska"));
     }
 }
 
@@ -177,7 +192,7 @@ TEST_F(Ffmpeg, XmpIsXmlNamingTheDuration)
             compressor = xml.readElementText();
     }
     EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
-    EXPECT_NEAR(duration.toDouble(), durationOf(clips[1]), 0.05);
+    EXPECT_NEAR(duration.toDouble(), probe(clips[1]).duration, 0.05);
     EXPECT_EQ(width, "320");
     EXPECT_EQ(compressor, "h264");
 }
@@ -225,20 +240,92 @@ TEST_F(Ffmpeg, AbortMidJobLeavesNoFile)
     const std::string source = makeClip(
         sub, "long.mov", {"-c:v", "libx264", "-preset", "ultrafast", "-c:a", "aac"}, 30, "640x480");
     const std::string target = sub.toStdString() + "/long-mezzanine.mov";
-    ASSERT_NE(service->get(startQuery(source, target, "mov")).value_or("").find("success"),
-              std::string::npos);
+    ASSERT_TRUE(service->start(source, target, "mov"));
     int progress = 0;
     for (int i = 0; i < 600 && progress <= 0; ++i) {
         QThread::msleep(50);
-        progress = progressOf(service->get(statusQuery(source, target, "mov")).value_or(""));
+        progress = progressOf(service->get(jobQuery("get", source, target, "mov")).value_or(""));
     }
     ASSERT_GT(progress, 0);
     ASSERT_LT(progress, 10000) << "the job ended before it could be aborted";
-    const std::string abort = "/vexojson?request=set&group=any" +
-                              jobFragments("127.0.0.1", source, target, "mov") + "&abort=true";
+    const std::string abort = jobQuery("set", source, target, "mov") + "&abort=true";
     EXPECT_EQ(replyValue(service->get(abort).value_or(""), "result"), "0");
     QThread::msleep(1000);
     EXPECT_EQ(QDir(sub).entryList(QDir::Files), QStringList{"long.mov"});
+}
+
+// Number of processes whose parent is `pid`.
+int childCount(qint64 pid)
+{
+    int count = 0;
+    for (const QString& entry : QDir("/proc").entryList(QDir::Dirs)) {
+        QFile stat("/proc/" + entry + "/stat");
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        // "pid (name) state ppid ...": the name may hold spaces, so read after the last ')'.
+        const QByteArray text = stat.readAll();
+        count += text.mid(text.lastIndexOf(')') + 2).split(' ').value(1).toLongLong() == pid;
+    }
+    return count;
+}
+
+TEST_F(Ffmpeg, QueuedJobsNeverRunMoreThanTheWorkerCount)
+{
+    const std::string clip = makeClip(dir, "tiny.mov", {"-c:v", "mpeg4"}, 1, "64x48");
+    std::atomic<bool> sampling{true};
+    std::atomic<int> most{0};
+    std::thread sampler([&] {
+        while (sampling) {
+            most = std::max(most.load(), childCount(service->pid()));
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    const int jobs = 200;
+    auto target = [&](int i) { return dir.toStdString() + "/out" + std::to_string(i) + ".mkv"; };
+    for (int i = 0; i < jobs; ++i)
+        ASSERT_TRUE(service->start(clip, target(i), "wrap"));
+    int done = 0;
+    for (int i = 0; i < jobs; ++i)
+        done += progressOf(service->waitForEnd(clip, target(i), "wrap", 120000)) == 10000;
+    sampling = false;
+    sampler.join();
+    EXPECT_EQ(done, jobs);
+    EXPECT_GE(most.load(), 1) << "the sampler saw ffmpeg at work";
+    EXPECT_LE(most.load(), 2);
+}
+
+long rssKb(qint64 pid)
+{
+    QFile status(QString("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    return -1;
+}
+
+TEST(Load, PurgedJobsFreeTheirEntries)
+{
+    const std::string source = makeClip(testenv::makeDir("memory"), "clip.mov", {}, 1, "64x48");
+    Service service({"--simulate", "--job-ms", "1", "--jobs", "2"});
+    ASSERT_TRUE(service.started());
+    auto cycles = [&](int from, int count) {
+        for (int i = from; i < from + count; ++i) {
+            const std::string target = source + std::to_string(i) + ".xmp";
+            ASSERT_TRUE(service.start(source, target, "xmp"));
+            const std::string purge = jobQuery("set", source, target, "xmp") + "&purge=true";
+            ASSERT_EQ(replyValue(service.get(purge).value_or(""), "result"), "0");
+        }
+    };
+    cycles(0, 1000);
+    const long before = rssKb(service.pid());
+    cycles(1000, 10000);
+    const long after = rssKb(service.pid());
+    const std::string probe = service.get("/vexojson?request=get&client=a&group=0").value_or("");
+    EXPECT_EQ(replyValue(probe, "jobs"), "0") << probe;
+    ASSERT_GT(before, 0);
+    EXPECT_LT(after - before, 5 * 1024) << "RSS before " << before << " kB, after " << after;
 }
 
 } // namespace

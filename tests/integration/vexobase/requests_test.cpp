@@ -1,160 +1,144 @@
-// Every request of the service contract against a running simulated vexobase: starts, status,
-// purges, both aborts, the address request, the purge of completed jobs, the probe, the job
-// page, and paths with "&", spaces, quotes and non-ASCII letters.
+// Every request of the service contract against a running simulated vexobase: probe, address,
+// starts and refusals, status, purges, both aborts, the purge of completed jobs, the job page,
+// paths with "&", spaces, quotes, markup and non-ASCII letters; and its fault injection, chosen
+// by a source marker or by a control request, up to the whole service going silent.
 #include "tests/integration/vexobase/vexoclient.h"
 #include "tests/support/testenv.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QThread>
 
 using namespace vexotest;
 
 namespace
 {
 
-std::string makeFile(const QString& dir, const QString& name)
-{
-    QFile file(dir + "/" + name);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly)) << name.toStdString();
-    file.write("not really a clip");
-    return file.fileName().toStdString();
-}
-
-class Requests : public ::testing::Test
+class Simulated : public ::testing::Test
 {
 protected:
     static void SetUpTestSuite()
     {
-        service = new Service({"--simulate", "--job-ms", "400", "--jobs", "4"});
-        dir = testenv::makeDir("requests");
+        service =
+            new Service({"--simulate", "--job-ms", "300", "--jobs", "8", "--slow-ms", "1500"});
+        dir = testenv::makeDir("requests").toStdString();
     }
     static void TearDownTestSuite() { delete service; }
+    void SetUp() override
+    {
+        ASSERT_TRUE(service->started());
+        ASSERT_EQ(control("fault=none&delay=0"), "0");
+    }
 
     std::string reply(const std::string& query) { return service->get(query).value_or(""); }
+    std::string control(const std::string& query)
+    {
+        return replyValue(reply("/control?" + query), "result").value_or("");
+    }
+    static std::string makeFile(const std::string& name)
+    {
+        QFile file(QString::fromStdString(dir + "/" + name));
+        EXPECT_TRUE(QDir().mkpath(QFileInfo(file).path()) && file.open(QIODevice::WriteOnly))
+            << name;
+        file.write("not really a clip");
+        return file.fileName().toStdString();
+    }
+    // Starts an XMP job of a new file `name`; returns its source.
+    std::string startJob(const std::string& name)
+    {
+        const std::string source = makeFile(name);
+        EXPECT_TRUE(service->start(source, source + ".xmp", "xmp")) << name;
+        return source;
+    }
+    std::string status(const std::string& source, const std::string& target = {},
+                       const std::string& profile = "xmp")
+    {
+        return reply(jobQuery("get", source, target.empty() ? source + ".xmp" : target, profile));
+    }
+    std::string waitForEnd(const std::string& source)
+    {
+        return service->waitForEnd(source, source + ".xmp", "xmp");
+    }
 
     static Service* service;
-    static QString dir;
+    static std::string dir;
 };
 
-Service* Requests::service = nullptr;
-QString Requests::dir;
+Service* Simulated::service = nullptr;
+std::string Simulated::dir;
 
-TEST_F(Requests, ProbeAndAddressAnswer)
+TEST_F(Simulated, ProbeAddressAndUnknownRequestsAnswer)
 {
-    ASSERT_TRUE(service->started());
-    const std::string probe = reply("/vexojson?request=get&client=127.0.0.1&group=0");
-    EXPECT_EQ(replyValue(probe, "result"), "0");
+    EXPECT_EQ(replyValue(reply("/vexojson?request=get&client=127.0.0.1&group=0"), "result"), "0");
     const std::string address =
         reply("/vexojson?request=address&client=127.0.0.1&group=0&channel=0");
     EXPECT_EQ(replyValue(address, "address"), "127.0.0.1");
+    EXPECT_EQ(replyValue(reply("/vexojson?request=frobnicate"), "result"), "1");
 }
 
-TEST_F(Requests, SecondServiceOnATakenPortFails)
+TEST_F(Simulated, SecondServiceOnATakenPortFails)
 {
-    ASSERT_TRUE(service->started());
     QProcess second;
     second.start(testenv::buildDir() + "/vexobase",
                  {"--simulate", "--bind", "127.0.0.1", "--port", QString::number(service->port())});
     ASSERT_TRUE(second.waitForFinished(10000)) << "a second service listens beside the first";
     EXPECT_EQ(second.exitCode(), 1);
     EXPECT_TRUE(second.readAllStandardError().contains("cannot listen"));
-    EXPECT_EQ(replyValue(reply("/vexojson?request=get&client=127.0.0.1&group=0"), "result"), "0");
 }
 
-TEST_F(Requests, JobRunsToTheEndAndIsPurged)
+TEST_F(Simulated, JobRunsToTheEndRunsAgainAndIsPurged)
 {
-    const std::string source = makeFile(dir, "plain.mov");
-    const std::string target = dir.toStdString() + "/plain.xmp";
-    const std::string started = reply(startQuery(source, target, "xmp"));
-    EXPECT_NE(started.find("success"), std::string::npos) << started;
-    EXPECT_EQ(started.find("fail"), std::string::npos);
-
-    const std::string running = reply(statusQuery(source, target, "xmp"));
-    EXPECT_GE(progressOf(running), 0);
-    EXPECT_LT(progressOf(running), 10000);
-
-    const std::string ended = service->waitForEnd(statusQuery(source, target, "xmp"));
+    const std::string source = startJob("plain.mov");
+    EXPECT_GE(progressOf(status(source)), 0);
+    EXPECT_LT(progressOf(status(source)), 10000);
+    const std::string ended = waitForEnd(source);
     EXPECT_EQ(progressOf(ended), 10000) << ended;
     EXPECT_EQ(replyValue(ended, "result"), "0");
     EXPECT_EQ(replyValue(ended, "resultstring"), "complete");
-    EXPECT_EQ(replyValue(ended, "source"), source);
-    EXPECT_EQ(replyValue(ended, "target"), target);
-    EXPECT_EQ(replyValue(ended, "profile"), "xmp");
     EXPECT_EQ(replyValue(ended, "address"), "127.0.0.1");
+    // An ended job started again runs again, as after Clear Errors.
+    ASSERT_TRUE(service->start(source, source + ".xmp", "xmp"));
+    EXPECT_LT(progressOf(status(source)), 10000);
 
-    std::string purge = statusQuery(source, target, "xmp") + "&purge=true";
-    purge.replace(purge.find("request=get"), 11, "request=set");
+    const std::string purge = jobQuery("set", source, source + ".xmp", "xmp") + "&purge=true";
     EXPECT_EQ(replyValue(reply(purge), "result"), "0");
-    EXPECT_TRUE(hasToken(reply(statusQuery(source, target, "xmp")), "copy not found"));
+    const std::string purged = status(source);
+    EXPECT_TRUE(notFound(purged)) << purged;
+    EXPECT_FALSE(replyValue(purged, "source").has_value());
 }
 
-TEST_F(Requests, UnknownJobIsNotFound)
+TEST_F(Simulated, StartsAreRefusedWithAReason)
 {
-    const std::string status = reply(statusQuery("/no/such.mov", "/no/such.xmp", "xmp"));
-    EXPECT_TRUE(hasToken(status, "copy not found")) << status;
-    EXPECT_FALSE(replyValue(status, "source").has_value());
-}
-
-TEST_F(Requests, Md5ResultIsThirtyTwoHexDigits)
-{
-    const std::string source = makeFile(dir, "sum.mov");
-    EXPECT_NE(reply(startQuery(source, source, "md5")).find("success"), std::string::npos);
-    const std::string ended = service->waitForEnd(statusQuery(source, source, "md5"));
-    const std::string digest = replyValue(ended, "resultstring").value_or("");
-    EXPECT_EQ(digest.size(), 32u) << ended;
-    EXPECT_EQ(digest.find_first_not_of("0123456789abcdef"), std::string::npos);
-}
-
-TEST_F(Requests, PiconStartedWithPisrcIsPolledWithSource)
-{
-    const std::string source = makeFile(dir, "pic.mov");
-    const std::string target = source + ".picon.jpg";
-    const std::string start =
-        "/vexojson?request=set&client=127.0.0.1&command=copy&pisrc=" + source + "&pidst=" + target +
-        "&profile=picon&width=160&piframe=10&piquality=100";
-    EXPECT_NE(reply(start).find("success"), std::string::npos);
-    const std::string status = reply(statusQuery(source, target, "picon"));
-    EXPECT_EQ(replyValue(status, "source"), source) << status;
-    EXPECT_EQ(replyValue(status, "target"), target);
-}
-
-TEST_F(Requests, StartsAreRefusedWithAReason)
-{
-    const std::string source = makeFile(dir, "refused.mov");
+    const std::string source = makeFile("refused.mov");
+    const std::string marked = makeFile("a.vexofault-refuse.mov");
     const struct {
         std::string source, target, profile, why;
     } cases[] = {
         {source, source + ".out", "no-such-profile", "refused: unknown profile"},
-        {dir.toStdString() + "/missing.mov", source + ".xmp", "xmp", "refused: source not found"},
+        {dir + "/missing.mov", source + ".xmp", "xmp", "refused: source not found"},
         {source, source + "/under/a/file.xmp", "xmp", "refused: target not writable"},
         {source, source, "wrap", "refused: target is the source"},
         {source, source + ".zzz", "wrap", "refused: unknown container"},
+        {marked, marked + ".xmp", "xmp", "refused: simulated refusal"},
     };
     for (const auto& c : cases) {
         const std::string answer = reply(startQuery(c.source, c.target, c.profile));
         EXPECT_EQ(answer.find("success"), std::string::npos) << answer;
         EXPECT_EQ(replyValue(answer, "resultstring"), c.why);
-        EXPECT_TRUE(hasToken(reply(statusQuery(c.source, c.target, c.profile)), "copy not found"));
+        EXPECT_TRUE(notFound(status(c.source, c.target, c.profile)));
     }
 }
 
-TEST_F(Requests, MissingTargetFoldersAreMade)
+TEST_F(Simulated, AbortsEndOrClearTheJob)
 {
-    const std::string source = makeFile(dir, "nested.mov");
-    const std::string target = dir.toStdString() + "/index/new/folders/nested.rtin";
-    EXPECT_NE(reply(startQuery(source, target, "index")).find("success"), std::string::npos);
-    EXPECT_TRUE(QFileInfo(QString::fromStdString(target)).dir().exists());
-}
-
-TEST_F(Requests, AbortWithJobFragmentsEndsTheJob)
-{
-    const std::string source = makeFile(dir, "abort me.mov");
+    const std::string source = makeFile("abort me.mov");
     const std::string target = source + ".rtin";
-    ASSERT_NE(reply(startQuery(source, target, "index")).find("success"), std::string::npos);
+    ASSERT_TRUE(service->start(source, target, "index"));
     // The form sent by Abort All: the job's own fragments, also the ones the service ignores.
     const std::string abort = "/vexojson?request=set&group=any&request=set&client=127.0.0.1"
                               "&command=copy&source=" +
@@ -164,99 +148,116 @@ TEST_F(Requests, AbortWithJobFragmentsEndsTheJob)
     const std::string answer = reply(abort);
     EXPECT_EQ(replyValue(answer, "result"), "0") << answer;
     EXPECT_EQ(replyValue(answer, "source"), source);
-    const std::string status = reply(statusQuery(source, target, "index"));
-    EXPECT_EQ(progressOf(status), -1) << status;
-    EXPECT_EQ(replyValue(status, "resultstring"), "aborted");
+    const std::string aborted = status(source, target, "index");
+    EXPECT_EQ(progressOf(aborted), -1) << aborted;
+    EXPECT_EQ(replyValue(aborted, "resultstring"), "aborted");
     EXPECT_EQ(replyValue(reply(abort), "result"), "0") << "an aborted job can be asked again";
-}
 
-TEST_F(Requests, AbortOfUnknownJobIsNotResultZero)
-{
+    // The stalled-job abort lower-cases the paths and clears the job.
+    const std::string stalled = makeFile("Stall.VexoFault-Stall.MOV");
+    ASSERT_TRUE(service->start(stalled, stalled + ".XMP", "XMP"));
+    const QString clear = QString::fromStdString(jobQuery("set", stalled, stalled + ".XMP", "xmp"));
+    EXPECT_EQ(replyValue(reply(clear.toLower().toStdString() + "&abort=1&clear=1"), "result"), "0");
+    EXPECT_TRUE(notFound(status(stalled, stalled + ".XMP", "XMP")));
+
     // Abort All removes every job string containing the reply's source: an unknown job must
     // never answer result 0 with an empty source.
-    const std::string answer =
-        reply("/vexojson?request=set&group=any&client=x&command=copy&source=/nope.mov"
-              "&target=/nope.xmp&profile=xmp&abort=true");
-    EXPECT_EQ(replyValue(answer, "result"), "1") << answer;
+    const std::string unknown = jobQuery("set", "/nope.mov", "/nope.xmp", "xmp") + "&abort=true";
+    EXPECT_EQ(replyValue(reply(unknown), "result"), "1");
 }
 
-TEST_F(Requests, StalledAbortWithLowerCasePathsClearsTheJob)
+TEST_F(Simulated, PurgeOfCompletedJobsKeepsRunningOnes)
 {
-    const std::string source = makeFile(dir, "Stall.VexoFault-Stall.MOV");
-    const std::string target = dir.toStdString() + "/Stall.XMP";
-    ASSERT_NE(reply(startQuery(source, target, "XMP")).find("success"), std::string::npos);
-    auto lower = [](std::string text) {
-        return QString::fromStdString(text).toLower().toStdString();
-    };
-    const std::string abort =
-        "/vexojson?request=set&client=127.0.0.1&command=copy&source=" + lower(source) +
-        "&target=" + lower(target) + "&profile=xmp&group=1&abort=1&clear=1";
-    EXPECT_EQ(replyValue(reply(abort), "result"), "0");
-    EXPECT_TRUE(hasToken(reply(statusQuery(source, target, "XMP")), "copy not found"));
-}
-
-TEST_F(Requests, PurgeOfCompletedJobsKeepsRunningOnes)
-{
-    const std::string done = makeFile(dir, "done.mov");
-    const std::string stuck = makeFile(dir, "stuck.vexofault-stall.mov");
-    ASSERT_NE(reply(startQuery(done, done + ".xmp", "xmp")).find("success"), std::string::npos);
-    ASSERT_NE(reply(startQuery(stuck, stuck + ".xmp", "xmp")).find("success"), std::string::npos);
-    EXPECT_EQ(progressOf(service->waitForEnd(statusQuery(done, done + ".xmp", "xmp"))), 10000);
+    const std::string done = startJob("done.mov");
+    const std::string stuck = startJob("stuck.vexofault-stall.mov");
+    EXPECT_EQ(progressOf(waitForEnd(done)), 10000);
+    // The program sends a running job's start again: the job is kept as it is.
+    ASSERT_TRUE(service->start(stuck, stuck + ".xmp", "xmp"));
+    EXPECT_EQ(progressOf(status(stuck)), 5000);
 
     const std::string answer =
         reply("/vexo?request=set&client=all&command=copy&complete=1&purge=1");
     EXPECT_EQ(replyValue(answer, "result"), "0");
-    EXPECT_TRUE(hasToken(reply(statusQuery(done, done + ".xmp", "xmp")), "copy not found"));
-    EXPECT_EQ(progressOf(reply(statusQuery(stuck, stuck + ".xmp", "xmp"))), 5000);
+    EXPECT_TRUE(notFound(status(done)));
+    EXPECT_EQ(progressOf(status(stuck)), 5000);
 }
 
-TEST_F(Requests, HostilePathsRoundTrip)
+TEST_F(Simulated, HostilePathsRoundTripIntoNewFoldersAndOntoThePage)
 {
-    const QString sub = dir + "/dir & co";
-    ASSERT_TRUE(QDir().mkpath(sub));
-    const std::string source = makeFile(sub, QString::fromUtf8("Zoë's clip & take 1 #2 100%.mov"));
-    const std::string target = source + ".xmp";
-    ASSERT_NE(reply(startQuery(source, target, "xmp")).find("success"), std::string::npos);
-    const std::string status = reply(statusQuery(source, target, "xmp"));
-    EXPECT_EQ(replyValue(status, "source"), source) << status;
-    EXPECT_EQ(replyValue(status, "target"), target);
-    EXPECT_EQ(replyValue(status, "profile"), "xmp");
-}
-
-TEST_F(Requests, DoubleQuoteInPathCannotForgeKeys)
-{
-    const std::string source = makeFile(dir, "x\",\"progress\":\"10000.mov");
-    const std::string target = source + ".xmp";
-    ASSERT_NE(reply(startQuery(source, target, "xmp")).find("success"), std::string::npos);
-    const std::string status = reply(statusQuery(source, target, "xmp"));
-    EXPECT_LT(progressOf(status), 10000) << status;
-    EXPECT_EQ(replyValue(status, "profile"), "xmp");
-    EXPECT_NE(replyValue(status, "source").value_or("").find("\\u0022"), std::string::npos);
-}
-
-TEST_F(Requests, RestartOfARunningJobKeepsIt)
-{
-    const std::string source = makeFile(dir, "twice.vexofault-stall.mov");
-    const std::string target = source + ".xmp";
-    ASSERT_NE(reply(startQuery(source, target, "xmp")).find("success"), std::string::npos);
-    ASSERT_EQ(progressOf(service->waitForEnd(statusQuery(source, target, "xmp"), 400)), 5000);
-    EXPECT_NE(reply(startQuery(source, target, "xmp")).find("success"), std::string::npos);
-    EXPECT_EQ(progressOf(reply(statusQuery(source, target, "xmp"))), 5000);
-}
-
-TEST_F(Requests, PageListsJobsEscaped)
-{
-    const std::string source = makeFile(dir, "page <b>.mov");
-    ASSERT_NE(reply(startQuery(source, source + ".xmp", "xmp")).find("success"), std::string::npos);
+    for (const std::string name :
+         {"Zoë's <b>clip & take 1 #2 100%.mov", "x\",\"progress\":\"1.mov"}) {
+        const std::string source = makeFile("dir & co/" + name);
+        const std::string target = dir + "/new & folder/" + name + ".xmp";
+        ASSERT_TRUE(service->start(source, target, "xmp"));
+        EXPECT_TRUE(QFileInfo(QString::fromStdString(target)).dir().exists());
+        const std::string answer = status(source, target);
+        // Double quotes come back escaped, so that no path can forge a key.
+        const auto escaped = [](std::string path) {
+            return QString::fromStdString(path).replace("\"", "\\u0022").toStdString();
+        };
+        EXPECT_EQ(replyValue(answer, "source"), escaped(source)) << answer;
+        EXPECT_EQ(replyValue(answer, "target"), escaped(target));
+        EXPECT_EQ(replyValue(answer, "profile"), "xmp");
+    }
     const std::string page = reply("/");
-    EXPECT_NE(page.find("<table>"), std::string::npos);
-    EXPECT_NE(page.find("page &lt;b&gt;.mov"), std::string::npos);
-    EXPECT_EQ(page.find("page <b>.mov"), std::string::npos);
+    EXPECT_NE(page.find("&lt;b&gt;clip"), std::string::npos) << page;
+    EXPECT_EQ(page.find("<b>clip"), std::string::npos);
 }
 
-TEST_F(Requests, UnknownRequestIsAnError)
+TEST_F(Simulated, MarkedJobsEndTheWayTheirFaultSays)
 {
-    EXPECT_EQ(replyValue(reply("/vexojson?request=frobnicate"), "result"), "1");
+    ASSERT_EQ(control("failresult=7"), "0");
+    const std::string failed = waitForEnd(startJob("a.vexofault-fail.mov"));
+    EXPECT_EQ(progressOf(failed), -1) << failed;
+    EXPECT_EQ(replyValue(failed, "result"), "7");
+    EXPECT_EQ(replyValue(failed, "resultstring"), "simulated failure");
+    EXPECT_EQ(progressOf(waitForEnd(startJob("a.VEXOFAULT-LOST.mov"))), -2);
+    EXPECT_TRUE(notFound(waitForEnd(startJob("a.vexofault-forget.mov"))));
+    const std::string stalled = startJob("a.vexofault-stall.mov");
+    QThread::msleep(900); // three times the job's length
+    EXPECT_EQ(progressOf(status(stalled)), 5000);
+}
+
+TEST_F(Simulated, SlowJobsAndDelayHoldTheReplies)
+{
+    const std::string slow = startJob("a.vexofault-slow.mov");
+    EXPECT_FALSE(service->get(jobQuery("get", slow, slow + ".xmp", "xmp"), 100).has_value());
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_GE(progressOf(status(slow)), 0);
+    EXPECT_GE(timer.elapsed(), 1400);
+    EXPECT_TRUE(service->get(startQuery(makeFile("quick.mov"), dir + "/q.xmp", "xmp"), 500))
+        << "other jobs still answer at once";
+
+    ASSERT_EQ(control("delay=800"), "0");
+    EXPECT_FALSE(service->get("/vexojson?request=get&client=a&group=0", 300).has_value());
+    EXPECT_TRUE(service->get("/vexojson?request=get&client=a&group=0", 3000).has_value());
+}
+
+TEST_F(Simulated, ControlFaultAppliesToTheCountedJobsOnly)
+{
+    EXPECT_EQ(control("fault=explode"), "1");
+    EXPECT_EQ(control("delay=-5"), "1");
+    ASSERT_EQ(control("fault=lost&count=1"), "0");
+    EXPECT_EQ(progressOf(waitForEnd(startJob("first.mov"))), -2);
+    EXPECT_EQ(progressOf(waitForEnd(startJob("second.mov"))), 10000);
+
+    ASSERT_EQ(control("fault=refuse"), "0");
+    const std::string source = makeFile("third.mov");
+    EXPECT_FALSE(service->start(source, source + ".xmp", "xmp"));
+    ASSERT_EQ(control("fault=none"), "0");
+    EXPECT_TRUE(service->start(source, source + ".xmp", "xmp"));
+}
+
+TEST_F(Simulated, SilentServiceComesBackWithItsJobs)
+{
+    const std::string kept = startJob("kept.mov");
+    ASSERT_EQ(control("silent=1500"), "0");
+    QThread::msleep(200);
+    EXPECT_FALSE(service->get(jobQuery("get", kept, kept + ".xmp", "xmp"), 500).has_value());
+    QThread::msleep(1800);
+    const std::string back = waitForEnd(kept);
+    EXPECT_EQ(progressOf(back), 10000) << back;
 }
 
 } // namespace

@@ -11,9 +11,6 @@
 
 #include <signal.h>
 
-#include <cctype>
-#include <cstring>
-
 namespace vexotest
 {
 
@@ -59,73 +56,42 @@ std::optional<std::string> Service::get(const std::string& pathAndQuery, int tim
     return text;
 }
 
-std::string Service::waitForEnd(const std::string& statusQuery, int timeoutMs) const
+bool Service::start(const std::string& source, const std::string& target,
+                    const std::string& profile, const std::string& extra) const
+{
+    const std::string reply = get(startQuery(source, target, profile, extra)).value_or("");
+    return reply.find("success") != std::string::npos && reply.find("fail") == std::string::npos;
+}
+
+std::string Service::waitForEnd(const std::string& source, const std::string& target,
+                                const std::string& profile, int timeoutMs) const
 {
     QDeadlineTimer deadline(timeoutMs);
     std::string reply;
     do {
-        reply = get(statusQuery).value_or("");
+        reply = get(jobQuery("get", source, target, profile)).value_or("");
         const int progress = progressOf(reply);
-        if (progress < 0 || progress >= 10000 || hasToken(reply, "copy not found"))
+        if (progress < 0 || progress >= 10000 || notFound(reply))
             return reply;
         QThread::msleep(50);
     } while (!deadline.hasExpired());
     return reply;
 }
 
-namespace
-{
-
-struct Token {
-    size_t begin;
-    size_t end;
-};
-
-std::vector<Token> tokensOf(const std::string& reply)
-{
-    std::vector<Token> tokens;
-    size_t i = 0;
-    while (i < reply.size()) {
-        const size_t begin = reply.find_first_not_of(",\"}", i);
-        if (begin == std::string::npos)
-            break;
-        const size_t end = std::min(reply.find_first_of(",\"}", begin), reply.size());
-        tokens.push_back({begin, end});
-        i = end;
-    }
-    return tokens;
-}
-
-bool equalsIgnoringCase(const std::string& a, const std::string& b)
-{
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
-               return std::tolower(x) == std::tolower(y);
-           });
-}
-
-} // namespace
-
 std::optional<std::string> replyValue(const std::string& reply, const std::string& key)
 {
-    for (const Token& token : tokensOf(reply)) {
-        if (!equalsIgnoringCase(reply.substr(token.begin, token.end - token.begin), key))
-            continue;
-        const size_t begin = token.end + 3;
-        if (begin > reply.size())
-            return std::string();
-        const size_t end = reply.find('"', begin);
-        return reply.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
+    const char* separators = ",\"}";
+    for (size_t begin = 0;
+         (begin = reply.find_first_not_of(separators, begin)) != std::string::npos;) {
+        const size_t end = std::min(reply.find_first_of(separators, begin), reply.size());
+        if (reply.compare(begin, end - begin, key) == 0) {
+            if (end + 3 > reply.size())
+                return std::string();
+            return reply.substr(end + 3, reply.find('"', end + 3) - (end + 3));
+        }
+        begin = end;
     }
     return std::nullopt;
-}
-
-bool hasToken(const std::string& reply, const std::string& token)
-{
-    for (const Token& t : tokensOf(reply))
-        if (equalsIgnoringCase(reply.substr(t.begin, t.end - t.begin), token))
-            return true;
-    return false;
 }
 
 int progressOf(const std::string& reply)
@@ -134,11 +100,9 @@ int progressOf(const std::string& reply)
     return value ? std::atoi(value->c_str()) : -100000;
 }
 
-std::string jobFragments(const std::string& client, const std::string& source,
-                         const std::string& target, const std::string& profile)
+bool notFound(const std::string& reply)
 {
-    return "&client=" + client + "&command=copy&source=" + source + "&target=" + target +
-           "&profile=" + profile;
+    return replyValue(reply, "resultstring") == "copy not found";
 }
 
 std::string startQuery(const std::string& source, const std::string& target,
@@ -148,10 +112,12 @@ std::string startQuery(const std::string& source, const std::string& target,
            "&target=" + target + "&profile=" + profile + extra + "&flags=timeconversion";
 }
 
-std::string statusQuery(const std::string& source, const std::string& target,
-                        const std::string& profile)
+std::string jobQuery(const std::string& request, const std::string& source,
+                     const std::string& target, const std::string& profile)
 {
-    return "/vexojson?request=get&group=any" + jobFragments("127.0.0.1", source, target, profile);
+    return "/vexojson?request=" + request +
+           "&group=any&client=127.0.0.1&command=copy&source=" + source + "&target=" + target +
+           "&profile=" + profile;
 }
 
 } // namespace vexotest

@@ -6,21 +6,6 @@ namespace
 
 class Clearing : public DbTest
 {
-protected:
-    // Adds clip `anchor` and sets `columns` ("PiconValue=2, Complete=4") directly.
-    void clip(const std::string& anchor, const std::string& columns)
-    {
-        dbCWSAddClip(handle, "c", anchor, "/scan");
-        ASSERT_TRUE(exec("UPDATE Clips SET " + columns + " WHERE AnchorPath='" + anchor + "'"));
-    }
-    int state(const std::string& columnName, const std::string& anchor)
-    {
-        return number("SELECT " + columnName + " FROM Clips WHERE AnchorPath='" + anchor + "'");
-    }
-    std::optional<std::string> text(const std::string& columnName, const std::string& anchor)
-    {
-        return value("SELECT " + columnName + " FROM Clips WHERE AnchorPath='" + anchor + "'");
-    }
 };
 
 TEST_P(Clearing, ClearAllErrorsResetsFailuresButKeepsRtinInProgress)
@@ -32,17 +17,9 @@ TEST_P(Clearing, ClearAllErrorsResetsFailuresButKeepsRtinInProgress)
     dbCWSUpdateDirectoryCheck(handle, "/d", 5);
 
     EXPECT_EQ(dbCWSClearAllErrors(handle), -1);
-    EXPECT_EQ(state("Complete", "/a"), 0);
-    EXPECT_EQ(state("RTINValue", "/a"), 2);
-    EXPECT_EQ(state("PiconValue", "/a"), 0);
-    EXPECT_EQ(state("XMPValue", "/a"), 1);
-    EXPECT_EQ(state("Element0State", "/a"), 4);
-    EXPECT_EQ(state("Complete", "/b"), 1);
-    EXPECT_EQ(state("RTINValue", "/b"), 0);
-    EXPECT_EQ(state("ProxyValue", "/b"), 0);
-    EXPECT_EQ(text("MD5", "/b"), std::nullopt);
-    EXPECT_EQ(text("MD5", "/c"), "Error No VexoBase");
-    EXPECT_EQ(state("MezzanineValue", "/c"), 0);
+    EXPECT_EQ(row("/a", "Complete,RTINValue,PiconValue,XMPValue,Element0State"), "0,2,0,1,4");
+    EXPECT_EQ(row("/b", "Complete,RTINValue,ProxyValue,MD5"), "1,0,0,NULL");
+    EXPECT_EQ(row("/c", "MD5,MezzanineValue"), "Error No VexoBase,0");
     EXPECT_EQ(dbCWSGetDirectoryState(handle, "/d"), 0);
 }
 
@@ -53,24 +30,17 @@ TEST_P(Clearing, ClearErrorsOfFinishedForgetsEveryChecksum)
                "MD5='MD5 Not Created No Response from VexoBase'");
     clip("/c", "MD5='Error'");
 
-    EXPECT_EQ(dbCWSClearErrors(handle, 4), -1);
-    EXPECT_EQ(state("Complete", "/b"), 0);
-    EXPECT_EQ(state("PiconValue", "/b"), 0);
-    EXPECT_EQ(state("Element9State", "/b"), 0);
-    EXPECT_EQ(text("MD5", "/b"), std::nullopt);
-    EXPECT_EQ(text("MD5", "/a"), "abc");
-    EXPECT_EQ(text("MD5", "/c"), "Error");
-    EXPECT_EQ(state("Complete", "/a"), 1);
+    EXPECT_EQ(dbCWSClearErrors(handle, QZ_ERROR), -1);
+    EXPECT_EQ(row("/b", "Complete,PiconValue,Element9State,MD5"), "0,0,0,NULL");
+    EXPECT_EQ(row("/a", "Complete,MD5"), "1,abc");
+    EXPECT_EQ(row("/c", "MD5"), "Error");
 
-    dbCWSClearErrors(handle, 1);
-    EXPECT_EQ(state("Complete", "/a"), 0);
-    EXPECT_EQ(state("RTINValue", "/a"), 0);
-    EXPECT_EQ(state("Element9State", "/a"), 0);
-    EXPECT_EQ(text("MD5", "/a"), std::nullopt);
-    EXPECT_EQ(text("MD5", "/c"), std::nullopt);
+    dbCWSClearErrors(handle, QZ_FINISHED);
+    EXPECT_EQ(row("/a", "Complete,RTINValue,Element9State,MD5"), "0,0,0,NULL");
+    EXPECT_EQ(row("/c", "MD5"), "NULL");
 }
 
-TEST_P(Clearing, ClearInProgressEmptiesRunningElementsAndProgressTexts)
+TEST_P(Clearing, ClearInProgressEmptiesTheMaskedElementsAndProgressTexts)
 {
     clip("/a", "Complete=2, PiconPath='Progress 40%', PiconValue=1, PiconError='x', "
                "XMPValue=2, XMPPath='p', ProxyValue=1, ProxyPath='/out/a.mp4', "
@@ -78,30 +48,15 @@ TEST_P(Clearing, ClearInProgressEmptiesRunningElementsAndProgressTexts)
     clip("/b", "Element9Value='Progress 10', Element9State=1, MD5='Unable to read', "
                "MezzanineValue=4");
 
-    EXPECT_EQ(dbCWSClearInProgress(handle, ~0u), 0);
-    EXPECT_EQ(text("PiconPath", "/a"), std::nullopt);
-    EXPECT_EQ(state("PiconValue", "/a"), -1);
-    EXPECT_EQ(text("PiconError", "/a"), std::nullopt);
-    EXPECT_EQ(state("XMPValue", "/a"), -1);
-    EXPECT_EQ(text("ProxyPath", "/a"), "/out/a.mp4");
-    EXPECT_EQ(state("Element9State", "/a"), -1);
-    EXPECT_EQ(text("Element9Value", "/a"), std::nullopt);
-    EXPECT_EQ(text("Element9Error", "/a"), std::nullopt);
-    EXPECT_EQ(text("MD5", "/a"), std::nullopt);
-    EXPECT_EQ(state("Element9State", "/b"), -1);
-    EXPECT_EQ(text("MD5", "/b"), std::nullopt);
-    EXPECT_EQ(state("MezzanineValue", "/b"), 4);
-    // Only MySQL puts a clip in progress back to NULL.
-    EXPECT_EQ(state("Complete", "/a"), isMySQL() ? -1 : 2);
-}
-
-TEST_P(Clearing, ClearInProgressHonoursTheMask)
-{
-    clip("/a", "PiconValue=2, XMPValue=2, MD5='in progress'");
     dbCWSClearInProgress(handle, CWS_ELEMENT_XMP);
-    EXPECT_EQ(state("PiconValue", "/a"), 2);
-    EXPECT_EQ(state("XMPValue", "/a"), -1);
-    EXPECT_EQ(text("MD5", "/a"), "in progress");
+    EXPECT_EQ(row("/a", "PiconValue,XMPValue,MD5"), "1,NULL,in progress");
+
+    EXPECT_EQ(dbCWSClearInProgress(handle, ~0u), 0);
+    EXPECT_EQ(row("/a", "PiconPath,PiconValue,PiconError,ProxyPath"), "NULL,NULL,NULL,/out/a.mp4");
+    EXPECT_EQ(row("/a", "Element9State,Element9Value,Element9Error,MD5"), "NULL,NULL,NULL,NULL");
+    EXPECT_EQ(row("/b", "Element9State,MD5,MezzanineValue"), "NULL,NULL,4");
+    // Only MySQL puts a clip in progress back to NULL.
+    EXPECT_EQ(row("/a", "Complete"), isMySQL() ? "NULL" : "2");
 }
 
 TEST_P(Clearing, ClearRunningPutsSwitchedElementsBack)
@@ -110,17 +65,12 @@ TEST_P(Clearing, ClearRunningPutsSwitchedElementsBack)
                "MD5='Error'");
     clip("/b", "MD5='MD5 Not Created No Response from VexoBase'");
     EXPECT_EQ(dbCWSClearRunning(handle, true, false, false, false, true, false, true), -1);
-    EXPECT_EQ(state("Complete", "/a"), 0);
-    EXPECT_EQ(state("PiconValue", "/a"), 0);
-    EXPECT_EQ(state("ProxyValue", "/a"), 2);
-    EXPECT_EQ(state("RTINValue", "/a"), 4);
-    EXPECT_EQ(state("Element9State", "/a"), 0);
-    EXPECT_EQ(text("MD5", "/a"), "Error");
+    EXPECT_EQ(row("/a", "Complete,PiconValue,ProxyValue,RTINValue,Element9State,MD5"),
+              "0,0,2,4,0,Error");
 
     dbCWSClearRunning(handle, false, false, false, false, false, true, false);
-    EXPECT_EQ(text("MD5", "/a"), std::nullopt);
-    EXPECT_EQ(text("MD5", "/b"), std::nullopt);
-    EXPECT_EQ(state("ProxyValue", "/a"), 2);
+    EXPECT_EQ(row("/a", "MD5,ProxyValue"), "NULL,2");
+    EXPECT_EQ(row("/b", "MD5"), "NULL");
 }
 
 TEST_P(Clearing, CheckDatabaseMarksWorkLeftInProgressAsFailed)
@@ -134,13 +84,12 @@ TEST_P(Clearing, CheckDatabaseMarksWorkLeftInProgressAsFailed)
     clip("/b", "Complete=2, RTINValue=2, Element0State=2");
     clip("/c", "Complete=2, MezzanineValue=2");
     EXPECT_EQ(dwCWSCheckDatabase(handle), -1);
-    EXPECT_EQ(dbCWSGetDirectoryState(handle, "/d1"), 4);
-    EXPECT_EQ(dbCWSGetDirectoryState(handle, "/d2"), 4);
-    EXPECT_EQ(dbCWSGetDirectoryState(handle, "/d3"), 1);
-    EXPECT_EQ(number("SELECT COUNT(*) FROM Clips WHERE Complete=4"), 3);
-    EXPECT_EQ(state("RTINValue", "/b"), 4);
-    EXPECT_EQ(state("MezzanineValue", "/c"), 4);
-    EXPECT_EQ(state("Element0State", "/b"), 2);
+    EXPECT_EQ(dbCWSGetDirectoryState(handle, "/d1"), QZ_ERROR);
+    EXPECT_EQ(dbCWSGetDirectoryState(handle, "/d2"), QZ_ERROR);
+    EXPECT_EQ(dbCWSGetDirectoryState(handle, "/d3"), QZ_FINISHED);
+    EXPECT_EQ(row("/a", "Complete"), "4");
+    EXPECT_EQ(row("/b", "Complete,RTINValue,Element0State"), "4,4,2");
+    EXPECT_EQ(row("/c", "Complete,MezzanineValue"), "4,4");
 }
 
 CLIPWATCH_BOTH_BACKENDS(Clearing);

@@ -5,6 +5,7 @@
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QStringList>
 #include <QVariant>
 
 void DbTest::SetUp()
@@ -67,4 +68,20 @@ int DbTest::number(const std::string& sql)
 {
     const std::optional<std::string> text = value(sql);
     return text ? std::stoi(*text) : -1;
+}
+
+void DbTest::clip(const std::string& anchor, const std::string& columns)
+{
+    dbCWSAddClip(handle, "c", anchor, "/");
+    ASSERT_TRUE(exec("UPDATE Clips SET " + columns + " WHERE AnchorPath='" + anchor + "'"));
+}
+
+std::string DbTest::row(const std::string& anchor, const std::string& columns)
+{
+    QStringList values;
+    for (const QString& column : QString::fromStdString(columns).split(','))
+        values << QString::fromStdString(value("SELECT " + column.toStdString() +
+                                               " FROM Clips WHERE AnchorPath='" + anchor + "'")
+                                             .value_or("NULL"));
+    return values.join(',').toStdString();
 }

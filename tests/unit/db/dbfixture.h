@@ -24,6 +24,10 @@ protected:
     std::optional<std::string> value(const std::string& sql);
     // value() as an integer, -1 for NULL or no row.
     int number(const std::string& sql);
+    // Adds clip `anchor` and sets `columns` ("PiconValue=2, Complete=4") directly.
+    void clip(const std::string& anchor, const std::string& columns);
+    // The clip's values of `columns` ("Complete,MD5"), joined by commas, "NULL" for NULL.
+    std::string row(const std::string& anchor, const std::string& columns);
 
     dbCwsHandle* handle = nullptr;
     QString name; // SQLite file path or MySQL database name

@@ -1,5 +1,5 @@
-// MySQL connections: the connection test, per-thread clones, reopening under the same
-// connection name, and creating over an existing database.
+// MySQL connections: the connection test, opening a missing database, and per-thread clones
+// that follow a connection name reopened on another database.
 #include "tests/unit/db/dbfixture.h"
 
 #include <QSqlQuery>
@@ -10,39 +10,9 @@
 namespace
 {
 
-class MySQL : public ::testing::Test
+TEST(MySQL, ConnectionTestReportsAClosedPortAndNothingForARunningServer)
 {
-protected:
-    void SetUp() override
-    {
-        CLIPWATCH_REQUIRE_MARIADB();
-        for (const QString& name : names)
-            testdb::dropMySQL(name);
-    }
-    void TearDown() override
-    {
-        for (const QString& name : names)
-            testdb::dropMySQL(name);
-    }
-    dbCwsHandle* open(const QString& name, bool create, const QString& connection = "scanner0")
-    {
-        return dbCWSOpen(name, connection, CWS_DB_MYSQL | (create ? CWS_DB_CREATE : 0),
-                         testdb::user(), testdb::password(), testdb::host());
-    }
-    // The name of the database that the calling thread's clone of `connection` reaches.
-    static QString reached(const QString& connection)
-    {
-        QSqlQuery query(dbCWSGetThreadDatabase(connection));
-        if (!query.exec("SELECT DATABASE()") || !query.next())
-            return QString();
-        return query.value(0).toString();
-    }
-
-    const QStringList names{testdb::mysqlName() + "_a", testdb::mysqlName() + "_b"};
-};
-
-TEST_F(MySQL, ConnectionTestReportsAClosedPortAndNothingForARunningServer)
-{
+    CLIPWATCH_REQUIRE_MARIADB();
     std::string message;
     testSqlConnect(CWS_DB_MYSQL, message, testdb::user(), testdb::password(), testdb::host());
     EXPECT_EQ(message, "");
@@ -56,62 +26,43 @@ TEST_F(MySQL, ConnectionTestReportsAClosedPortAndNothingForARunningServer)
     EXPECT_NE(message, "");
 }
 
-TEST_F(MySQL, OpeningAMissingDatabaseFailsAndCreatingItWorks)
+class MySQLClones : public DbTest
 {
-    EXPECT_EQ(open(names[0], false), nullptr);
-    dbCwsHandle* handle = open(names[0], true);
-    ASSERT_NE(handle, nullptr);
-    EXPECT_EQ(dbCWSGetFileCount(handle), 0);
-    dbCWSClose(handle);
+};
 
-    // Creating again keeps the tables and adds one more Version row.
-    handle = open(names[0], true);
-    ASSERT_NE(handle, nullptr);
-    QSqlQuery query(dbCWSGetThreadDatabase("scanner0"));
-    ASSERT_TRUE(query.exec("SELECT Version, Build FROM Version"));
-    int rows = 0;
-    while (query.next()) {
-        EXPECT_EQ(query.value(0).toString(), "1");
-        EXPECT_EQ(query.value(1).toString(), "851");
-        ++rows;
-    }
-    EXPECT_EQ(rows, 2);
-    query = QSqlQuery();
-    dbCWSClose(handle);
+// The calling thread's clone of "scanner0": its name and the database it reaches.
+QString reached()
+{
+    const QSqlDatabase clone = dbCWSGetThreadDatabase("scanner0");
+    QSqlQuery query(clone);
+    if (!query.exec("SELECT DATABASE()") || !query.next())
+        return QString();
+    return clone.connectionName() + " " + query.value(0).toString();
 }
 
-TEST_F(MySQL, EveryThreadHasItsOwnClone)
+TEST_P(MySQLClones, EachThreadHasItsOwnCloneThatNeverReachesAnEarlierDatabase)
 {
-    dbCwsHandle* handle = open(names[0], true);
+    EXPECT_TRUE(reached().endsWith(" " + name));
+    dbCWSAddClip(handle, "a", "/a", "/");
+    dbCWSClose(handle);
+    testdb::dropMySQL(name);
+    name += "_b";
+    EXPECT_EQ(open(false), nullptr) << "a missing database is not made";
+    handle = open(true);
     ASSERT_NE(handle, nullptr);
-    const QString mine = dbCWSGetThreadDatabase("scanner0").connectionName();
-    EXPECT_EQ(dbCWSGetThreadDatabase("scanner0").connectionName(), mine);
-    EXPECT_TRUE(mine.startsWith("scanner0_"));
+    const QString mine = reached();
+    EXPECT_TRUE(mine.startsWith("scanner0_") && mine.endsWith(" " + name)) << mine.toStdString();
     QString theirs;
-    std::thread other([&] { theirs = dbCWSGetThreadDatabase("scanner0").connectionName(); });
-    other.join();
+    std::thread([&] { theirs = reached(); }).join();
     EXPECT_NE(theirs, mine);
-    EXPECT_TRUE(theirs.startsWith("scanner0_"));
+    EXPECT_TRUE(theirs.endsWith(" " + name)) << theirs.toStdString();
+    EXPECT_EQ(dbCWSAddClip(handle, "a", "/a", "/"), 0);
     dbCWSClose(handle);
-}
-
-TEST_F(MySQL, AReopenedConnectionNameNeverReachesTheEarlierDatabase)
-{
-    dbCwsHandle* first = open(names[0], true);
-    ASSERT_NE(first, nullptr);
-    EXPECT_EQ(reached("scanner0"), names[0]);
-    dbCWSAddClip(first, "a", "/a", "/");
-    dbCWSClose(first);
-
-    dbCwsHandle* second = open(names[1], true);
-    ASSERT_NE(second, nullptr);
-    EXPECT_EQ(reached("scanner0"), names[1]);
-    EXPECT_EQ(dbCWSGetFileCount(second), 0);
-    EXPECT_EQ(dbCWSAddClip(second, "a", "/a", "/"), 0);
-    dbCWSClose(second);
-
+    handle = nullptr;
     // After the close no clone reaches any database.
     EXPECT_FALSE(dbCWSGetThreadDatabase("scanner0").isOpen());
 }
+
+INSTANTIATE_TEST_SUITE_P(Backends, MySQLClones, ::testing::Values(Backend::MySQL), backendName);
 
 } // namespace

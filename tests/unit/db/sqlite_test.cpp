@@ -1,0 +1,184 @@
+// The SQLite access layer and files: errors as exceptions with their codes, the busy time-out, one
+// thread's transaction on a shared connection, open failures and a process killed in the middle of
+// recording clips.
+#include "db/dbcws.h"
+#include "platform/qzlog.h"
+#include "tests/support/testenv.h"
+
+#include <QProcess>
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <string>
+#include <thread>
+
+namespace
+{
+
+class SQLiteLayer : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        path = (testenv::makeDir("layer") + "/t.db").toStdString();
+        database.open(path.c_str());
+        database.execQuery("CREATE TABLE T(ID INTEGER PRIMARY KEY, Name TEXT, Value INTEGER);");
+        database.execQuery("INSERT INTO T (Name, Value) VALUES ('one', 1), (NULL, NULL);");
+    }
+
+    // Rows of T as another connection sees them: only what is committed.
+    int committedRows()
+    {
+        CSQLite3DataBase reader;
+        reader.open(path.c_str());
+        return reader.execQuery("SELECT COUNT(*) AS N FROM T").getIntField("N");
+    }
+
+    // A second connection holding the lock that `begin` takes, until the test ends.
+    void lockFromOutside(const char* begin)
+    {
+        ASSERT_EQ(sqlite3_open(path.c_str(), &other), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(other, begin, nullptr, nullptr, nullptr), SQLITE_OK);
+    }
+    void TearDown() override { sqlite3_close(other); }
+
+    std::string path;
+    CSQLite3DataBase database;
+    sqlite3* other = nullptr;
+};
+
+// The message of the exception that `run` throws, or "no exception".
+template <typename Run> std::string failure(Run run)
+{
+    try {
+        run();
+    } catch (const CSQLite3Exception& e) {
+        return std::to_string(e.errorCode()) + " " + e.errorMessage();
+    }
+    return "no exception";
+}
+
+TEST_F(SQLiteLayer, FailuresAreExceptionsWithTheirCodes)
+{
+    CSQLite3DataBase closed, missing;
+    database.execQuery("CREATE TABLE U(Name TEXT NOT NULL);");
+    const std::string layer = "1000 CPPSQLITE_ERROR[1000]: ";
+    const std::pair<std::function<void()>, std::string> cases[] = {
+        {[&] { closed.execQuery("SELECT 1"); }, layer + "Database not open"},
+        {[&] { database.commitTransaction(); }, layer + "No transaction of this thread"},
+        {[&] { database.execQuery("SELECT 1").fieldValue("X"); },
+         layer + "Invalid field name requested"},
+        {[&] { database.execQuery("SELEC nonsense"); }, "1 SQLITE_ERROR[1]: "},
+        {[&] { database.execQuery("INSERT INTO U (Name) VALUES (NULL)"); },
+         "19 SQLITE_CONSTRAINT[19]: NOT NULL constraint failed: U.Name"},
+        {[&] { missing.open("/nonexistent-folder/x.db"); },
+         "14 SQLITE_CANTOPEN[14]: unable to open database file"},
+    };
+    for (const auto& [run, expected] : cases)
+        EXPECT_EQ(failure(run).substr(0, expected.size()), expected);
+    EXPECT_FALSE(missing.isOpen());
+    CSQLite3Exception copy(CSQLite3Exception(SQLITE_BUSY, nullptr));
+    copy = CSQLite3Exception(copy);
+    EXPECT_STREQ(copy.errorMessage(), "SQLITE_BUSY[5]: ");
+}
+
+TEST_F(SQLiteLayer, ALockedDatabaseIsWaitedForThenReportedBusy)
+{
+    lockFromOutside("BEGIN EXCLUSIVE;");
+    CSQLite3DataBase waiting;
+    waiting.busyTimeoutMs = 300;
+    waiting.open(path.c_str());
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(failure([&] { waiting.execQuery("SELECT * FROM T"); }).substr(0, 18),
+              "5 SQLITE_BUSY[5]: ");
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(250));
+}
+
+TEST_F(SQLiteLayer, ATransactionHoldsOtherThreadsUntilItsCommit)
+{
+    database.execQuery("PRAGMA journal_mode=WAL;");
+    database.beginTransaction();
+    database.execQuery("INSERT INTO T (Name) VALUES ('batched')");
+    EXPECT_EQ(committedRows(), 2) << "nothing of the transaction is visible before its commit";
+
+    std::atomic<bool> written{false};
+    std::thread writer([&] {
+        database.execQuery("INSERT INTO T (Name) VALUES ('other')");
+        written = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_FALSE(written) << "another thread's write waits for the commit";
+    database.commitTransaction();
+    writer.join();
+    EXPECT_EQ(committedRows(), 4) << "both writes are committed once the other thread returns";
+
+    // A failing statement inside leaves the rest of the transaction to its commit.
+    database.beginTransaction();
+    database.execQuery("INSERT INTO T (Name) VALUES ('kept')");
+    EXPECT_THROW(database.execQuery("INSERT INTO Missing VALUES (1)"), CSQLite3Exception);
+    database.commitTransaction();
+    EXPECT_EQ(committedRows(), 5);
+}
+
+TEST_F(SQLiteLayer, ATransactionThatCannotBeginHoldsNothing)
+{
+    lockFromOutside("BEGIN IMMEDIATE;");
+    CSQLite3DataBase blocked;
+    blocked.busyTimeoutMs = 100;
+    blocked.open(path.c_str());
+    EXPECT_THROW(blocked.beginTransaction(), CSQLite3Exception);
+    sqlite3_exec(other, "ROLLBACK;", nullptr, nullptr, nullptr);
+    std::thread reader([&] { EXPECT_EQ(blocked.execQuery("SELECT 1 AS N").getIntField("N"), 1); });
+    reader.join();
+    blocked.execQuery("INSERT INTO T (Name) VALUES ('autocommit')");
+    EXPECT_EQ(committedRows(), 3);
+}
+
+dbCwsHandle* openSQLite(const std::string& file, bool create)
+{
+    return dbCWSOpen(QString::fromStdString(file), "scanner0",
+                     CWS_DB_SQLITE | (create ? CWS_DB_CREATE : 0), "", "", "");
+}
+
+TEST(SQLiteFile, OpenFailuresGiveNoHandleAndALoggedError)
+{
+    ErrLogSetFileName("schema");
+    EXPECT_EQ(dbCWSOpen("", "scanner0", CWS_DB_SQLITE, "", "", ""), nullptr);
+    EXPECT_EQ(testenv::readLog("schema"), "");
+    EXPECT_EQ(openSQLite("/nonexistent-folder/clips.db", false), nullptr);
+    const QString log = testenv::readLog("schema");
+    EXPECT_TRUE(log.contains("ERROR(CWSdb): Unable to open SQLite database\n"
+                             "ERROR(CWSdb): /nonexistent-folder/clips.db\n"))
+        << log.toStdString();
+    ErrLogClose();
+}
+
+TEST(SQLiteFile, AKilledProcessLosesNoReturnedClip)
+{
+    const std::string file = (testenv::makeDir("crash") + "/clips.db").toStdString();
+    dbCWSClose(openSQLite(file, true));
+    QProcess helper;
+    helper.start(testenv::buildDir() + "/tests/unit/db/db_addclip_helper",
+                 {QString::fromStdString(file), "10000"});
+    ASSERT_TRUE(helper.waitForStarted());
+    QByteArray printed;
+    while (printed.count('\n') < 1000 && helper.waitForReadyRead(10000))
+        printed += helper.readAllStandardOutput();
+    ::kill(static_cast<pid_t>(helper.processId()), SIGKILL);
+    helper.waitForFinished();
+    printed += helper.readAllStandardOutput();
+    const QList<QByteArray> returned = printed.left(printed.lastIndexOf('\n')).split('\n');
+    ASSERT_GE(returned.size(), 1000);
+    ASSERT_LT(returned.size(), 10000) << "the helper finished before it was killed";
+
+    dbCwsHandle* handle = openSQLite(file, false);
+    ASSERT_NE(handle, nullptr);
+    EXPECT_STREQ(handle->sqlite->execQuery("PRAGMA integrity_check").fieldValue(0), "ok");
+    for (const QByteArray& anchor : returned)
+        ASSERT_EQ(dbCWSAddClip(handle, "c", anchor.toStdString(), "/"), 1) << anchor.data();
+    dbCWSClose(handle);
+}
+
+} // namespace
