@@ -23,10 +23,6 @@ int dbCWSCheckDirectory(dbCwsHandle* handle, const std::string& path);
 // Sets Checked of every row of `path` to `code`. Returns 0 in every case (failures are logged).
 int dbCWSUpdateDirectoryCheck(dbCwsHandle* handle, const std::string& path, int code);
 
-// Sets Checked to `to` in every row whose Checked is `from` (one statement). Returns 0 in every
-// case (failures are logged).
-int dbCWSMoveDirectoryChecks(dbCwsHandle* handle, int from, int to);
-
 // The Checked code of `path` (NULL reads as 0); -1 when not recorded or the lookup failed;
 // 0 without a database.
 int dbCWSGetDirectoryState(dbCwsHandle* handle, const std::string& path);

@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <functional>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -62,7 +63,7 @@ template <typename Run> std::string failure(Run run)
 
 TEST_F(SQLiteLayer, FailuresAreExceptionsWithTheirCodes)
 {
-    CSQLite3DataBase closed, missing;
+    CSQLite3DataBase closed, missing, notDatabase;
     database.execQuery("CREATE TABLE U(Name TEXT NOT NULL);");
     const std::string layer = "1000 CPPSQLITE_ERROR[1000]: ";
     const std::pair<std::function<void()>, std::string> cases[] = {
@@ -75,6 +76,15 @@ TEST_F(SQLiteLayer, FailuresAreExceptionsWithTheirCodes)
          "19 SQLITE_CONSTRAINT[19]: NOT NULL constraint failed: U.Name"},
         {[&] { missing.open("/nonexistent-folder/x.db"); },
          "14 SQLITE_CANTOPEN[14]: unable to open database file"},
+        {[&] {
+             const std::string text = path + ".txt";
+             std::FILE* file = std::fopen(text.c_str(), "w");
+             std::fputs("not a database, but long enough to have a header of its own\n", file);
+             std::fclose(file);
+             notDatabase.open(text.c_str());
+             notDatabase.execQuery("SELECT * FROM sqlite_master");
+         },
+         "26 SQLITE_NOTADB[26]"},
     };
     for (const auto& [run, expected] : cases)
         EXPECT_EQ(failure(run).substr(0, expected.size()), expected);
