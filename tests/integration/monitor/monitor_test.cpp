@@ -152,12 +152,20 @@ TEST_P(Monitor, EveryJobIsFollowedToItsSpecifiedEnd)
         EXPECT_EQ(state(refused, code, nullptr, &error), QZ_ERROR) << code;
         EXPECT_NE(error.find("refused: simulated refusal"), std::string::npos) << code;
         EXPECT_EQ(state(lost, code, &path, &error), QZ_LOST_PROCESS) << code;
+        EXPECT_EQ(path, "lost process");
         EXPECT_EQ(error, "lost process");
         EXPECT_EQ(state(forget, code, nullptr, &error), QZ_LOST_PROCESS) << code;
         EXPECT_EQ(error, "lost process purged");
     }
     for (const QString& clip : {fail, refused, lost, forget})
         EXPECT_EQ(state(clip, CWS_ELEMENT_CLIP), QZ_ERROR) << clip.toStdString();
+    EXPECT_NE(ask("http://127.0.0.1:1080/vexojson?request=get&group=any&client=127.0.0.1"
+                  "&command=copy&source=" +
+                  anchor(lost) + "&target=" + anchor("gone.vexofault-lost.mp4") +
+                  "&profile=mp4-h264")
+                  .find("copy not found"),
+              std::string::npos)
+        << "a lost job is purged from the service";
 
     // A stalled job stays at 5000, written on the monitor's fourth polls.
     ASSERT_TRUE(waitFor(

@@ -85,15 +85,6 @@ TEST_F(Abort, AbortOfOneJobForgetsEveryJobOfItsClip)
     EXPECT_EQ(instance->state, CQZClipwatch::cwsProcessingStopped);
 }
 
-TEST_F(Abort, WrapJobResetsTheWrapElement)
-{
-    dbCWSSetElementStatus(db.get(), -1, b, CWS_ELEMENT_WRAP, "w", "w", QZ_IN_PROGRESS, "w");
-    instance->checkThread.jobList.append(jobOf(b, "wrap"));
-    instance->AbortProcesses();
-    EXPECT_EQ(elementState(b, CWS_ELEMENT_WRAP), 0);
-    EXPECT_TRUE(instance->checkThread.jobList.isEmpty());
-}
-
 TEST_F(Abort, UnansweredRefusedOrSourcelessAbortsKeepTheJobs)
 {
     const std::optional<std::string> replies[] = {

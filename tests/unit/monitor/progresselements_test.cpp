@@ -86,8 +86,7 @@ TEST(ProgressElements, WaitingJobDropsElementsIdleForTwoMinutesIncludingNeighbou
 
 TEST(ProgressElements, CapacityFollowsTheLimits)
 {
-    EXPECT_EQ(ProgressElements::capacity(10, 20), 130u);
-    EXPECT_EQ(ProgressElements::capacity(300, 300), 500u);
+    EXPECT_EQ(ProgressElements::capacity(300, 300), 500u) << "capped";
     Harness h;
     for (int i = 0; i < 200; ++i)
         h.update(QString::number(i), 10);

@@ -177,12 +177,6 @@ TEST(Http, AwkwardCharactersArriveAsTheCallerWroteThem)
     EXPECT_EQ(param("source"), source);
     EXPECT_EQ(param("x"), "1?2");
     EXPECT_EQ(param("target"), "t:/u");
-
-    Reply split;
-    get(local.url("/vexojson?source=/m/Tom & Jerry.mov&target=t"), split);
-    EXPECT_EQ(param("source"), "/m/Tom ") << "'&' still splits the query";
-    EXPECT_EQ(param(" Jerry.mov"), "");
-    EXPECT_EQ(param("target"), "t");
 }
 
 TEST(Http, EachThreadReusesOneConnection)
@@ -254,9 +248,7 @@ TEST(Http, ReplacedTransportAnswersInProcess)
 
 TEST(Http, EncodingLeavesTheQueryShapeAlone)
 {
-    EXPECT_EQ(qzHTTPEncodeURL("http://h:1080/vexojson?a=1&b=/x:y"),
-              "http://h:1080/vexojson?a=1&b=/x:y");
-    EXPECT_EQ(qzHTTPEncodeURL("/v?a=what?&b=?"), "/v?a=what%3F&b=%3F");
+    EXPECT_EQ(qzHTTPEncodeURL("/v?a=what?&b=/x:y"), "/v?a=what%3F&b=/x:y");
     EXPECT_EQ(qzHTTPEncodeURL(std::string("a b\t\x7f\x01%25", 9)), "a%20b%09%7F%01%2525");
 }
 

