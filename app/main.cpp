@@ -1,16 +1,20 @@
 // Process entry point: names the log, switches the media-library options off for the run,
-// creates the application and the main window, runs the event loop and undoes its changes.
-// SIGTERM and SIGINT end the event loop the same way as closing the window.
+// creates the application, the program's core and the main window, runs the event loop and
+// undoes its changes. SIGTERM and SIGINT end the event loop the same way as closing the window.
+// `clipwatch --no-window` runs the core alone, without a window or a display.
 #include "app/startup.h"
+#include "control/program.h"
 #include "platform/qzlog.h"
 #include "ui/mainwindow.h"
 
 #include <QApplication>
 #include <QSettings>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <memory>
 #include <sys/socket.h>
@@ -28,17 +32,25 @@ void onTerminateSignal(int)
 }
 
 // Turns SIGTERM and SIGINT into a quit of the event loop.
-void quitOnTerminateSignals(QApplication& app)
+void quitOnTerminateSignals(QCoreApplication& app)
 {
     if (socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
         return;
     auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
-    QObject::connect(notifier, &QSocketNotifier::activated, &app, [] { QApplication::quit(); });
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [] { QCoreApplication::quit(); });
     struct sigaction action = {};
     action.sa_handler = onTerminateSignal;
     sigemptyset(&action.sa_mask);
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
+}
+
+bool hasArgument(int argc, char** argv, const char* wanted)
+{
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], wanted) == 0)
+            return true;
+    return false;
 }
 
 } // namespace
@@ -56,17 +68,29 @@ int main(int argc, char** argv)
     ErrOut("Settings file: %s", settings->fileName().toUtf8().constData());
     readDumpAllCommands(*settings);
 
-    auto app = std::make_unique<QApplication>(argc, argv);
+    const bool windowed = !hasArgument(argc, argv, "--no-window");
+    std::unique_ptr<QCoreApplication> app;
+    if (windowed)
+        app = std::make_unique<QApplication>(argc, argv);
+    else
+        app = std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setOrganizationName("Velmora Technologies Ltd");
     quitOnTerminateSignals(*app);
-    auto window = std::make_unique<MainWindow>();
-    window->setWindowTitle(clipwatchWindowTitle());
+    auto program = std::make_unique<Program>();
+    std::unique_ptr<MainWindow> window;
+    if (windowed) {
+        window = std::make_unique<MainWindow>(*program);
+        window->setWindowTitle(clipwatchWindowTitle());
+    } else {
+        QTimer::singleShot(1000, program.get(), &Program::Start);
+    }
     const int exitCode = app->exec();
 
     restoreMediaLibraryOptions(savedOptions);
     ErrOut("\nmain exiting %s %d", "main.cpp", 172);
     ErrLogClose();
     window.reset();
+    program.reset();
     app.reset();
     settings.reset();
     return exitCode;

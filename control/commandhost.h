@@ -1,6 +1,6 @@
-// CommandHost: what the command interpreter needs of the window that owns the instances. The
-// main window implements it over its instance list and panels; tests may supply their own.
-// Main thread only.
+// CommandHost: what the command interpreter needs of the program that owns the instances. The
+// program's core (control/program.h) implements it over its instance registry; tests may supply
+// their own. Main thread only.
 #pragma once
 
 #include "scanner/settingsrecord.h"
@@ -11,6 +11,13 @@
 #include <string>
 
 class CQZClipwatch;
+
+// Instances with a panel in the window, whether or not a window is shown: only these report a
+// status text and load their database when a creation request adds them.
+constexpr int kPanelCount = 5;
+
+// One of the element switches of the settings record (MakePicons, MakeXMP, ...).
+using ElementSwitch = bool CWSSettings::*;
 
 class CommandHost
 {
@@ -24,19 +31,16 @@ public:
     // The service address handed to instances that a creation request adds.
     virtual std::string OwnAddress() const = 0;
 
-    // Panel steps; each does nothing for an instance without a panel. The status text is
-    // empty for such an instance.
-    virtual QString StatusText(int k) const = 0;
-    virtual void ClearStatusText(int k) = 0;
-    // Sets the panel check box that shows `setting` (one of the element switches).
-    virtual void SetElementCheck(int k, bool CWSSettings::*setting, bool on) = 0;
-
-    // Adds a database path as the last entry of the window's database list.
+    // Panel steps: a window shows them; without one they change nothing.
+    // A set command put `setting` of instance `k` to `on` where its panel check box shows it.
+    virtual void SetElementCheck(int k, ElementSwitch setting, bool on) = 0;
+    // A creation request named a database path for the window's database list.
     virtual void AddDatabase(const QString& path) = 0;
-    // After a creation request appended instance `k`: when it has a panel, attaches it,
-    // relayouts the window and loads the instance's database.
+
+    // After a creation request appended instance `k`: when it has a panel, a window attaches
+    // it and the instance loads its database.
     virtual void InstanceAdded(int k) = 0;
-    // Stops instance `k`, ends its threads, removes its settings group and the instance,
-    // renumbers the later ones and refreshes the panels.
+    // Stops instance `k`, ends its threads, removes its settings group and the instance and
+    // renumbers the later ones.
     virtual void RemoveInstance(int k) = 0;
 };

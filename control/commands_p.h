@@ -68,7 +68,7 @@ int leadingInteger(const std::string& text);
 // The state word of `getstate` for a state number ("state=paused", ..., "state=unknown").
 const char* stateWord(int state);
 
-// The panel status text of the addressed instance ("" without a panel).
+// The status text of the addressed instance ("" for one without a panel).
 QString statusText(const Request& r);
 
 } // namespace control

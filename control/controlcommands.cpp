@@ -30,19 +30,18 @@ void startScanning(Request& r, int state)
         if (r.value == CQZClipwatch::kStartNoDatabase)
             r.reply = "error=nodatabase";
     }
-    r.host.ClearStatusText(r.index);
+    r.instance->ClearStatusText();
 }
 
 void setState(Request& r, int state)
 {
     r.value = r.instance->SetState(state);
-    r.host.ClearStatusText(r.index);
+    r.instance->ClearStatusText();
 }
 
 // The instance is gone: the tokens after `delete` have nothing to act on and are skipped.
 void removeInstance(Request& r)
 {
-    r.host.ClearStatusText(r.index);
     r.host.RemoveInstance(r.index);
     r.instance = nullptr;
     r.next = r.tokens.size();

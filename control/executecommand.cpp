@@ -199,7 +199,7 @@ int leadingInteger(const std::string& text)
 
 QString statusText(const Request& r)
 {
-    return r.host.StatusText(r.index);
+    return r.index < kPanelCount ? r.instance->StatusText() : QString();
 }
 
 } // namespace control

@@ -1,12 +1,12 @@
 // CQZClipwatch: one scanner instance. It owns its settings record (the group "Instance<n>" of
 // the settings store), its database handle, its scanner state and three threads: the scanning
 // thread (run(), alive while it scans), the status thread (alive from construction to
-// destruction) and the job monitor (checkThread, started by LoadDatabase). The main window's
-// thread constructs it and calls the setters, SetState and StartScanning. The settings record
+// destruction) and the job monitor (checkThread, started by LoadDatabase). The main thread
+// constructs it and calls the setters, SetState and StartScanning. The settings record
 // is guarded by its own mutex and read as a copy (Settings()); state, counters and flags are
 // atomic; the database handle is shared (each user holds a reference while it works, so closing
-// never pulls it away from a running statement). Panel texts are kept here and posted to the
-// main thread's labels; no QLabel is ever touched from the instance's threads.
+// never pulls it away from a running statement). Panel texts are kept here as data and handed to
+// the listener a window attached; the instance knows no widget.
 #pragma once
 
 #include "db/clips.h"
@@ -16,8 +16,6 @@
 #include "monitor/progresselements.h"
 #include "scanner/settingsrecord.h"
 
-#include <QLabel>
-#include <QPointer>
 #include <QString>
 #include <QThread>
 
@@ -32,7 +30,6 @@
 
 class dbCwsHandle;
 struct KnListing;
-class QWidget;
 
 class CQZClipwatch : public QThread, public JobOwner
 {
@@ -65,13 +62,15 @@ public:
         LabelCount
     };
 
-    // The widgets of the instance's panel, handed in by the window. Any may be null.
-    struct PanelLabels {
-        std::array<QPointer<QLabel>, LabelCount> labels; // by Label
-        QPointer<QWidget> startControl; // disabled when instance 0's database cannot be opened
+    // What a window's panel learns of the instance. Called on whichever thread shows the text,
+    // with the panel lock held, so that none comes after DetachPanel returns: a listener posts
+    // to its own thread and returns. Either may be empty.
+    struct PanelListener {
+        std::function<void(Label, const QString&)> textChanged; // a label's new text
+        std::function<void()> databaseFailed; // the database can be neither opened nor created
     };
 
-    // Number of instances in the program, kept by the main window; shares of the job limits
+    // Number of instances in the program, kept by its instance registry; shares of the job limits
     // and the settings log line divide by it (values below 1 count as 1).
     static std::atomic<int> instanceCount;
 
@@ -127,14 +126,16 @@ public:
     void SetDBPort(int port);
     void SetServiceHost(const std::string& address);
 
-    // Panel: the window attaches its labels (texts kept so far are posted at once) and detaches
-    // them before it deletes them. Texts are posted to the main thread.
-    void AttachPanel(const PanelLabels& panel);
+    // Panel: a window attaches its listener (told every text kept so far at once) and detaches
+    // it before it deletes the labels the listener writes to.
+    void AttachPanel(const PanelListener& listener);
     void DetachPanel();
     // The latest text of a label, whether or not a panel is attached.
     QString LabelText(Label label) const;
-    // The panel status text (the state label), read by the command protocol.
+    // The status text (the state label), read by the command protocol.
     QString StatusText() const { return LabelText(StateLabel); }
+    // Empties the status text (the command protocol does after a state request).
+    void ClearStatusText();
 
     // Scanner state (scanner/state.cpp). SetState returns the state now set, or -1 without a
     // database. StateName gives "cwsFindClips" etc.; unknown numbers give "cwsIllegalState".
@@ -148,11 +149,14 @@ public:
     int TranslationShare() const;
 
     // Database (scanner/loading.cpp). LoadDatabase opens the database when none is open and
-    // refreshes counts and labels; `progressWindow` (optional) shows the progress in its title.
-    int LoadDatabase(QWidget* progressWindow = nullptr);
+    // refreshes counts and labels.
+    int LoadDatabase();
     // Starts or restarts scanning: 0, -1 without database name, -2 without scan directory,
     // kStartNoDatabase when the database can be neither opened nor created (nothing starts).
+    // It never asks: a window asks for the missing name or directory before it starts.
     int StartScanning();
+    // True when the scan directory is empty or the placeholder of a missing one.
+    bool ScanDirectoryMissing() const;
     static constexpr int kStartNoDatabase = -3;
     // Re-attaches work left in progress (clips in states 2 and 3) at a start.
     void RecoverInProgress();
@@ -281,7 +285,7 @@ private:
     // Opens the database of the settings (kind word gets CWS_DB_CREATE when `create`).
     bool OpenDatabase(const CWSSettings& s, bool create);
     // LoadDatabase step 4: open or create, report, clear in-progress marks.
-    void OpenOrCreateDatabase(const CWSSettings& s, QWidget* progressWindow);
+    void OpenOrCreateDatabase(const CWSSettings& s);
     // Reads every count from the database (zeros without one) into `counts`.
     void RefreshCounts();
     // Writes the count labels from `counts`.
@@ -295,7 +299,7 @@ private:
     // True, with the thread marked inactive, when run() is to end (state 8 or 10).
     bool ScanThreadEnds();
 
-    // Records `text` as the label's text and posts it to the attached label.
+    // Records `text` as the label's text and tells the attached listener.
     void Show(Label label, const QString& text);
 
     // One element's job start (picon, XMP, RTIN, wrap, MD5), by its code.
@@ -336,8 +340,8 @@ private:
     mutable std::mutex databaseMutex_;      // guards database_ (the pointer, not the database)
     std::shared_ptr<dbCwsHandle> database_; // the open database, or null
 
-    mutable std::mutex panelMutex_;         // guards panel_ and texts_
-    PanelLabels panel_;                     // attached widgets
+    mutable std::mutex panelMutex_;         // guards listener_ and texts_
+    PanelListener listener_;                // attached by a window's panel
     std::array<QString, LabelCount> texts_; // latest text of every label
 
     std::atomic<uint32_t> stateEnteredAt_{0};     // clock when the loop saw the last change

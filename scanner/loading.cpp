@@ -2,38 +2,16 @@
 #include "scanner/clipwatch.h"
 
 #include "db/dbcws.h"
-#include "platform/qzconfig.h"
 #include "platform/qzlog.h"
 #include "platform/qzpath.h"
 #include "platform/qzsync.h"
 #include "platform/vexorequests.h"
 #include "scanner/clipwatch_p.h"
 
-#include <QApplication>
-#include <QDir>
-#include <QFileDialog>
-#include <QThread>
-#include <QWidget>
-
 #include <cctype>
 
 namespace
 {
-
-// Asking the user is only possible on the main thread of a program that shows a window; a
-// headless run must never block on a dialog.
-bool canAskUser()
-{
-    return qobject_cast<QApplication*>(QCoreApplication::instance()) &&
-           QThread::currentThread() == QCoreApplication::instance()->thread() &&
-           QApplication::activeWindow() != nullptr;
-}
-
-void setTitle(QWidget* window, const char* title)
-{
-    if (window)
-        window->setWindowTitle(title);
-}
 
 // The name dbCWSOpen is given: a drive path is reduced to its file name for a server database.
 QString databaseName(const CWSSettings& s)
@@ -114,11 +92,10 @@ void CQZClipwatch::RefreshCounts()
     md5sInProgress = static_cast<unsigned>(std::max(0, fresh[CWS_COUNT_MD5_IN_PROGRESS]));
 }
 
-void CQZClipwatch::OpenOrCreateDatabase(const CWSSettings& s, QWidget* progressWindow)
+void CQZClipwatch::OpenOrCreateDatabase(const CWSSettings& s)
 {
     if (OpenDatabase(s, false)) {
         ErrOut("Database <%s> opened\n", s.DataBase.c_str());
-        setTitle(progressWindow, "Database opened");
     } else {
         fullRescan = true;
         for (auto& count : counts)
@@ -126,23 +103,14 @@ void CQZClipwatch::OpenOrCreateDatabase(const CWSSettings& s, QWidget* progressW
         SaveAutoStart(number_, false);
         if (OpenDatabase(s, true)) {
             ErrOut("Database <%s> created\n", s.DataBase.c_str());
-            setTitle(progressWindow, "Database Created");
         } else {
             const std::string error = connectionError(s);
             Show(DatabaseLabel, QString("%1 %2").arg(QString::fromStdString(s.DataBase),
                                                      QString::fromStdString(error)));
             ErrOut("Database <%s> error <%s>\n", s.DataBase.c_str(), error.c_str());
-            if (number_ == 0) {
-                std::lock_guard<std::mutex> lock(panelMutex_);
-                if (QPointer<QWidget> start = panel_.startControl)
-                    QMetaObject::invokeMethod(
-                        QCoreApplication::instance(),
-                        [start] {
-                            if (start)
-                                start->setEnabled(false);
-                        },
-                        Qt::QueuedConnection);
-            }
+            std::lock_guard<std::mutex> lock(panelMutex_);
+            if (listener_.databaseFailed)
+                listener_.databaseFailed();
         }
     }
     if (const std::shared_ptr<dbCwsHandle> db = Database()) {
@@ -151,19 +119,18 @@ void CQZClipwatch::OpenOrCreateDatabase(const CWSSettings& s, QWidget* progressW
     }
 }
 
-int CQZClipwatch::LoadDatabase(QWidget* progressWindow)
+int CQZClipwatch::LoadDatabase()
 {
     CheckServiceAddress();
     const CWSSettings s = Settings();
-    if (s.DataBase.empty() || (progressWindow && !progressWindow->isVisible()))
+    if (s.DataBase.empty())
         return 0;
     Show(StateLabel, "Loading database");
     Show(DatabaseLabel, QString::fromStdString(s.DataBase));
     Show(DirectoryLabel, QString::fromStdString(s.Dir));
     ErrOut("Loading Database\n");
-    setTitle(progressWindow, "Loading Database");
     if (!Database())
-        OpenOrCreateDatabase(s, progressWindow);
+        OpenOrCreateDatabase(s);
     if (!checkThread.isRunning() && state != cwsApplicationExiting) {
         checkThread.owner = this;
         checkThread.start();
@@ -171,7 +138,6 @@ int CQZClipwatch::LoadDatabase(QWidget* progressWindow)
     if (Database()) {
         recordDirectories = true;
         Show(StateLabel, "Getting directories");
-        setTitle(progressWindow, "Getting Progress");
     }
     RefreshCounts();
     Show(StateLabel, "Database verified");
@@ -189,33 +155,14 @@ int CQZClipwatch::StartScanning()
         SaveSettings(number_);
         const CWSSettings s = Settings();
         vexoSendRequest(vexoPurgeAllRequest(s.serviceHost), kVexoTimeoutMs);
-        const QString configDir = QString::fromStdString(qzOSGetConfigDir());
         SetState(cwsNotRunning);
         if (s.DataBase.empty()) {
-            const QString chosen =
-                canAskUser() ? QDir::toNativeSeparators(QFileDialog::getSaveFileName(
-                                   nullptr, "Save Database", configDir, "Database (*.db)"))
-                             : QString();
-            if (chosen.isEmpty()) {
-                ErrOut("StartScanning:  Error, database name not specified");
-                return -1;
-            }
-            UpdateSettings([&](CWSSettings& r) { r.DataBase = chosen.toStdString(); });
-            Show(DatabaseLabel, chosen);
+            ErrOut("StartScanning:  Error, database name not specified");
+            return -1;
         }
-        if (s.Dir.empty() ||
-            s.Dir == QString("Instance %1 invalid - no directory").arg(number_).toStdString()) {
-            const QString chosen =
-                canAskUser()
-                    ? QFileDialog::getExistingDirectory(nullptr, "Choose Directory To Scan",
-                                                        "/home", QFileDialog::ShowDirsOnly)
-                    : QString();
-            if (chosen.isEmpty()) {
-                ErrOut("StartScanning:  Error, scan directory not specified");
-                return -2;
-            }
-            UpdateSettings([&](CWSSettings& r) { r.Dir = chosen.toStdString() + r.Separator; });
-            Show(DirectoryLabel, chosen);
+        if (ScanDirectoryMissing()) {
+            ErrOut("StartScanning:  Error, scan directory not specified");
+            return -2;
         }
         UpdateSettings([](CWSSettings& r) {
             for (std::string* dir : {&r.Dir, &r.PiconDir, &r.XMPDir, &r.ProxyDir, &r.MezzanineDir,
@@ -254,7 +201,7 @@ int CQZClipwatch::StartScanning()
     }
     if (!Database() && !scanThreadRunning) {
         const CWSSettings s = Settings();
-        OpenOrCreateDatabase(s, nullptr);
+        OpenOrCreateDatabase(s);
         if (!Database()) {
             ErrOut("StartScanning: Unable to open or create database=<%s> instance=%d ",
                    s.DataBase.c_str(), number_.load());
@@ -305,6 +252,13 @@ int CQZClipwatch::StartScanning()
     }
     StartScanThread();
     return 0;
+}
+
+bool CQZClipwatch::ScanDirectoryMissing() const
+{
+    const std::string dir = Settings().Dir;
+    return dir.empty() ||
+           dir == QString("Instance %1 invalid - no directory").arg(number_).toStdString();
 }
 
 void CQZClipwatch::StartScanThread()

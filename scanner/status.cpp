@@ -1,12 +1,10 @@
 // The status thread and the panel texts: counts refreshed from the database every 100 ms,
-// texts kept by the instance and posted to the labels the window attached.
+// texts kept by the instance and handed to the listener a window attached.
 #include "scanner/clipwatch.h"
 
 #include "db/dbcws.h"
 #include "platform/qzlog.h"
 #include "platform/qzsync.h"
-
-#include <QCoreApplication>
 
 namespace
 {
@@ -23,22 +21,10 @@ QString shown(int count)
 
 void CQZClipwatch::Show(Label label, const QString& text)
 {
-    QPointer<QLabel> target;
-    {
-        std::lock_guard<std::mutex> lock(panelMutex_);
-        texts_[label] = text;
-        target = panel_.labels[label];
-    }
-    if (target.isNull() || !QCoreApplication::instance())
-        return;
-    // The pointer is tested again on the main thread, where the label may have been deleted.
-    QMetaObject::invokeMethod(
-        QCoreApplication::instance(),
-        [target, text] {
-            if (target)
-                target->setText(text);
-        },
-        Qt::QueuedConnection);
+    std::lock_guard<std::mutex> lock(panelMutex_);
+    texts_[label] = text;
+    if (listener_.textChanged)
+        listener_.textChanged(label, text);
 }
 
 QString CQZClipwatch::LabelText(Label label) const
@@ -47,23 +33,26 @@ QString CQZClipwatch::LabelText(Label label) const
     return texts_[label];
 }
 
-void CQZClipwatch::AttachPanel(const PanelLabels& panel)
+void CQZClipwatch::ClearStatusText()
 {
-    std::array<QString, LabelCount> texts;
-    {
-        std::lock_guard<std::mutex> lock(panelMutex_);
-        panel_ = panel;
-        texts = texts_;
-    }
+    Show(StateLabel, QString());
+}
+
+void CQZClipwatch::AttachPanel(const PanelListener& listener)
+{
+    std::lock_guard<std::mutex> lock(panelMutex_);
+    listener_ = listener;
+    if (!listener_.textChanged)
+        return;
     for (int i = 0; i < LabelCount; ++i)
-        if (!texts[i].isEmpty())
-            Show(static_cast<Label>(i), texts[i]);
+        if (!texts_[i].isEmpty())
+            listener_.textChanged(static_cast<Label>(i), texts_[i]);
 }
 
 void CQZClipwatch::DetachPanel()
 {
     std::lock_guard<std::mutex> lock(panelMutex_);
-    panel_ = PanelLabels();
+    listener_ = PanelListener();
 }
 
 void CQZClipwatch::ShowCounts(bool directories, bool clips, bool processing)

@@ -41,12 +41,12 @@ trap stop_all EXIT
 build/vexobase --bind 127.0.0.1 --port 1080 >"$demo/log/vexobase.txt" 2>&1 &
 pids+=($!)
 
-platform=()
+window=()
 if [ -z "${DISPLAY:-}" ]; then
-    platform=(-platform offscreen)
-    echo "demo: no display, so Clipwatch runs offscreen (its log: $demo/log/Clipwatch.log)"
+    window=(--no-window)
+    echo "demo: no display, so Clipwatch runs without a window (its log: $demo/log/Clipwatch.log)"
 fi
-build/clipwatch "${platform[@]}" >"$demo/log/clipwatch.txt" 2>&1 &
+build/clipwatch "${window[@]}" >"$demo/log/clipwatch.txt" 2>&1 &
 pids+=($!)
 
 echo "demo: scanning $library"

@@ -1,6 +1,8 @@
 // The button row: its widgets, which instances it acts on, and the action of every button.
 #include "ui/mainwindow.h"
 
+#include "control/program.h"
+#include "platform/qzconfig.h"
 #include "scanner/clipwatch.h"
 
 #include <QComboBox>
@@ -73,19 +75,19 @@ QGroupBox* MainWindow::BuildButtonRow(QWidget* parent)
 
 bool MainWindow::IsSelected(int k) const
 {
-    if (k >= kPanelCount || k >= instances.size() || !panels[k].box->isChecked())
+    if (k >= kPanelCount || k >= program.instances.size() || !panels[k].box->isChecked())
         return false;
     const QString chosen = selector->currentText();
     return chosen.compare("All", Qt::CaseInsensitive) == 0 ||
-           chosen.compare(QString::fromStdString(instances[k]->Settings().DataBase),
+           chosen.compare(QString::fromStdString(program.instances[k]->Settings().DataBase),
                           Qt::CaseInsensitive) == 0;
 }
 
 void MainWindow::ForEachSelected(const std::function<void(CQZClipwatch*)>& action)
 {
-    for (int k = 0; k < instances.size(); ++k)
+    for (int k = 0; k < program.instances.size(); ++k)
         if (IsSelected(k))
-            action(instances[k]);
+            action(program.instances[k]);
 }
 
 void MainWindow::rescanbuttonpress()
@@ -101,19 +103,27 @@ void MainWindow::stopbuttonpress()
     });
 }
 
+void MainWindow::StartInstance(CQZClipwatch* instance)
+{
+    if (instance->Settings().DataBase.empty())
+        ChooseDatabase(instance, QString::fromStdString(qzOSGetConfigDir()));
+    if (instance->ScanDirectoryMissing())
+        ChooseDirectory(instance, "/home");
+    instance->SetState(CQZClipwatch::cwsProcessingResume);
+}
+
 void MainWindow::startbuttonpress()
 {
-    if (instances.isEmpty()) {
-        instances.append(new CQZClipwatch(0, controllerAddress.toString().toStdString()));
-        CQZClipwatch::instanceCount = 1;
+    if (program.instances.isEmpty()) {
+        program.AddInstance();
         AttachInstance(0);
         Relayout();
-        instances[0]->SetState(CQZClipwatch::cwsProcessingResume);
+        StartInstance(program.instances[0]);
         return;
     }
-    ForEachSelected([](CQZClipwatch* i) {
+    ForEachSelected([this](CQZClipwatch* i) {
         if (stateIn(i, {1, 5, 6, 7, 8}))
-            i->SetState(CQZClipwatch::cwsProcessingResume);
+            StartInstance(i);
     });
 }
 

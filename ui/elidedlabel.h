@@ -1,7 +1,7 @@
 // ElidedLabel: a one-line label for paths and status texts that may be longer than its panel.
 // The text is drawn elided in the middle and shown whole in the tooltip when it does not fit.
-// The text is set with the plain QLabel::setText (the scanner instances post their texts that
-// way), so eliding happens at paint time. Main thread only, like every widget.
+// The text is set with the plain QLabel::setText (the instances' texts are posted that way),
+// so eliding happens at paint time. Main thread only, like every widget.
 #pragma once
 
 #include <QLabel>

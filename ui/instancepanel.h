@@ -3,6 +3,7 @@
 // element check boxes (and the setting each one shows). Main thread only.
 #pragma once
 
+#include "control/commandhost.h"
 #include "scanner/clipwatch.h"
 #include "ui/elidedlabel.h"
 
@@ -12,9 +13,6 @@
 #include <QVBoxLayout>
 
 #include <array>
-
-// Panels in the window; instances from this number on run without one.
-constexpr int kPanelCount = 5;
 
 // One caption row of the legend and the panels.
 struct PanelRow {
@@ -36,8 +34,8 @@ constexpr int kDirectoryRow = 1;
 
 // One element check box of a panel.
 struct ElementCheck {
-    const char* text;           // check box text
-    bool CWSSettings::*setting; // the setting it shows and changes
+    const char* text;      // check box text
+    ElementSwitch setting; // the setting it shows and changes
 };
 constexpr std::array<ElementCheck, 7> elementChecks = {{
     {"Picon", &CWSSettings::MakePicons},

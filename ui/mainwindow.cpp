@@ -1,25 +1,21 @@
-// MainWindow's life: construction with the instances, the second start step Connect(), and
+// MainWindow's life: construction over the core, the second start step Connect(), and
 // destruction in the order that keeps the instances' threads away from deleted widgets.
 #include "ui/mainwindow.h"
 
 #include "app/startup.h"
+#include "control/program.h"
 #include "platform/qzlog.h"
 #include "scanner/clipwatch.h"
-#include "vexoutil/iputil.h"
 
 #include <QComboBox>
-#include <QProcess>
+#include <QLabel>
 #include <QSettings>
-#include <QTcpSocket>
+#include <QTimer>
 
-MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
+MainWindow::MainWindow(Program& core, QWidget* parent) : QMainWindow(parent), program(core)
 {
-    socket = new QTcpSocket(this);
     setObjectName("MainWindow");
     setWindowTitle("MainWindow");
-
-    const QString commandIP = vexoCommandIP();
-    controllerAddress = commandIP == "0.0.0.0" ? localAddress(QString()) : QHostAddress(commandIP);
 
     auto* central = new QWidget(this);
     setCentralWidget(central);
@@ -37,34 +33,14 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
         connect(panel.changeDatabase, &QPushButton::released, this, &MainWindow::buttonpress);
     }
 
-    checkIPTimer.setSingleShot(true);
-    probeTimer.setSingleShot(true);
-    connect(&checkIPTimer, &QTimer::timeout, this, &MainWindow::CheckIP);
-    connect(&probeTimer, &QTimer::timeout, this, &MainWindow::CheckVexoBase);
-
-    QSettings settings("Velmora", "Clipwatch");
-    const QStringList groups = settings.childGroups();
-    const int n = CountInstances(groups);
-    const std::string serviceHost = controllerAddress.toString().toStdString();
-    for (int k = 0; k < n; ++k)
-        instances.append(new CQZClipwatch(k, serviceHost));
-    CQZClipwatch::instanceCount = n > 0 ? n : 1;
-    for (int k = 0; k < n; ++k)
-        if (!groups.contains(QString("Instance%1").arg(k)))
-            instances[k]->SaveSettings(k);
+    connect(&program, &Program::instanceAdded, this, &MainWindow::InstanceAdded);
+    connect(&program, &Program::instanceRemoved, this, &MainWindow::InstanceRemoved);
+    connect(&program, &Program::elementSwitched, this, &MainWindow::ShowElementSwitch);
+    connect(&program, &Program::databaseAdded, selector,
+            [this](const QString& path) { selector->addItem(path); });
+    connect(&program, &Program::serviceStatusChanged, serviceStatus, &QLabel::setText);
 
     QTimer::singleShot(1000, this, &MainWindow::Connect);
-}
-
-int MainWindow::CountInstances(const QStringList& groups)
-{
-    int n = groups.size();
-    for (const QString& group : groups) {
-        const int number = group.mid(8).toInt();
-        if (number >= n)
-            n = number + 1;
-    }
-    return n;
 }
 
 void MainWindow::Connect()
@@ -74,21 +50,13 @@ void MainWindow::Connect()
     move(100, 100);
     resize(settings.value("width", 610).toInt(), settings.value("height", 450).toInt());
 
-    for (int k = 0; k < instances.size() && k < kPanelCount; ++k) {
+    for (int k = 0; k < program.instances.size() && k < kPanelCount; ++k) {
         FillPanel(k);
         AttachInstance(k);
     }
 
-    connect(socket, &QTcpSocket::connected, this, &MainWindow::connected);
-    connect(socket, &QTcpSocket::disconnected, this, &MainWindow::disconnected);
-    connect(socket, &QTcpSocket::readyRead, this, &MainWindow::onReadReady);
-    connect(socket, &QTcpSocket::errorOccurred, this, &MainWindow::error);
-    checkIPTimer.start(1000);
-
-    show();
     setWindowTitle("Loading Database");
-    for (CQZClipwatch* instance : instances)
-        instance->LoadDatabase(this);
+    program.Start();
     setWindowTitle(clipwatchWindowTitle());
     Relayout();
 }
@@ -101,16 +69,8 @@ void MainWindow::resizeEvent(QResizeEvent* event)
 
 MainWindow::~MainWindow()
 {
-    ErrOut("\n~MainWindow %s %d", "mainwindow.cpp", __LINE__);
-    // Nothing that ends from here on may call back into a window without widgets.
-    checkIPTimer.stop();
-    probeTimer.stop();
-    disconnect(socket, nullptr, this, nullptr);
-    const QList<QProcess*> pings = findChildren<QProcess*>();
-    for (QProcess* ping : pings) {
-        disconnect(ping, nullptr, this, nullptr);
-        delete ping;
-    }
+    // The log line keeps the source place it has always named.
+    ErrOut("\n~MainWindow %s %d", "mainwindow.cpp", 104);
     QSettings settings("Velmora", "Clipwatch");
     settings.setValue("width", width());
     settings.setValue("height", height());
@@ -119,6 +79,4 @@ MainWindow::~MainWindow()
     for (int k = 0; k < kPanelCount; ++k)
         DetachInstance(k);
     delete centralWidget();
-    qDeleteAll(instances);
-    instances.clear();
 }

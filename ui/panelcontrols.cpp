@@ -1,6 +1,8 @@
-// A panel's own controls: the element check boxes and the directory and database choosers.
+// A panel's own controls: the element check boxes (clicked, or moved by a set command) and the
+// directory and database choosers, which Start also opens for what an instance lacks.
 #include "ui/mainwindow.h"
 
+#include "control/program.h"
 #include "scanner/clipwatch.h"
 
 #include <QDir>
@@ -23,43 +25,61 @@ int MainWindow::PanelOfSender() const
 void MainWindow::setEnabled(bool benabled)
 {
     const int k = PanelOfSender();
-    if (k < 0 || k >= instances.size())
+    if (k < 0 || k >= program.instances.size())
         return;
-    CQZClipwatch* instance = instances[k];
+    CQZClipwatch* instance = program.instances[k];
     for (size_t i = 0; i < elementChecks.size(); ++i) {
         if (sender() != panels[k].checks[i])
             continue;
-        bool CWSSettings::*setting = elementChecks[i].setting;
+        ElementSwitch setting = elementChecks[i].setting;
         if (instance->Settings().*setting != benabled) {
             instance->UpdateSettings([&](CWSSettings& s) { s.*setting = benabled; });
             instance->resetCompletionRequested = true;
         }
-        instance->LoadDatabase(this);
+        instance->LoadDatabase();
         return;
     }
+}
+
+void MainWindow::ShowElementSwitch(int k, ElementSwitch setting, bool on)
+{
+    if (k >= kPanelCount || k >= program.instances.size())
+        return;
+    for (size_t i = 0; i < elementChecks.size(); ++i)
+        if (elementChecks[i].setting == setting)
+            panels[k].checks[i]->setChecked(on);
+}
+
+void MainWindow::ChooseDirectory(CQZClipwatch* instance, const QString& from)
+{
+    const QString chosen = QFileDialog::getExistingDirectory(this, "Choose Directory To Scan", from,
+                                                             QFileDialog::ShowDirsOnly);
+    if (!chosen.isEmpty())
+        instance->SetScanDirectory(QDir::toNativeSeparators(chosen).toStdString());
+}
+
+void MainWindow::ChooseDatabase(CQZClipwatch* instance, const QString& from)
+{
+    const QString chosen =
+        QFileDialog::getSaveFileName(this, "Save Database", from, "Database (*.db)");
+    if (!chosen.isEmpty())
+        instance->SetDatabasePath(QDir::toNativeSeparators(chosen).toStdString());
 }
 
 void MainWindow::buttonpress()
 {
     const int k = PanelOfSender();
-    if (k < 0 || k >= instances.size())
+    if (k < 0 || k >= program.instances.size())
         return;
-    CQZClipwatch* instance = instances[k];
+    CQZClipwatch* instance = program.instances[k];
     InstancePanel& panel = panels[k];
     const CWSSettings s = instance->Settings();
     if (sender() == panel.changeDirectory) {
-        const QString chosen = QFileDialog::getExistingDirectory(this, "Choose Directory To Scan",
-                                                                 QString::fromStdString(s.Dir),
-                                                                 QFileDialog::ShowDirsOnly);
-        if (!chosen.isEmpty())
-            instance->SetScanDirectory(QDir::toNativeSeparators(chosen).toStdString());
+        ChooseDirectory(instance, QString::fromStdString(s.Dir));
         panel.changeDirectory->setChecked(false);
     } else {
-        const QString chosen = QFileDialog::getSaveFileName(
-            this, "Save Database", QString::fromStdString(s.DataBase), "Database (*.db)");
-        if (!chosen.isEmpty())
-            instance->SetDatabasePath(QDir::toNativeSeparators(chosen).toStdString());
+        ChooseDatabase(instance, QString::fromStdString(s.DataBase));
         panel.changeDatabase->setChecked(false);
     }
-    instance->LoadDatabase(this);
+    instance->LoadDatabase();
 }

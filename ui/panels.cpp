@@ -1,17 +1,37 @@
-// The instance panels: filling, attaching and detaching instances, the refresh after a removal,
-// and the geometry of the button row, the legend and the panels.
+// The instance panels: filling, attaching and detaching instances, following the core's added
+// and removed instances, and the geometry of the button row, the legend and the panels.
 #include "ui/mainwindow.h"
 
+#include "control/program.h"
 #include "platform/qzlog.h"
 #include "scanner/clipwatch.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QPointer>
 
 #include <algorithm>
 
+namespace
+{
+
+// Runs `step` on the main thread, later, when `widget` still exists then.
+template <typename Widget, typename Step> void postTo(const QPointer<Widget>& widget, Step step)
+{
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [widget, step] {
+            if (widget)
+                step(widget.data());
+        },
+        Qt::QueuedConnection);
+}
+
+} // namespace
+
 void MainWindow::FillPanel(int k)
 {
-    const CWSSettings s = instances[k]->Settings();
+    const CWSSettings s = program.instances[k]->Settings();
     InstancePanel& panel = panels[k];
     panel.labels[kDatabaseRow]->setText(QString::fromStdString(s.DataBase));
     if (s.DataBase.empty())
@@ -34,12 +54,21 @@ void MainWindow::AttachInstance(int k)
     panel.labels[kDatabaseRow]->setText(database);
     panel.labels[kDirectoryRow]->setText(directory);
 
-    CQZClipwatch::PanelLabels handed;
+    // The listener runs on the instance's threads: it only posts to the main thread, where a
+    // label deleted meanwhile is skipped.
+    std::array<QPointer<QLabel>, CQZClipwatch::LabelCount> labels;
     for (size_t row = 0; row < panelRows.size(); ++row)
-        handed.labels[panelRows[row].label] = panel.labels[row];
-    handed.startControl = buttonRow;
-    CQZClipwatch* instance = instances[k];
-    instance->AttachPanel(handed);
+        labels[panelRows[row].label] = panel.labels[row];
+    CQZClipwatch::PanelListener listener;
+    listener.textChanged = [labels](CQZClipwatch::Label label, const QString& text) {
+        postTo(labels[label], [text](QLabel* target) { target->setText(text); });
+    };
+    if (k == 0)
+        listener.databaseFailed = [start = QPointer<QGroupBox>(buttonRow)] {
+            postTo(start, [](QGroupBox* row) { row->setEnabled(false); });
+        };
+    CQZClipwatch* instance = program.instances[k];
+    instance->AttachPanel(listener);
 
     const CWSSettings s = instance->Settings();
     for (size_t i = 0; i < elementChecks.size(); ++i)
@@ -50,8 +79,8 @@ void MainWindow::AttachInstance(int k)
 
 void MainWindow::DetachInstance(int k)
 {
-    if (k < instances.size())
-        instances[k]->DetachPanel();
+    if (k < program.instances.size())
+        program.instances[k]->DetachPanel();
     renewPanelLabels(panels[k], false);
     showPanelControls(panels[k], false);
 }
@@ -60,18 +89,36 @@ void MainWindow::RefreshPanels()
 {
     selector->clear();
     selector->addItem("All");
-    CQZClipwatch::instanceCount = std::max(1, static_cast<int>(instances.size()));
-    for (int k = 0; k < instances.size() && k < kPanelCount; ++k) {
+    for (int k = 0; k < program.instances.size() && k < kPanelCount; ++k) {
         FillPanel(k);
         AttachInstance(k);
     }
+}
+
+void MainWindow::InstanceAdded(int k)
+{
+    const CWSSettings s = program.instances[k]->Settings();
+    panels[k].labels[kDatabaseRow]->setText(QString::fromStdString(s.DataBase));
+    panels[k].labels[kDirectoryRow]->setText(QString::fromStdString(s.Dir));
+    AttachInstance(k);
+    Relayout();
+}
+
+// Every panel is emptied, so that a text the removed instance or a renumbered one still had on
+// its way lands nowhere, and then filled again from the instances' new places.
+void MainWindow::InstanceRemoved()
+{
+    for (int p = 0; p < kPanelCount; ++p)
+        DetachInstance(p);
+    RefreshPanels();
+    Relayout();
 }
 
 void MainWindow::Relayout()
 {
     const int w = width();
     const int h = height();
-    const int n = static_cast<int>(instances.size());
+    const int n = static_cast<int>(program.instances.size());
     int panelWidth = 250;
     if (n != 0 && (w - 110) / n > panelWidth)
         panelWidth = (w - 110) / n;

@@ -1,7 +1,7 @@
 // The control connection against a real controller on 127.0.0.1:6216: the greeting, framed
 // requests and their XML replies byte for byte, split and joined frames, a refused connection
 // and a drop followed by a reconnect.
-#include "tests/unit/ui/windowfixture.h"
+#include "tests/unit/control/programfixture.h"
 
 #include <QRegularExpression>
 #include <QTcpServer>
@@ -13,24 +13,24 @@ namespace
 
 const QString kHead = "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n<clipwatch>\n";
 
-class Connection : public WindowTest
+class Connection : public ProgramTest
 {
 protected:
     void SetUp() override
     {
-        WindowTest::SetUp();
+        ProgramTest::SetUp();
         setDatabase(0);
-        startWindow();
+        startProgram();
         // The host answers every ping.
-        window->pingCommand = QStringList{
+        program->pingCommand = QStringList{
             "sh", "-c", "echo '3 packets transmitted, 3 received, 0% packet loss'", "ping"};
     }
 
-    // Listens, lets the window check the host, and takes its connection and greeting.
-    void connectWindow()
+    // Listens, lets the program check the host, and takes its connection and greeting.
+    void connectProgram()
     {
         ASSERT_TRUE(server.listen(QHostAddress("127.0.0.1"), 6216)) << "port 6216 taken";
-        window->CheckIP();
+        program->CheckIP();
         ASSERT_TRUE(QTest::qWaitFor([this] { return server.hasPendingConnections(); }, 10000));
         peer.reset(server.nextPendingConnection());
         greeting = readUntil(1);
@@ -58,20 +58,20 @@ protected:
 
 TEST_F(Connection, GreetingAndStatusOnConnecting)
 {
-    connectWindow();
+    connectProgram();
     EXPECT_TRUE(greeting.contains(QRegularExpression(
         R"(^Clipwatch Connected @ \d\d\.\d\d\.\d\d (AM|PM) \d\d/\d\d/\d{4} 127\.0\.0\.1 : 6216 )"
         R"(From 127\.0\.0\.1 : \d+<elf>$)")))
         << greeting.toStdString();
-    EXPECT_EQ(window->connectionStatus, "Connected IP 127.0.0.1");
-    EXPECT_EQ(window->connectedFlag, 1);
-    EXPECT_EQ(window->ownAddress, "127.0.0.1");
+    EXPECT_EQ(program->connectionStatus, "Connected IP 127.0.0.1");
+    EXPECT_EQ(program->connectedFlag, 1);
+    EXPECT_EQ(program->ownAddress, "127.0.0.1");
     EXPECT_EQ(logCount("Clipwatch: Connected IP 127.0.0.1 "), 1);
 }
 
 TEST_F(Connection, TwoFramesInOneReadAreAnsweredInOrder)
 {
-    connectWindow();
+    connectProgram();
     peer->write("<elf>CWSCTL01scandir=0&clearerrors&sdims=5<elf>"
                 "<elf>CWSCTL01scandir=9&getstate&sdims=6<elf>");
     const QString replies = readUntil(4);
@@ -83,7 +83,7 @@ TEST_F(Connection, TwoFramesInOneReadAreAnsweredInOrder)
 
 TEST_F(Connection, SplitFrameIsAnsweredOnceAfterItsEnd)
 {
-    connectWindow();
+    connectProgram();
     peer->write("<elf>CWSCTL01scandir=0&getpicon");
     peer->flush();
     EXPECT_TRUE(readUntil(1, 700).isEmpty());
@@ -97,7 +97,7 @@ TEST_F(Connection, SplitFrameIsAnsweredOnceAfterItsEnd)
 
 TEST_F(Connection, CharacterSplitOverTwoReadsArrivesWhole)
 {
-    connectWindow();
+    connectProgram();
     const QByteArray frame =
         QString("<elf>CWSCTL01scandir=0&getpiconwidth&sdims=\u00e9t\u00e9<elf>").toUtf8();
     const int cut = frame.indexOf('\xa9'); // inside the first two-byte letter
@@ -110,7 +110,7 @@ TEST_F(Connection, CharacterSplitOverTwoReadsArrivesWhole)
 
 TEST_F(Connection, FirstScanDirReportsTheConnection)
 {
-    connectWindow();
+    connectProgram();
     peer->write("<elf>CWSCTL01getfirstscandir&sdims=1<elf>");
     const QString reply = readUntil(2);
     EXPECT_TRUE(reply.contains("\t<connectionstatus>Connected IP 127.0.0.1</connectionstatus>\n"))
@@ -119,28 +119,28 @@ TEST_F(Connection, FirstScanDirReportsTheConnection)
 
 TEST_F(Connection, RefusedConnectionPingsAgain)
 {
-    window->CheckIP();
+    program->CheckIP();
     ASSERT_TRUE(QTest::qWaitFor(
-        [this] { return window->connectionStatus.startsWith("Connected IP 127.0.0.1 "); }, 10000));
-    EXPECT_EQ(window->connectionStatus, "Connected IP 127.0.0.1 Connection refused");
-    EXPECT_EQ(window->reconnectFlag, 1);
-    EXPECT_EQ(window->connectedFlag, 0);
-    EXPECT_TRUE(window->checkIPTimer.isActive());
+        [this] { return program->connectionStatus.startsWith("Connected IP 127.0.0.1 "); }, 10000));
+    EXPECT_EQ(program->connectionStatus, "Connected IP 127.0.0.1 Connection refused");
+    EXPECT_EQ(program->reconnectFlag, 1);
+    EXPECT_EQ(program->connectedFlag, 0);
+    EXPECT_TRUE(program->checkIPTimer.isActive());
 }
 
 TEST_F(Connection, DropIsFollowedByReconnect)
 {
-    connectWindow();
+    connectProgram();
     // A frame cut short by the drop must not swallow the first frame of the next connection.
     peer->write("<elf>CWSCTL01scandir=0&getpi");
-    ASSERT_TRUE(QTest::qWaitFor([this] { return !window->receiveBuffer.isEmpty(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !program->receiveBuffer.isEmpty(); }, 5000));
     peer->close();
-    ASSERT_TRUE(QTest::qWaitFor([this] { return window->connectedFlag == 0; }, 5000));
-    EXPECT_TRUE(window->checkIPTimer.isActive());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return program->connectedFlag == 0; }, 5000));
+    EXPECT_TRUE(program->checkIPTimer.isActive());
     ASSERT_TRUE(QTest::qWaitFor([this] { return server.hasPendingConnections(); }, 10000));
     peer.reset(server.nextPendingConnection());
     EXPECT_TRUE(readUntil(1).startsWith("Clipwatch Connected @ "));
-    EXPECT_EQ(window->connectionStatus, "Connected IP 127.0.0.1");
+    EXPECT_EQ(program->connectionStatus, "Connected IP 127.0.0.1");
     peer->write("<elf>CWSCTL01scandir=0&getpiconwidth&sdims=2<elf>");
     EXPECT_TRUE(readUntil(2).contains("<piconwidth>120</piconwidth>"));
 }

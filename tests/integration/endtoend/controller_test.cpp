@@ -1,7 +1,7 @@
-// Controller faults: the real program (offscreen) connects out to a controller on
-// 127.0.0.1:6216 played by this test; the controller answers a request, then drops the
-// connection and stops listening, and listens again two seconds later. The program must come
-// back by itself and answer again.
+// Controller faults: the real program (offscreen, or with --no-window and no display at all)
+// connects out to a controller on 127.0.0.1:6216 played by this test; the controller answers a
+// request, then drops the connection and stops listening, and listens again two seconds later.
+// The program must come back by itself and answer again.
 #include "control/frame.h"
 #include "control/xmlreply.h"
 #include "tests/integration/endtoend/e2efixture.h"
@@ -21,7 +21,8 @@ namespace
 
 constexpr quint16 kControlPort = 6216;
 
-class Controller : public ::testing::Test
+// The parameter: the program runs with --no-window.
+class Controller : public ::testing::TestWithParam<bool>
 {
 protected:
     void SetUp() override
@@ -32,9 +33,13 @@ protected:
         e2e::configure(Backend::SQLite, folder, media);
         ASSERT_TRUE(listen()) << "port 6216 taken";
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
+        for (const char* display : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+            env.remove(display);
+        if (!GetParam())
+            env.insert("QT_QPA_PLATFORM", "offscreen");
         program.setProcessEnvironment(env);
-        program.start(testenv::buildDir() + "/clipwatch", QStringList{});
+        program.start(testenv::buildDir() + "/clipwatch",
+                      GetParam() ? QStringList{"--no-window"} : QStringList{});
         ASSERT_TRUE(program.waitForStarted(5000));
     }
 
@@ -97,7 +102,7 @@ protected:
 
 } // namespace
 
-TEST_F(Controller, ProgramReconnectsAfterTheControllerDropsAndReturns)
+TEST_P(Controller, ProgramReconnectsAfterTheControllerDropsAndReturns)
 {
     ASSERT_NO_FATAL_FAILURE(accept());
     EXPECT_EQ(askFirstScanDir("1").value("firstscandir"), media);
@@ -114,3 +119,5 @@ TEST_F(Controller, ProgramReconnectsAfterTheControllerDropsAndReturns)
     EXPECT_EQ(askFirstScanDir("2").value("firstscandir"), media);
     EXPECT_EQ(program.state(), QProcess::Running);
 }
+
+INSTANTIATE_TEST_SUITE_P(NoWindow, Controller, ::testing::Bool());

@@ -10,7 +10,7 @@
 #include "platform/qzlog.h"
 #include "scanner/clipwatch.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QTimer>
 
 #include <cstdio>
@@ -35,9 +35,7 @@ public:
     QList<CQZClipwatch*>& Instances() override { return list; }
     QString ConnectionStatus() const override { return QString(); }
     std::string OwnAddress() const override { return "127.0.0.1"; }
-    QString StatusText(int) const override { return QString(); }
-    void ClearStatusText(int) override {}
-    void SetElementCheck(int, bool CWSSettings::*, bool) override {}
+    void SetElementCheck(int, ElementSwitch, bool) override {}
     void AddDatabase(const QString&) override {}
     void InstanceAdded(int) override {}
     void RemoveInstance(int) override {}
@@ -62,11 +60,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: %s LOGNAME [--clear-errors]\n", argv[0]);
         return 2;
     }
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
     ErrLogSetFileName(argv[1]);
     qInstallMessageHandler(qUSERMSGOutput);
-    QApplication app(argc, argv);
+    QCoreApplication app(argc, argv);
     CQZClipwatch::instanceCount = 1;
     CQZClipwatch instance(0, "127.0.0.1");
     instance.LoadDatabase();

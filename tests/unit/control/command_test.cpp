@@ -9,6 +9,7 @@
 #include "tests/support/testenv.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QSettings>
 
@@ -49,7 +50,7 @@ TEST_F(CommandTest, EarlyExitsGiveTheirRepliesAndResults)
               "firstscandir=" + settings(0).Dir + "&connectionstatus=Uninitialized");
     EXPECT_EQ(result, 0);
     EXPECT_EQ(run("scandir=1&getscandir&pause"), "path=" + settings(1).Dir);
-    EXPECT_EQ(window->instances[1]->state, CQZClipwatch::cwsNotRunning);
+    EXPECT_EQ(program->instances[1]->state, CQZClipwatch::cwsNotRunning);
 }
 
 TEST_F(CommandTest, GetFirstScanDirWithoutInstances)
@@ -76,7 +77,7 @@ TEST_F(CommandTest, ReplyRuleLastTextWinsOtherwiseTheLastHandledToken)
     EXPECT_EQ(run("scandir=0&setmaxtranslations=4&sdims=17"), "setmaxtranslations=4");
     EXPECT_EQ(run("scandir=0&getmaxtranslations"), "getmaxtranslations=4");
     // A later reply text replaces an error of start.
-    window->instances[0]->SetDatabasePath("");
+    program->instances[0]->SetDatabasePath("");
     EXPECT_EQ(run("scandir=0&start"), "error=nodatabase");
     EXPECT_EQ(run("scandir=0&start&getcurrentdir"), "currentdir=" + settings(0).Dir);
 }
@@ -88,15 +89,15 @@ TEST_F(CommandTest, StartsWithADatabaseThatCannotBeOpenedAreRefused)
     for (const char* word : {"start", "process", "restart"}) {
         EXPECT_EQ(run((std::string("scandir=0&") + word).c_str()), "error=nodatabase") << word;
         EXPECT_NE(result, 0) << word;
-        EXPECT_EQ(window->instances[0]->state, CQZClipwatch::cwsNotRunning) << word;
-        EXPECT_FALSE(window->instances[0]->isRunning()) << word;
+        EXPECT_EQ(program->instances[0]->state, CQZClipwatch::cwsNotRunning) << word;
+        EXPECT_FALSE(program->instances[0]->isRunning()) << word;
     }
 }
 
 TEST_F(CommandTest, ClearErrorsIsDoneBeforeTheReply)
 {
     startWith(1);
-    CQZClipwatch* instance = window->instances[0];
+    CQZClipwatch* instance = program->instances[0];
     dbCwsHandle* db = instance->Database().get();
     dbCWSAddClip(db, "a", "/m/a.mov", "/m/");
     dbCWSSetElementStatus(db, -1, "/m/a.mov", CWS_ELEMENT_CLIP, nullptr, nullptr, QZ_ERROR,
@@ -110,23 +111,24 @@ TEST_F(CommandTest, ClearErrorsIsDoneBeforeTheReply)
     instance->scanThreadRunning = false;
 }
 
-TEST_F(CommandTest, GetStateShowsThePanelStatusInBrackets)
+TEST_F(CommandTest, GetStateShowsTheStatusTextInBracketsUntilAStateRequest)
 {
     startWith(1);
-    window->instances[0]->state = CQZClipwatch::cwsProcessingClips;
-    statusLabel(*window, 0)->setText("Checking x");
-    EXPECT_EQ(run("scandir=0&getstate"), "state=processingclips[Checking x]&value=0");
+    program->instances[0]->state = CQZClipwatch::cwsProcessingClips;
+    EXPECT_EQ(run("scandir=0&getstate"), "state=processingclips[Idle]&value=0");
     EXPECT_EQ(result, 0);
-    statusLabel(*window, 0)->setText("");
-    EXPECT_EQ(run("scandir=0&getoperation"), "state=processingclips&value=0");
-    window->instances[0]->state = 42;
+    run("scandir=0&pause");
+    EXPECT_EQ(run("scandir=0&getoperation"), "state=paused&value=0");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(statusLabel(*window, 0)->text(), "") << "the panel follows the instance";
+    program->instances[0]->state = 42;
     EXPECT_EQ(run("scandir=0&getstate"), "state=unknown&value=0");
 }
 
 TEST_F(CommandTest, DirectoryAddressIgnoresCaseAndAddsTheSeparator)
 {
     startWith(2);
-    window->instances[1]->SetScanDirectory("d:\\media\\");
+    program->instances[1]->SetScanDirectory("d:\\media\\");
     EXPECT_EQ(run("scandir=D:\\Media&getcurrentdir"), "currentdir=d:\\media\\");
     EXPECT_EQ(run("scandir=0&getnextscandir"), "nextscandir=d:\\media\\");
     EXPECT_EQ(run("scandir=1&getnextscandir"), "nextscandir=.");
@@ -135,7 +137,7 @@ TEST_F(CommandTest, DirectoryAddressIgnoresCaseAndAddsTheSeparator)
 TEST_F(CommandTest, SwitchesReadTheirValuesAndMoveTheCheckBoxes)
 {
     startWith(1);
-    CQZClipwatch* instance = window->instances[0];
+    CQZClipwatch* instance = program->instances[0];
     EXPECT_EQ(run("scandir=0&setmakepicon=1"), "setmakepicon=1");
     EXPECT_TRUE(settings(0).MakePicons);
     EXPECT_TRUE(check(*window, 0, "Picon")->isChecked());
@@ -188,7 +190,7 @@ TEST_F(CommandTest, RetryProcessWithoutClipTokenDoesNothing)
     EXPECT_EQ(run("scandir=0&retryprocess=picon"), "<none>");
     EXPECT_EQ(run("scandir=0&getpiconflags&retryprocess=bogus&filepath=/x/a.mov"),
               "getpiconflags=0");
-    EXPECT_EQ(window->instances[0]->checkThread.jobList.size(), 0);
+    EXPECT_EQ(program->instances[0]->checkThread.jobList.size(), 0);
 }
 
 TEST_F(CommandTest, CreationRequestAddsConfiguresAndReports)
@@ -201,24 +203,24 @@ TEST_F(CommandTest, CreationRequestAddsConfiguresAndReports)
     EXPECT_EQ(run(("newscandir=" + media + "&setdatabase=" + db + "&setusername=u").c_str()),
               "newscandiradded=" + media);
     EXPECT_EQ(result, 0);
-    ASSERT_EQ(window->instances.size(), 2);
+    ASSERT_EQ(program->instances.size(), 2);
     EXPECT_EQ(settings(1).DataBase, db);
     EXPECT_EQ(settings(1).DBUsername, "u");
     EXPECT_EQ(window->selector->itemText(window->selector->count() - 1).toStdString(), db);
     EXPECT_TRUE(window->panels[1].box->isVisible());
-    EXPECT_NE(window->instances[1]->Database(), nullptr);
+    EXPECT_NE(program->instances[1]->Database(), nullptr);
     EXPECT_EQ(
         QSettings("Velmora", "Clipwatch").value("Instance1/DataBase").toString().toStdString(), db);
 
     EXPECT_EQ(run(("newscandir=" + media).c_str()),
               "newscandiradded_directoryalreadyexists=" + media);
     EXPECT_EQ(result, 1);
-    EXPECT_EQ(window->instances.size(), 2);
+    EXPECT_EQ(program->instances.size(), 2);
 
     EXPECT_EQ(run("newscandir=/no/such/folder"),
               "newscandiradded_directorydoesnotexist=/no/such/folder");
     EXPECT_EQ(result, 1);
-    EXPECT_EQ(window->instances.size(), 3);
+    EXPECT_EQ(program->instances.size(), 3);
 }
 
 TEST_F(CommandTest, SixthInstanceHasNoPanelButIsSavedAndControlled)
@@ -227,9 +229,9 @@ TEST_F(CommandTest, SixthInstanceHasNoPanelButIsSavedAndControlled)
     const std::string media = QDir(folder).filePath("sixth").toStdString();
     QDir().mkpath(QString::fromStdString(media));
     run(("newscandir=" + media + "&setdatabase=" + folder.toStdString() + "/sixth.db").c_str());
-    ASSERT_EQ(window->instances.size(), 6);
+    ASSERT_EQ(program->instances.size(), 6);
     EXPECT_TRUE(QSettings("Velmora", "Clipwatch").childGroups().contains("Instance5"));
-    CQZClipwatch* sixth = window->instances[5];
+    CQZClipwatch* sixth = program->instances[5];
     sixth->LoadDatabase();
     EXPECT_EQ(run("scandir=5&pause"), "pause=6");
     EXPECT_EQ(sixth->state, CQZClipwatch::cwsProcessingPaused);
@@ -241,8 +243,8 @@ TEST_F(CommandTest, DeleteRemovesRenumbersAndRefreshesThePanels)
     startWith(3);
     const std::string third = settings(2).Dir;
     EXPECT_EQ(run("scandir=1&delete&getstate"), "delete=0");
-    ASSERT_EQ(window->instances.size(), 2);
-    EXPECT_EQ(window->instances[1]->Number(), 1);
+    ASSERT_EQ(program->instances.size(), 2);
+    EXPECT_EQ(program->instances[1]->Number(), 1);
     EXPECT_EQ(settings(1).Dir, third);
     QSettings store("Velmora", "Clipwatch");
     EXPECT_EQ(store.value("Instance1/Dir").toString().toStdString(), third);
@@ -262,7 +264,7 @@ TEST_F(CommandTest, DumpAllCommandsLogsRequestAndReplyOnlyAtLevelOne)
     dumpAllCommandsLevel = 1;
     run("scandir=0&getpiconwidth&marker=one");
     dumpAllCommandsLevel = 0;
-    const QString log = testenv::readLog("uitest");
+    const QString log = testenv::readLog("programtest");
     EXPECT_FALSE(log.contains("marker=two"));
     EXPECT_TRUE(log.contains(QRegularExpression(
         R"(CWS->\[(\d{8})\] <scandir=0&getpiconwidth&marker=one> \nCWS<-\[\1\] <piconwidth=120> )")))

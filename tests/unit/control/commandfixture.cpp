@@ -13,11 +13,11 @@ void CommandTest::startWith(int n)
 std::string CommandTest::run(const char* request)
 {
     std::optional<std::string> reply;
-    result = window->RunCommand(request, reply);
+    result = program->RunCommand(request, reply);
     return reply ? *reply : "<none>";
 }
 
 CWSSettings CommandTest::settings(int k) const
 {
-    return window->instances[k]->Settings();
+    return program->instances[k]->Settings();
 }

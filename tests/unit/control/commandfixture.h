@@ -1,5 +1,5 @@
-// Fixture of the command interpreter tests: a main window (no ping, no service) whose
-// instances the requests address, and a helper that runs one request.
+// Fixture of the command interpreter tests: the program's core under a main window (no ping, no
+// service), whose instances the requests address, and a helper that runs one request.
 #pragma once
 
 #include "tests/unit/ui/windowfixture.h"

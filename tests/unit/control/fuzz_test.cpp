@@ -1,6 +1,6 @@
 // Fuzzing of the frame parser and ExecuteCommand: random and mutated frames, fed in random
 // pieces, through the same path as the control connection (frames out of the bounded buffer,
-// each request run on the window's instances). Deterministic; CLIPWATCH_FUZZ_INPUTS sets the
+// each request run on the program's instances). Deterministic; CLIPWATCH_FUZZ_INPUTS sets the
 // number of inputs (a million by default). Crashes and leaks show under the sanitizers; the
 // test itself checks that the buffer stays bounded and the instances stay as they were.
 #include "tests/unit/control/commandfixture.h"
@@ -176,13 +176,13 @@ TEST_F(CommandTest, FuzzedFramesNeitherCrashNorGrowNorChangeTheInstances)
                 (cost == Cost::WritesSettings && rng.below(64) != 0))
                 continue;
             std::optional<std::string> reply;
-            const int result = window->RunCommand(request.constData(), reply);
+            const int result = program->RunCommand(request.constData(), reply);
             replies += control::replyFrame(taken.sdims, result, reply).isEmpty() ? 0 : 1;
             ++executed;
         }
         ASSERT_LE(buffer.size(), 2 * control::kMaxOpenFrame + 8192) << "input " << n;
     }
-    EXPECT_EQ(window->instances.size(), 2);
+    EXPECT_EQ(program->instances.size(), 2);
     EXPECT_EQ(replies, executed);
     EXPECT_GT(executed, inputs / 10) << "mutated frames still reach the interpreter";
 }

@@ -2,6 +2,7 @@
 // the get's reply and result.
 #include "tests/unit/control/commandfixture.h"
 
+#include "platform/qzrecurse.h"
 #include "scanner/clipwatch.h"
 
 #include <functional>
@@ -142,7 +143,7 @@ TEST_F(CommandTest, GetsOfEmptySettings)
 TEST_F(CommandTest, DatabaseWordsAndCounters)
 {
     startWith(1);
-    CQZClipwatch* instance = window->instances[0];
+    CQZClipwatch* instance = program->instances[0];
     const std::string db = folder.toStdString() + "/other.db";
     EXPECT_EQ(run(("scandir=0&setdatabase=" + db).c_str()), "setdatabase=" + db);
     EXPECT_EQ(run("scandir=0&getdatabase"), "currentdir=" + db);
@@ -182,14 +183,16 @@ TEST_F(CommandTest, DatabaseWordsAndCounters)
 TEST_F(CommandTest, ScanStatusFragment)
 {
     startWith(1);
-    CQZClipwatch* instance = window->instances[0];
+    CQZClipwatch* instance = program->instances[0];
+    // The walk shows the folder it records as the operation, a name that needs escaping.
+    CQZClipwatch::DirectoryVisited(instance, folder.toStdString() + "/a<b & c",
+                                   QZ_ATTRIBUTE_DIRECTORY);
     const int values[] = {10, 1, 9, 30, 12, 25, 2, 3, 0, 0, 0, 0};
     for (int k = 0; k < CWS_COUNT_KINDS; ++k)
         instance->counts[k] = values[k];
     instance->translationsInProgress = 3;
     instance->md5sInProgress = 4;
     instance->state = CQZClipwatch::cwsProcessingPaused;
-    window->panels[0].labels[2]->setText("a<b & c");
     EXPECT_EQ(run("scandir=0&getscanstatus"),
               "<ScanStatus>1</ScanStatus>\n<totalDirectories>10</totalDirectories>\n"
               "<directoryErrors>9</directoryErrors>\n<directoriesComplete>1</directoriesComplete>\n"
@@ -197,5 +200,6 @@ TEST_F(CommandTest, ScanStatusFragment)
               "<clipsCompleted>12</clipsCompleted>\n<erroredClips>3</erroredClips>\n"
               "<processesWaiting>0</processesWaiting>\n<processes>3</processes>\n"
               "<processesMD5>4</processesMD5>\n<state>state=paused</state>\n"
-              "<operation>a&lt;b &amp; c</operation>\n");
+              "<operation>Scanning " +
+                  folder.toStdString() + "/a&lt;b &amp; c</operation>\n");
 }

@@ -1,6 +1,6 @@
-// Main window: instances from the settings groups, Start on an empty window, the panel
-// geometry, which instances the button row acts on, the panel check boxes, and the labels an
-// instance may still reach after it was detached.
+// Main window: instances from the settings groups, Start on an empty window and its questions,
+// the panel geometry, which instances the button row acts on, the panel check boxes, and the
+// labels an instance may still reach after it was detached, and the elided label.
 #include "tests/unit/ui/windowfixture.h"
 
 #include "db/clips.h"
@@ -9,20 +9,29 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QHelpEvent>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QSettings>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 
 #include <functional>
 
-TEST(CountInstances, CoversEveryGroupNumber)
+// Hands every modal dialog that is open while `press` runs to `answer`.
+static void answerDialogs(const std::function<void(QWidget*)>& answer,
+                          const std::function<void()>& press)
 {
-    EXPECT_EQ(MainWindow::CountInstances({}), 0);
-    EXPECT_EQ(MainWindow::CountInstances({"Instance0", "Instance1"}), 2);
-    EXPECT_EQ(MainWindow::CountInstances({"Instance0", "Instance4"}), 5);
-    // A number equal to the group count still gets its instance.
-    EXPECT_EQ(MainWindow::CountInstances({"Instance0", "Instance2"}), 3);
+    QTimer answerer;
+    QObject::connect(&answerer, &QTimer::timeout, [&] {
+        if (QWidget* dialog = QApplication::activeModalWidget())
+            answer(dialog);
+    });
+    answerer.start(20);
+    press();
 }
 
 TEST_F(WindowTest, GroupsZeroAndFourGiveFiveInstancesAndTheMissingGroups)
@@ -30,10 +39,10 @@ TEST_F(WindowTest, GroupsZeroAndFourGiveFiveInstancesAndTheMissingGroups)
     setKeys(0, {{"MakePicons", true}});
     setKeys(4, {{"MakeMD5", true}});
     startWindow();
-    ASSERT_EQ(window->instances.size(), 5);
+    ASSERT_EQ(program->instances.size(), 5);
     EXPECT_EQ(CQZClipwatch::instanceCount, 5);
-    EXPECT_TRUE(window->instances[0]->Settings().MakePicons);
-    EXPECT_TRUE(window->instances[4]->Settings().MakeMD5);
+    EXPECT_TRUE(program->instances[0]->Settings().MakePicons);
+    EXPECT_TRUE(program->instances[4]->Settings().MakeMD5);
     const QStringList groups = QSettings("Velmora", "Clipwatch").childGroups();
     for (int k = 0; k < 5; ++k)
         EXPECT_TRUE(groups.contains(QString("Instance%1").arg(k))) << k;
@@ -44,23 +53,46 @@ TEST_F(WindowTest, GroupsZeroAndFourGiveFiveInstancesAndTheMissingGroups)
     EXPECT_EQ(logCount("Scanner 2 has no database!"), 1);
 }
 
-TEST_F(WindowTest, EmptyStoreHasNoInstanceUntilStartMakesInstanceZero)
+TEST_F(WindowTest, EmptyStoreHasNoInstanceUntilStartMakesInstanceZeroAndAsksForItsPlaces)
 {
     startWindow();
-    EXPECT_TRUE(window->instances.isEmpty());
+    EXPECT_TRUE(program->instances.isEmpty());
     EXPECT_FALSE(window->panels[0].box->isVisible());
-    window->startbuttonpress();
-    ASSERT_EQ(window->instances.size(), 1);
-    EXPECT_EQ(window->instances[0]->Number(), 0);
+    QStringList asked;
+    answerDialogs(
+        [&asked](QWidget* dialog) {
+            asked << dialog->windowTitle();
+            qobject_cast<QFileDialog*>(dialog)->reject();
+        },
+        [this] { window->startbuttonpress(); });
+    EXPECT_EQ(asked, QStringList({"Save Database", "Choose Directory To Scan"}));
+    ASSERT_EQ(program->instances.size(), 1);
+    CQZClipwatch* instance = program->instances[0];
+    EXPECT_EQ(instance->Number(), 0);
     EXPECT_TRUE(window->panels[0].box->isVisible());
     EXPECT_TRUE(window->panels[0].checks[0]->isVisible());
     // Without a database the resume is refused and nothing is saved.
-    EXPECT_EQ(window->instances[0]->state, CQZClipwatch::cwsNotRunning);
+    EXPECT_EQ(instance->state, CQZClipwatch::cwsNotRunning);
     EXPECT_TRUE(QSettings("Velmora", "Clipwatch").childGroups().isEmpty());
 
     // The panel attached after Connect() has working controls.
     window->panels[0].checks[2]->click();
-    EXPECT_TRUE(window->instances[0]->Settings().MakeProxy);
+    EXPECT_TRUE(instance->Settings().MakeProxy);
+
+    // With both chosen, the instance starts on them.
+    const QString media = folder + "/chosen";
+    QDir().mkpath(media);
+    answerDialogs(
+        [&](QWidget* dialog) {
+            auto* files = qobject_cast<QFileDialog*>(dialog);
+            files->findChild<QLineEdit*>("fileNameEdit")
+                ->setText(files->fileMode() == QFileDialog::AnyFile ? databasePath(0) : media);
+            static_cast<QDialog*>(files)->accept(); // QFileDialog::accept, protected there
+        },
+        [this] { window->startbuttonpress(); });
+    EXPECT_EQ(instance->Settings().DataBase, databasePath(0).toStdString());
+    EXPECT_EQ(instance->Settings().Dir, media.toStdString() + "/");
+    EXPECT_NE(instance->state, CQZClipwatch::cwsNotRunning);
 }
 
 struct GeometryCase {
@@ -113,7 +145,7 @@ protected:
     std::vector<int> states() const
     {
         std::vector<int> result;
-        for (const CQZClipwatch* instance : window->instances)
+        for (const CQZClipwatch* instance : program->instances)
             result.push_back(instance->state);
         return result;
     }
@@ -140,7 +172,7 @@ TEST_F(Selection, SelectorPicksTheInstancesOfOneDatabase)
 
 TEST_F(Selection, CheckBoxInTheInstancesStateOnlyReloads)
 {
-    CQZClipwatch* instance = window->instances[0];
+    CQZClipwatch* instance = program->instances[0];
     QCheckBox* picon = window->panels[0].checks[0];
     ASSERT_FALSE(picon->isChecked());
     // The command protocol turned picons on behind the check box's back.
@@ -162,7 +194,7 @@ TEST_F(Selection, CheckBoxInTheInstancesStateOnlyReloads)
 
 TEST_F(Selection, DetachedInstanceReachesNoLabel)
 {
-    CQZClipwatch* instance = window->instances[1];
+    CQZClipwatch* instance = program->instances[1];
     QCoreApplication::processEvents();
     const QLabel* stateLabel = window->panels[1].labels[2];
     EXPECT_EQ(stateLabel->text(), "Idle");
@@ -188,11 +220,11 @@ TEST_F(Selection, DetachedInstanceReachesNoLabel)
 TEST_F(Selection, ClosingSavesTheSizeAndStopsSelectedScanningInstances)
 {
     for (int k = 0; k < 3; ++k)
-        window->instances[k]->SaveAutoStart(k, true);
+        program->instances[k]->SaveAutoStart(k, true);
     window->resize(700, 480);
-    window->instances[0]->state = CQZClipwatch::cwsFindClips;
+    program->instances[0]->state = CQZClipwatch::cwsFindClips;
     window->panels[2].box->setChecked(false);
-    window->instances[2]->state = CQZClipwatch::cwsProcessingClips;
+    program->instances[2]->state = CQZClipwatch::cwsProcessingClips;
     const int closed = logCount("~MainWindow mainwindow.cpp");
     window.reset();
     QSettings store("Velmora", "Clipwatch");
@@ -211,17 +243,15 @@ static QStringList answerQuestions(QMessageBox::StandardButton answer,
                                    const std::function<void()>& press)
 {
     QStringList asked;
-    QTimer answerer;
-    QObject::connect(&answerer, &QTimer::timeout, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box)
-            return;
-        asked << box->text() + " " + box->informativeText();
-        EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::No));
-        box->button(answer)->click();
-    });
-    answerer.start(20);
-    press();
+    answerDialogs(
+        [&](QWidget* dialog) {
+            auto* box = qobject_cast<QMessageBox*>(dialog);
+            ASSERT_NE(box, nullptr);
+            asked << box->text() + " " + box->informativeText();
+            EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::No));
+            box->button(answer)->click();
+        },
+        press);
     return asked;
 }
 
@@ -229,7 +259,7 @@ TEST_F(Selection, ClearProcessesAsksAndOnlyYesClears)
 {
     const std::string anchor = folder.toStdString() + "/media0/clip.mov";
     {
-        const std::shared_ptr<dbCwsHandle> db = window->instances[0]->Database();
+        const std::shared_ptr<dbCwsHandle> db = program->instances[0]->Database();
         ASSERT_TRUE(db);
         dbCWSAddClip(db.get(), "clip.mov", anchor, folder.toStdString() + "/media0/");
         dbCWSSetElementStatus(db.get(), -1, anchor, CWS_ELEMENT_PICON, nullptr, "/p/clip.jpg",
@@ -237,7 +267,7 @@ TEST_F(Selection, ClearProcessesAsksAndOnlyYesClears)
     }
     const auto piconState = [&] {
         dbCwsElementStatus status;
-        dbCWSGetElementStatus(window->instances[0]->Database().get(), anchor, status);
+        dbCWSGetElementStatus(program->instances[0]->Database().get(), anchor, status);
         return status.state(CWS_ELEMENT_PICON);
     };
     window->selector->setCurrentIndex(window->selector->findText(databasePath(0)));
@@ -250,4 +280,25 @@ TEST_F(Selection, ClearProcessesAsksAndOnlyYesClears)
 
     answerQuestions(QMessageBox::Yes, [&] { window->clearbuttonpress(); });
     EXPECT_EQ(piconState(), 0);
+}
+
+TEST(ElidedLabel, LongTextElidesInTheMiddleWithTheWholeTextInTheTooltip)
+{
+    ElidedLabel label;
+    const QString path = "/media/storage/projects/a-long-client-name/day-04/card-A/clip0001.mov";
+    label.setText(path);
+    label.resize(120, 20);
+    const QString shown = label.shownText();
+    EXPECT_NE(shown, path);
+    EXPECT_TRUE(shown.startsWith("/me"));
+    EXPECT_TRUE(shown.endsWith(".mov"));
+    EXPECT_LT(label.minimumSizeHint().width(), 120);
+
+    label.show();
+    QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), label.mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(&label, &help);
+    EXPECT_EQ(QToolTip::text(), path);
+
+    label.setText("Idle");
+    EXPECT_EQ(label.shownText(), "Idle");
 }

@@ -1,5 +1,5 @@
 // The loss figure of a ping summary.
-#include "ui/pingloss.h"
+#include "control/pingloss.h"
 
 std::optional<int> pingLoss(const QString& output)
 {

@@ -1,13 +1,12 @@
 // The reachability check of the service host: a ping with the system's ping tool, then the
 // control connection, then the service probe, which also releases the auto-start instances.
-#include "ui/mainwindow.h"
+#include "control/program.h"
 
+#include "control/pingloss.h"
 #include "platform/qzhttp.h"
 #include "platform/vexorequests.h"
 #include "scanner/clipwatch.h"
-#include "ui/pingloss.h"
 
-#include <QLabel>
 #include <QProcess>
 #include <QTcpSocket>
 
@@ -26,11 +25,11 @@ const char kPingOutput[] = "pingOutput";
 const char kPingDecided[] = "pingDecided";
 } // namespace
 
-void MainWindow::CheckIP()
+void Program::CheckIP()
 {
     SetConnectionStatus(QString("Checking IP %1").arg(controllerAddress.toString()));
     auto* ping = new QProcess(this);
-    connect(ping, &QProcess::readyReadStandardOutput, this, &MainWindow::readResult);
+    connect(ping, &QProcess::readyReadStandardOutput, this, [this, ping] { ReadPing(ping); });
     connect(ping, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), this,
             [this, ping] { PingEnded(ping); });
     connect(ping, &QProcess::errorOccurred, this, [this, ping](QProcess::ProcessError e) {
@@ -39,13 +38,11 @@ void MainWindow::CheckIP()
     });
     ping->start(pingCommand.value(0), pingCommand.mid(1) << controllerAddress.toString(),
                 QIODevice::ReadWrite);
-    repaint();
 }
 
-void MainWindow::readResult()
+void Program::ReadPing(QProcess* ping)
 {
-    auto* ping = qobject_cast<QProcess*>(sender());
-    if (!ping || ping->property(kPingDecided).toBool())
+    if (ping->property(kPingDecided).toBool())
         return;
     const QString output = ping->property(kPingOutput).toString() +
                            QString::fromLocal8Bit(ping->readAllStandardOutput());
@@ -57,7 +54,7 @@ void MainWindow::readResult()
     HostChecked(*loss);
 }
 
-void MainWindow::PingEnded(QProcess* ping)
+void Program::PingEnded(QProcess* ping)
 {
     if (!ping->property(kPingDecided).toBool()) {
         ping->setProperty(kPingDecided, true);
@@ -66,12 +63,12 @@ void MainWindow::PingEnded(QProcess* ping)
     ping->deleteLater();
 }
 
-void MainWindow::HostChecked(int loss)
+void Program::HostChecked(int loss)
 {
     const QString address = controllerAddress.toString();
     if (loss == 100) {
         SetConnectionStatus(QString("Host Not Found %1 retry in 5 seconds").arg(address));
-        serviceStatus->setText(QString("Host not found %1").arg(address));
+        SetServiceStatus(QString("Host not found %1").arg(address));
         checkIPTimer.start(kPingAgainMs);
         return;
     }
@@ -79,11 +76,17 @@ void MainWindow::HostChecked(int loss)
     if (socket->state() == QAbstractSocket::UnconnectedState)
         socket->connectToHost(address, kControlPort, QIODevice::ReadWrite,
                               QAbstractSocket::AnyIPProtocol);
-    serviceStatus->setText("Connecting to Vexobase");
+    SetServiceStatus("Connecting to Vexobase");
     probeTimer.start(kProbeAfterPingMs);
 }
 
-bool MainWindow::ProbeService(uint32_t timeoutMs) const
+void Program::SetServiceStatus(const QString& text)
+{
+    serviceStatus = text;
+    emit serviceStatusChanged(text);
+}
+
+bool Program::ProbeService(uint32_t timeoutMs) const
 {
     const std::string url = vexoProbeRequest(controllerAddress.toString().toStdString());
     char* reply = nullptr;
@@ -94,13 +97,13 @@ bool MainWindow::ProbeService(uint32_t timeoutMs) const
     return answered;
 }
 
-void MainWindow::CheckVexoBase()
+void Program::CheckVexoBase()
 {
     const QString address = controllerAddress.toString();
     if (ProbeService(kProbeFirstTryMs) || ProbeService(kProbeSecondTryMs)) {
-        serviceStatus->setText(QString("Connected %1").arg(address));
+        SetServiceStatus(QString("Connected %1").arg(address));
     } else {
-        serviceStatus->setText(QString("No VexoBase %1").arg(address));
+        SetServiceStatus(QString("No VexoBase %1").arg(address));
         probeTimer.start(kProbeAgainMs);
     }
     for (CQZClipwatch* instance : instances)

@@ -3,37 +3,36 @@
 // try, and one that does not answer in time. Every probe sends the auto-start instance on,
 // unless it was paused since.
 #include "tests/integration/vexobase/vexoclient.h"
-#include "tests/unit/ui/windowfixture.h"
+#include "tests/unit/control/programfixture.h"
 
 #include "platform/qzhttp.h"
 #include "scanner/clipwatch.h"
 
 #include <QElapsedTimer>
-#include <QLabel>
 
 #include <memory>
 
-class Probe : public WindowTest
+class Probe : public ProgramTest
 {
 protected:
     void SetUp() override
     {
-        WindowTest::SetUp();
+        ProgramTest::SetUp();
         service = std::make_unique<vexotest::Service>(QStringList{"--port", "1080", "--simulate"});
         ASSERT_TRUE(service->started());
         ASSERT_EQ(service->port(), 1080);
         qzSetHTTPTransport(nullptr);
         setDatabase(0);
         setDatabase(1);
-        startWindow();
+        startProgram();
         // Creating the database switched AutoStart off; the user started the instance since.
-        window->instances[0]->SaveAutoStart(0, true);
+        program->instances[0]->SaveAutoStart(0, true);
         // The resume below is the probe's doing, not the database loading's.
-        ASSERT_EQ(window->instances[0]->state, CQZClipwatch::cwsNotRunning);
+        ASSERT_EQ(program->instances[0]->state, CQZClipwatch::cwsNotRunning);
     }
     void TearDown() override
     {
-        WindowTest::TearDown();
+        ProgramTest::TearDown();
         service.reset();
     }
     // Holds every reply of the service `ms` milliseconds.
@@ -43,14 +42,14 @@ protected:
     {
         QElapsedTimer clock;
         clock.start();
-        window->CheckVexoBase();
+        program->CheckVexoBase();
         return clock.elapsed();
     }
     // The auto-start instance was sent on; the other one was left alone.
     void expectOnlyAutoStartResumed()
     {
-        EXPECT_NE(window->instances[0]->state, CQZClipwatch::cwsNotRunning);
-        EXPECT_EQ(window->instances[1]->state, CQZClipwatch::cwsNotRunning);
+        EXPECT_NE(program->instances[0]->state, CQZClipwatch::cwsNotRunning);
+        EXPECT_EQ(program->instances[1]->state, CQZClipwatch::cwsNotRunning);
     }
     std::unique_ptr<vexotest::Service> service;
 };
@@ -58,8 +57,8 @@ protected:
 TEST_F(Probe, ServiceAnsweringAtOnceIsConnected)
 {
     EXPECT_LT(probe(), 500);
-    EXPECT_EQ(window->serviceStatus->text(), "Connected 127.0.0.1");
-    EXPECT_FALSE(window->probeTimer.isActive());
+    EXPECT_EQ(program->serviceStatus, "Connected 127.0.0.1");
+    EXPECT_FALSE(program->probeTimer.isActive());
     expectOnlyAutoStartResumed();
 }
 
@@ -70,8 +69,8 @@ TEST_F(Probe, ServiceAnsweringOnlyTheSecondTryIsConnected)
     const qint64 blocked = probe();
     EXPECT_GE(blocked, 500);
     EXPECT_LT(blocked, 3000);
-    EXPECT_EQ(window->serviceStatus->text(), "Connected 127.0.0.1");
-    EXPECT_FALSE(window->probeTimer.isActive());
+    EXPECT_EQ(program->serviceStatus, "Connected 127.0.0.1");
+    EXPECT_FALSE(program->probeTimer.isActive());
     expectOnlyAutoStartResumed();
 }
 
@@ -80,22 +79,22 @@ TEST_F(Probe, SilentServiceIsProbedAgainAfterTenSeconds)
     delayReplies(4000);
     const qint64 blocked = probe();
     EXPECT_GE(blocked, 3000);
-    EXPECT_EQ(window->serviceStatus->text(), "No VexoBase 127.0.0.1");
-    ASSERT_TRUE(window->probeTimer.isActive());
-    EXPECT_EQ(window->probeTimer.interval(), 10000);
+    EXPECT_EQ(program->serviceStatus, "No VexoBase 127.0.0.1");
+    ASSERT_TRUE(program->probeTimer.isActive());
+    EXPECT_EQ(program->probeTimer.interval(), 10000);
     expectOnlyAutoStartResumed();
 
     // The next probe finds the service back and ends the loop.
     delayReplies(0);
-    window->probeTimer.stop();
+    program->probeTimer.stop();
     probe();
-    EXPECT_EQ(window->serviceStatus->text(), "Connected 127.0.0.1");
-    EXPECT_FALSE(window->probeTimer.isActive());
+    EXPECT_EQ(program->serviceStatus, "Connected 127.0.0.1");
+    EXPECT_FALSE(program->probeTimer.isActive());
 }
 
 TEST_F(Probe, PauseHoldsAnAutoStartInstanceUntilStarted)
 {
-    window->instances[0]->SetState(CQZClipwatch::cwsProcessingPaused);
+    program->instances[0]->SetState(CQZClipwatch::cwsProcessingPaused);
     probe();
-    EXPECT_EQ(window->instances[0]->state, CQZClipwatch::cwsProcessingPaused);
+    EXPECT_EQ(program->instances[0]->state, CQZClipwatch::cwsProcessingPaused);
 }

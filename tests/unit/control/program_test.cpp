@@ -1,0 +1,139 @@
+// The program core without a window: the instance count of a settings store, and the ping half
+// of the reachability check, with a script in place of the ping tool that prints a canned
+// summary: found hosts open the control connection (a listener on 127.0.0.1:6216 stands in for
+// the controller) and schedule the probe; lost ones ping again after 5 s.
+#include "tests/unit/control/programfixture.h"
+
+#include "control/pingloss.h"
+#include "tests/support/testenv.h"
+
+#include <QFile>
+#include <QTcpServer>
+#include <QTest>
+
+TEST(CountInstances, CoversEveryGroupNumber)
+{
+    EXPECT_EQ(Program::CountInstances({}), 0);
+    EXPECT_EQ(Program::CountInstances({"Instance0", "Instance1"}), 2);
+    EXPECT_EQ(Program::CountInstances({"Instance0", "Instance4"}), 5);
+    // A number equal to the group count still gets its instance.
+    EXPECT_EQ(Program::CountInstances({"Instance0", "Instance2"}), 3);
+}
+
+TEST(PingLoss, ReadsTheFigureBeforePacketLoss)
+{
+    EXPECT_EQ(pingLoss("3 packets transmitted, 3 received, 0% packet loss, time 2003ms"), 0);
+    EXPECT_EQ(pingLoss("4 packets transmitted, 3 received, 25% packet loss"), 25);
+    EXPECT_EQ(pingLoss("3 packets transmitted, 0 received, 100% packet loss"), 100);
+    EXPECT_EQ(pingLoss("3 packets transmitted, 1 received, +2 errors, 66.6667% packet loss"), 66);
+    // A figure that is no number reads as 0; without the summary there is nothing yet.
+    EXPECT_EQ(pingLoss("received, % packet loss"), 0);
+    EXPECT_EQ(pingLoss("PING 127.0.0.1 (127.0.0.1) 56(84) bytes of data."), std::nullopt);
+    EXPECT_EQ(pingLoss("rtt min/avg/max/mdev = 0.046/0.184/0.419/0.166 ms, 5%"), std::nullopt);
+}
+
+namespace
+{
+
+// A ping stand-in printing `summary`, that appends its address argument to `calls`.
+QStringList fakePing(const QString& folder, const QString& summary)
+{
+    const QString script = folder + "/ping.sh";
+    QFile file(script);
+    file.open(QIODevice::WriteOnly);
+    file.write(QString("echo \"$1\" >> '%1/calls'\n"
+                       "echo 'PING $1 ($1) 56(84) bytes of data.'\n"
+                       "echo '--- 127.0.0.1 ping statistics ---'\n"
+                       "echo '%2'\n")
+                   .arg(folder, summary)
+                   .toUtf8());
+    return {"/bin/sh", script};
+}
+
+QStringList calls(const QString& folder)
+{
+    QFile file(folder + "/calls");
+    file.open(QIODevice::ReadOnly);
+    return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+class PingCheck : public ProgramTest
+{
+protected:
+    void SetUp() override
+    {
+        ProgramTest::SetUp();
+        ASSERT_TRUE(controller.listen(QHostAddress("127.0.0.1"), 6216));
+        startProgram();
+    }
+    // Runs one check and waits until the core acted on it: the probe or the next ping is
+    // scheduled.
+    void check(const QStringList& ping)
+    {
+        program->probeTimer.stop();
+        program->checkIPTimer.stop();
+        program->serviceStatus.clear();
+        program->pingCommand = ping;
+        program->CheckIP();
+        EXPECT_EQ(program->connectionStatus, "Checking IP 127.0.0.1");
+        ASSERT_TRUE(QTest::qWaitFor(
+            [this] { return program->probeTimer.isActive() || program->checkIPTimer.isActive(); },
+            5000));
+    }
+    QTcpServer controller;
+};
+
+TEST_F(PingCheck, AnyLossBelowTotalOpensTheConnectionAndSchedulesTheProbe)
+{
+    for (const char* summary : {"3 packets transmitted, 3 received, 0% packet loss, time 2ms",
+                                "4 packets transmitted, 3 received, 25% packet loss, time 3ms",
+                                "3 packets transmitted, 1 received, 66.6667% packet loss"}) {
+        SCOPED_TRACE(summary);
+        const int found = logCount("Clipwatch: Host Found 127.0.0.1");
+        check(fakePing(folder, summary));
+        EXPECT_EQ(logCount("Clipwatch: Host Found 127.0.0.1"), found + 1);
+        EXPECT_EQ(program->serviceStatus, "Connecting to Vexobase");
+        EXPECT_TRUE(program->probeTimer.isActive());
+        EXPECT_EQ(program->probeTimer.interval(), 1000);
+        EXPECT_FALSE(program->checkIPTimer.isActive());
+    }
+    EXPECT_EQ(calls(folder), QStringList({"127.0.0.1", "127.0.0.1", "127.0.0.1"}));
+    EXPECT_TRUE(QTest::qWaitFor([this] { return program->connectedFlag == 1; }, 5000));
+    EXPECT_TRUE(controller.hasPendingConnections());
+    EXPECT_EQ(logCount("Clipwatch: Connected IP 127.0.0.1"), 1);
+}
+
+TEST_F(PingCheck, TotalLossPingsAgainAfterFiveSeconds)
+{
+    check(fakePing(folder, "3 packets transmitted, 0 received, 100% packet loss, time 2ms"));
+    EXPECT_EQ(program->connectionStatus, "Host Not Found 127.0.0.1 retry in 5 seconds");
+    EXPECT_EQ(program->serviceStatus, "Host not found 127.0.0.1");
+    EXPECT_FALSE(program->probeTimer.isActive());
+    EXPECT_FALSE(controller.hasPendingConnections());
+    ASSERT_TRUE(program->checkIPTimer.isActive());
+    EXPECT_EQ(program->checkIPTimer.interval(), 5000);
+    EXPECT_GT(program->checkIPTimer.remainingTime(), 4000);
+
+    // When the timer runs out the host is pinged again.
+    program->checkIPTimer.start(0);
+    EXPECT_TRUE(QTest::qWaitFor([this] { return calls(folder).size() == 2; }, 5000));
+}
+
+TEST_F(PingCheck, PingWithoutSummaryCountsAsTotalLoss)
+{
+    check(fakePing(folder, "ping: unknown host"));
+    EXPECT_EQ(program->serviceStatus, "Host not found 127.0.0.1");
+    EXPECT_TRUE(program->checkIPTimer.isActive());
+
+    check({folder + "/no-such-ping"});
+    EXPECT_EQ(program->connectionStatus, "Host Not Found 127.0.0.1 retry in 5 seconds");
+    EXPECT_TRUE(program->checkIPTimer.isActive());
+}
+
+TEST_F(PingCheck, SystemPingFindsLoopback)
+{
+    check(program->pingCommand);
+    EXPECT_EQ(program->serviceStatus, "Connecting to Vexobase");
+}
