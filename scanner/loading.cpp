@@ -23,6 +23,14 @@ QString databaseName(const CWSSettings& s)
     return QString::fromStdString(name);
 }
 
+// Logs that a start found no database it could open or create; the start's result then.
+int refuseStart(const CWSSettings& s, int number)
+{
+    ErrOut("StartScanning: Unable to open or create database=<%s> instance=%d ", s.DataBase.c_str(),
+           number);
+    return CQZClipwatch::kStartNoDatabase;
+}
+
 std::string connectionError(const CWSSettings& s)
 {
     std::string message;
@@ -183,12 +191,10 @@ int CQZClipwatch::StartScanning()
             for (auto& count : counts)
                 count = 0;
             if (!OpenDatabase(started, true)) {
-                ErrOut("StartScanning: Unable to open or create database=<%s> instance=%d ",
-                       started.DataBase.c_str(), number_.load());
                 Show(DatabaseLabel,
                      QString("%1 %2").arg(QString::fromStdString(started.DataBase),
                                           QString::fromStdString(connectionError(started))));
-                return kStartNoDatabase;
+                return refuseStart(started, number_);
             }
         }
         recordDirectories = true;
@@ -202,11 +208,8 @@ int CQZClipwatch::StartScanning()
     if (!Database() && !scanThreadRunning) {
         const CWSSettings s = Settings();
         OpenOrCreateDatabase(s);
-        if (!Database()) {
-            ErrOut("StartScanning: Unable to open or create database=<%s> instance=%d ",
-                   s.DataBase.c_str(), number_.load());
-            return kStartNoDatabase;
-        }
+        if (!Database())
+            return refuseStart(s, number_);
     }
     const std::shared_ptr<dbCwsHandle> db = Database();
     const auto clearRunning = [&db] {
