@@ -3,8 +3,6 @@
 // their own. Main thread only.
 #pragma once
 
-#include "scanner/settingsrecord.h"
-
 #include <QList>
 #include <QString>
 
@@ -15,9 +13,6 @@ class CQZClipwatch;
 // Instances with a panel in the window, whether or not a window is shown: only these report a
 // status text and load their database when a creation request adds them.
 constexpr int kPanelCount = 5;
-
-// One of the element switches of the settings record (MakePicons, MakeXMP, ...).
-using ElementSwitch = bool CWSSettings::*;
 
 class CommandHost
 {
@@ -32,8 +27,9 @@ public:
     virtual std::string OwnAddress() const = 0;
 
     // Panel steps: a window shows them; without one they change nothing.
-    // A set command put `setting` of instance `k` to `on` where its panel check box shows it.
-    virtual void SetElementCheck(int k, ElementSwitch setting, bool on) = 0;
+    // A set command switched element `code` of instance `k` to `on`, which its panel's check
+    // box shows.
+    virtual void SetElementCheck(int k, unsigned code, bool on) = 0;
     // A creation request named a database path for the window's database list.
     virtual void AddDatabase(const QString& path) = 0;
 

@@ -2,7 +2,6 @@
 // reply rule. The commands themselves live in the family files.
 #include "control/executecommand.h"
 
-#include "app/startup.h"
 #include "control/commands_p.h"
 #include "platform/qzlog.h"
 #include "platform/qzpath.h"
@@ -13,6 +12,8 @@
 #include <cctype>
 #include <climits>
 #include <cstdlib>
+
+std::atomic<int> dumpAllCommandsLevel{0};
 
 namespace control
 {

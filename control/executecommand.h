@@ -5,8 +5,12 @@
 
 #include "control/commandhost.h"
 
+#include <atomic>
 #include <optional>
 #include <string>
+
+// Set once at start-up from the key "dumpallcommands"; 1 logs every command and reply.
+extern std::atomic<int> dumpAllCommandsLevel;
 
 // Runs `request` (null or empty: no request) on the host's instances. `reply` receives the
 // reply text, or stays empty when the request gives none. Returns the result: -1 for

@@ -4,6 +4,7 @@
 
 #include "platform/qzlog.h"
 #include "scanner/clipwatch.h"
+#include "scanner/proxymodes.h"
 
 #include <QString>
 
@@ -58,21 +59,6 @@ const NumericRow numericRows[] = {
     {"setmezzaninegopsize", "getmezzaninegopsize", &CWSSettings::MezzanineGopSize, kPlain, nullptr},
     {"setindexflags", "getindexflags", &CWSSettings::RtinFlags, kPlain, nullptr},
 };
-
-// Proxy mode words (matched at the start of the value, case ignored) and their numbers.
-struct ProxyMode {
-    const char* word;  // set: the start of the value
-    int number;        // stored number
-    const char* reply; // get reply
-};
-const ProxyMode proxyModes[] = {
-    {"mp4", 197, "proxymode=mp4-h264"},
-    {"dash", 211, "proxymode=DASH-MP4-Multibitrate"},
-    {"hls", 210, "proxymode=HLS-TS-Multibitrate"},
-    {"multioutput", 220, "proxymode=multioutput-mp4"},
-    {nullptr, 22, "proxymode=mp3-128kbps"},
-};
-constexpr int kDefaultProxyMode = 197;
 
 // The scanning thread's work slots: the larger job share and 100 more.
 int slotCount(const CQZClipwatch* instance)
@@ -134,10 +120,10 @@ void getPiconPercent(Request& r)
 void setProxyMode(Request& r, const std::string& value)
 {
     const QString text = QString::fromStdString(value);
-    int number = kDefaultProxyMode;
-    for (const ProxyMode& mode : proxyModes) {
+    int number = CWSSettings().ProxyMode;
+    for (const CWSProxyMode& mode : cwsProxyModes()) {
         if (mode.word && text.startsWith(QLatin1String(mode.word), Qt::CaseInsensitive)) {
-            number = mode.number;
+            number = mode.mode;
             break;
         }
     }
@@ -147,10 +133,8 @@ void setProxyMode(Request& r, const std::string& value)
 void getProxyMode(Request& r)
 {
     r.value = r.instance->Settings().ProxyMode;
-    r.reply = "proxymode=unknown";
-    for (const ProxyMode& mode : proxyModes)
-        if (mode.number == r.value)
-            r.reply = mode.reply;
+    const CWSProxyMode* mode = cwsFindProxyMode(r.value);
+    r.reply = std::string("proxymode=") + (mode && mode->name ? mode->name : "unknown");
 }
 
 } // namespace

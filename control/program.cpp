@@ -85,9 +85,9 @@ std::string Program::OwnAddress() const
     return ownAddress.toStdString();
 }
 
-void Program::SetElementCheck(int k, ElementSwitch setting, bool on)
+void Program::SetElementCheck(int k, unsigned code, bool on)
 {
-    emit elementSwitched(k, setting, on);
+    emit elementSwitched(k, code, on);
 }
 
 void Program::AddDatabase(const QString& path)

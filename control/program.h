@@ -49,7 +49,7 @@ public:
     QList<CQZClipwatch*>& Instances() override;
     QString ConnectionStatus() const override;
     std::string OwnAddress() const override;
-    void SetElementCheck(int k, ElementSwitch setting, bool on) override;
+    void SetElementCheck(int k, unsigned code, bool on) override;
     void AddDatabase(const QString& path) override;
     void InstanceAdded(int k) override;
     void RemoveInstance(int k) override;
@@ -84,7 +84,7 @@ signals:
     // Instance `k` was removed and the later ones renumbered.
     void instanceRemoved(int k);
     // The panel steps of CommandHost.
-    void elementSwitched(int k, ElementSwitch setting, bool on);
+    void elementSwitched(int k, unsigned code, bool on);
     void databaseAdded(const QString& path);
     // The reachability check's outcome, as serviceStatus now holds it.
     void serviceStatusChanged(const QString& text);

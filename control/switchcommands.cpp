@@ -1,8 +1,10 @@
-// Element switch commands: one table of set and get words over the instance's on/off element
-// settings, with the panel check box each set moves; and the scan-only-these-extensions switch.
+// Element switch commands: the set and get words of each element the element table gives a
+// switch word, with the panel check box each set moves; and the scan-only-these-extensions
+// switch.
 #include "control/commands_p.h"
 
 #include "scanner/clipwatch.h"
+#include "scanner/elementsettings.h"
 #include "scanner/extensionlists.h"
 
 namespace control
@@ -14,27 +16,22 @@ namespace
 // How a set reads its value and whether it moves the panel's check box.
 enum SwitchKind {
     kChecked,   // "t", "T" or "1" is on; the check box follows
-    kUnchecked, // as kChecked, no check box
+    kUnchecked, // as kChecked, no check box (the index)
     kMezzanine, // "t"/"T" on, "f"/"F" off (check box moved first); else an integer, no box
 };
 
-struct SwitchRow {
-    const char* setWord;
-    const char* getWord;
-    bool CWSSettings::*setting;
-    const char* replyKey; // get reply: key, "=", "true" or "false"
-    SwitchKind kind;
-};
+SwitchKind switchKind(const dbCwsElement& e)
+{
+    if (e.code == CWS_ELEMENT_MEZZANINE)
+        return kMezzanine;
+    return e.code == CWS_ELEMENT_RTIN ? kUnchecked : kChecked;
+}
 
-const SwitchRow switchRows[] = {
-    {"setmakepicon", "getmakepicon", &CWSSettings::MakePicons, "makepicon", kChecked},
-    {"setmakexmp", "getmakexmp", &CWSSettings::MakeXMP, "makexmp", kChecked},
-    {"setmakemd5", "getmakemd5", &CWSSettings::MakeMD5, "makemd5", kChecked},
-    {"setmakeproxy", "getmakeproxy", &CWSSettings::MakeProxy, "makeproxy", kChecked},
-    {"setmakemezzanine", "getmakemezzanine", &CWSSettings::MakeMezzanine, "getmakemezzanine",
-     kMezzanine},
-    {"setmakeindex", "getmakeindex", &CWSSettings::MakeRtin, "getmakeindex", kUnchecked},
-};
+// The get reply's key: the word itself, or for the switches read differently the get word.
+std::string replyKey(const dbCwsElement& e)
+{
+    return switchKind(e) == kChecked ? e.switchWord : std::string("get") + e.switchWord;
+}
 
 bool switchedOn(const std::string& value)
 {
@@ -42,30 +39,31 @@ bool switchedOn(const std::string& value)
     return c == 't' || c == 'T' || c == '1';
 }
 
-void setSwitch(Request& r, const SwitchRow& row, const std::string& value)
+void setSwitch(Request& r, const dbCwsElement& e, const std::string& value)
 {
+    const SwitchKind kind = switchKind(e);
     const char c = value.empty() ? '\0' : value[0];
     bool on = switchedOn(value);
-    bool moveCheck = row.kind == kChecked;
-    if (row.kind == kMezzanine) {
+    bool moveCheck = kind == kChecked;
+    if (kind == kMezzanine) {
         moveCheck = c == 't' || c == 'T' || c == 'f' || c == 'F';
         on = moveCheck ? (c == 't' || c == 'T') : leadingInteger(value) != 0;
         if (moveCheck)
-            r.host.SetElementCheck(r.index, row.setting, on);
+            r.host.SetElementCheck(r.index, e.code, on);
     }
-    if (r.instance->Settings().*row.setting != on) {
-        r.instance->UpdateSettings([&](CWSSettings& s) { s.*row.setting = on; });
+    if (cwsMakes(r.instance->Settings(), e) != on) {
+        r.instance->UpdateSettings([&](CWSSettings& s) { cwsSetMakes(&s, e, on); });
         r.instance->resetCompletionRequested = true;
     }
-    if (moveCheck && row.kind == kChecked)
-        r.host.SetElementCheck(r.index, row.setting, on);
+    if (moveCheck && kind == kChecked)
+        r.host.SetElementCheck(r.index, e.code, on);
 }
 
-void getSwitch(Request& r, const SwitchRow& row)
+void getSwitch(Request& r, const dbCwsElement& e)
 {
-    const bool on = r.instance->Settings().*row.setting;
-    r.reply = std::string(row.replyKey) + (on ? "=true" : "=false");
-    if (row.kind == kMezzanine)
+    const bool on = cwsMakes(r.instance->Settings(), e);
+    r.reply = replyKey(e) + (on ? "=true" : "=false");
+    if (switchKind(e) == kMezzanine)
         r.value = on ? 1 : 0;
 }
 
@@ -73,10 +71,13 @@ void getSwitch(Request& r, const SwitchRow& row)
 
 void addSwitchCommands(CommandMap& commands)
 {
-    for (const SwitchRow& row : switchRows) {
-        commands[row.setWord] = {
-            [&row](Request& r, const std::string& value) { setSwitch(r, row, value); }};
-        commands[row.getWord] = {[&row](Request& r, const std::string&) { getSwitch(r, row); }};
+    for (const dbCwsElement& e : dbCwsElements()) {
+        if (!e.switchWord)
+            continue;
+        commands[std::string("set") + e.switchWord] = {
+            [&e](Request& r, const std::string& value) { setSwitch(r, e, value); }};
+        commands[std::string("get") + e.switchWord] = {
+            [&e](Request& r, const std::string&) { getSwitch(r, e); }};
     }
     commands["setuseonlyspecifiedextensions"] = {[](Request& r, const std::string& value) {
         const bool on = switchedOn(value);

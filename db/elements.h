@@ -51,6 +51,25 @@ struct dbCwsElement {
     std::string pathColumn;  // output path or value text ("PiconPath", "Element0Value")
     std::string errorColumn; // error text ("PiconError", "Element0Error")
     std::string textColumn;  // element text ("Element0", "MD5")
+
+    // How an instance makes it. Null where the element has no such thing.
+    const char* makeKey = nullptr;       // settings key of its on/off switch ("MakePicons")
+    const char* dirKey = nullptr;        // settings key of its output folder ("PiconDir")
+    const char* flagsKey = nullptr;      // settings key of its output flags ("PiconFlags")
+    const char* noun = nullptr;          // in its failure texts ("Picon"); set for the job elements
+    const char* startLabel = nullptr;    // operation text as the processing loop starts it
+    const char* startLine = nullptr;     // debug log line as it is started ("MakePicon=<%s> ")
+    const char* endLine = nullptr;       // debug log line once its request is sent
+    const char* shortClipText = nullptr; // its reason when a still sequence is too short
+    const char* requestText = nullptr;   // element text written with its request
+    const char* requestError = nullptr;  // error text written with its request
+    bool makesFolders = false;           // its target's folders are created first
+    const char* recoveredInProgress = nullptr; // start-up: "found <clip> <this> in progress"
+    const char* recoveredWaiting = nullptr;    // start-up: "found <clip> <this> waiting process"
+    int completionRank = 0;           // its place in the clip completion check; 0: not checked
+    const char* checkText = nullptr;  // the panel's check box
+    int checkPlace = 0;               // the check box's place in the panel, from 1
+    const char* switchWord = nullptr; // control words "set<word>" and "get<word>"
 };
 
 // Every element, in this order: the clip, picon, XMP, proxy, mezzanine, RTIN, the numbered
@@ -65,3 +84,6 @@ const dbCwsElement* dbCwsFindElementByWord(const std::string& word);
 
 // Position of `code` in dbCwsElements(), or -1.
 int dbCwsElementIndex(unsigned code);
+
+// The elements that have `field` set, ordered by it (completionRank, checkPlace).
+std::vector<const dbCwsElement*> dbCwsElementsBy(int dbCwsElement::*field);

@@ -24,15 +24,15 @@ constexpr uint32_t kRestStepMs = 20; // how often a rest looks for the instance'
 
 } // namespace
 
-bool QCheckThread::Exiting() const
+bool QCheckThread::KeepGoing() const
 {
-    return owner && owner->Exiting();
+    return !owner || owner->KeepGoing(Work::Following);
 }
 
 void QCheckThread::Rest(uint32_t ms) const
 {
     for (uint32_t slept = 0; slept < ms; slept += kRestStepMs) {
-        if (Exiting() && jobList.isEmpty())
+        if (!KeepGoing())
             return;
         Sleep(std::min(kRestStepMs, ms - slept));
     }
@@ -49,13 +49,13 @@ void QCheckThread::run()
             continue;
         }
         for (const QString& job : jobList.snapshot()) {
-            if (jobList.isEmpty() || Exiting())
-                continue;
+            if (jobList.isEmpty() || !KeepGoing())
+                break;
             PollJob(job);
             Sleep(kBetweenJobsMs);
         }
         Rest(std::min(qzOSGetMs() - began, kMaxRestMs));
-    } while (!(jobList.isEmpty() && Exiting()));
+    } while (KeepGoing());
     jobList.clear();
     quit();
     ErrOut("\nCWS: End Check Thread");

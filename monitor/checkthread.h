@@ -49,10 +49,10 @@ private:
         unsigned lostAtStart = 0; // dbCWSLostStatements when the poll began
     };
 
-    // Sleeps up to `ms`, waking early once the instance ends with no job left.
+    // Sleeps up to `ms`, waking early once the instance ends.
     void Rest(uint32_t ms) const;
-    // True when the instance is ending.
-    bool Exiting() const;
+    // True while the instance lives.
+    bool KeepGoing() const;
 
     // The "copy not found" step for one such token of the reply.
     void NotFound(Poll& p);

@@ -24,8 +24,8 @@ bool isFailureState(int state)
     return state >= QZ_ERROR && state <= QZ_LOST_PROCESS && state != QZ_FOUND_FILE;
 }
 
-// An element with a state column. Proxy, mezzanine and wrap are also done at 9 (not made for
-// a short clip); a done element is settled.
+// An element with a state column. One that a short clip goes without is also done at 9;
+// a done element is settled.
 Taking byState(int state, bool nineIsDone, bool wrap)
 {
     const bool done = state == QZ_FINISHED || (nineIsDone && state == 9);
@@ -62,26 +62,22 @@ int ClassifyMD5Result(const std::string& text)
     return 1;
 }
 
-CompletionOutcome ClipCompletionOutcome(const dbCwsElementStatus& status,
-                                        const CompletionSwitches& on)
+CompletionOutcome ClipCompletionOutcome(const dbCwsElementStatus& status, unsigned madeElements)
 {
     const std::string md5 =
         QString::fromStdString(status.md5).compare("in progress", Qt::CaseInsensitive) == 0
             ? std::string()
             : status.md5;
     std::vector<Taking> taking;
-    const auto add = [&](bool enabled, const Taking& t) {
-        if (enabled)
-            taking.push_back(t);
-    };
-    add(on.picon, byState(status.state(CWS_ELEMENT_PICON), false, false));
-    add(on.xmp, byState(status.state(CWS_ELEMENT_XMP), false, false));
-    add(on.proxy, byState(status.state(CWS_ELEMENT_PROXY), true, false));
-    add(on.mezzanine, byState(status.state(CWS_ELEMENT_MEZZANINE), true, false));
-    add(on.rtin, byState(status.state(CWS_ELEMENT_RTIN), false, false));
-    add(on.md5, byMD5(md5));
-    add(on.messages, byState(status.state(CWS_ELEMENT_NUMBERED0), false, false));
-    add(on.wrap, byState(status.state(CWS_ELEMENT_WRAP), true, true));
+    for (const dbCwsElement* e : dbCwsElementsBy(&dbCwsElement::completionRank)) {
+        if (!(madeElements & e->code))
+            continue;
+        if (e->kind == dbCwsElementKind::MD5)
+            taking.push_back(byMD5(md5));
+        else
+            taking.push_back(byState(status.state(e->code), e->shortClipText != nullptr,
+                                     e->code == CWS_ELEMENT_WRAP));
+    }
 
     size_t first = 0;
     while (first < taking.size() && taking[first].done)
@@ -103,7 +99,7 @@ void CheckClipCompletion(JobOwner* owner, const std::string& anchorPath)
     if (!db || dbCWSGetElementStatus(db.get(), anchorPath, status) != 0)
         return;
     const CompletionOutcome outcome =
-        ClipCompletionOutcome(status, owner->JobSettingsNow().switches);
+        ClipCompletionOutcome(status, owner->JobSettingsNow().madeElements);
     if (outcome == CompletionOutcome::Running)
         return;
     if (outcome == CompletionOutcome::Complete) {

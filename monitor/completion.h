@@ -21,9 +21,8 @@ enum class CompletionOutcome {
     FailedOnWrap, // as Failed, the failed element being the wrap
 };
 
-// The decision for a clip's element states under `switches`.
-CompletionOutcome ClipCompletionOutcome(const dbCwsElementStatus& status,
-                                        const CompletionSwitches& switches);
+// The decision for a clip's element states when the elements of `madeElements` are made.
+CompletionOutcome ClipCompletionOutcome(const dbCwsElementStatus& status, unsigned madeElements);
 
 // Reads the clip's states, decides and writes Complete 1 ("Complete") or 4 ("Error"); after a
 // failed wrap re-reads the owner's count of failed clips. Nothing without a database or for

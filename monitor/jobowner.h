@@ -12,18 +12,19 @@
 
 struct dbCwsHandle;
 
-// The element switches that take part in the clip completion check.
-struct CompletionSwitches {
-    bool picon, xmp, proxy, mezzanine, rtin, md5, messages, wrap;
+// The work that asks the owner whether to go on.
+enum class Work {
+    Scan,      // the walk, the clip search and the processing loop: end at a stop or the end
+    Following, // the status counts and the job monitor: end only with the owner
 };
 
 // The owner's settings that the monitor reads, as they stand when asked.
 struct JobSettings {
-    std::string serviceHost;     // the service's address
-    std::string commandAddress;  // this program's address as the service knows it (cmdip)
-    uint32_t maxTranslations;    // progress element capacity ...
-    uint32_t maxMD5s;            // ... together with this
-    CompletionSwitches switches; // the elements the owner makes
+    std::string serviceHost;    // the service's address
+    std::string commandAddress; // this program's address as the service knows it (cmdip)
+    uint32_t maxTranslations;   // progress element capacity ...
+    uint32_t maxMD5s;           // ... together with this
+    unsigned madeElements;      // codes of the elements the owner makes, as a bit set
 };
 
 class JobOwner
@@ -40,8 +41,8 @@ public:
     virtual QStringListThreadSafe& Jobs() = 0;
     // Records the count of failed clips after the completion check changed it.
     virtual void SetFailedClipCount(int count) = 0;
-    // True while the owner is being destroyed.
-    virtual bool Exiting() const = 0;
+    // The one cancel check: whether work of `kind` goes on.
+    virtual bool KeepGoing(Work kind) const = 0;
 
 protected:
     ~JobOwner() = default;

@@ -6,6 +6,7 @@
 #include "platform/qzsync.h"
 #include "scanner/extensionlists.h"
 
+#include <climits>
 #include <system_error>
 
 CQZClipwatch::CQZClipwatch(int number, const std::string& serviceHost)
@@ -20,9 +21,8 @@ CQZClipwatch::CQZClipwatch(int number, const std::string& serviceHost)
     settings_.scanExtensions = cwsScanExtensions(settings_.effectiveSkipList, false, std::string());
     LoadSettings(number);
     try {
-        statusThread_ = std::thread([this] { _UpdateCount(); });
+        statusThread_ = std::async(std::launch::async, [this] { _UpdateCount(); });
     } catch (const std::system_error&) {
-        statusEnded_ = true;
         ErrFmtOut(QZ_LEVEL_WARNING, 0, 0, "WARNING(CWSscan): %s\n", "Unable to to create thread");
     }
 }
@@ -30,23 +30,25 @@ CQZClipwatch::CQZClipwatch(int number, const std::string& serviceHost)
 CQZClipwatch::~CQZClipwatch()
 {
     ErrOut("Clipwatch: ENDING instance=%d ", number_.load());
-    keepCounting_ = false;
+    // Every thread of the instance ends at its next KeepGoing().
     state = cwsApplicationExiting;
     recordDirectories = false;
-    for (int i = 0; i < 100 && scanThreadRunning; ++i)
-        Sleep(10);
     progressElements.clear();
-    // The monitor ends once its list is empty; a job it was putting back is cleared again.
-    do
-        checkThread.jobList.clear();
-    while (!checkThread.wait(50));
-    for (int i = 0; i < 100 && isRunning() &&
-                    !(state == cwsApplicationExiting && previousState == cwsApplicationExiting);
-         ++i)
-        Sleep(25);
-    // A QThread must not be destroyed while it runs: a scan still in a request or a listing is
-    // waited for to its end, which it reaches at its next check of the state.
-    wait();
+    checkThread.jobList.clear();
+    endThread("scanning", [this](unsigned long ms) { return wait(ms); });
+    endThread("job monitor", [this](unsigned long ms) { return checkThread.wait(ms); });
     CloseDatabase();
     EndStatusThread();
+}
+
+void CQZClipwatch::endThread(const char* name, const std::function<bool(unsigned long)>& waitMs)
+{
+    if (waitMs(kThreadEndMs))
+        return;
+    ErrFmtOut(QZ_LEVEL_CAUTION, 0, 0,
+              "CAUTION(CWSscan): instance %d: the %s thread is still in a request or a listing; "
+              "waiting for it\n",
+              number_.load(), name);
+    // A thread that uses this instance cannot be abandoned.
+    waitMs(ULONG_MAX);
 }

@@ -22,10 +22,10 @@
 #include <array>
 #include <atomic>
 #include <functional>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 class dbCwsHandle;
@@ -170,7 +170,7 @@ public:
     ProgressElements& JobProgress() override { return progressElements; }
     QStringListThreadSafe& Jobs() override { return checkThread.jobList; }
     void SetFailedClipCount(int count) override;
-    bool Exiting() const override { return state == cwsApplicationExiting; }
+    bool KeepGoing(Work kind) const override;
     // Closes the database (users still holding it finish first).
     void CloseDatabase();
 
@@ -279,8 +279,6 @@ private:
     void WaitForDatabase();
     // Opens a MySQL database again, every few seconds while a scan runs without one.
     void ReopenLostDatabase();
-    // True while the walk and the clip search may go on (no stop or exit requested).
-    bool KeepScanning() const;
 
     // Opens the database of the settings (kind word gets CWS_DB_CREATE when `create`).
     bool OpenDatabase(const CWSSettings& s, bool create);
@@ -294,6 +292,10 @@ private:
     void _UpdateCount();
     // Ends the status thread within the specified wait.
     void EndStatusThread();
+    // Waits for thread `name` through `waitMs` (true once it has ended within the given
+    // milliseconds): kThreadEndMs, then, with a caution logged, as long as it takes.
+    void endThread(const char* name, const std::function<bool(unsigned long)>& waitMs);
+    static constexpr unsigned long kThreadEndMs = 5000;
     // Starts the scanning thread when it is not running (waiting for a run() that is ending).
     void StartScanThread();
     // True, with the thread marked inactive, when run() is to end (state 8 or 10).
@@ -359,7 +361,5 @@ private:
     std::mutex startMutex_;                   // orders starting run() against its ending
     bool threadActive_ = false;               // run() started and not yet decided to end
 
-    std::atomic<bool> keepCounting_{true}; // the status thread goes on while set
-    std::atomic<bool> statusEnded_{false}; // set by the status thread as it ends
-    std::thread statusThread_;             // _UpdateCount
+    std::future<void> statusThread_; // _UpdateCount
 };

@@ -9,6 +9,7 @@
 #include "platform/qzpath.h"
 #include "platform/vexorequests.h"
 #include "scanner/clipwatch_p.h"
+#include "scanner/elementsettings.h"
 
 #include <QString>
 
@@ -94,7 +95,7 @@ int CQZClipwatch::MakeCompFile(const std::string& anchor, std::string& target, i
         }
     }
     QueueJob(url, proxy ? "proxy" : "mezzanine", send);
-    LogRequestEnd("EndCompFile=<%s>  In progress : %d md5 : %d", anchor);
+    LogRequestEnd(dbCwsFindElement(CWS_ELEMENT_PROXY)->endLine, anchor);
     return 0;
 }
 
@@ -103,11 +104,11 @@ void CQZClipwatch::RequestCompFile(bool mezzanine, const std::string& anchor, bo
 {
     const CWSSettings s = Settings();
     const std::shared_ptr<dbCwsHandle> db = Database();
-    const unsigned code = mezzanine ? CWS_ELEMENT_MEZZANINE : CWS_ELEMENT_PROXY;
-    const std::string noun = mezzanine ? "Mezzanine" : "Proxy";
-    std::string target = mezzanine
-                             ? cwsElementTarget(code, anchor, s.MezzanineDir, s.MezzanineFlags)
-                             : cwsElementTarget(code, anchor, s.ProxyDir, s.ProxyFlags);
+    const dbCwsElement& e =
+        *dbCwsFindElement(mezzanine ? CWS_ELEMENT_MEZZANINE : CWS_ELEMENT_PROXY);
+    const unsigned code = e.code;
+    const std::string noun = e.noun;
+    std::string target = cwsElementTarget(code, anchor, cwsElementDir(s, e), cwsElementFlags(s, e));
     if (MakeDirStructure(target) != 0)
         dbCWSSetElementStatus(db.get(), id, anchor, code, nullptr, nullptr, QZ_ERROR,
                               (noun + " Not Created could not create directory").c_str());

@@ -9,6 +9,7 @@
 #include "platform/qzpath.h"
 #include "platform/vexorequests.h"
 #include "scanner/clipwatch_p.h"
+#include "scanner/elementsettings.h"
 
 #include <QString>
 
@@ -17,42 +18,7 @@ namespace
 
 constexpr int kDebugLogRequestEnd = 0x20000000;
 
-// One element with a fixed profile. The texts written to its record, as (element text, value
-// text, error text) of dbCWSSetElementStatus; "%url" stands for the request URL.
-struct FixedElement {
-    unsigned code;
-    const char* word;                // job type word
-    const char* noun;                // in the failure messages
-    std::string CWSSettings::*dir;   // output directory (null: no output file)
-    int CWSSettings::*flags;         // output flags
-    bool makeDirectories;            // create the target's directories first
-    const char* progressElementText; // element text of the in-progress write
-    const char* progressErrorText;   // error text of the in-progress write
-    const char* endLine;             // DebugOutFlags bit 29 line
-};
-
-const FixedElement fixedElements[] = {
-    {CWS_ELEMENT_PICON, "picon", "Picon", &CWSSettings::PiconDir, &CWSSettings::PiconFlags, true,
-     "in progress", nullptr, "EndPicon=<%s> In progress : %d md5 : %d"},
-    {CWS_ELEMENT_XMP, "xmp", "XMP", &CWSSettings::XMPDir, &CWSSettings::XMPFlags, true, nullptr,
-     nullptr, "EndXMP=<%s> In progress : %d md5 : %d"},
-    {CWS_ELEMENT_RTIN, "rtin", "Rtin", &CWSSettings::RtinDir, &CWSSettings::RtinFlags, false,
-     "in progress", nullptr, "EndRTIN=<%s>  In progress : %d md5 : %d"},
-    {CWS_ELEMENT_WRAP, "wrap", "Wrap", &CWSSettings::WrapDir, &CWSSettings::WrapFlags, true,
-     nullptr, nullptr, "EndWrap=<%s>  In progress : %d md5 : %d"},
-    {CWS_ELEMENT_MD5, "md5", "MD5", nullptr, nullptr, false, "in progress", "Making MD5",
-     "EndMD5=<%s>  In progress : %d md5 : %d"},
-};
-
-const FixedElement& fixedElement(unsigned code)
-{
-    for (const FixedElement& e : fixedElements)
-        if (e.code == code)
-            return e;
-    return fixedElements[0];
-}
-
-std::string requestURL(const FixedElement& e, const CWSSettings& s, const std::string& source,
+std::string requestURL(const dbCwsElement& e, const CWSSettings& s, const std::string& source,
                        const std::string& target, int frame, int width, int quality)
 {
     std::string url;
@@ -102,21 +68,22 @@ void CQZClipwatch::LogRequestEnd(const char* format, const std::string& anchor)
 void CQZClipwatch::RequestElement(unsigned code, const std::string& anchor, bool send,
                                   bool deleteExisting, int id, int frame, int width, int quality)
 {
-    const FixedElement& e = fixedElement(code);
+    const dbCwsElement& e = *dbCwsFindElement(code);
     const CWSSettings s = Settings();
     const std::shared_ptr<dbCwsHandle> db = Database();
     const std::string target =
-        e.dir ? cwsElementTarget(code, anchor, s.*e.dir, s.*e.flags) : anchor;
+        e.dirKey ? cwsElementTarget(code, anchor, cwsElementDir(s, e), cwsElementFlags(s, e))
+                 : anchor;
     const std::string noun = e.noun;
-    if (e.makeDirectories && MakeDirStructure(target) != 0)
+    if (e.makesFolders && MakeDirStructure(target) != 0)
         dbCWSSetElementStatus(db.get(), id, anchor, code, nullptr, nullptr, QZ_ERROR,
                               (noun + " Not Created could not create directory").c_str());
-    if (deleteExisting && e.dir && qzOSFileExists(target))
+    if (deleteExisting && e.dirKey && qzOSFileExists(target))
         qzOSDeleteFile(target);
     const std::string url =
         requestURL(e, s, cwsUniformPath(anchor), cwsUniformPath(target), frame, width, quality);
-    dbCWSSetElementStatus(db.get(), id, anchor, code, e.progressElementText, url.c_str(),
-                          QZ_IN_PROGRESS, e.progressErrorText);
+    dbCWSSetElementStatus(db.get(), id, anchor, code, e.requestText, url.c_str(), QZ_IN_PROGRESS,
+                          e.requestError);
     const std::optional<std::string> reply =
         send ? vexoSendRequest(url, kVexoTimeoutMs) : std::optional<std::string>();
     const bool isMD5 = code == CWS_ELEMENT_MD5;
@@ -139,7 +106,7 @@ void CQZClipwatch::RequestElement(unsigned code, const std::string& anchor, bool
         // No job follows a refusal: the clip's outcome is decided here.
         CheckClipCompletion(this, anchor);
     } else {
-        QueueJob(url, e.word, send);
+        QueueJob(url, e.word.c_str(), send);
         if (code == CWS_ELEMENT_PICON)
             dbCWSSetElementStatus(db.get(), id, anchor, code, nullptr, "Making Picon",
                                   QZ_IN_PROGRESS, nullptr);
@@ -186,12 +153,8 @@ void CQZClipwatch::RequestByCode(unsigned code, const std::string& anchor, bool 
 
 int CQZClipwatch::MakeElement(const std::string& word, const std::string& anchor)
 {
-    static const unsigned jobElements[] = {
-        CWS_ELEMENT_XMP,       CWS_ELEMENT_MD5,  CWS_ELEMENT_PICON, CWS_ELEMENT_PROXY,
-        CWS_ELEMENT_MEZZANINE, CWS_ELEMENT_RTIN, CWS_ELEMENT_WRAP};
     const dbCwsElement* element = dbCwsFindElementByWord(word);
-    for (unsigned code : jobElements)
-        if (element && element->code == code)
-            RequestByCode(code, anchor, true, true, -1);
+    if (element && element->noun)
+        RequestByCode(element->code, anchor, true, true, -1);
     return 0;
 }

@@ -277,11 +277,10 @@ void CQZClipwatch::StartScanThread()
 
 bool CQZClipwatch::ScanThreadEnds()
 {
-    const int s = state;
-    if (s != cwsProcessingStopped && s != cwsApplicationExiting)
+    if (KeepGoing(Work::Scan))
         return false;
     std::lock_guard<std::mutex> lock(startMutex_);
-    if (state != cwsProcessingStopped && state != cwsApplicationExiting)
+    if (KeepGoing(Work::Scan))
         return false;
     threadActive_ = false;
     return true;

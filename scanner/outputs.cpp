@@ -1,29 +1,14 @@
-// Where an element's output file goes and what it is called, and the profile and extension
-// tables of proxies and mezzanine files.
+// Where an element's output file goes and what it is called, the proxy modes and the
+// extension tables of mezzanine files.
 #include "db/elements.h"
 #include "platform/qzpath.h"
 #include "scanner/clipwatch_p.h"
+#include "scanner/proxymodes.h"
 
 #include <QString>
 
 namespace
 {
-
-struct ProxyMode {
-    int mode;
-    const char* profile;
-    const char* extension;
-};
-
-const ProxyMode proxyModes[] = {
-    {22, "mp3-128kbps", ".mp3"},
-    {78, "TS-h264", ".ts"},
-    {197, "mp4-h264", ".mp4"},
-    {210, "HLS-TS-Multibitrate", ".ts"},
-    {211, "DASH-MP4-Multibitrate", ".m4v"},
-    {218, "MXF-RDD-25", ".mxf"},
-    {220, "MP4-MultiOutput", ".mp4"},
-};
 
 // A word beginning (compared ignoring case) and the extension it gives; first match wins.
 struct WordExtension {
@@ -118,13 +103,34 @@ std::string cwsElementTarget(unsigned code, const std::string& anchor, const std
 
 bool cwsProxyProfile(int mode, std::string* profile, std::string* extension)
 {
-    for (const ProxyMode& row : proxyModes)
-        if (row.mode == mode) {
-            *profile = row.profile;
-            *extension = row.extension;
-            return true;
-        }
-    return false;
+    const CWSProxyMode* row = cwsFindProxyMode(mode);
+    if (!row)
+        return false;
+    *profile = row->profile;
+    *extension = row->extension;
+    return true;
+}
+
+const std::vector<CWSProxyMode>& cwsProxyModes()
+{
+    static const std::vector<CWSProxyMode> modes = {
+        {22, "mp3-128kbps", ".mp3", nullptr, "mp3-128kbps"},
+        {78, "TS-h264", ".ts", nullptr, nullptr},
+        {197, "mp4-h264", ".mp4", "mp4", "mp4-h264"},
+        {210, "HLS-TS-Multibitrate", ".ts", "hls", "HLS-TS-Multibitrate"},
+        {211, "DASH-MP4-Multibitrate", ".m4v", "dash", "DASH-MP4-Multibitrate"},
+        {218, "MXF-RDD-25", ".mxf", nullptr, nullptr},
+        {220, "MP4-MultiOutput", ".mp4", "multioutput", "multioutput-mp4"},
+    };
+    return modes;
+}
+
+const CWSProxyMode* cwsFindProxyMode(int mode)
+{
+    for (const CWSProxyMode& row : cwsProxyModes())
+        if (row.mode == mode)
+            return &row;
+    return nullptr;
 }
 
 bool cwsMezzanineExtension(const std::string& modeWord, std::string* extension)

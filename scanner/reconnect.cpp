@@ -26,7 +26,7 @@ bool CQZClipwatch::DatabaseAnswers() const
 void CQZClipwatch::WaitForDatabase()
 {
     bool waited = false;
-    while (KeepScanning() && !DatabaseAnswers()) {
+    while (KeepGoing(Work::Scan) && !DatabaseAnswers()) {
         if (!waited) {
             ErrOut("\nDatabase not answering, waiting for it");
             Show(StateLabel, "Waiting for the database");

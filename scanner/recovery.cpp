@@ -4,6 +4,7 @@
 #include "db/dbcws.h"
 #include "monitor/completion.h"
 #include "platform/qzlog.h"
+#include "scanner/elementsettings.h"
 
 #include <QString>
 
@@ -11,22 +12,6 @@
 
 namespace
 {
-
-// An element that the recovery queues again, with its log words.
-struct RecoveredElement {
-    unsigned code;
-    bool CWSSettings::*make;
-    const char* inProgressWord; // "\nStart up found %s <word> in progress"
-    const char* waitingWord;    // "\nStart up found %s <word> waiting process"
-};
-
-const RecoveredElement recoveredElements[] = {
-    {CWS_ELEMENT_PICON, &CWSSettings::MakePicons, "Picon", "picon"},
-    {CWS_ELEMENT_XMP, &CWSSettings::MakeXMP, "XMP", "XMP"},
-    {CWS_ELEMENT_PROXY, &CWSSettings::MakeProxy, "Proxy", "Proxy"},
-    {CWS_ELEMENT_MEZZANINE, &CWSSettings::MakeMezzanine, "Mezzanine", "Mezzanine"},
-    {CWS_ELEMENT_RTIN, &CWSSettings::MakeRtin, "Rtin", "Rtin"},
-};
 
 bool sameText(const std::string& text, const char* word)
 {
@@ -55,13 +40,16 @@ void CQZClipwatch::RecoverClipsInState(const CWSSettings& s, int clipState)
     forEachClipInState(db.get(), clipState, [&](const std::string& anchor) {
         dbCwsElementStatus status;
         if (dbCWSGetElementStatus(db.get(), anchor, status) == 0) {
-            for (const RecoveredElement& e : recoveredElements) {
-                if (status.state(e.code) != QZ_IN_PROGRESS || !(s.*e.make))
+            for (const dbCwsElement& e : dbCwsElements()) {
+                if (!e.recoveredInProgress || status.state(e.code) != QZ_IN_PROGRESS ||
+                    !cwsMakes(s, e))
                     continue;
                 if (inProgress)
-                    ErrOut("\nStart up found %s %s in progress", anchor.c_str(), e.inProgressWord);
+                    ErrOut("\nStart up found %s %s in progress", anchor.c_str(),
+                           e.recoveredInProgress);
                 else
-                    ErrOut("\nStart up found %s %s waiting process", anchor.c_str(), e.waitingWord);
+                    ErrOut("\nStart up found %s %s waiting process", anchor.c_str(),
+                           e.recoveredWaiting);
                 rescanWhenComplete = true;
                 RequestByCode(e.code, anchor, false, false, -1);
             }

@@ -6,6 +6,7 @@
 #include "platform/qzpath.h"
 #include "platform/vexorequests.h"
 #include "scanner/clipwatch_p.h"
+#include "scanner/elementsettings.h"
 #include "vexoutil/iputil.h"
 
 std::string cwsUniformPath(const std::string& path)
@@ -37,12 +38,8 @@ void CQZClipwatch::ReloadDatabase()
 JobSettings CQZClipwatch::JobSettingsNow() const
 {
     const CWSSettings s = Settings();
-    return {s.serviceHost,
-            s.cmdip,
-            static_cast<uint32_t>(s.MaxTranslations),
-            static_cast<uint32_t>(s.MaxMD5s),
-            {s.MakePicons, s.MakeXMP, s.MakeProxy, s.MakeMezzanine, s.MakeRtin, s.MakeMD5,
-             s.SendMessages, s.MakeWrap}};
+    return {s.serviceHost, s.cmdip, static_cast<uint32_t>(s.MaxTranslations),
+            static_cast<uint32_t>(s.MaxMD5s), cwsMadeElements(s)};
 }
 
 void CQZClipwatch::SetFailedClipCount(int count)

@@ -145,8 +145,9 @@ void CQZClipwatch::SaveSettings(int number)
     std::lock_guard<std::mutex> lock(settingsMutex_);
     QSettings store = openStore();
     store.beginGroup(groupName(number));
-    for (const char* name : cwsSavedKeys())
-        store.setValue(name, cwsStoredValue(*cwsFindKey(name), settings_));
+    for (const CWSKey& key : cwsSettingsKeys())
+        if (key.saved)
+            store.setValue(key.name, cwsStoredValue(key, settings_));
 }
 
 void CQZClipwatch::SaveAutoStart(int number, bool on)

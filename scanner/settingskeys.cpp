@@ -1,6 +1,8 @@
 // The settings key table and the reading and writing of one key.
 #include "scanner/settingskeys_p.h"
 
+#include "scanner/elementsettings.h"
+
 #include "platform/qzlog.h"
 #include "platform/qzpath.h"
 
@@ -51,6 +53,13 @@ CWSKey character(const char* name, char S::*field)
     CWSKey k{name};
     k.character = field;
     return k;
+}
+
+// A key that LoadSettings reads and SaveSettings leaves alone.
+CWSKey unsaved(CWSKey key)
+{
+    key.saved = false;
+    return key;
 }
 
 const char* const defaultSkipDir = "Adobe Premiere Pro Audio Previews;Adobe Premiere Pro Auto-Save;"
@@ -169,7 +178,7 @@ const std::vector<CWSKey>& cwsSettingsKeys()
         text("SkipName", &S::SkipName, R::Keep),
         text("SkipExtensions", &S::SkipExtensions, R::Keep),
         character("Separator", &S::Separator),
-        text("cmdip", &S::cmdip, R::Keep),
+        unsaved(text("cmdip", &S::cmdip, R::Keep)),
         flag("MakePicons", &S::MakePicons),
         text("PiconDir", &S::PiconDir, R::Directory, "ProxyDir"),
         number("PiconFlags", &S::PiconFlags),
@@ -197,8 +206,8 @@ const std::vector<CWSKey>& cwsSettingsKeys()
         number("MezzanineGopSize", &S::MezzanineGopSize, "ProxyHeight"),
         text("MezzanineDir", &S::MezzanineDir, R::Directory),
         text("MezzanineAudioRouting", &S::MezzanineAudioRouting, R::Keep),
-        text("ErrorCopyDirectory", &S::ErrorCopyDirectory, R::Directory),
-        flag("AutoStart", &S::AutoStart),
+        unsaved(text("ErrorCopyDirectory", &S::ErrorCopyDirectory, R::Directory)),
+        unsaved(flag("AutoStart", &S::AutoStart)),
         flag("MakeRtin", &S::MakeRtin, "MakeXMP"),
         text("RtinDir", &S::RtinDir, R::Directory),
         number("RtinFlags", &S::RtinFlags),
@@ -208,77 +217,19 @@ const std::vector<CWSKey>& cwsSettingsKeys()
         flag("MakeMD5", &S::MakeMD5),
         flag("SendMessages", &S::SendMessages),
         number("DebugOutFlags", &S::DebugOutFlags),
-        flag("MakeWrap", &S::MakeWrap),
-        number("WrapDuration", &S::WrapDuration),
-        number("WrapFlags", &S::WrapFlags),
-        text("WrapDir", &S::WrapDir, R::Keep),
-        number("MinimumStillLength", &S::MinimumStillLength),
-        flag("SkipExtensionsIngoreDefault", &S::SkipExtensionsIngoreDefault),
+        unsaved(flag("MakeWrap", &S::MakeWrap)),
+        unsaved(number("WrapDuration", &S::WrapDuration)),
+        unsaved(number("WrapFlags", &S::WrapFlags)),
+        unsaved(text("WrapDir", &S::WrapDir, R::Keep)),
+        unsaved(number("MinimumStillLength", &S::MinimumStillLength)),
+        unsaved(flag("SkipExtensionsIngoreDefault", &S::SkipExtensionsIngoreDefault)),
         flag("UseOnlySpecifiedExtensions", &S::UseOnlySpecifiedExtensions),
         text("UseOnlyExtensions", &S::UseOnlyExtensions, R::Special),
         text("ProxyCmdFlags", &S::ProxyCmdFlags, R::Special),
         text("MezzanineCmdFlags", &S::MezzanineCmdFlags, R::Special),
-        number("CompressedFileLimit", &S::CompressedFileLimit),
-        number("StartingState", &S::StartingState),
+        unsaved(number("CompressedFileLimit", &S::CompressedFileLimit)),
+        unsaved(number("StartingState", &S::StartingState)),
     };
-    return keys;
-}
-
-const std::vector<const char*>& cwsSavedKeys()
-{
-    static const std::vector<const char*> keys = {"Dir",
-                                                  "DataBase",
-                                                  "DBUsername",
-                                                  "DBPassword",
-                                                  "DBHost",
-                                                  "DBPort",
-                                                  "MaxMD5s",
-                                                  "MaxTranslations",
-                                                  "DBType",
-                                                  "SkipDir",
-                                                  "SkipName",
-                                                  "SkipExtensions",
-                                                  "Separator",
-                                                  "MakePicons",
-                                                  "PiconDir",
-                                                  "PiconPercent",
-                                                  "PiconFrame",
-                                                  "PiconWidth",
-                                                  "MakeXMP",
-                                                  "XMPFlags",
-                                                  "XMPDir",
-                                                  "MakeProxy",
-                                                  "MakeMD5",
-                                                  "PiconFlags",
-                                                  "ProxyMode",
-                                                  "ProxyWidth",
-                                                  "ProxyHeight",
-                                                  "ProxyScale",
-                                                  "ProxyCompression",
-                                                  "ProxyDataRate",
-                                                  "ProxyFlags",
-                                                  "ProxyDir",
-                                                  "ProxyAudioRouting",
-                                                  "MakeMezzanine",
-                                                  "MakeRtin",
-                                                  "RtinDir",
-                                                  "RtinFlags",
-                                                  "MezzanineModeS",
-                                                  "MezzanineTypeS",
-                                                  "MezzanineCompression",
-                                                  "MezzanineDataRate",
-                                                  "MezzanineFlags",
-                                                  "MezzanineWidth",
-                                                  "MezzanineHeight",
-                                                  "MezzanineGopSize",
-                                                  "MezzanineDir",
-                                                  "MezzanineAudioRouting",
-                                                  "SendMessages",
-                                                  "DebugOutFlags",
-                                                  "ProxyCmdFlags",
-                                                  "MezzanineCmdFlags",
-                                                  "UseOnlySpecifiedExtensions",
-                                                  "UseOnlyExtensions"};
     return keys;
 }
 
@@ -330,4 +281,57 @@ void cwsLimitMezzanineWords(CWSSettings* s)
                  .arg(mezzanineWordLimit)
                  .arg(QString::fromStdString(word)));
     }
+}
+
+namespace
+{
+
+// The keys of an element's switch, folder and flags; null where it has none.
+struct ElementKeys {
+    const CWSKey* make;
+    const CWSKey* dir;
+    const CWSKey* flags;
+};
+
+const ElementKeys& keysOf(const dbCwsElement& e)
+{
+    static const std::vector<ElementKeys> keys = [] {
+        const auto find = [](const char* name) { return name ? cwsFindKey(name) : nullptr; };
+        std::vector<ElementKeys> all;
+        for (const dbCwsElement& element : dbCwsElements())
+            all.push_back({find(element.makeKey), find(element.dirKey), find(element.flagsKey)});
+        return all;
+    }();
+    return keys[static_cast<size_t>(dbCwsElementIndex(e.code))];
+}
+
+} // namespace
+
+bool cwsMakes(const CWSSettings& s, const dbCwsElement& e)
+{
+    return e.makeKey && s.*keysOf(e).make->flag;
+}
+
+void cwsSetMakes(CWSSettings* s, const dbCwsElement& e, bool on)
+{
+    s->*keysOf(e).make->flag = on;
+}
+
+unsigned cwsMadeElements(const CWSSettings& s)
+{
+    unsigned made = 0;
+    for (const dbCwsElement& e : dbCwsElements())
+        if (cwsMakes(s, e))
+            made |= e.code;
+    return made;
+}
+
+const std::string& cwsElementDir(const CWSSettings& s, const dbCwsElement& e)
+{
+    return s.*keysOf(e).dir->text;
+}
+
+int cwsElementFlags(const CWSSettings& s, const dbCwsElement& e)
+{
+    return s.*keysOf(e).flags->number;
 }

@@ -30,13 +30,11 @@ struct CWSKey {
     char CWSSettings::*character = nullptr; // written as a one-character text
     CWSKeyRule rule = CWSKeyRule::Keep;
     const char* defaultFrom = nullptr; // a missing value takes this key's value instead
+    bool saved = true;                 // written by SaveSettings
 };
 
 // Every key, in the order in which LoadSettings reads them.
 const std::vector<CWSKey>& cwsSettingsKeys();
-
-// The keys SaveSettings writes, in its order.
-const std::vector<const char*>& cwsSavedKeys();
 
 // The descriptor of `name`; null for a name that is not a key.
 const CWSKey* cwsFindKey(const char* name);

@@ -68,10 +68,10 @@ bool CQZClipwatch::MoveState(int from, int to)
     return true;
 }
 
-bool CQZClipwatch::KeepScanning() const
+bool CQZClipwatch::KeepGoing(Work kind) const
 {
     const int s = state;
-    return s != cwsProcessingStopped && s != cwsApplicationExiting;
+    return s != cwsApplicationExiting && (kind == Work::Following || s != cwsProcessingStopped);
 }
 
 void CQZClipwatch::LogDirectoriesFound()
@@ -162,6 +162,8 @@ int CQZClipwatch::SetState(int requested)
 
 void CQZClipwatch::ResumeAutoStart()
 {
-    if (Settings().AutoStart && !heldUntilStart_)
+    // Only an instance still waiting to start: the check comes again every few seconds while
+    // the controller is away, and a state set during a pass would undo the pass's own move.
+    if (Settings().AutoStart && !heldUntilStart_ && state == cwsNotRunning)
         SetState(cwsProcessingResume);
 }

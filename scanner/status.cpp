@@ -10,6 +10,8 @@ namespace
 {
 
 constexpr uint32_t kStatusPassMs = 100;
+// How long the status thread has to end before a caution is logged.
+constexpr uint32_t kStatusEndMs = 500;
 
 // A count as shown: -1 (none) reads as 0.
 QString shown(int count)
@@ -82,7 +84,7 @@ void CQZClipwatch::ShowCounts(bool directories, bool clips, bool processing)
 
 void CQZClipwatch::_UpdateCount()
 {
-    for (unsigned pass = 0; keepCounting_; ++pass) {
+    for (unsigned pass = 0; KeepGoing(Work::Following); ++pass) {
         if (Database()) {
             const int s = state;
             const bool directories = s == cwsFindDirectories || pass % 50 == 16;
@@ -97,18 +99,16 @@ void CQZClipwatch::_UpdateCount()
         }
         Sleep(kStatusPassMs);
     }
-    statusEnded_ = true;
 }
 
 void CQZClipwatch::EndStatusThread()
 {
-    keepCounting_ = false;
-    for (int i = 0; i < 99 && !statusEnded_; ++i)
-        Sleep(5);
-    if (!statusEnded_)
+    if (!statusThread_.valid())
+        return;
+    if (statusThread_.wait_for(std::chrono::milliseconds(kStatusEndMs)) !=
+        std::future_status::ready)
         ErrFmtOut(QZ_LEVEL_CAUTION, 0, 0, "CAUTION(CWSscan): %s\n",
                   "Unable to close thread, terminating (CQZClipwatch::_UpdateCount)");
     // A thread that uses this instance cannot be abandoned: it is joined in every case.
-    if (statusThread_.joinable())
-        statusThread_.join();
+    statusThread_.wait();
 }

@@ -9,6 +9,7 @@
 #include "platform/qzrecurse.h"
 #include "platform/qzsync.h"
 #include "scanner/clipwatch_p.h"
+#include "scanner/elementsettings.h"
 
 #include <algorithm>
 
@@ -34,27 +35,6 @@ void clearSlots(std::vector<dbCwsClipSlot>& work)
     for (dbCwsClipSlot& slot : work)
         slot = dbCwsClipSlot();
 }
-
-// An element that the loop starts for a clip, in the order it is started.
-struct DueElement {
-    unsigned code;           // element code
-    bool CWSSettings::*make; // its switch
-    const char* label;       // state label text
-    const char* debugLine;   // logged with DebugOutFlags bit 28
-    bool markFirst;          // set in progress before the request
-};
-
-const DueElement dueElements[] = {
-    {CWS_ELEMENT_PICON, &CWSSettings::MakePicons, "Make Picon %1", "MakePicon=<%s> ", false},
-    {CWS_ELEMENT_XMP, &CWSSettings::MakeXMP, "Make XMP %1", "MakeXMP=<%s> ", false},
-    {CWS_ELEMENT_PROXY, &CWSSettings::MakeProxy, "Make Proxy %1", "MakeProxy=<%s> ", false},
-    {CWS_ELEMENT_MEZZANINE, &CWSSettings::MakeMezzanine, "Make Mezzanine %1", "MakeMezzanine=<%s> ",
-     false},
-    {CWS_ELEMENT_RTIN, &CWSSettings::MakeRtin, "Make Rtin %1", "MakeRTIN=<%s> ", false},
-    {CWS_ELEMENT_NUMBERED0, &CWSSettings::SendMessages, "Send Message %1", "MakeSendMsg=<%s> ",
-     true},
-    {CWS_ELEMENT_WRAP, &CWSSettings::MakeWrap, "Wrap File %1", "MakeWrap=<%s> ", true},
-};
 
 } // namespace
 
@@ -134,7 +114,7 @@ void CQZClipwatch::FindDirectories()
     }
     qzOSRecurseDirectory(this, s.Dir, DirectoryVisited, kWalkFlags);
     // A walk cut short by a stop is done again when the scan resumes.
-    if (!KeepScanning())
+    if (!KeepGoing(Work::Scan))
         return;
     const std::shared_ptr<dbCwsHandle> db = Database();
     // Directories the server did not take are recorded by walking again once it answers.
@@ -172,7 +152,7 @@ void CQZClipwatch::FindClips()
             return;
         }
         // A search cut short by a stop is done again when the scan resumes.
-        const bool whole = KeepScanning();
+        const bool whole = KeepGoing(Work::Scan);
         dbCWSUpdateDirectoryCheck(db.get(), directory, whole ? 1 : 0);
         if (whole)
             ++counts[CWS_COUNT_SEARCHED];
@@ -342,10 +322,12 @@ bool CQZClipwatch::StartElements(const CWSSettings& s, const std::string& anchor
     bool started = false;
     bool putBack = false;
     const bool send = id != 0;
-    for (const DueElement& e : dueElements) {
+    for (const dbCwsElement& e : dbCwsElements()) {
+        if (!e.startLabel)
+            continue;
         // Messages are sent every time their clip comes back, whatever their state.
         const bool messages = e.code == CWS_ELEMENT_NUMBERED0;
-        if ((status.state(e.code) != 0 && !messages) || !(s.*e.make))
+        if ((status.state(e.code) != 0 && !messages) || !cwsMakes(s, e))
             continue;
         if (translationsInProgress >= static_cast<unsigned>(TranslationShare())) {
             // Returned again by a later query, when a slot is free.
@@ -353,12 +335,13 @@ bool CQZClipwatch::StartElements(const CWSSettings& s, const std::string& anchor
             putBack = true;
             continue;
         }
-        Show(StateLabel, QString(e.label).arg(QString::fromStdString(anchor)));
-        if (e.markFirst)
+        Show(StateLabel, QString(e.startLabel).arg(QString::fromStdString(anchor)));
+        // The numbered elements have no job state of their own until they are marked.
+        if (e.kind == dbCwsElementKind::Numbered)
             dbCWSSetElementStatus(db.get(), id, anchor, e.code, "in progress", "in progress",
                                   QZ_IN_PROGRESS, nullptr);
         if (s.DebugOutFlags & kDebugLogJobs)
-            ErrOut(e.debugLine, anchor.c_str());
+            ErrOut(e.startLine, anchor.c_str());
         ++translationsInProgress;
         started = true;
         if (messages)

@@ -9,6 +9,7 @@
 #include "platform/qzrecurse.h"
 #include "platform/qzsync.h"
 #include "scanner/clipwatch_p.h"
+#include "scanner/elementsettings.h"
 
 namespace
 {
@@ -18,20 +19,6 @@ constexpr int kDebugLogSearch = 0x10000;
 constexpr int kDebugLogFiles = 0x20000;
 // The longest time a batch of clip records holds the database from the instance's other threads.
 constexpr std::chrono::milliseconds kLongestBatch{50};
-
-// Elements not made for a still sequence shorter than MinimumStillLength.
-struct ShortClipElement {
-    unsigned code;
-    bool CWSSettings::*make;
-    const char* text;
-};
-
-const ShortClipElement shortClipElements[] = {
-    {CWS_ELEMENT_PROXY, &CWSSettings::MakeProxy, "Proxy will not be created due to clip length"},
-    {CWS_ELEMENT_MEZZANINE, &CWSSettings::MakeMezzanine,
-     "Mezzanine will not be created due to clip length"},
-    {CWS_ELEMENT_WRAP, &CWSSettings::MakeWrap, "Wrap will not be created due to clip length"},
-};
 
 } // namespace
 
@@ -67,7 +54,7 @@ uint32_t CQZClipwatch::DirectoryVisited(void* context, const std::string& path, 
 {
     CQZClipwatch* self = static_cast<CQZClipwatch*>(context);
     // A stop or exit ends the walk; the scan takes it up again when it resumes.
-    if (!self->KeepScanning())
+    if (!self->KeepGoing(Work::Scan))
         return QZ_RECURSE_SKIP_SUBTREE;
     const CWSSettings s = self->Settings();
     if (s.DebugOutFlags & kDebugLogWalk)
@@ -126,7 +113,7 @@ void CQZClipwatch::CreateClipList(const std::string& directory)
     // crash before that leaves it in progress, to be searched again.
     const std::shared_ptr<dbCwsHandle> db = Database();
     dbCwsWriteBatch batch(db.get(), "CreateClipList");
-    for (int i = 0; i < count && KeepScanning(); ++i) {
+    for (int i = 0; i < count && KeepGoing(Work::Scan); ++i) {
         AddListedFile(s, *listing, i, sourceDir);
         batch.renewAfter(kLongestBatch);
     }
@@ -175,9 +162,10 @@ void CQZClipwatch::AddListedFile(const CWSSettings& s, const KnListing& listing,
         ++counts[CWS_COUNT_FILES];
         if (!readable)
             reportUnreadableFile(s, path);
-        for (const ShortClipElement& e : shortClipElements)
-            if (readable && isShort && s.*e.make)
-                dbCWSSetElementStatus(db.get(), -1, anchor, e.code, nullptr, nullptr, 9, e.text);
+        for (const dbCwsElement& e : dbCwsElements())
+            if (readable && isShort && e.shortClipText && cwsMakes(s, e))
+                dbCWSSetElementStatus(db.get(), -1, anchor, e.code, nullptr, nullptr, 9,
+                                      e.shortClipText);
     }
     Show(ClipCountLabel, QString("Found %1").arg(std::max(0, counts[CWS_COUNT_FILES].load())));
     Show(StateLabel, QString("Found clip %1").arg(QString::fromStdString(anchor)));

@@ -49,9 +49,10 @@ InstancePanel buildInstancePanel(int number, QWidget* parent)
 
     auto* checkGrid = new QGridLayout;
     checkGrid->setSpacing(2);
-    for (size_t i = 0; i < elementChecks.size(); ++i) {
-        panel.checks[i] = new QCheckBox(elementChecks[i].text, panel.box);
-        checkGrid->addWidget(panel.checks[i], static_cast<int>(i / 2), static_cast<int>(i % 2));
+    for (const dbCwsElement* e : elementChecks()) {
+        const int i = static_cast<int>(panel.checks.size());
+        panel.checks.push_back(new QCheckBox(e->checkText, panel.box));
+        checkGrid->addWidget(panel.checks.back(), i / 2, i % 2);
     }
     layout->addLayout(checkGrid);
     layout->addStretch(1);
@@ -62,6 +63,13 @@ InstancePanel buildInstancePanel(int number, QWidget* parent)
     layout->addWidget(panel.changeDatabase);
     showPanelControls(panel, false);
     return panel;
+}
+
+const std::vector<const dbCwsElement*>& elementChecks()
+{
+    static const std::vector<const dbCwsElement*> checks =
+        dbCwsElementsBy(&dbCwsElement::checkPlace);
+    return checks;
 }
 
 QGroupBox* buildLegend(QWidget* parent)

@@ -5,6 +5,7 @@
 
 #include "control/commandhost.h"
 #include "scanner/clipwatch.h"
+#include "scanner/elementsettings.h"
 #include "ui/elidedlabel.h"
 
 #include <QCheckBox>
@@ -13,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include <array>
+#include <vector>
 
 // One caption row of the legend and the panels.
 struct PanelRow {
@@ -32,29 +34,17 @@ constexpr std::array<PanelRow, 7> panelRows = {{
 constexpr int kDatabaseRow = 0;
 constexpr int kDirectoryRow = 1;
 
-// One element check box of a panel.
-struct ElementCheck {
-    const char* text;      // check box text
-    ElementSwitch setting; // the setting it shows and changes
-};
-constexpr std::array<ElementCheck, 7> elementChecks = {{
-    {"Picon", &CWSSettings::MakePicons},
-    {"XMP", &CWSSettings::MakeXMP},
-    {"Proxy", &CWSSettings::MakeProxy},
-    {"Mezzanine", &CWSSettings::MakeMezzanine},
-    {"Messages", &CWSSettings::SendMessages},
-    {"Index", &CWSSettings::MakeRtin},
-    {"MD5", &CWSSettings::MakeMD5},
-}};
+// The elements with a check box in each panel, in the panel's order.
+const std::vector<const dbCwsElement*>& elementChecks();
 
 // The widgets of panel k; all are children of `box`.
 struct InstancePanel {
-    QGroupBox* box = nullptr;                              // "Scanner k", checkable
-    QVBoxLayout* rows = nullptr;                           // holds the labels, by row
-    std::array<ElidedLabel*, panelRows.size()> labels{};   // by row of panelRows
-    std::array<QCheckBox*, elementChecks.size()> checks{}; // by elementChecks
-    QPushButton* changeDirectory = nullptr;                // "Change Directory"
-    QPushButton* changeDatabase = nullptr;                 // "Change Database"
+    QGroupBox* box = nullptr;                            // "Scanner k", checkable
+    QVBoxLayout* rows = nullptr;                         // holds the labels, by row
+    std::array<ElidedLabel*, panelRows.size()> labels{}; // by row of panelRows
+    std::vector<QCheckBox*> checks;                      // by elementChecks()
+    QPushButton* changeDirectory = nullptr;              // "Change Directory"
+    QPushButton* changeDatabase = nullptr;               // "Change Database"
 };
 
 // Builds panel `number` in `parent`, checked, with every widget inside hidden.

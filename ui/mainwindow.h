@@ -90,7 +90,7 @@ private:
     // The core's signals.
     void InstanceAdded(int k);
     void InstanceRemoved();
-    void ShowElementSwitch(int k, ElementSwitch setting, bool on);
+    void ShowElementSwitch(int k, unsigned code, bool on);
 
     QGroupBox* buttonRow = nullptr; // the row across the top; disabled when instance 0's
                                     // database can be neither opened nor created

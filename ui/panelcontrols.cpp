@@ -28,12 +28,12 @@ void MainWindow::setEnabled(bool benabled)
     if (k < 0 || k >= program.instances.size())
         return;
     CQZClipwatch* instance = program.instances[k];
-    for (size_t i = 0; i < elementChecks.size(); ++i) {
+    for (size_t i = 0; i < panels[k].checks.size(); ++i) {
         if (sender() != panels[k].checks[i])
             continue;
-        ElementSwitch setting = elementChecks[i].setting;
-        if (instance->Settings().*setting != benabled) {
-            instance->UpdateSettings([&](CWSSettings& s) { s.*setting = benabled; });
+        const dbCwsElement& e = *elementChecks()[i];
+        if (cwsMakes(instance->Settings(), e) != benabled) {
+            instance->UpdateSettings([&](CWSSettings& s) { cwsSetMakes(&s, e, benabled); });
             instance->resetCompletionRequested = true;
         }
         instance->LoadDatabase();
@@ -41,12 +41,12 @@ void MainWindow::setEnabled(bool benabled)
     }
 }
 
-void MainWindow::ShowElementSwitch(int k, ElementSwitch setting, bool on)
+void MainWindow::ShowElementSwitch(int k, unsigned code, bool on)
 {
     if (k >= kPanelCount || k >= program.instances.size())
         return;
-    for (size_t i = 0; i < elementChecks.size(); ++i)
-        if (elementChecks[i].setting == setting)
+    for (size_t i = 0; i < panels[k].checks.size(); ++i)
+        if (elementChecks()[i]->code == code)
             panels[k].checks[i]->setChecked(on);
 }
 

@@ -71,8 +71,8 @@ void MainWindow::AttachInstance(int k)
     instance->AttachPanel(listener);
 
     const CWSSettings s = instance->Settings();
-    for (size_t i = 0; i < elementChecks.size(); ++i)
-        panel.checks[i]->setChecked(s.*elementChecks[i].setting);
+    for (size_t i = 0; i < panel.checks.size(); ++i)
+        panel.checks[i]->setChecked(cwsMakes(s, *elementChecks()[i]));
     showPanelControls(panel, true);
     panel.box->show();
 }

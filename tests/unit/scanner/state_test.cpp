@@ -118,19 +118,15 @@ TEST(Completion, OutcomeTable)
         status.md5 = md5;
         return status;
     };
-    const CompletionSwitches none{};
-    CompletionSwitches piconProxy{};
-    piconProxy.picon = piconProxy.proxy = true;
-    CompletionSwitches md5Only{};
-    md5Only.md5 = true;
-    CompletionSwitches piconWrap{};
-    piconWrap.picon = piconWrap.wrap = true;
-    CompletionSwitches piconMD5{};
-    piconMD5.picon = piconMD5.md5 = true;
+    const unsigned none = 0;
+    const unsigned piconProxy = CWS_ELEMENT_PICON | CWS_ELEMENT_PROXY;
+    const unsigned md5Only = CWS_ELEMENT_MD5;
+    const unsigned piconWrap = CWS_ELEMENT_PICON | CWS_ELEMENT_WRAP;
+    const unsigned piconMD5 = CWS_ELEMENT_PICON | CWS_ELEMENT_MD5;
     using O = CompletionOutcome;
     struct Row {
         dbCwsElementStatus status;
-        CompletionSwitches on;
+        unsigned on;
         O expected;
     };
     const std::string md5 = "0123456789abcdef0123456789abcdef";
@@ -149,6 +145,9 @@ TEST(Completion, OutcomeTable)
         {statusOf({{CWS_ELEMENT_PICON, 4}}, "in progress"), piconMD5, O::Running},
         {statusOf({{CWS_ELEMENT_PICON, 1}, {CWS_ELEMENT_WRAP, 5}}), piconWrap, O::FailedOnWrap},
         {statusOf({{CWS_ELEMENT_PICON, 1}, {CWS_ELEMENT_WRAP, 9}}), piconWrap, O::Complete},
+        // The checksum is judged before the wrap: its failure is the clip's.
+        {statusOf({{CWS_ELEMENT_PICON, 1}, {CWS_ELEMENT_WRAP, 5}}, "Error copy not found"),
+         piconWrap | md5Only, O::Failed},
     };
     for (size_t i = 0; i < std::size(rows); ++i)
         EXPECT_EQ(ClipCompletionOutcome(rows[i].status, rows[i].on), rows[i].expected)
