@@ -1,11 +1,14 @@
 // Process entry point: names the log, switches the media-library options off for the run,
 // creates the application, the program's core and the main window, runs the event loop and
 // undoes its changes. SIGTERM and SIGINT end the event loop the same way as closing the window.
-// `clipwatch --no-window` runs the core alone, without a window or a display.
+// `clipwatch --no-window` runs the core alone, without a window or a display; the batch options
+// (app/batchrun.h) run requests and starts at start-up and can end the program once idle.
+#include "app/batchrun.h"
 #include "app/startup.h"
 #include "control/program.h"
 #include "platform/qzlog.h"
 #include "ui/mainwindow.h"
+#include "ui/version.h"
 
 #include <QApplication>
 #include <QSettings>
@@ -57,7 +60,8 @@ bool hasArgument(int argc, char** argv, const char* wanted)
 
 int main(int argc, char** argv)
 {
-    ErrLogSetFileName("Clipwatch");
+    const BatchRun batch = parseBatchRun(argc, argv);
+    ErrLogSetFileName(batch.logName.toUtf8().constData());
     qInstallMessageHandler(qUSERMSGOutput);
     ErrOut("\nClipwatch Version: %d.%d.%d.%d\n", kVersionMajor, kVersionMinor, kVersionRelease,
            kVersionBuild);
@@ -82,7 +86,10 @@ int main(int argc, char** argv)
         window = std::make_unique<MainWindow>(*program);
         window->setWindowTitle(clipwatchWindowTitle());
     } else {
-        QTimer::singleShot(1000, program.get(), &Program::Start);
+        QTimer::singleShot(1000, program.get(), [&program, &batch] {
+            program->Start();
+            runBatch(*program, batch);
+        });
     }
     const int exitCode = app->exec();
 

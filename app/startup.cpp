@@ -1,25 +1,15 @@
 // Program shell: message handler, dump-all-commands level and the media-library options.
 #include "app/startup.h"
 
+#include "control/executecommand.h"
 #include "platform/qzconfig.h"
 #include "platform/qzlog.h"
-
-std::atomic<int> dumpAllCommandsLevel{0};
 
 namespace
 {
 const char kDefaultSection[] = "Quillon\\Default";
 const char kRvtSection[] = "Quillon\\PlugIns\\RVT";
 } // namespace
-
-QString clipwatchWindowTitle()
-{
-    return QString("Clipwatch (v%1.%2.%3.%4)")
-        .arg(kVersionMajor)
-        .arg(kVersionMinor)
-        .arg(kVersionRelease)
-        .arg(kVersionBuild);
-}
 
 void readDumpAllCommands(const QSettings& settings)
 {

@@ -1,26 +1,12 @@
-// Start-up pieces of the program shell that tests and other folders reach: the Qt message
-// handler, the process-wide dump-all-commands level, the media-library options switched off for
-// the run, and the program version.
+// Start-up pieces of the program shell: the Qt message handler, the reading of the
+// dump-all-commands level and the media-library options switched off for the run.
 #pragma once
 
 #include <QSettings>
 #include <QString>
 #include <QtGlobal>
 
-#include <atomic>
 #include <cstdint>
-
-// Program version: major, minor, release, build.
-constexpr int kVersionMajor = 7;
-constexpr int kVersionMinor = 0;
-constexpr int kVersionRelease = 0;
-constexpr int kVersionBuild = 851;
-
-// "Clipwatch (v7.0.0.851)".
-QString clipwatchWindowTitle();
-
-// Set once at start-up from the key "dumpallcommands"; 1 logs every command and reply.
-extern std::atomic<int> dumpAllCommandsLevel;
 
 // Reads "dumpallcommands" from `settings` into dumpAllCommandsLevel: absent or not a number
 // gives 0.

@@ -2,10 +2,10 @@
 // destruction in the order that keeps the instances' threads away from deleted widgets.
 #include "ui/mainwindow.h"
 
-#include "app/startup.h"
 #include "control/program.h"
 #include "platform/qzlog.h"
 #include "scanner/clipwatch.h"
+#include "ui/version.h"
 
 #include <QComboBox>
 #include <QLabel>

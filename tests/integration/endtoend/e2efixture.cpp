@@ -54,7 +54,23 @@ Driver::~Driver()
 
 bool Driver::start(const QString& logName, const QStringList& options)
 {
-    process.start(testenv::buildDir() + "/endtoend_driver", QStringList{logName} + options);
+    QStringList arguments{"--no-window", "--log", logName, "--until-idle"};
+    bool word = false;
+    for (int i = 0; i < options.size(); ++i) {
+        if (options[i] == "--clear-errors") {
+            arguments << "--request" << "scandir=0&clearerrors";
+        } else if (options[i] == "--word" && i + 1 < options.size()) {
+            arguments << "--request" << "scandir=0&" + options[++i];
+            word = true;
+        }
+    }
+    if (!word)
+        arguments << "--start";
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* display : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        env.remove(display);
+    process.setProcessEnvironment(env);
+    process.start(testenv::buildDir() + "/clipwatch", arguments);
     return scanenv::waitForOutput(process, "started", 30000);
 }
 

@@ -1,4 +1,4 @@
-// Shared pieces of the end-to-end tests: media trees, the headless driver as a child process,
+// Shared pieces of the end-to-end tests: media trees, the program as a child process,
 // and direct queries of an instance's database.
 #pragma once
 
@@ -34,12 +34,13 @@ QStringList makeTree(const QString& root, int folders, int perFolder);
 // How often `text` occurs in the log `<name>.log` of this test process's log folder.
 int logCount(const QString& name, const QString& text);
 
-// The headless runner of instance 0 (endtoend_driver) as a child process.
+// The program without a window (clipwatch --no-window --until-idle) as a child process.
 class Driver
 {
 public:
     ~Driver();
-    // Starts it with its log named `logName` and the driver's `options`; true once it says it
+    // Starts it with its log named `logName` and `options` (--clear-errors, --word WORD: start
+    // with that control word instead of the Start button); true once it says it
     // has started scanning.
     bool start(const QString& logName, const QStringList& options = {});
     // True when it ended by itself (idle) within `ms`.

@@ -1,5 +1,6 @@
 // Program shell: message handler formats and the dump-all-commands level.
 #include "app/startup.h"
+#include "control/executecommand.h"
 #include "platform/qzlog.h"
 #include "tests/support/testenv.h"
 

@@ -2,7 +2,7 @@
 // creation request, delete, and the commands whose behaviour has a twist.
 #include "tests/unit/control/commandfixture.h"
 
-#include "app/startup.h"
+#include "control/executecommand.h"
 #include "control/executecommand.h"
 #include "db/dbcws.h"
 #include "scanner/clipwatch.h"

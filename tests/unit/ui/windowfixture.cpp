@@ -1,7 +1,7 @@
 // The main window test fixture.
 #include "tests/unit/ui/windowfixture.h"
 
-#include "app/startup.h"
+#include "ui/version.h"
 
 #include <QTest>
 
