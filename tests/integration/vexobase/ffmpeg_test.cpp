@@ -10,9 +10,7 @@
 
 #include <QDir>
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
+#include <QMap>
 #include <QProcess>
 #include <QThread>
 #include <QXmlStreamReader>
@@ -48,25 +46,26 @@ std::string makeClip(const QString& dir, const QString& name, const QStringList&
 
 // ffprobe's view of a file: the duration, the format, the widths of the video streams ("160 80").
 struct Probe {
-    double duration;
+    double duration = 0;
     QString format, widths;
 };
 
 Probe probe(const std::string& path)
 {
-    const QJsonObject json =
-        QJsonDocument::fromJson(
-            run("ffprobe", {"-v", "error", "-select_streams", "v", "-show_entries",
-                            "format=duration,format_name:stream=width", "-of", "json",
-                            QString::fromStdString(path)})
-                .toUtf8())
-            .object();
-    QStringList widths;
-    for (const QJsonValue stream : json["streams"].toArray())
-        widths << QString::number(stream.toObject()["width"].toInt());
-    const QJsonObject format = json["format"].toObject();
-    return {format["duration"].toString().toDouble(), format["format_name"].toString(),
-            widths.join(' ')};
+    Probe probe;
+    const QString flat = run("ffprobe", {"-v", "error", "-select_streams", "v", "-show_entries",
+                                         "format=duration,format_name:stream=width", "-of", "flat",
+                                         QString::fromStdString(path)});
+    for (const QString& line : flat.split('\n')) {
+        const QString key = line.section('=', 0, 0), value = line.section('=', 1).remove('"');
+        if (key.startsWith("streams.") && key.endsWith(".width"))
+            probe.widths += (probe.widths.isEmpty() ? "" : " ") + value;
+        else if (key == "format.duration")
+            probe.duration = value.toDouble();
+        else if (key == "format.format_name")
+            probe.format = value;
+    }
+    return probe;
 }
 
 QByteArray contents(const std::string& path)
