@@ -1,6 +1,5 @@
 // HTTP client against a real HTTP server on 127.0.0.1: whole replies, no reply on refusal and
-// time-out, awkward characters arriving as written, connection reuse per thread, and the
-// replaceable transport.
+// time-out, awkward characters arriving as written, and connection reuse per thread.
 #include "platform/qzhttp.h"
 
 #include <gtest/gtest.h>
@@ -184,32 +183,4 @@ TEST(Http, EachThreadReusesOneConnection)
         allPorts.insert(ports.begin(), ports.end());
     }
     EXPECT_EQ(allPorts.size(), 3u) << "threads do not share a handle";
-}
-
-TEST(Http, ReplacedTransportAnswersInProcessUntilReset)
-{
-    std::vector<qzHTTPRequest> requests;
-    qzSetHTTPTransport([&](const qzHTTPRequest& request) -> std::optional<std::string> {
-        requests.push_back(request);
-        if (request.url.find("down") != std::string::npos)
-            return std::nullopt;
-        return std::string("success");
-    });
-    Reply accepted, unanswered, restored;
-    get("http://127.0.0.3:1080/vexojson?source=/a b.mov", accepted, 100);
-    get("http://down:1080/vexojson", unanswered, 250);
-    qzSetHTTPTransport(nullptr);
-    get(closedPortUrl(), restored, 500);
-
-    ASSERT_NE(accepted.text, nullptr);
-    EXPECT_STREQ(accepted.text, "success");
-    EXPECT_EQ(accepted.length, 7u);
-    EXPECT_EQ(unanswered.text, nullptr);
-    EXPECT_NE(unanswered.result, 0);
-    ASSERT_EQ(requests.size(), 2u) << "libcurl is back after the reset";
-    EXPECT_EQ(requests[0].url, "http://127.0.0.3:1080/vexojson?source=/a b.mov")
-        << "the transport sees the URL as built";
-    EXPECT_EQ(requests[0].method + " " + requests[0].header, "GET Content-Type:application/xml");
-    EXPECT_EQ(requests[1].timeoutMs, 250u);
-    EXPECT_EQ(restored.text, nullptr);
 }
