@@ -258,6 +258,25 @@ TEST_F(Simulated, SilentServiceComesBackWithItsJobs)
     EXPECT_EQ(progressOf(back), 10000) << back;
 }
 
+TEST(Queue, AnAbortedQueuedJobIsNeverRun)
+{
+    Service service({"--simulate", "--job-ms", "300", "--jobs", "1"});
+    ASSERT_TRUE(service.started());
+    const std::string source = testenv::makeDir("queue").toStdString() + "/a.mov";
+    QFile file(QString::fromStdString(source));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    for (const char* target : {".1.xmp", ".2.xmp"})
+        ASSERT_TRUE(service.start(source, source + target, "xmp"));
+    const std::string abort = jobQuery("set", source, source + ".2.xmp", "xmp") + "&abort=true";
+    ASSERT_EQ(replyValue(service.get(abort).value_or(""), "result"), "0");
+    EXPECT_EQ(progressOf(service.waitForEnd(source, source + ".1.xmp", "xmp")), 10000);
+    QThread::msleep(600); // two job lengths: the worker is free again
+    const std::string queued =
+        service.get(jobQuery("get", source, source + ".2.xmp", "xmp")).value_or("");
+    EXPECT_EQ(progressOf(queued), -1) << queued;
+    EXPECT_EQ(replyValue(queued, "resultstring"), "aborted");
+}
+
 TEST(Shutdown, SigtermEndsTheServiceWithJobsRunningAndAWorkerWaiting)
 {
     Service service({"--simulate", "--job-ms", "60000", "--jobs", "3"});
