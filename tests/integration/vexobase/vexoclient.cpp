@@ -19,26 +19,27 @@ Service::Service(const QStringList& arguments)
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process_.start(testenv::buildDir() + "/vexobase",
                    QStringList{"--bind", "127.0.0.1", "--port", "0"} + arguments);
-    if (!process_.waitForStarted(10000))
-        return;
     QDeadlineTimer deadline(10000);
     QByteArray out;
-    while (!deadline.hasExpired() && !out.contains('\n')) {
+    while (process_.waitForStarted(10000) && !deadline.hasExpired() && !out.contains('\n')) {
         process_.waitForReadyRead(100);
         out += process_.readAllStandardOutput();
     }
     const QRegularExpressionMatch match =
         QRegularExpression("listening on 127\\.0\\.0\\.1:(\\d+)").match(QString(out));
-    if (match.hasMatch())
-        port_ = match.captured(1).toInt();
+    port_ = match.hasMatch() ? match.captured(1).toInt() : 0;
+}
+
+bool Service::stop(int timeoutMs)
+{
+    ::kill(static_cast<pid_t>(process_.processId()), SIGTERM);
+    return process_.waitForFinished(timeoutMs) && process_.exitStatus() == QProcess::NormalExit &&
+           process_.exitCode() == 0;
 }
 
 Service::~Service()
 {
-    if (process_.state() == QProcess::NotRunning)
-        return;
-    ::kill(static_cast<pid_t>(process_.processId()), SIGTERM);
-    if (!process_.waitForFinished(10000))
+    if (process_.state() != QProcess::NotRunning && !stop(10000))
         process_.kill();
     process_.waitForFinished(2000);
 }
@@ -84,11 +85,10 @@ std::optional<std::string> replyValue(const std::string& reply, const std::strin
     for (size_t begin = 0;
          (begin = reply.find_first_not_of(separators, begin)) != std::string::npos;) {
         const size_t end = std::min(reply.find_first_of(separators, begin), reply.size());
-        if (reply.compare(begin, end - begin, key) == 0) {
-            if (end + 3 > reply.size())
-                return std::string();
-            return reply.substr(end + 3, reply.find('"', end + 3) - (end + 3));
-        }
+        if (reply.compare(begin, end - begin, key) == 0)
+            return end + 3 > reply.size()
+                       ? std::string()
+                       : reply.substr(end + 3, reply.find('"', end + 3) - (end + 3));
         begin = end;
     }
     return std::nullopt;

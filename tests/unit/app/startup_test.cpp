@@ -23,21 +23,16 @@ TEST(MessageHandler, FormatsEachMessageType)
 
 TEST(DumpAllCommands, OnlyNumbersAreRead)
 {
-    const struct {
-        QVariant stored; // invalid: key absent
-        int level;
-    } cases[] = {{QVariant(2), 2},
-                 {QVariant(-1), -1},
-                 {QVariant("word"), 0},
-                 {QVariant("1"), 1},
-                 {QVariant(), 0}};
     QSettings settings("Velmora", "ClipwatchDumpTest");
-    for (const auto& c : cases) {
+    // An invalid value stands for an absent key.
+    const std::pair<QVariant, int> cases[] = {
+        {2, 2}, {-1, -1}, {"word", 0}, {"1", 1}, {QVariant(), 0}};
+    for (const auto& [stored, level] : cases) {
         dumpAllCommandsLevel = 0;
         settings.clear();
-        if (c.stored.isValid())
-            settings.setValue("dumpallcommands", c.stored);
+        if (stored.isValid())
+            settings.setValue("dumpallcommands", stored);
         readDumpAllCommands(settings);
-        EXPECT_EQ(dumpAllCommandsLevel.load(), c.level) << c.stored.toString().toStdString();
+        EXPECT_EQ(dumpAllCommandsLevel.load(), level) << stored.toString().toStdString();
     }
 }

@@ -4,9 +4,7 @@
 namespace
 {
 
-class Clearing : public DbTest
-{
-};
+using Clearing = DbTest;
 
 TEST_P(Clearing, ClearAllErrorsResetsFailuresButKeepsRtinInProgress)
 {

@@ -1,32 +1,44 @@
 // Directory and clip records on both backends: adding, looking up, batches of work, element
-// status, and creating over an existing database.
+// status, creating over an existing database; and MySQL connections: the connection test and
+// per-thread clones that follow a connection name reopened on another database.
 #include "tests/unit/db/dbfixture.h"
 
+#include <QTcpServer>
 #include <chrono>
+#include <thread>
 
 namespace
 {
 
+using Anchors = std::vector<std::string>;
+
 class Records : public DbTest
 {
 protected:
-    Records() { picon.picon = true; }
-    // The anchor paths that dbCWSGetNextFileToCheck hands out for picon work.
-    std::vector<std::string> work(int limit = 3)
+    static dbCwsWorkFlags picon()
     {
-        std::vector<dbCwsClipSlot> slots(static_cast<size_t>(limit));
-        dbCWSGetNextFileToCheck(handle, slots, picon, limit);
-        std::vector<std::string> anchors;
-        for (const dbCwsClipSlot& slot : slots)
+        dbCwsWorkFlags flags;
+        flags.picon = true;
+        return flags;
+    }
+    // The anchor paths that dbCWSGetNextFileToCheck hands out for picon work.
+    Anchors work(int limit = 3)
+    {
+        std::vector<dbCwsClipSlot> picked(static_cast<size_t>(limit));
+        dbCWSGetNextFileToCheck(handle, picked, picon(), limit);
+        Anchors anchors;
+        for (const dbCwsClipSlot& slot : picked)
             if (!slot.anchorPath.empty())
                 anchors.push_back(slot.anchorPath);
         return anchors;
     }
-
-    dbCwsWorkFlags picon;
+    void addClip(const std::string& name) { dbCWSAddClip(handle, name, "/scan/" + name, "/scan"); }
+    void setElement(unsigned element, const char* text, const char* value, int state,
+                    const char* error = "", const std::string& anchor = "/scan/a.mxf")
+    {
+        dbCWSSetElementStatus(handle, -1, anchor, element, text, value, state, error);
+    }
 };
-
-using Anchors = std::vector<std::string>;
 
 TEST_P(Records, DirectoriesMoveThroughTheirStates)
 {
@@ -57,10 +69,7 @@ TEST_P(Records, DirectoriesMoveThroughTheirStates)
 TEST_P(Records, AClipIsRecordedOnceInTheStateItsCallerGives)
 {
     int asked = 0;
-    const auto waiting = [&] {
-        ++asked;
-        return 0;
-    };
+    const auto waiting = [&] { return ++asked, 0; };
     EXPECT_EQ(dbCWSAddClip(handle, "a.mxf", "/scan/a.mxf", "/scan"), 0);
     EXPECT_EQ(dbCWSAddClip(handle, "a.mxf", "/scan/a.mxf", "/scan", waiting), 1);
     EXPECT_EQ(dbCWSAddClip(handle, "b.mxf", "/scan/b.mxf", "/scan", waiting), 0);
@@ -69,22 +78,19 @@ TEST_P(Records, AClipIsRecordedOnceInTheStateItsCallerGives)
     EXPECT_EQ(asked, 1) << "asked for a new clip only";
     EXPECT_EQ(number("SELECT COUNT(*) FROM Clips"), 4);
     EXPECT_EQ(row("/scan/a.mxf", "Complete,PiconValue,MD5"), "6,NULL,NULL");
-    EXPECT_EQ(row("/scan/b.mxf", "Complete"), "0");
-    EXPECT_EQ(row("/scan/c.mxf", "Complete"), "4");
+    EXPECT_EQ(row("/scan/b.mxf", "Complete") + row("/scan/c.mxf", "Complete"), "04");
     EXPECT_EQ(work(), Anchors{"/scan/b.mxf"}) << "a found clip is not work yet, a waiting one is";
 }
 
 TEST_P(Records, CreatingReplacesAnSQLiteFileButKeepsAMySQLDatabase)
 {
-    dbCWSAddClip(handle, "a", "/a", "/");
-    dbCWSClose(handle);
-    handle = open(false);
-    ASSERT_NE(handle, nullptr);
-    EXPECT_EQ(dbCWSGetFileCount(handle), 1);
-    dbCWSClose(handle);
-    handle = open(true);
-    ASSERT_NE(handle, nullptr);
-    EXPECT_EQ(dbCWSGetFileCount(handle), isMySQL() ? 1 : 0);
+    addClip("a");
+    for (const bool create : {false, true}) {
+        dbCWSClose(handle);
+        handle = open(create);
+        ASSERT_NE(handle, nullptr);
+        EXPECT_EQ(dbCWSGetFileCount(handle), create && !isMySQL() ? 0 : 1) << create;
+    }
     EXPECT_EQ(number("SELECT COUNT(*) FROM Version"), isMySQL() ? 2 : 1);
 }
 
@@ -103,7 +109,7 @@ TEST_P(Records, AWriteBatchCommitsWhenItEndsOrRenews)
         EXPECT_EQ(seen(), isMySQL() ? 1 : 0) << "not due yet";
         batch.renewAfter(std::chrono::milliseconds(0));
         EXPECT_EQ(seen(), 1) << "renewed: committed";
-        dbCWSAddClip(handle, "b", "/scan/b.mxf", "/scan");
+        addClip("b.mxf");
     }
     EXPECT_EQ(seen(), 2) << "ended: committed";
     dbCWSClose(observer);
@@ -111,57 +117,53 @@ TEST_P(Records, AWriteBatchCommitsWhenItEndsOrRenews)
 
 TEST_P(Records, MySQLAddressesClipsByIdAndKnowsTheirOutputs)
 {
-    dbCWSAddClip(handle, "a.mxf", "/scan/a.mxf", "/scan");
-    dbCWSAddClip(handle, "b.mxf", "/scan/b.mxf", "/scan");
+    addClip("a.mxf");
+    addClip("b.mxf");
     const int idOfA = number("SELECT ID FROM Clips WHERE AnchorPath='/scan/a.mxf'");
     dbCWSSetElementStatus(handle, idOfA, "/scan/b.mxf", CWS_ELEMENT_CLIP, nullptr, nullptr, 4, "");
-    EXPECT_EQ(row("/scan/a.mxf", "Complete"), isMySQL() ? "4" : "6");
-    EXPECT_EQ(row("/scan/b.mxf", "Complete"), isMySQL() ? "6" : "4");
+    EXPECT_EQ(row("/scan/a.mxf", "Complete") + row("/scan/b.mxf", "Complete"),
+              isMySQL() ? "46" : "64");
     // A clip's proxy or mezzanine is no clip of its own on MySQL.
-    dbCWSSetElementStatus(handle, -1, "/scan/a.mxf", CWS_ELEMENT_PROXY, nullptr, "/scan/p.mp4",
-                          QZ_FINISHED, "");
-    dbCWSSetElementStatus(handle, -1, "/scan/a.mxf", CWS_ELEMENT_MEZZANINE, nullptr, "/scan/m.mxf",
-                          QZ_FINISHED, "");
+    setElement(CWS_ELEMENT_PROXY, nullptr, "/scan/p.mp4", QZ_FINISHED);
+    setElement(CWS_ELEMENT_MEZZANINE, nullptr, "/scan/m.mxf", QZ_FINISHED);
     EXPECT_EQ(dbCWSAddClip(handle, "p.mp4", "/scan/p.mp4", "/scan"), isMySQL() ? 1 : 0);
     EXPECT_EQ(dbCWSAddClip(handle, "m.mxf", "/scan/m.mxf", "/scan"), isMySQL() ? 1 : 0);
 }
 
 TEST_P(Records, BatchOfWorkHonoursTheLimitOnMySQLAndGivesOneClipOnSQLite)
 {
-    std::vector<dbCwsClipSlot> slots(5);
-    slots[0].anchorPath = "left over";
-    EXPECT_EQ(dbCWSGetNextMD5FileToCheck(handle, slots, 2), isMySQL() ? 0 : -1);
-    EXPECT_EQ(dbCWSGetNextFileToCheck(handle, slots, picon, 2), isMySQL() ? 0 : -1);
-    EXPECT_TRUE(isMySQL() || slots[0].anchorPath.empty()) << "SQLite empties the slot";
+    std::vector<dbCwsClipSlot> picked(5);
+    picked[0].anchorPath = "left over";
+    EXPECT_EQ(dbCWSGetNextMD5FileToCheck(handle, picked, 2), isMySQL() ? 0 : -1);
+    EXPECT_EQ(dbCWSGetNextFileToCheck(handle, picked, picon(), 2), isMySQL() ? 0 : -1);
+    EXPECT_TRUE(isMySQL() || picked[0].anchorPath.empty()) << "SQLite empties the slot";
 
     for (int i = 0; i < 5; ++i)
         dbCWSAddClip(handle, "c.mxf", "/scan/c" + std::to_string(i) + ".mxf", "/scan",
                      [] { return 0; });
     EXPECT_EQ(work().size(), isMySQL() ? 3u : 1u);
-    slots.assign(5, dbCwsClipSlot());
-    EXPECT_EQ(dbCWSGetNextFileToCheck(handle, slots, dbCwsWorkFlags(), 5), 0);
+    picked.assign(5, dbCwsClipSlot());
+    EXPECT_EQ(dbCWSGetNextFileToCheck(handle, picked, dbCwsWorkFlags(), 5), 0);
     // With no flag set MySQL selects nothing; SQLite ignores the flags.
-    EXPECT_EQ(slots[0].anchorPath.empty(), isMySQL());
-    EXPECT_EQ(slots[0].clipName + slots[0].sourceDir, isMySQL() ? "" : "c.mxf/scan");
-    EXPECT_EQ(value("SELECT AnchorPath FROM Clips WHERE ID=" + std::to_string(slots[0].id)),
-              isMySQL() ? std::nullopt : std::optional(slots[0].anchorPath));
+    EXPECT_EQ(picked[0].clipName + picked[0].sourceDir, isMySQL() ? "" : "c.mxf/scan");
+    EXPECT_EQ(value("SELECT AnchorPath FROM Clips WHERE ID=" + std::to_string(picked[0].id)),
+              isMySQL() ? std::nullopt : std::optional(picked[0].anchorPath));
 }
 
 TEST_P(Records, AClipIsWorkAgainOnceItsMD5IsEmptiedOrItsElementCleared)
 {
     const std::string anchor = "/scan/a.mxf";
     dbCWSAddClip(handle, "a.mxf", anchor, "/scan", [] { return 0; });
-    dbCWSSetElementStatus(handle, -1, anchor, CWS_ELEMENT_MD5, "0123abcd", nullptr, 1, "");
-    std::vector<dbCwsClipSlot> slots(1);
-    EXPECT_EQ(dbCWSGetNextMD5FileToCheck(handle, slots, 1), isMySQL() ? 0 : -1);
-    EXPECT_EQ(slots[0].anchorPath, "");
-    dbCWSSetElementStatus(handle, -1, anchor, CWS_ELEMENT_MD5, "", nullptr, 0, "");
+    setElement(CWS_ELEMENT_MD5, "0123abcd", nullptr, 1);
+    std::vector<dbCwsClipSlot> picked(1);
+    EXPECT_EQ(dbCWSGetNextMD5FileToCheck(handle, picked, 1), isMySQL() ? 0 : -1);
+    EXPECT_EQ(picked[0].anchorPath, "");
+    setElement(CWS_ELEMENT_MD5, "", nullptr, 0);
     EXPECT_EQ(row(anchor, "MD5"), "NULL");
-    EXPECT_EQ(dbCWSGetNextMD5FileToCheck(handle, slots, 1), 0);
-    EXPECT_EQ(slots[0].anchorPath, anchor);
+    EXPECT_EQ(dbCWSGetNextMD5FileToCheck(handle, picked, 1), 0);
+    EXPECT_EQ(picked[0].anchorPath, anchor);
 
-    dbCWSSetElementStatus(handle, -1, anchor, CWS_ELEMENT_PICON, nullptr, "lost process",
-                          QZ_LOST_PROCESS, "lost process");
+    setElement(CWS_ELEMENT_PICON, nullptr, "lost process", QZ_LOST_PROCESS, "lost process");
     EXPECT_EQ(work().size(), isMySQL() ? 0u : 1u) << "a lost element is not work on MySQL";
     dbCWSClearErrors(handle, QZ_LOST_PROCESS);
     EXPECT_EQ(work(), Anchors{anchor});
@@ -169,27 +171,29 @@ TEST_P(Records, AClipIsWorkAgainOnceItsMD5IsEmptiedOrItsElementCleared)
 
 TEST_P(Records, NextFileFromStateFindsByElementState)
 {
-    dbCWSAddClip(handle, "a.mxf", "/scan/a.mxf", "/scan");
-    dbCWSSetElementStatus(handle, -1, "/scan/a.mxf", CWS_ELEMENT_PICON, nullptr, "p.jpg", 4, "x");
-    dbCWSSetElementStatus(handle, -1, "/scan/a.mxf", CWS_ELEMENT_NUMBERED0 << 3, "m", "v", 7, "e");
-    dbCWSSetElementStatus(handle, -1, "/scan/a.mxf", CWS_ELEMENT_RTIN, nullptr, "r", 2, "");
+    addClip("a.mxf");
+    setElement(CWS_ELEMENT_PICON, nullptr, "p.jpg", 4, "x");
+    setElement(CWS_ELEMENT_NUMBERED0 << 3, "m", "v", 7, "e");
+    setElement(CWS_ELEMENT_RTIN, nullptr, "r", 2);
     std::string name, anchor = "stale", dir;
-    EXPECT_EQ(dbCWSGetNextFileFromState(handle, &name, &anchor, &dir, CWS_ELEMENT_PICON, 4), 0);
+    const auto next = [&](unsigned element, int state) {
+        return dbCWSGetNextFileFromState(handle, &name, &anchor, &dir, element, state);
+    };
+    EXPECT_EQ(next(CWS_ELEMENT_PICON, 4), 0);
     EXPECT_EQ(name + " " + anchor + " " + dir, "a.mxf /scan/a.mxf /scan");
-    EXPECT_EQ(
-        dbCWSGetNextFileFromState(handle, nullptr, &anchor, nullptr, CWS_ELEMENT_NUMBERED0 << 3, 7),
-        0);
-    EXPECT_EQ(dbCWSGetNextFileFromState(handle, nullptr, &anchor, nullptr, CWS_ELEMENT_CLIP, 6), 0);
-    EXPECT_EQ(dbCWSGetNextFileFromState(handle, &name, &anchor, &dir, CWS_ELEMENT_PICON, 1), -1);
+    EXPECT_EQ(next(CWS_ELEMENT_PICON, 1), -1);
     EXPECT_EQ(name + anchor, "");
-    EXPECT_EQ(dbCWSGetNextFileFromState(handle, nullptr, &anchor, nullptr, CWS_ELEMENT_RTIN, 2),
-              -1);
+    EXPECT_EQ(next(CWS_ELEMENT_NUMBERED0 << 3, 7), 0);
+    EXPECT_EQ(next(CWS_ELEMENT_CLIP, 6), 0);
+    EXPECT_EQ(next(CWS_ELEMENT_RTIN, 2), -1);
+    EXPECT_EQ(dbCWSGetNextFileFromState(handle, nullptr, &anchor, nullptr, CWS_ELEMENT_PICON, 4),
+              0);
 }
 
 TEST_P(Records, ElementStatusIsWrittenAndReadPerElement)
 {
     const std::string anchor = "/scan/a.mxf";
-    dbCWSAddClip(handle, "a.mxf", anchor, "/scan");
+    addClip("a.mxf");
     const auto stateOf = [](const dbCwsElement& element) {
         return element.stateColumn.empty() ? 0 : 1 + (dbCwsElementIndex(element.code) % 7);
     };
@@ -201,9 +205,8 @@ TEST_P(Records, ElementStatusIsWrittenAndReadPerElement)
     ASSERT_EQ(dbCWSGetElementStatus(handle, anchor, status), 0);
     for (const dbCwsElement& element : dbCwsElements()) {
         EXPECT_EQ(status.state(element.code), stateOf(element)) << element.word;
-        if (element.kind == dbCwsElementKind::Numbered) {
+        if (element.kind == dbCwsElementKind::Numbered)
             EXPECT_EQ(row(anchor, element.textColumn), "text") << element.word;
-        }
     }
     EXPECT_EQ(status.md5, "text");
     EXPECT_EQ(row(anchor, "Element9Value"), "value");
@@ -219,10 +222,55 @@ TEST_P(Records, ElementStatusIsWrittenAndReadPerElement)
     EXPECT_EQ(dbCWSGetElementStatus(handle, "/none", status), -1);
 
     // Null texts are stored as NULL; a missing error is named.
-    dbCWSSetElementStatus(handle, -1, anchor, CWS_ELEMENT_PICON, nullptr, nullptr, 2, nullptr);
-    dbCWSSetElementStatus(handle, -1, anchor, CWS_ELEMENT_NUMBERED0, nullptr, nullptr, 2, "e");
+    setElement(CWS_ELEMENT_PICON, nullptr, nullptr, 2, nullptr);
+    setElement(CWS_ELEMENT_NUMBERED0, nullptr, nullptr, 2, "e");
     EXPECT_EQ(row(anchor, "PiconPath,PiconError"), "NULL,Error:  Not reported from operation");
     EXPECT_EQ(row(anchor, "Element0,Element0Value,Element0State"), "NULL,NULL,2");
+}
+
+// The calling thread's clone of "scanner0": its name and the database it reaches.
+QString reached()
+{
+    const QSqlDatabase clone = dbCWSGetThreadDatabase("scanner0");
+    QSqlQuery query(clone);
+    if (!query.exec("SELECT DATABASE()") || !query.next())
+        return QString();
+    return clone.connectionName() + " " + query.value(0).toString();
+}
+
+TEST_P(Records, MySQLClonesPerThreadNeverReachAnEarlierDatabase)
+{
+    if (!isMySQL())
+        GTEST_SKIP() << "MySQL connections only";
+    std::string message;
+    testSqlConnect(CWS_DB_MYSQL, message, testdb::user(), testdb::password(), testdb::host());
+    EXPECT_EQ(message, "");
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+    const int closedPort = probe.serverPort();
+    probe.close();
+    testSqlConnect(CWS_DB_MYSQL, message, testdb::user(), testdb::password(), testdb::host(),
+                   closedPort);
+    EXPECT_NE(message, "");
+
+    EXPECT_TRUE(reached().endsWith(" " + name));
+    addClip("a");
+    dbCWSClose(handle);
+    testdb::dropMySQL(name);
+    name += "_b";
+    EXPECT_EQ(open(false), nullptr) << "a missing database is not made";
+    handle = open(true);
+    ASSERT_NE(handle, nullptr);
+    const QString mine = reached();
+    EXPECT_TRUE(mine.startsWith("scanner0_") && mine.endsWith(" " + name)) << mine.toStdString();
+    QString theirs;
+    std::thread([&] { theirs = reached(); }).join();
+    EXPECT_NE(theirs, mine);
+    EXPECT_TRUE(theirs.endsWith(" " + name)) << theirs.toStdString();
+    EXPECT_EQ(dbCWSAddClip(handle, "a", "/scan/a", "/scan"), 0);
+    dbCWSClose(handle);
+    handle = nullptr;
+    EXPECT_FALSE(dbCWSGetThreadDatabase("scanner0").isOpen()) << "no clone reaches any database";
 }
 
 CLIPWATCH_BOTH_BACKENDS(Records);

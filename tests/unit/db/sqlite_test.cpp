@@ -8,7 +8,7 @@
 #include <QProcess>
 #include <atomic>
 #include <chrono>
-#include <cstdio>
+#include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -77,11 +77,8 @@ TEST_F(SQLiteLayer, FailuresAreExceptionsWithTheirCodes)
         {[&] { missing.open("/nonexistent-folder/x.db"); },
          "14 SQLITE_CANTOPEN[14]: unable to open database file"},
         {[&] {
-             const std::string text = path + ".txt";
-             std::FILE* file = std::fopen(text.c_str(), "w");
-             std::fputs("not a database, but long enough to have a header of its own\n", file);
-             std::fclose(file);
-             notDatabase.open(text.c_str());
+             std::ofstream(path + ".txt") << "not a database, but long enough for a header\n";
+             notDatabase.open((path + ".txt").c_str());
              notDatabase.execQuery("SELECT * FROM sqlite_master");
          },
          "26 SQLITE_NOTADB[26]"},
@@ -146,18 +143,17 @@ TEST_F(SQLiteLayer, ATransactionThatCannotBeginHoldsNothing)
     EXPECT_EQ(committedRows(), 3);
 }
 
-dbCwsHandle* openSQLite(const std::string& file, bool create)
+dbCwsHandle* openSQLite(const std::string& file, uint32_t create = 0)
 {
-    return dbCWSOpen(QString::fromStdString(file), "scanner0",
-                     CWS_DB_SQLITE | (create ? CWS_DB_CREATE : 0), "", "", "");
+    return dbCWSOpen(QString::fromStdString(file), "scanner0", CWS_DB_SQLITE | create, "", "", "");
 }
 
 TEST(SQLiteFile, OpenFailuresGiveNoHandleAndALoggedError)
 {
     ErrLogSetFileName("schema");
-    EXPECT_EQ(dbCWSOpen("", "scanner0", CWS_DB_SQLITE, "", "", ""), nullptr);
+    EXPECT_EQ(openSQLite(""), nullptr);
     EXPECT_EQ(testenv::readLog("schema"), "");
-    EXPECT_EQ(openSQLite("/nonexistent-folder/clips.db", false), nullptr);
+    EXPECT_EQ(openSQLite("/nonexistent-folder/clips.db"), nullptr);
     const QString log = testenv::readLog("schema");
     EXPECT_TRUE(log.contains("ERROR(CWSdb): Unable to open SQLite database\n"
                              "ERROR(CWSdb): /nonexistent-folder/clips.db\n"))
@@ -168,7 +164,7 @@ TEST(SQLiteFile, OpenFailuresGiveNoHandleAndALoggedError)
 TEST(SQLiteFile, AKilledProcessLosesNoReturnedClip)
 {
     const std::string file = (testenv::makeDir("crash") + "/clips.db").toStdString();
-    dbCWSClose(openSQLite(file, true));
+    dbCWSClose(openSQLite(file, CWS_DB_CREATE));
     QProcess helper;
     helper.start(testenv::buildDir() + "/tests/unit/db/db_addclip_helper",
                  {QString::fromStdString(file), "10000"});
@@ -183,7 +179,7 @@ TEST(SQLiteFile, AKilledProcessLosesNoReturnedClip)
     ASSERT_GE(returned.size(), 1000);
     ASSERT_LT(returned.size(), 10000) << "the helper finished before it was killed";
 
-    dbCwsHandle* handle = openSQLite(file, false);
+    dbCwsHandle* handle = openSQLite(file);
     ASSERT_NE(handle, nullptr);
     EXPECT_STREQ(handle->sqlite->execQuery("PRAGMA integrity_check").fieldValue(0), "ok");
     for (const QByteArray& anchor : returned)

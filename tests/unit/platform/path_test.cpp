@@ -6,45 +6,32 @@
 
 #include <fstream>
 
-namespace
-{
-
-struct SplitCase {
-    std::string path, drive, dir, name, ext;
-};
-
-const SplitCase splitCases[] = {
-    {"C:\\clips\\day1\\a.mov", "C:", "\\clips\\day1\\", "a", ".mov"},
-    {"C:a.mov", "C:", "", "a", ".mov"},
-    {"\\\\server\\share\\dir\\a.mxf", "", "\\\\server\\share\\dir\\", "a", ".mxf"},
-    {"/mnt/media/clip.tar.gz", "", "/mnt/media/", "clip.tar", ".gz"},
-    {"/mnt/media/", "", "/mnt/media/", "", ""},
-    {"/home/u/.profile", "", "/home/u/", ".profile", ""},
-    {"/home/u/.hidden.mov", "", "/home/u/", ".hidden", ".mov"},
-    {"/a/trailing.", "", "/a/", "trailing", "."},
-    {"/posix\\back.mov", "", "/", "posix\\back", ".mov"},
-    {"s3://bucket/dir/clip.mp4", "", "s3://bucket/dir/", "clip", ".mp4"},
-    {"s3://bucket", "", "s3://", "bucket", ""},
-    {"", "", "", "", ""},
-};
-
-} // namespace
-
 TEST(Path, SplitsEveryStyleAndJoinsBackToTheSamePath)
 {
-    for (const SplitCase& c : splitCases) {
+    const struct {
+        std::string path, drive, dir, name, ext;
+    } cases[] = {
+        {"C:\\clips\\day1\\a.mov", "C:", "\\clips\\day1\\", "a", ".mov"},
+        {"C:a.mov", "C:", "", "a", ".mov"},
+        {"\\\\server\\share\\dir\\a.mxf", "", "\\\\server\\share\\dir\\", "a", ".mxf"},
+        {"/mnt/media/clip.tar.gz", "", "/mnt/media/", "clip.tar", ".gz"},
+        {"/mnt/media/", "", "/mnt/media/", "", ""},
+        {"/home/u/.profile", "", "/home/u/", ".profile", ""},
+        {"/home/u/.hidden.mov", "", "/home/u/", ".hidden", ".mov"},
+        {"/a/trailing.", "", "/a/", "trailing", "."},
+        {"/posix\\back.mov", "", "/", "posix\\back", ".mov"},
+        {"s3://bucket/dir/clip.mp4", "", "s3://bucket/dir/", "clip", ".mp4"},
+        {"s3://bucket", "", "s3://", "bucket", ""},
+        {"", "", "", "", ""},
+    };
+    for (const auto& c : cases) {
         std::string drive = "x", dir = "x", name = "x", ext = "x";
         qzOSSplitPath(c.path, &drive, &dir, &name, &ext);
-        EXPECT_EQ(drive, c.drive) << c.path;
-        EXPECT_EQ(dir, c.dir) << c.path;
-        EXPECT_EQ(name, c.name) << c.path;
-        EXPECT_EQ(ext, c.ext) << c.path;
+        EXPECT_EQ(drive + "|" + dir + "|" + name + "|" + ext,
+                  c.drive + "|" + c.dir + "|" + c.name + "|" + c.ext);
         EXPECT_EQ(qzOSMakePath(drive, dir, name, ext), c.path);
     }
-}
-
-TEST(Path, MakePathAddsTheSeparatorOfItsStyleAndTheDot)
-{
+    // Joins add the separator of their style and the dot.
     EXPECT_EQ(qzOSMakePath("C:", "\\p", "a", "mov"), "C:\\p\\a.mov");
     EXPECT_EQ(qzOSMakePath("", "/out", "a", ".jpg"), "/out/a.jpg");
     EXPECT_EQ(qzOSMakePath("", "s3://b/x", "a", ""), "s3://b/x/a");
@@ -54,9 +41,7 @@ TEST(Path, StylesAndNetworkSources)
 {
     EXPECT_EQ(qzOSPathSeparator("C:\\x"), '\\');
     EXPECT_EQ(qzOSPathSeparator("\\\\srv\\share"), '\\');
-    EXPECT_EQ(qzOSPathSeparator("/mnt/x"), '/');
     EXPECT_EQ(qzOSPathSeparator("relative\\x"), '/');
-
     EXPECT_TRUE(qzOSIsNetworkSource("s3://bucket/a.mov"));
     EXPECT_FALSE(qzOSIsNetworkSource("C://clips/a.mov")) << "a drive letter is no scheme";
     EXPECT_FALSE(qzOSIsNetworkSource("/mnt/s3://x"));
@@ -64,38 +49,29 @@ TEST(Path, StylesAndNetworkSources)
     EXPECT_FALSE(qzOSIsNetworkFile("C:\\tools\\tag.exe %CLIP_NAME%"));
 }
 
-TEST(Path, ChangeFileExtensionWithOrWithoutDot)
+TEST(Path, ExtensionsChangeAndMatchWholeAndIgnoringCase)
 {
-    struct {
+    const struct {
         std::string path, ext, expected;
-    } cases[] = {
+    } changes[] = {
         {"/m/a.mxf", "mp4", "/m/a.mp4"},         {"/m.d/a", "mov", "/m.d/a.mov"},
         {"/m/a.b.c", "ts", "/m/a.b.ts"},         {"/m/a.mov", "", "/m/a"},
         {"C:\\m.x\\a", "m4v", "C:\\m.x\\a.m4v"}, {"/m/.cfg", "mov", "/m/.cfg.mov"},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : changes) {
         std::string path = c.path;
         ChangeFileExtension(path, c.ext);
         EXPECT_EQ(path, c.expected) << c.path << " + " << c.ext;
     }
-}
-
-TEST(Path, ExtensionAndNameTests)
-{
-    EXPECT_EQ(CheckFileExtension("/m/X.MP4", ".mp4"), 1);
-    EXPECT_EQ(CheckFileExtension("/m/x.mp4", "MP4"), 1);
+    EXPECT_EQ(CheckFileExtension("/m/X.MP4", ".mp4") + CheckFileExtension("/m/x.mp4", "MP4"), 2);
     EXPECT_EQ(CheckFileExtension("/m/x.mp4", ".mp"), 0);
-    EXPECT_EQ(CheckFileExtension("x", ""), 0);
     EXPECT_EQ(CheckFileExtension("/m.mp4/x", ".mp4"), 0);
-
+    EXPECT_EQ(CheckFileExtension("x", ""), 0);
     const std::string list = ".mov.mp4.MXF";
     EXPECT_EQ(CheckFileExtensions("/m/a.mxf", list), 1);
-    EXPECT_EQ(CheckFileExtensions("/m/a.MOV", list), 1);
-    EXPECT_EQ(CheckFileExtensions("/m/a.mp", list), 0) << "whole entries only";
-    EXPECT_EQ(CheckFileExtensions("/m/a.mov4", list), 0);
-    EXPECT_EQ(CheckFileExtensions("/m/mov", list), 0);
+    for (const char* path : {"/m/a.mp", "/m/a.mov4", "/m/mov"})
+        EXPECT_EQ(CheckFileExtensions(path, list), 0) << path << ": whole entries only";
     EXPECT_EQ(CheckFileExtensions("/m/a.mov", ""), 0);
-
     EXPECT_NE(CheckFileName("Thumbs.db", "desktop.ini;thumbs.DB"), 0);
     EXPECT_NE(CheckFileName("a", ";;a;"), 0);
     EXPECT_EQ(CheckFileName("thumbs", "thumbs.db;desktop.ini"), 0);
@@ -114,21 +90,18 @@ TEST(Path, FileOperationsOnALocalTree)
     EXPECT_EQ(MakeDirStructure(target), 0) << "existing directories are fine";
     EXPECT_EQ(MakeDirStructure("s3://bucket/a/b.mov"), 0);
     EXPECT_EQ(MakeDirStructure("C:\\out\\a.mov"), -1);
-
     std::ofstream(root + "/src.mov") << "clip";
     std::ofstream(root + "/blocker") << "x";
     EXPECT_EQ(MakeDirStructure(root + "/blocker/sub/a.mov"), -1);
 
     EXPECT_TRUE(qzOSFileExists(root + "/src.mov"));
     EXPECT_FALSE(qzOSFileIsDir(root + "/src.mov"));
-    EXPECT_EQ(qzOSCopyFile(root + "/src.mov", root + "/errors/clips/src.mov"), 0);
+    for (int i = 0; i < 2; ++i) // an existing copy is replaced
+        EXPECT_EQ(qzOSCopyFile(root + "/src.mov", root + "/errors/clips/src.mov"), 0);
     std::string copied;
     std::ifstream(root + "/errors/clips/src.mov") >> copied;
     EXPECT_EQ(copied, "clip");
-    EXPECT_EQ(qzOSCopyFile(root + "/src.mov", root + "/errors/clips/src.mov"), 0)
-        << "an existing copy is replaced";
     EXPECT_NE(qzOSCopyFile(root + "/missing.mov", root + "/x.mov"), 0);
-
     EXPECT_EQ(qzOSDeleteFile(root + "/src.mov"), 0);
     EXPECT_FALSE(qzOSFileExists(root + "/src.mov"));
     EXPECT_NE(qzOSDeleteFile(root + "/src.mov"), 0);

@@ -3,30 +3,20 @@
 
 #include <gtest/gtest.h>
 
-TEST(VexoRequests, CompRequestTakesHeightAndWidthOnlyWhenSet)
+TEST(VexoRequests, SizesOnlyWhenSetPathsNeverCutPurgeChangesOnlyTheQuery)
 {
-    const std::string base = "http://127.0.0.5:1080/vexojson?request=set&client=127.0.0.9"
-                             "&command=copy&source=/m/a.mxf&target=/p/a.mp4&profile=mp4-h264"
-                             "&kilobitrate=2000";
-    auto comp = [](int height, int width) {
-        return vexoCompRequest("127.0.0.5", "127.0.0.9", "/m/a.mxf", "/p/a.mp4", "mp4-h264", 2000,
-                               height, width);
+    const auto comp = [](int height, int width) {
+        return vexoCompRequest("h", "c", "/m/a.mxf", "/p/a.mp4", "mp4-h264", 2000, height, width);
     };
-    EXPECT_EQ(comp(0, 0), base);
-    EXPECT_EQ(comp(360, -1), base + "&height=360");
-    EXPECT_EQ(comp(360, 640), base + "&height=360&width=640");
-}
+    EXPECT_EQ(comp(0, 0).find("height"), std::string::npos);
+    EXPECT_EQ(comp(360, -1).substr(comp(0, 0).size()), "&height=360");
+    EXPECT_EQ(comp(360, 640).substr(comp(0, 0).size()), "&height=360&width=640");
 
-TEST(VexoRequests, LongPathsAreNeverCut)
-{
     const std::string longPath(20000, 'p');
     EXPECT_EQ(vexoJobRequest(VexoJob::Xmp, "h", "c", longPath, "/t"),
               "http://h:1080/vexojson?request=set&client=c&command=copy&source=" + longPath +
                   "&target=/t&profile=xmp");
-}
 
-TEST(VexoRequests, PurgeChangesOnlyTheQuery)
-{
     EXPECT_EQ(vexoPurgeRequest("http://h:1080/vexojson?request=get&group=any&client=c"),
               "http://h:1080/vexojson?request=set&group=any&client=c&purge=true");
     EXPECT_EQ(vexoPurgeRequest("http://request=get/vexojson?group=any&request=get"),

@@ -40,12 +40,10 @@ TEST(Addresses, OnlyIPv4LoopbackIsLocal)
         EXPECT_FALSE(isLocalAddress(QHostAddress(other))) << other;
 }
 
-iputil::Adapter adapter(const char* description, bool usable, QStringList addresses)
+iputil::Adapter adapter(const char* description, bool usable, const QString& addresses)
 {
-    iputil::Adapter a;
-    a.description = description;
-    a.usable = usable;
-    for (const QString& text : addresses)
+    iputil::Adapter a{description, usable, {}};
+    for (const QString& text : addresses.split(' '))
         a.addresses.append(QHostAddress(text));
     return a;
 }
@@ -53,12 +51,12 @@ iputil::Adapter adapter(const char* description, bool usable, QStringList addres
 TEST(Addresses, LocalAddressChoice)
 {
     const QList<iputil::Adapter> adapters = {
-        adapter("lo", false, {"127.0.0.1", "::1"}),
-        adapter("docker0", false, {"198.51.100.17"}),
-        adapter("tun0", true, {"127.0.0.1"}),
-        adapter("eth0 Intel Ethernet", true, {"fe80::1", "198.51.100.5", "198.51.100.6"}),
-        adapter("wlan0 Wireless", true, {"198.51.100.20"}),
-        adapter("eth1 Second", true, {"127.0.0.1", "198.51.100.2"}),
+        adapter("lo", false, "127.0.0.1 ::1"),
+        adapter("docker0", false, "198.51.100.17"),
+        adapter("tun0", true, "127.0.0.1"),
+        adapter("eth0 Intel Ethernet", true, "fe80::1 198.51.100.5 198.51.100.6"),
+        adapter("wlan0 Wireless", true, "198.51.100.20"),
+        adapter("eth1 Second", true, "127.0.0.1 198.51.100.2"),
     };
     const struct {
         const char* name;
