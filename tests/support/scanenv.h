@@ -61,6 +61,7 @@ protected:
             testdb::dropMySQL(testdb::mysqlName());
         }
         folder = testenv::makeDir(QString::fromStdString(backendName({backend(), 0})));
+        media = folder + "/media/";
         if (serviceJobMs() > 0) {
             ASSERT_TRUE(service.start(serviceJobMs())) << "port 1080 taken";
         }
@@ -72,7 +73,7 @@ protected:
             testdb::dropMySQL(testdb::mysqlName());
     }
 
-    QString folder;
+    QString folder, media; // media: the scan folder below `folder`
     Service service;
 };
 

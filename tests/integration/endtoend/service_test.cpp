@@ -2,9 +2,6 @@
 // later. The jobs it forgot must end as missing ("lost process purged"), nothing may stay in
 // progress, and after Clear Errors and a rescan every clip completes. On SQLite and MariaDB.
 #include "tests/integration/endtoend/e2efixture.h"
-#include "tests/support/testenv.h"
-
-#include <gtest/gtest.h>
 
 #include <memory>
 
@@ -21,7 +18,6 @@ protected:
 
 TEST_P(ServiceFault, ForgottenJobsAreMissingAndCompleteAfterClearErrors)
 {
-    const QString media = folder + "/media/";
     const QStringList clips = e2e::makeTree(media, 30, 1);
     e2e::configure(GetParam(), folder, media,
                    {{"MakeMD5", 1}, {"MakeProxy", 0}, {"MaxTranslations", 10}});

@@ -40,7 +40,6 @@ protected:
     {
         CQZClipwatch::instanceCount = 1;
         BackendTest::SetUp();
-        media = folder + "/media/";
         logName = QString("monitor-%1-%2")
                       .arg(GetParam() == Backend::MySQL ? "mysql" : "sqlite")
                       .arg(::testing::UnitTest::GetInstance()->current_test_info()->name());
@@ -93,7 +92,7 @@ protected:
         return count;
     }
 
-    QString media, logName;
+    QString logName;
     std::unique_ptr<CQZClipwatch> instance;
     std::shared_ptr<dbCwsHandle> db;
 };
