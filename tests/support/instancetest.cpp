@@ -37,10 +37,7 @@ void InstanceTest::makeInstance(const std::map<QString, QVariant>& keys)
     for (const auto& [key, value] : keys)
         store.setValue("Instance0/" + key, value);
     store.sync();
-    instance = std::make_unique<CQZClipwatch>(0, "127.0.0.1");
-    instance->LoadDatabase();
-    db = instance->Database();
-    ASSERT_TRUE(db);
+    ASSERT_TRUE(openInstance(instance, db));
 }
 
 std::string InstanceTest::addClip(const std::string& anchor)
@@ -50,14 +47,20 @@ std::string InstanceTest::addClip(const std::string& anchor)
     return anchor;
 }
 
-int InstanceTest::elementState(const std::string& anchor, unsigned code, std::string* path,
-                               std::string* error)
+bool openInstance(std::unique_ptr<CQZClipwatch>& instance, std::shared_ptr<dbCwsHandle>& db)
 {
-    dbCWGetClipInfo(db.get(), anchor, nullptr, nullptr, code, 0, path, nullptr, error);
+    instance = std::make_unique<CQZClipwatch>(0, "127.0.0.1");
+    instance->LoadDatabase();
+    db = instance->Database();
+    return db != nullptr;
+}
+
+int elementState(dbCwsHandle* db, const std::string& anchor, unsigned code, std::string* path,
+                 std::string* error)
+{
+    dbCWGetClipInfo(db, anchor, nullptr, nullptr, code, 0, path, nullptr, error);
     dbCwsElementStatus status;
-    if (dbCWSGetElementStatus(db.get(), anchor, status) != 0)
-        return -1;
-    return status.state(code);
+    return dbCWSGetElementStatus(db, anchor, status) == 0 ? status.state(code) : -1;
 }
 
 std::string InstanceTest::md5Text(const std::string& anchor)
@@ -65,11 +68,6 @@ std::string InstanceTest::md5Text(const std::string& anchor)
     dbCwsElementStatus status;
     dbCWSGetElementStatus(db.get(), anchor, status);
     return status.md5;
-}
-
-int InstanceTest::clipState(const std::string& anchor)
-{
-    return elementState(anchor, CWS_ELEMENT_CLIP);
 }
 
 void InstanceTest::serve(Handler answerWith)

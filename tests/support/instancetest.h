@@ -18,6 +18,13 @@
 #include <string>
 #include <vector>
 
+// Creates instance 0 from the settings store and opens its database; false when it has none.
+bool openInstance(std::unique_ptr<CQZClipwatch>& instance, std::shared_ptr<dbCwsHandle>& db);
+// State of element `code` of a clip, -1 for an unknown clip; output elements also give their
+// path and error.
+int elementState(dbCwsHandle* db, const std::string& anchor, unsigned code,
+                 std::string* path = nullptr, std::string* error = nullptr);
+
 class InstanceTest : public ::testing::Test
 {
 protected:
@@ -30,11 +37,13 @@ protected:
     virtual void makeInstance(const std::map<QString, QVariant>& keys = {});
     // Adds a clip with Complete 0 and returns its anchor path.
     std::string addClip(const std::string& anchor);
-    // State of element `code` (output elements also give path and error).
     int elementState(const std::string& anchor, unsigned code, std::string* path = nullptr,
-                     std::string* error = nullptr);
+                     std::string* error = nullptr)
+    {
+        return ::elementState(db.get(), anchor, code, path, error);
+    }
+    int clipState(const std::string& anchor) { return elementState(anchor, CWS_ELEMENT_CLIP); }
     std::string md5Text(const std::string& anchor);
-    int clipState(const std::string& anchor);
 
     // Every request but the address request goes to `handler` (none: no reply); the address
     // request is answered.

@@ -38,6 +38,8 @@ public:
     // Starts it with jobs of `jobMs`; true once it listens.
     bool start(int jobMs);
     void kill() { killHard(process); }
+    // The jobs it holds, as its status page counts them; -1 when it does not answer.
+    int jobCount() const;
 
 private:
     QProcess process;
@@ -61,6 +63,7 @@ protected:
             testdb::dropMySQL(testdb::mysqlName());
         }
         folder = testenv::makeDir(QString::fromStdString(backendName({backend(), 0})));
+        media = folder + "/media/";
         if (serviceJobMs() > 0) {
             ASSERT_TRUE(service.start(serviceJobMs())) << "port 1080 taken";
         }
@@ -72,7 +75,7 @@ protected:
             testdb::dropMySQL(testdb::mysqlName());
     }
 
-    QString folder;
+    QString folder, media; // media: the scan folder below `folder`
     Service service;
 };
 

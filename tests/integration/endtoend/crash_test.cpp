@@ -3,9 +3,6 @@
 // "start" on the same settings and database; every clip must end complete exactly once with
 // nothing left in progress. On SQLite and on MariaDB, against the simulated service on 127.0.0.1.
 #include "tests/integration/endtoend/e2efixture.h"
-#include "tests/support/testenv.h"
-
-#include <gtest/gtest.h>
 
 #include <QRegularExpression>
 
@@ -54,7 +51,6 @@ std::string crashName(const ::testing::TestParamInfo<std::tuple<Backend, int>>& 
 
 TEST_P(Crash, KilledAndStartedAgainCompletesEveryClipOnce)
 {
-    const QString media = folder + "/media/";
     const QStringList clips = e2e::makeTree(media, 200, 1);
     e2e::configure(backend(), folder, media,
                    {{"MakeMD5", 1}, {"MakeProxy", 0}, {"MaxTranslations", 60}});

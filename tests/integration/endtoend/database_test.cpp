@@ -2,11 +2,7 @@
 // the clip search and once with jobs in flight. The instance must reconnect and finish with
 // every clip recorded once and complete.
 #include "tests/integration/endtoend/e2efixture.h"
-#include "tests/support/testenv.h"
 
-#include <gtest/gtest.h>
-
-#include <QProcess>
 #include <QThread>
 
 namespace
@@ -39,6 +35,7 @@ class DatabaseFault : public e2e::BackendTest<int>
 {
 protected:
     Backend backend() const override { return Backend::MySQL; }
+    int serviceJobMs() const override { return 400; }
 
     void TearDown() override
     {
@@ -60,12 +57,9 @@ std::string phaseName(const ::testing::TestParamInfo<int>& info)
 
 TEST_P(DatabaseFault, ServerRestartedDuringTheScanLosesNoRecord)
 {
-    const QString media = folder + "/media/";
     const QStringList clips = e2e::makeTree(media, 300, 1);
     e2e::configure(Backend::MySQL, folder, media,
                    {{"MakeMD5", 1}, {"MakeProxy", 0}, {"MaxTranslations", 30}});
-    e2e::Service service;
-    ASSERT_TRUE(service.start(400)) << "port 1080 taken";
 
     const QString log = QString("database-") + phase().name;
     e2e::Driver driver;

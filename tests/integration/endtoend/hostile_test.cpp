@@ -5,13 +5,8 @@
 // ones failed. A folder removed while it is searched leaves no clip stuck, and a scan directory
 // that does not exist must end in a logged error, not a crash.
 #include "tests/integration/endtoend/e2efixture.h"
-#include "tests/support/testenv.h"
-
-#include <gtest/gtest.h>
 
 #include <QDir>
-#include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
 
@@ -58,6 +53,7 @@ class Hostile : public e2e::BackendTest<Backend>
 {
 protected:
     Backend backend() const override { return GetParam(); }
+    int serviceJobMs() const override { return 100; }
 
     QString logName(const char* what) const
     {
@@ -69,7 +65,6 @@ protected:
 
 TEST_P(Hostile, EveryClipRecordedOnceUnderItsExactPath)
 {
-    const QString media = folder + "/media/";
     QStringList readable;
     for (const QString& name : hostileNames()) {
         ASSERT_TRUE(e2e::touch(media + name)) << name.toStdString();
@@ -93,8 +88,6 @@ TEST_P(Hostile, EveryClipRecordedOnceUnderItsExactPath)
     ASSERT_EQ(::mkfifo(unreadable[0].toUtf8().constData(), 0644), 0);
     ASSERT_TRUE(QFile::link(media + "nowhere.mov", unreadable[1]));
 
-    e2e::Service service;
-    ASSERT_TRUE(service.start(100)) << "port 1080 taken";
     e2e::configure(GetParam(), folder, media, {{"MakeMD5", 1}, {"MakeProxy", 0}});
     e2e::Driver driver;
     ASSERT_TRUE(driver.start(logName("tree")));
@@ -130,14 +123,11 @@ TEST_P(Hostile, EveryClipRecordedOnceUnderItsExactPath)
 
 TEST_P(Hostile, FolderRemovedWhileItIsSearched)
 {
-    const QString media = folder + "/media/";
     const QStringList kept = e2e::makeTree(media, 40, 1);
     const QString vanishing = media + "vanishing/";
     for (int i = 0; i < 1000; ++i)
         ASSERT_TRUE(e2e::touch(vanishing + QString("v%1.mov").arg(i)));
 
-    e2e::Service service;
-    ASSERT_TRUE(service.start(100)) << "port 1080 taken";
     e2e::configure(GetParam(), folder, media, {{"MakeMD5", 1}, {"MakeProxy", 0}});
     const QString log = logName("vanishing");
     e2e::Driver driver;
@@ -171,8 +161,8 @@ TEST_P(Hostile, FolderRemovedWhileItIsSearched)
 
 TEST_P(Hostile, MissingScanDirectoryEndsWithALoggedError)
 {
-    const QString media = folder + "/absent/";
-    e2e::configure(GetParam(), folder, media, {{"MakeMD5", 1}, {"MakeProxy", 0}});
+    const QString absent = folder + "/absent/";
+    e2e::configure(GetParam(), folder, absent, {{"MakeMD5", 1}, {"MakeProxy", 0}});
     QProcess driver;
     driver.start(testenv::buildDir() + "/endtoend_driver", {logName("absent")});
     ASSERT_TRUE(driver.waitForFinished(60000)) << "the driver did not end";
@@ -182,7 +172,7 @@ TEST_P(Hostile, MissingScanDirectoryEndsWithALoggedError)
     const QRegularExpression error("cannot read|failed to open|does not exist|not found",
                                    QRegularExpression::CaseInsensitiveOption);
     const QStringList lines = testenv::readLog(logName("absent")).split('\n');
-    const QString folderPath = QDir::cleanPath(media);
+    const QString folderPath = QDir::cleanPath(absent);
     EXPECT_TRUE(std::any_of(
         lines.begin(), lines.end(),
         [&](const QString& line) { return line.contains(folderPath) && line.contains(error); }))

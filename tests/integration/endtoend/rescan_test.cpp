@@ -4,8 +4,6 @@
 // against the simulated service on 127.0.0.1.
 #include "tests/integration/endtoend/e2efixture.h"
 
-#include <gtest/gtest.h>
-
 namespace
 {
 
@@ -36,7 +34,6 @@ QStringList rows(e2e::ClipDb& db)
 
 TEST_P(Rescan, RestartRecordsFilesAddedToKnownAndNewFolders)
 {
-    const QString media = folder + "/media/";
     QStringList clips = e2e::makeTree(media, 4, 2);
     e2e::configure(backend(), folder, media, {{"MakeMD5", 1}, {"MakeProxy", 0}});
     const QString run = QString::fromStdString(backendName({backend(), 0}));

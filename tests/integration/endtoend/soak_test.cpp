@@ -2,10 +2,6 @@
 // MD5 on. Every clip must complete, and the program's memory must stay flat once the scan has
 // handed over to the jobs (a leak per job would grow it by tens of megabytes). Prints the peak.
 #include "tests/integration/endtoend/e2efixture.h"
-#include "tests/support/testenv.h"
-
-#include <gtest/gtest.h>
-
 #include <QFile>
 #include <QRegularExpression>
 #include <QTimer>

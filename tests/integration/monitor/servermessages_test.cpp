@@ -2,9 +2,7 @@
 // with its placeholder replaced, real local programs (a script's exit code and arguments, a
 // crashing program, a program that cannot start), a server that does not answer, and the
 // rule that an empty first message sends nothing.
-#include "db/dbcws.h"
-#include "scanner/clipwatch.h"
-#include "tests/support/testenv.h"
+#include "tests/support/instancetest.h"
 
 #include <httplib.h>
 #include <sqlite3.h>
@@ -13,21 +11,18 @@
 #include <QSettings>
 #include <QTcpServer>
 
-#include <gtest/gtest.h>
-
-#include <mutex>
 #include <thread>
 
 namespace
 {
 
-class ServerMessages : public ::testing::Test
+class ServerMessages : public InstanceTest
 {
 protected:
     void SetUp() override
     {
-        QSettings(QSettings::NativeFormat, QSettings::UserScope, "Velmora", "Clipwatch").clear();
-        folder = testenv::makeDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        InstanceTest::SetUp();
+        qzSetHTTPTransport({}); // the messages go out for real
         receiver.Get("/notify", [this](const httplib::Request& request, httplib::Response& reply) {
             std::lock_guard<std::mutex> lock(mutex);
             received.push_back(request.get_param_value("file") + "|" +
@@ -41,8 +36,7 @@ protected:
 
     void TearDown() override
     {
-        db.reset();
-        instance.reset();
+        InstanceTest::TearDown();
         receiver.stop();
         listener.join();
     }
@@ -59,18 +53,12 @@ protected:
         return path;
     }
 
-    void makeInstance(const QStringList& messages)
+    void makeMessages(const QStringList& messages)
     {
-        QSettings store(QSettings::NativeFormat, QSettings::UserScope, "Velmora", "Clipwatch");
-        store.setValue("Instance0/DataBase", folder + "/clips.db");
-        store.setValue("Instance0/DBType", 1);
+        std::map<QString, QVariant> keys;
         for (int i = 0; i < messages.size(); ++i)
-            store.setValue(QString("Instance0/Element%1").arg(i), messages[i]);
-        store.sync();
-        instance = std::make_unique<CQZClipwatch>(0, "127.0.0.1");
-        instance->LoadDatabase();
-        db = instance->Database();
-        ASSERT_TRUE(db);
+            keys[QString("Element%1").arg(i)] = messages[i];
+        makeInstance(keys);
         dbCWSAddClip(db.get(), "my clip", anchor, "/media/");
         dbCWSSetElementStatus(db.get(), -1, anchor, CWS_ELEMENT_PROXY, nullptr, "/out/my clip.mp4",
                               QZ_FINISHED, nullptr);
@@ -105,14 +93,11 @@ protected:
     }
 
     const std::string anchor = "/media/my clip.mov";
-    QString folder;
     httplib::Server receiver;
     int port = 0;
     std::thread listener;
     std::mutex mutex;
     std::vector<std::string> received;
-    std::unique_ptr<CQZClipwatch> instance;
-    std::shared_ptr<dbCwsHandle> db;
 };
 
 TEST_F(ServerMessages, EachMessageIsSentAndItsOutcomeWritten)
@@ -123,7 +108,7 @@ TEST_F(ServerMessages, EachMessageIsSentAndItsOutcomeWritten)
     closed.close();
     const QString tag = script("tag", "printf '%s' \"$1\" > \"$(dirname \"$0\")/args\"\nexit 7");
     const QString crash = script("crash", "kill -SEGV $$");
-    makeInstance({QString("http://127.0.0.1:%1/notify?file=%FILE_NAME%&tag=x").arg(port),
+    makeMessages({QString("http://127.0.0.1:%1/notify?file=%FILE_NAME%&tag=x").arg(port),
                   tag + " %CLIP_NAME% %PROXY_NAME%", crash + " %FILE_NAME%",
                   folder + "/missing/program %CLIP_NAME%",
                   QString("http://127.0.0.1:%1/notify?file=%file_name%").arg(silentPort)});
@@ -143,7 +128,7 @@ TEST_F(ServerMessages, EachMessageIsSentAndItsOutcomeWritten)
 
 TEST_F(ServerMessages, UnsentMessagesSucceedAndAnEmptyFirstTextSendsNothing)
 {
-    makeInstance({QString("http://127.0.0.1:%1/notify?file=%FILE_NAME%").arg(port)});
+    makeMessages({QString("http://127.0.0.1:%1/notify?file=%FILE_NAME%").arg(port)});
     instance->SendMessagesToServer(anchor, false, -1);
     EXPECT_TRUE(receivedRequests().empty());
     EXPECT_EQ(element(0), "|1|Success");

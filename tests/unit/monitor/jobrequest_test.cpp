@@ -9,38 +9,38 @@ namespace
 
 const QString kBase = "http://127.0.0.1:1080/";
 
-TEST(JobRequest, AmpersandInASourceContinuesTheValue)
+TEST(JobRequest, StatusUrlsFromJobStrings)
 {
-    const JobRequest r = parseJobString(
-        kBase + "vexojson?request=set&client=127.0.0.9&command=copy&source=/m/a&b.mov"
-                "&target=/o/a&b_proxy.mp4&profile=mp4-h264&width=640&kilobitrate=800&type=proxy");
-    EXPECT_EQ(r.source, "/m/a&b.mov");
-    EXPECT_EQ(r.target, "/o/a&b_proxy.mp4");
-    EXPECT_EQ(r.elementCode, 4);
-    EXPECT_EQ(r.statusUrl, kBase + "vexojson?request=get&group=any&client=127.0.0.9&command=copy"
-                                   "&source=/m/a&b.mov&target=/o/a&b_proxy.mp4&profile=mp4-h264");
-    EXPECT_FALSE(r.hasCountdown);
-    EXPECT_EQ(r.countdown, -1);
-}
-
-TEST(JobRequest, PiconKeysBecomeSourceAndTargetAndPiconValuesAreLeftOut)
-{
-    const JobRequest r = parseJobString(
-        kBase + "vexojson?request=set&client=c&command=copy&pisrc=/m/x.mxf&pidst=/p/x.jpg"
-                "&profile=picon&piframe=400&pisize=120&type=picon");
-    EXPECT_EQ(r.statusUrl, kBase + "vexojson?request=get&group=any&client=c&command=copy"
-                                   "&source=/m/x.mxf&target=/p/x.jpg&profile=picon");
-    EXPECT_EQ(r.elementCode, 1);
-}
-
-TEST(JobRequest, UnknownFragmentsAreDroppedWithoutAnOpenValue)
-{
-    const JobRequest r = parseJobString(kBase + "vexojson?request=set&client=c&command=copy"
-                                                "&profile=md5&stray&source=/m/y.mov&type=md5");
-    EXPECT_EQ(r.statusUrl, kBase + "vexojson?request=get&group=any&client=c&command=copy"
-                                   "&profile=md5&source=/m/y.mov");
-    EXPECT_EQ(r.elementCode, 65536);
-    EXPECT_TRUE(r.target.isEmpty());
+    const struct {
+        QString job, statusUrl, source, target;
+        int elementCode;
+    } cases[] = {
+        // An ampersand in a source or target continues the value.
+        {"vexojson?request=set&client=127.0.0.9&command=copy&source=/m/a&b.mov"
+         "&target=/o/a&b_proxy.mp4&profile=mp4-h264&width=640&kilobitrate=800&type=proxy",
+         "vexojson?request=get&group=any&client=127.0.0.9&command=copy&source=/m/a&b.mov"
+         "&target=/o/a&b_proxy.mp4&profile=mp4-h264",
+         "/m/a&b.mov", "/o/a&b_proxy.mp4", 4},
+        // Picon keys become source and target; the picon values are left out.
+        {"vexojson?request=set&client=c&command=copy&pisrc=/m/x.mxf&pidst=/p/x.jpg"
+         "&profile=picon&piframe=400&pisize=120&type=picon",
+         "vexojson?request=get&group=any&client=c&command=copy&source=/m/x.mxf&target=/p/x.jpg"
+         "&profile=picon",
+         "/m/x.mxf", "/p/x.jpg", 1},
+        // Unknown fragments are dropped without opening a value.
+        {"vexojson?request=set&client=c&command=copy&profile=md5&stray&source=/m/y.mov&type=md5",
+         "vexojson?request=get&group=any&client=c&command=copy&profile=md5&source=/m/y.mov",
+         "/m/y.mov", "", 65536},
+    };
+    for (const auto& c : cases) {
+        const JobRequest r = parseJobString(kBase + c.job);
+        EXPECT_EQ(r.statusUrl, kBase + c.statusUrl);
+        EXPECT_EQ(r.source, c.source);
+        EXPECT_EQ(r.target, c.target);
+        EXPECT_EQ(r.elementCode, c.elementCode);
+        EXPECT_FALSE(r.hasCountdown);
+        EXPECT_EQ(r.countdown, -1);
+    }
 }
 
 TEST(JobRequest, CountdownIsLoweredAndRemovedAtZero)

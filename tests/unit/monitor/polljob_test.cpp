@@ -107,47 +107,49 @@ TEST_F(PollJob, FailedJobsGetTheirResultText)
     }
 }
 
-TEST_F(PollJob, ReplyAboutAnotherJobIsAMissingProcess)
+TEST_F(PollJob, OutcomeOfAReplyThatDoesNotEndTheJobAsAsked)
 {
-    const QString j = proxyJob(anchor, target);
-    monitor.jobList.append(j);
-    answerAll(statusReply("/media/other.mov", target, "mp4-h264", 5000));
-    monitor.PollJob(j);
-    std::string path, error;
-    EXPECT_EQ(elementState(anchor, CWS_ELEMENT_PROXY, &path, &error), QZ_LOST_PROCESS);
-    EXPECT_EQ(error, "lost process purged");
-    EXPECT_TRUE(monitor.jobList.isEmpty());
-    EXPECT_NE(sent().back().find("&purge=true"), std::string::npos);
-    EXPECT_TRUE(testenv::readLog("polljob").contains(
-        "Missing Process /media/other.mov /out/a.mp4 mp4-h264 returned /media/a.mov"));
-}
-
-TEST_F(PollJob, ReplyWithoutSourceKeepsTheJob)
-{
-    dbCWSSetElementStatus(db.get(), -1, anchor, CWS_ELEMENT_PROXY, nullptr, "x", QZ_IN_PROGRESS,
-                          "x");
-    const QString j = proxyJob(anchor, target);
-    monitor.jobList.append(j);
-    answerAll("{\"result\":\"1\",\"resultstring\":\"busy\"}");
-    monitor.PollJob(j);
-    EXPECT_EQ(monitor.jobList.snapshot(), QStringList{j});
-    EXPECT_EQ(elementState(anchor, CWS_ELEMENT_PROXY), QZ_IN_PROGRESS);
-}
-
-TEST_F(PollJob, ProxyWithoutTargetMatchesOnlyACrashReport)
-{
-    const QString j = proxyJob(anchor, "");
-    monitor.jobList.append(j);
-    answerAll(statusReply(anchor, "", "mp4-h264", 10000, 0, "done"));
-    monitor.PollJob(j);
-    EXPECT_EQ(elementState(anchor, CWS_ELEMENT_PROXY), QZ_LOST_PROCESS) << "no match: missing";
-
-    addClip(anchor);
-    monitor.jobList.append(j);
-    answerAll(statusReply(anchor, "", "mp4-h264", -1, 9, "Process Crashed"));
-    monitor.PollJob(j);
-    EXPECT_EQ(elementState(anchor, CWS_ELEMENT_PROXY), QZ_ERROR);
-    EXPECT_TRUE(testenv::readLog("polljob").contains("VexoCopy request has no target"));
+    const struct {
+        QString job;
+        std::string reply;
+        int state;         // of the proxy element afterwards; in progress: the job is kept
+        const char* error; // null: not checked
+    } cases[] = {
+        {proxyJob(anchor, target), statusReply("/media/other.mov", target, "mp4-h264", 5000),
+         QZ_LOST_PROCESS, "lost process purged"},
+        {proxyJob(anchor, target), "{\"result\":\"1\",\"resultstring\":\"busy\"}", QZ_IN_PROGRESS,
+         "x"},
+        // A proxy job without a target matches only a crash report.
+        {proxyJob(anchor, ""), statusReply(anchor, "", "mp4-h264", 10000, 0, "done"),
+         QZ_LOST_PROCESS, nullptr},
+        {proxyJob(anchor, ""), statusReply(anchor, "", "mp4-h264", -1, 9, "Process Crashed"),
+         QZ_ERROR, nullptr},
+        // A countdown of 1 fails at once.
+        {proxyJob(anchor, target, "&cwstimeout=1"), kNotFound, QZ_ERROR, "copy not found"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.job.toStdString() + " " + c.reply);
+        addClip(anchor);
+        dbCWSSetElementStatus(db.get(), -1, anchor, CWS_ELEMENT_PROXY, nullptr, "x", QZ_IN_PROGRESS,
+                              "x");
+        monitor.jobList.clear();
+        monitor.jobList.append(c.job);
+        answerAll(c.reply);
+        monitor.PollJob(c.job);
+        std::string error;
+        EXPECT_EQ(elementState(anchor, CWS_ELEMENT_PROXY, nullptr, &error), c.state);
+        if (c.error) {
+            EXPECT_EQ(error, c.error);
+        }
+        EXPECT_EQ(monitor.jobList.size(), c.state == QZ_IN_PROGRESS ? 1 : 0);
+        if (&c == cases) {
+            EXPECT_NE(sent().back().find("&purge=true"), std::string::npos);
+        }
+    }
+    const QString log = testenv::readLog("polljob");
+    EXPECT_TRUE(
+        log.contains("Missing Process /media/other.mov /out/a.mp4 mp4-h264 returned /media/a.mov"));
+    EXPECT_TRUE(log.contains("VexoCopy request has no target"));
 }
 
 TEST_F(PollJob, CountdownRunsOutOnCopyNotFound)
@@ -166,13 +168,6 @@ TEST_F(PollJob, CountdownRunsOutOnCopyNotFound)
     EXPECT_EQ(elementState(anchor, CWS_ELEMENT_PROXY, &path, &error), QZ_ERROR);
     EXPECT_EQ(path, target);
     EXPECT_EQ(error, "copy not found");
-
-    addClip(anchor);
-    const QString one = proxyJob(anchor, target, "&cwstimeout=1");
-    monitor.jobList.append(one);
-    monitor.PollJob(one);
-    EXPECT_EQ(elementState(anchor, CWS_ELEMENT_PROXY), QZ_ERROR) << "1 fails at once";
-    EXPECT_TRUE(monitor.jobList.isEmpty());
 }
 
 TEST_F(PollJob, CountdownJobSeenRunningIsFollowedWithoutIt)

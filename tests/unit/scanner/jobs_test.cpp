@@ -1,47 +1,35 @@
-// Element job requests: output locations and names, the proxy and mezzanine profile tables, the
-// audio-only rule, and the judgement of the service's reply for every element.
+// Element job requests: output locations and names, mezzanine words, the proxy and mezzanine
+// requests with the audio-only rule, and the judgement of the service's reply for every element.
 #include "scanner/clipwatch_p.h"
 #include "tests/support/instancetest.h"
 
-#include <QString>
-
 TEST(OutputNames, BesideTheSourceInTheDirectoryOrRecreatedBelowIt)
 {
-    EXPECT_EQ(cwsElementTarget(CWS_ELEMENT_PICON, "C:\\clips\\a.mov", "", 0),
-              "C:\\clips\\a.mov.picon.jpg");
-    EXPECT_EQ(cwsElementTarget(CWS_ELEMENT_PICON, "C:\\clips\\a.mov", "D:\\p\\", 0),
-              "D:\\p\\clips\\a.mov.picon.jpg");
-    EXPECT_EQ(cwsElementTarget(CWS_ELEMENT_XMP, "/m/in/a.mov", "/x/", 0), "/x/m/in/a.mov.xmp");
-    EXPECT_EQ(cwsElementTarget(CWS_ELEMENT_WRAP, "/m/a.mxf", "/w", 2), "/w/a.mxf");
-    EXPECT_EQ(cwsElementTarget(CWS_ELEMENT_MD5, "/m/a.mxf", "/ignored/", 2), "/m/a.mxf");
-    // A network source keeps the path below its bucket.
-    EXPECT_EQ(cwsElementTarget(CWS_ELEMENT_XMP, "s3://bucket/dir/a.mov", "/x/", 0),
-              "/x/dir/a.mov.xmp");
-    EXPECT_EQ(cwsElementTarget(CWS_ELEMENT_PROXY, "/m/noext", "", 0), "/m/noext.mov");
-}
-
-TEST(OutputNames, ErrorCopyDropsTheRootPrefix)
-{
+    const struct {
+        unsigned code;
+        const char *source, *directory;
+        int mode;
+        const char* expected;
+    } cases[] = {
+        {CWS_ELEMENT_PICON, "C:\\clips\\a.mov", "", 0, "C:\\clips\\a.mov.picon.jpg"},
+        {CWS_ELEMENT_PICON, "C:\\clips\\a.mov", "D:\\p\\", 0, "D:\\p\\clips\\a.mov.picon.jpg"},
+        {CWS_ELEMENT_XMP, "/m/in/a.mov", "/x/", 0, "/x/m/in/a.mov.xmp"},
+        {CWS_ELEMENT_WRAP, "/m/a.mxf", "/w", 2, "/w/a.mxf"},
+        {CWS_ELEMENT_MD5, "/m/a.mxf", "/ignored/", 2, "/m/a.mxf"},
+        {CWS_ELEMENT_XMP, "s3://bucket/dir/a.mov", "/x/", 0,
+         "/x/dir/a.mov.xmp"}, // below the bucket
+        {CWS_ELEMENT_PROXY, "/m/noext", "", 0, "/m/noext.mov"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(cwsElementTarget(c.code, c.source, c.directory, c.mode), c.expected) << c.source;
     EXPECT_EQ(cwsErrorCopyPath("/err/", "/media/a b/x.mov"), "/err/media/a b/x.mov");
     EXPECT_EQ(cwsErrorCopyPath("/err/", "C:\\media\\x.mov"), "/err/media\\x.mov");
     EXPECT_EQ(cwsErrorCopyPath("/err/", "s3://bucket/x.mov"), "/err/bucket/x.mov");
 }
 
-TEST(CompFileTables, ProxyModesAndMezzanineWords)
+TEST(CompFileTables, MezzanineWordsMatchByTheirBeginningLongestFirst)
 {
-    const std::pair<int, std::pair<const char*, const char*>> modes[] = {
-        {22, {"mp3-128kbps", ".mp3"}},
-        {211, {"DASH-MP4-Multibitrate", ".m4v"}},
-    };
-    for (const auto& [mode, expected] : modes) {
-        std::string profile, ext;
-        ASSERT_TRUE(cwsProxyProfile(mode, &profile, &ext)) << mode;
-        EXPECT_EQ(profile, expected.first);
-        EXPECT_EQ(ext, expected.second);
-    }
-    std::string profile, ext;
-    EXPECT_FALSE(cwsProxyProfile(5, &profile, &ext));
-
+    std::string ext;
     ASSERT_TRUE(cwsMezzanineExtension("MOV-ProRes", &ext));
     EXPECT_EQ(ext, ".mov") << "matched by its beginning, ignoring case";
     EXPECT_FALSE(cwsMezzanineExtension("xdcam", &ext));
@@ -50,9 +38,7 @@ TEST(CompFileTables, ProxyModesAndMezzanineWords)
     EXPECT_FALSE(cwsMezzanineTypeExtension("avi", &ext));
 }
 
-class Jobs : public InstanceTest
-{
-};
+using Jobs = InstanceTest;
 
 TEST_F(Jobs, ProxyNamesTemplatesAndTheAudioOnlyRule)
 {

@@ -1,23 +1,18 @@
-// Instance settings: defaults and derived defaults, directory separators, the desktop-heap job
-// limits, skip and scan lists as loaded, save/reload, deleting groups, skipped directories.
+// Instance settings: derived defaults and the rules of text keys, the
+// desktop-heap job limits, skip and scan lists, the store round trip, the mezzanine word limit,
+// deleting groups and skipped directories.
 #include "platform/qzconfig.h"
 #include "platform/qzlog.h"
 #include "scanner/clipwatch.h"
 #include "scanner/extensionlists.h"
-#include "tests/support/testenv.h"
+#include "tests/support/scanenv.h"
 
-#include <gtest/gtest.h>
-
-#include <QDir>
-#include <QFile>
 #include <QSettings>
 
 #include <map>
 
 namespace
 {
-
-const char* const subSystems = "System\\CurrentControlSet\\Control\\Session Manager\\SubSystems";
 
 QSettings store()
 {
@@ -38,7 +33,9 @@ QVariant stored(int number, const char* key)
 
 void setHeap(const std::string& windowsValue)
 {
-    QuickRegSetValueString("HKEY_LOCAL_MACHINE", subSystems, "Windows", windowsValue);
+    QuickRegSetValueString("HKEY_LOCAL_MACHINE",
+                           "System\\CurrentControlSet\\Control\\Session Manager\\SubSystems",
+                           "Windows", windowsValue);
 }
 
 class Settings : public ::testing::Test
@@ -54,39 +51,13 @@ protected:
 
 } // namespace
 
-TEST_F(Settings, MissingGroupKeepsConstructionValues)
+TEST_F(Settings, DerivedDefaultsAndTextRules)
 {
-    CQZClipwatch inst(0, "127.0.0.1");
-    const CWSSettings s = inst.Settings();
-    EXPECT_EQ(s.Separator, '/');
-    EXPECT_EQ(s.Dir, "");
-    EXPECT_NE(s.scanExtensions.find(".mov"), std::string::npos);
-    EXPECT_EQ(s.scanExtensions.find(".wav"), std::string::npos) << "built-in skips apply";
-    EXPECT_FALSE(store().childGroups().contains("Instance0")) << "loading writes nothing";
-}
-
-TEST_F(Settings, DerivedDefaultsFollowTheirSourceKeysOnTheFirstLoad)
-{
-    writeGroup(0, {{"MaxTranslations", 30},
+    writeGroup(2, {{"MaxTranslations", 30},
                    {"ProxyWidth", 1280},
                    {"ProxyHeight", 720},
                    {"ProxyDir", "/out/proxy"},
-                   {"MakeXMP", 1}});
-    CQZClipwatch inst(0, "127.0.0.1");
-    const CWSSettings s = inst.Settings();
-    EXPECT_EQ(s.MaxMD5s, 30);
-    EXPECT_EQ(s.MezzanineWidth, 1280);
-    EXPECT_EQ(s.MezzanineGopSize, 720);
-    EXPECT_EQ(s.PiconDir, "/out/proxy/");
-    EXPECT_TRUE(s.MakeRtin);
-    EXPECT_EQ(s.Dir, "Instance 0 invalid - no directory");
-    EXPECT_EQ(s.SkipDir, "Adobe Premiere Pro Audio Previews;Adobe Premiere Pro Auto-Save;"
-                         "Adobe Premiere Pro Video Previews");
-}
-
-TEST_F(Settings, TextsAndDirectoriesByTheirRules)
-{
-    writeGroup(2, {{"Dir", "/media/in"},
+                   {"MakeXMP", 1},
                    {"XMPDir", "s3://bucket/xmp"},
                    {"RtinDir", "C:\\rtin"},
                    {"DBUsername", "user"},
@@ -94,32 +65,39 @@ TEST_F(Settings, TextsAndDirectoriesByTheirRules)
                    {"Separator", "\\x"}});
     CQZClipwatch inst(2, "127.0.0.1");
     CWSSettings s = inst.Settings();
-    EXPECT_EQ(s.Dir, "/media/in/");
+    EXPECT_EQ(s.MaxMD5s, 30);
+    EXPECT_EQ(s.MezzanineWidth, 1280);
+    EXPECT_EQ(s.MezzanineGopSize, 720);
+    EXPECT_EQ(s.PiconDir, "/out/proxy/");
+    EXPECT_TRUE(s.MakeRtin);
+    EXPECT_EQ(s.Dir, "Instance 2 invalid - no directory");
+    EXPECT_EQ(s.SkipDir, "Adobe Premiere Pro Audio Previews;Adobe Premiere Pro Auto-Save;"
+                         "Adobe Premiere Pro Video Previews");
     EXPECT_EQ(s.XMPDir, "s3://bucket/xmp/");
     EXPECT_EQ(s.RtinDir, "C:\\rtin\\");
     EXPECT_EQ(s.Separator, '\\');
 
-    writeGroup(2, {{"DBUsername", ""},
+    writeGroup(2, {{"Dir", "/media/in"},
+                   {"DBUsername", ""},
                    {"DataBase", ""},
                    {"Separator", QString::fromUtf8("€")},
                    {"MaxTranslations", "many"}});
     inst.LoadSettings(2);
     s = inst.Settings();
+    EXPECT_EQ(s.Dir, "/media/in/");
     EXPECT_EQ(s.DBUsername, "user") << "an empty user name leaves the field";
     EXPECT_EQ(s.DataBase, "") << "an empty database path clears it";
     EXPECT_EQ(s.Separator, '\\') << "an unusable separator keeps the current one";
-    EXPECT_EQ(s.MaxTranslations, 10) << "a value that is no number keeps the current one";
+    EXPECT_EQ(s.MaxTranslations, 30) << "a value that is no number keeps the current one";
 }
 
 TEST_F(Settings, DesktopHeapLimitsByRow)
 {
-    struct Case {
+    const struct {
         const char* windows;
         bool md5;
-        int maxMD5s, maxTranslations;
-        int wantMD5s, wantTranslations;
-    };
-    const Case cases[] = {
+        int maxMD5s, maxTranslations, wantMD5s, wantTranslations;
+    } cases[] = {
         {"SharedSection=1024,20480,768", true, 200, 100, 70, 20},
         {"SharedSection=1024,20480,768", false, 200, 100, 200, 95},
         {"SharedSection=1024,20480,768", false, 200, 96, 200, 95},
@@ -131,24 +109,31 @@ TEST_F(Settings, DesktopHeapLimitsByRow)
         {"x SharedSection=1024,20480,8192 y", false, 20, 760, 20, 750},
         {"", false, 20, 100, 20, 95},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.windows) + " " + std::to_string(c.maxTranslations));
         store().clear();
         setHeap(c.windows);
         writeGroup(0, {{"MakeMD5", c.md5 ? 1 : 0},
                        {"MaxMD5s", c.maxMD5s},
                        {"MaxTranslations", c.maxTranslations}});
         CQZClipwatch inst(0, "127.0.0.1");
-        EXPECT_EQ(inst.Settings().MaxMD5s, c.wantMD5s) << c.windows << " " << c.maxTranslations;
-        EXPECT_EQ(inst.Settings().MaxTranslations, c.wantTranslations)
-            << c.windows << " " << c.maxTranslations;
+        EXPECT_EQ(inst.Settings().MaxMD5s, c.wantMD5s);
+        EXPECT_EQ(inst.Settings().MaxTranslations, c.wantTranslations);
     }
 }
 
 TEST_F(Settings, SkipAndScanListsAsLoaded)
 {
-    writeGroup(0, {{"SkipExtensions", ".mov"}});
     CQZClipwatch inst(0, "127.0.0.1");
     CWSSettings s = inst.Settings();
+    EXPECT_EQ(s.Separator, '/');
+    EXPECT_NE(s.scanExtensions.find(".mov"), std::string::npos);
+    EXPECT_EQ(s.scanExtensions.find(".wav"), std::string::npos) << "built-in skips apply";
+    EXPECT_FALSE(store().childGroups().contains("Instance0")) << "loading writes nothing";
+
+    writeGroup(0, {{"SkipExtensions", ".mov"}});
+    inst.LoadSettings(0);
+    s = inst.Settings();
     EXPECT_EQ(s.effectiveSkipList, cwsBuiltInSkipExtensions() + ".mov");
     EXPECT_EQ(s.scanExtensions.find(".mov."), std::string::npos);
     EXPECT_NE(s.scanExtensions.find(".mp4."), std::string::npos);
@@ -170,15 +155,18 @@ TEST_F(Settings, SkipAndScanListsAsLoaded)
 
 TEST(ExtensionLists, TokensAreRemovedWholeAndIgnoringCase)
 {
-    EXPECT_EQ(cwsRemoveExtensions(".mp4.mov", ".mp"), ".mp4.mov");
-    EXPECT_EQ(cwsRemoveExtensions(".m2ts.m2t.mov", ".m2t"), ".m2ts.mov")
-        << "a token that begins a longer entry still removes its own entry";
-    EXPECT_EQ(cwsRemoveExtensions(".mov.MXF", ".mxf.MOV"), "");
-    EXPECT_EQ(cwsRemoveExtensions(".m4a.tscproj.wav", ".m4a..tscproj"), ".wav")
-        << "the doubled dot splits into '.' which removes nothing";
     const std::string longToken = "." + std::string(300, 'x');
-    EXPECT_EQ(cwsRemoveExtensions(".mov" + longToken, longToken), ".mov");
-
+    const struct {
+        std::string list, skip, expected;
+    } cases[] = {
+        {".mp4.mov", ".mp", ".mp4.mov"},
+        {".m2ts.m2t.mov", ".m2t", ".m2ts.mov"}, // a token that begins a longer entry
+        {".mov.MXF", ".mxf.MOV", ""},
+        {".m4a.tscproj.wav", ".m4a..tscproj", ".wav"}, // the doubled dot removes nothing more
+        {".mov" + longToken, longToken, ".mov"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(cwsRemoveExtensions(c.list, c.skip), c.expected) << c.list << " - " << c.skip;
     EXPECT_EQ(cwsScanExtensions(".mov", true, ""), cwsScanExtensions(".mov", false, ".x"));
 }
 
@@ -205,20 +193,14 @@ TEST_F(Settings, SaveAndReloadKeepsBothCommandFlags)
 
     again.SaveAutoStart(0, true);
     EXPECT_TRUE(stored(0, "AutoStart").toBool());
-    CQZClipwatch third(0, "127.0.0.1");
-    EXPECT_TRUE(third.Settings().AutoStart);
+    EXPECT_TRUE(CQZClipwatch(0, "127.0.0.1").Settings().AutoStart);
 }
 
-TEST_F(Settings, SettersAppendSeparatorsAndRecomputeLists)
+TEST_F(Settings, SettersKeepTheDirectoryRulesAndRecomputeLists)
 {
     CQZClipwatch inst(0, "127.0.0.1");
-    inst.SetProxyDir("/out/proxy");
-    inst.SetMezzanineDir("");
     inst.SetSkipExtensions(".mxf");
-    CWSSettings s = inst.Settings();
-    EXPECT_EQ(s.ProxyDir, "/out/proxy/");
-    EXPECT_EQ(s.MezzanineDir, "");
-    EXPECT_EQ(s.scanExtensions.find(".mxf"), std::string::npos);
+    EXPECT_EQ(inst.Settings().scanExtensions.find(".mxf"), std::string::npos);
     EXPECT_EQ(stored(0, "SkipExtensions").toString(), ".mxf");
 
     inst.SetScanDirectory("");
@@ -236,9 +218,9 @@ TEST_F(Settings, SettersAppendSeparatorsAndRecomputeLists)
 TEST_F(Settings, MezzanineWordsAreCutTo63Characters)
 {
     ErrLogSetFileName("settings-words");
-    const QString longWord(70, 'm');
-    writeGroup(0,
-               {{"MezzanineModeS", longWord}, {"MezzanineTypeS", "xdcam"}, {"MakeMezzanine", 1}});
+    writeGroup(
+        0,
+        {{"MezzanineModeS", QString(70, 'm')}, {"MezzanineTypeS", "xdcam"}, {"MakeMezzanine", 1}});
     CQZClipwatch inst(0, "127.0.0.1");
     EXPECT_EQ(inst.Settings().MezzanineModeS, std::string(63, 'm'));
     inst.UpdateSettings([](CWSSettings& s) { s.MezzanineTypeS = std::string(64, 't'); });
@@ -278,22 +260,25 @@ TEST_F(Settings, DeletingMovesWholeGroupsDown)
 
 TEST_F(Settings, SkippedDirectories)
 {
-    const QString root = testenv::makeDir("skip");
-    const std::string marked = (root + "/marked/").toStdString();
-    QDir().mkpath(QString::fromStdString(marked));
-    QFile marker(QString::fromStdString(marked) + "Do Not Scan.cws");
-    ASSERT_TRUE(marker.open(QIODevice::WriteOnly));
-    marker.close();
+    const std::string marked = (testenv::makeDir("skip") + "/marked/").toStdString();
+    ASSERT_TRUE(scanenv::touch(QString::fromStdString(marked) + "Do Not Scan.cws"));
 
     CQZClipwatch inst(0, "127.0.0.1");
-    inst.SetSkipDir("");
-    EXPECT_EQ(inst.IsSkippedDirectory(marked), 0) << "empty SkipDir: no marker lookup either";
-    inst.SetSkipDir("Previews");
-    EXPECT_EQ(inst.IsSkippedDirectory(marked), 1);
-    EXPECT_EQ(inst.IsSkippedDirectory("D:\\Media\\Audio Previews\\"), 1);
-    EXPECT_EQ(inst.IsSkippedDirectory("/media/clips/"), 0);
-    EXPECT_EQ(inst.IsSkippedDirectory("s3:/" + marked), 0) << "no marker under s3://";
-    inst.SetSkipDir("Previews;");
-    EXPECT_EQ(inst.IsSkippedDirectory("/media/clips/"), 0) << "an empty part matches nothing";
-    EXPECT_EQ(inst.IsSkippedDirectory("/media/previews/"), 1);
+    const struct {
+        const char* skipDir;
+        std::string path;
+        int skipped;
+    } cases[] = {
+        {"", marked, 0}, // empty SkipDir: no marker lookup either
+        {"Previews", marked, 1},
+        {"Previews", "D:\\Media\\Audio Previews\\", 1},
+        {"Previews", "/media/clips/", 0},
+        {"Previews", "s3:/" + marked, 0},  // no marker under s3://
+        {"Previews;", "/media/clips/", 0}, // an empty part matches nothing
+        {"Previews;", "/media/previews/", 1},
+    };
+    for (const auto& c : cases) {
+        inst.SetSkipDir(c.skipDir);
+        EXPECT_EQ(inst.IsSkippedDirectory(c.path), c.skipped) << c.skipDir << " " << c.path;
+    }
 }
