@@ -1,5 +1,8 @@
-// The clipwatchctl executable over real TCP on 127.0.0.1: a test socket plays the program.
+// The clipwatchctl executable over real TCP on 127.0.0.1, a test socket playing the program; and
+// the watch mode's reading of status replies.
+#include "control/xmlreply.h"
 #include "tests/support/testenv.h"
+#include "tools/clipwatchctl/watch.h"
 
 #include <gtest/gtest.h>
 
@@ -46,17 +49,20 @@ QString sdims(const QString& frame)
     return frame.mid(at, frame.indexOf("<elf>", at) - at);
 }
 
-// Starts clipwatchctl with the one request `request`, connects `program` to it as the
-// program would, sends `greeting` and gives the request frame it receives.
+// Starts clipwatchctl with the one request `request` (none: interactive), connects `program` to
+// it as the program would, sends `greeting` and gives the request frame it receives.
 QString startAndConnect(QProcess& tool, QTcpSocket& program, const QString& greeting,
                         const QString& request)
 {
     const quint16 port = freePort();
-    tool.start(testenv::buildDir() + "/clipwatchctl", {"--port", QString::number(port), request});
+    QStringList arguments = {"--port", QString::number(port)};
+    if (!request.isEmpty())
+        arguments << request;
+    tool.start(testenv::buildDir() + "/clipwatchctl", arguments);
     if (!tool.waitForStarted() || !connectTo(program, port))
         return QString();
     program.write(greeting.toUtf8());
-    return readFrames(program, 2);
+    return request.isEmpty() ? QString() : readFrames(program, 2);
 }
 
 TEST(ClipwatchCtl, OneShotPrintsTheReplyAndSucceeds)
@@ -78,12 +84,22 @@ TEST(ClipwatchCtl, OneShotPrintsTheReplyAndSucceeds)
     EXPECT_TRUE(tool.readAllStandardError().contains("Clipwatch Connected @ now"));
 }
 
-TEST(ClipwatchCtl, ADroppedConnectionFailsTheRequest)
+TEST(ClipwatchCtl, InteractiveModeSendsEachLineAndFailsWhenTheConnectionDrops)
 {
     QProcess tool;
     QTcpSocket program;
-    ASSERT_TRUE(
-        startAndConnect(tool, program, "hello<elf>", "scandir=0&getstate").contains("getstate"));
+    ASSERT_TRUE(startAndConnect(tool, program, "hello<elf>", "").isEmpty());
+    tool.write("\nscandir=1&getstate\n");
+    tool.waitForBytesWritten();
+    const QString request = readFrames(program, 2);
+    ASSERT_TRUE(request.contains("CWSCTL01scandir=1&getstate&sdims=")) << request.toStdString();
+    program.write(("<elf>cwsms=" + sdims(request) + "&cwsxml=<clipwatch/>\n<elf>").toUtf8());
+    program.waitForBytesWritten();
+    ASSERT_TRUE(tool.waitForReadyRead(5000));
+    EXPECT_EQ(QString::fromUtf8(tool.readAllStandardOutput()), "<clipwatch/>\n");
+    // Standard input stays open: the drop alone ends the tool.
+    tool.write("scandir=1&getstate\n");
+    tool.waitForBytesWritten();
     program.disconnectFromHost();
     ASSERT_TRUE(tool.waitForFinished(10000));
     EXPECT_EQ(tool.exitCode(), 1);
@@ -100,3 +116,27 @@ TEST(ClipwatchCtl, NoProgramWithinTheTimeoutFails)
 }
 
 } // namespace
+
+TEST(Watch, StatusReplyGivesTheProgressLine)
+{
+    const QString doc = "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n<clipwatch>\n"
+                        "<return value=\"0\">0</return>\n"
+                        "<ScanStatus>1</ScanStatus>\n<totalDirectories>4</totalDirectories>\n"
+                        "<totalClips>12</totalClips>\n<clipsCompleted>3</clipsCompleted>\n"
+                        "<erroredClips>1</erroredClips>\n<processesWaiting>2</processesWaiting>\n"
+                        "<state>state=processingclips</state>\n<operation></operation>\n"
+                        "</clipwatch>\n";
+    const auto values = control::replyValues(doc);
+    EXPECT_EQ(values.value("state"), "state=processingclips");
+    EXPECT_TRUE(values.contains("operation"));
+    EXPECT_FALSE(ctl::isIdle(values));
+    EXPECT_TRUE(ctl::progressLine(0, values).contains("clips 3 completed of 12"));
+}
+
+TEST(Watch, IdleNeedsAnIdleStateAndNoWaitingJobs)
+{
+    EXPECT_TRUE(ctl::isIdle({{"state", "state=complete"}, {"processesWaiting", "0"}}));
+    EXPECT_TRUE(ctl::isIdle({{"state", "state=notrunning"}, {"processesWaiting", "0"}}));
+    EXPECT_FALSE(ctl::isIdle({{"state", "state=notrunning"}, {"processesWaiting", "3"}}));
+    EXPECT_FALSE(ctl::isIdle({{"state", "state=paused"}, {"processesWaiting", "0"}}));
+}

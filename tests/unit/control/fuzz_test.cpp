@@ -3,7 +3,7 @@
 // each request run on the program's instances). Deterministic; CLIPWATCH_FUZZ_INPUTS sets the
 // number of inputs (a million by default). Crashes and leaks show under the sanitizers; the
 // test itself checks that the buffer stays bounded and the instances stay as they were.
-#include "tests/unit/control/commandfixture.h"
+#include "tests/unit/control/programfixture.h"
 
 #include "control/commands_p.h"
 #include "control/frame.h"
@@ -14,25 +14,15 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <random>
 
 namespace
 {
 
-// xorshift64*: the same inputs on every run.
-class Random
-{
-public:
-    uint64_t next()
-    {
-        state ^= state >> 12;
-        state ^= state << 25;
-        state ^= state >> 27;
-        return state * 2685821657736338717ULL;
-    }
-    int below(int n) { return static_cast<int>(next() % static_cast<uint64_t>(n)); }
-
-private:
-    uint64_t state = 0x9E3779B97F4A7C15ULL;
+// The same inputs on every run.
+struct Random {
+    std::mt19937_64 engine;
+    int below(int n) { return static_cast<int>(engine() % static_cast<uint64_t>(n)); }
 };
 
 // Words whose commands create, remove or start instances, send service requests or open
@@ -40,32 +30,20 @@ private:
 const QSet<QString> heavyWords = {"start",         "process",     "restart",      "delete",
                                   "setcurrentdir", "setdatabase", "retryprocess", "clearerrors"};
 
-const char* const pieces[] = {"&",
-                              "=",
-                              "<elf>",
-                              "sdims=",
-                              "scandir=",
-                              "scandir=0",
-                              "scandir=1",
-                              "newscandir=",
-                              "getfirstscandir",
-                              "getscandir",
-                              "\xc3\xa9",
-                              "\xff",
-                              "<",
-                              ">",
-                              "%s%n",
-                              "99999999999",
-                              "-1",
-                              "0.5",
-                              "1e308",
-                              "t",
-                              "F",
-                              ""};
+// Pieces of requests and troublesome values, "|" between them.
+const QList<QByteArray> pieces =
+    QByteArray("&|=|<elf>|sdims=|scandir=|scandir=0|scandir=1|newscandir=|getfirstscandir|"
+               "getscandir|\xc3\xa9|\xff|<|>|%s%n|99999999999|-1|0.5|1e308|t|F|")
+        .split('|');
+
+const char* piece(Random& rng)
+{
+    return pieces[rng.below(pieces.size())].constData();
+}
 
 std::string randomValue(Random& rng)
 {
-    std::string value = pieces[rng.below(std::size(pieces))];
+    std::string value = piece(rng);
     const int extra = rng.below(4);
     for (int i = 0; i < extra; ++i)
         value += static_cast<char>(rng.below(256));
@@ -95,7 +73,7 @@ void mutate(std::string& text, Random& rng)
                 text[at] = static_cast<char>(rng.below(256));
             break;
         case 1:
-            text.insert(at, pieces[rng.below(std::size(pieces))]);
+            text.insert(at, piece(rng));
             break;
         case 2:
             text.erase(at, static_cast<size_t>(rng.below(8)));
@@ -143,9 +121,9 @@ long inputCount()
 
 } // namespace
 
-TEST_F(CommandTest, FuzzedFramesNeitherCrashNorGrowNorChangeTheInstances)
+TEST_F(ProgramTest, FuzzedFramesNeitherCrashNorGrowNorChangeTheInstances)
 {
-    startWith(2);
+    startWindow(2);
     Random rng;
     QString buffer;
     long executed = 0;

@@ -1,12 +1,14 @@
 // The program core test fixture.
 #include "tests/unit/control/programfixture.h"
 
+#include "app/startup.h"
 #include "platform/qzhttp.h"
 #include "platform/qzlog.h"
 #include "tests/support/testenv.h"
 
 #include <QDir>
 #include <QSettings>
+#include <QTest>
 
 void ProgramTest::SetUp()
 {
@@ -18,6 +20,7 @@ void ProgramTest::SetUp()
 
 void ProgramTest::TearDown()
 {
+    window.reset();
     program.reset();
     qzSetHTTPTransport(nullptr);
 }
@@ -42,11 +45,36 @@ void ProgramTest::setDatabase(int number)
     setKeys(number, {{"DataBase", databasePath(number)}, {"DBType", 1}, {"Dir", media}});
 }
 
-void ProgramTest::startProgram()
+void ProgramTest::startProgram(int databases)
 {
+    for (int k = 0; k < databases; ++k)
+        setDatabase(k);
     program = std::make_unique<Program>();
     program->Start();
     program->checkIPTimer.stop();
+}
+
+void ProgramTest::startWindow(int databases)
+{
+    for (int k = 0; k < databases; ++k)
+        setDatabase(k);
+    program = std::make_unique<Program>();
+    window = std::make_unique<MainWindow>(*program);
+    ASSERT_TRUE(
+        QTest::qWaitFor([this] { return window->windowTitle() == clipwatchWindowTitle(); }, 5000));
+    program->checkIPTimer.stop();
+}
+
+std::string ProgramTest::run(const char* request)
+{
+    std::optional<std::string> reply;
+    result = program->RunCommand(request, reply);
+    return reply ? *reply : "<none>";
+}
+
+CWSSettings ProgramTest::settings(int k) const
+{
+    return program->instances[k]->Settings();
 }
 
 int ProgramTest::logCount(const QString& text)
