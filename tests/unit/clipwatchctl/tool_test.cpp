@@ -1,5 +1,6 @@
 // The clipwatchctl executable over real TCP on 127.0.0.1, a test socket playing the program; and
 // the watch mode's reading of status replies.
+#include "control/frame.h"
 #include "control/xmlreply.h"
 #include "tests/support/testenv.h"
 #include "tools/clipwatchctl/watch.h"
@@ -21,66 +22,54 @@ quint16 freePort()
     return probe.serverPort();
 }
 
-// Connects to the tool, retrying while it starts listening.
-bool connectTo(QTcpSocket& socket, quint16 port)
+// Starts clipwatchctl with `arguments` after its port, connects `program` to it as the program
+// would (retrying while the tool starts listening) and sends `greeting`.
+bool startAndConnect(QProcess& tool, QTcpSocket& program, const QString& greeting,
+                     const QStringList& arguments)
 {
-    for (int i = 0; i < 100; ++i) {
-        socket.connectToHost(QHostAddress::LocalHost, port);
-        if (socket.waitForConnected(1000))
-            return true;
-        socket.abort();
+    const quint16 port = freePort();
+    tool.start(testenv::buildDir() + "/clipwatchctl",
+               QStringList{"--port", QString::number(port)} + arguments);
+    for (int i = 0; tool.waitForStarted() && i < 100; ++i) {
+        program.connectToHost(QHostAddress::LocalHost, port);
+        if (program.waitForConnected(1000))
+            return program.write(greeting.toUtf8()) > 0;
+        program.abort();
         QThread::msleep(50);
     }
     return false;
 }
 
-// Reads until `marker` has been seen `count` times.
-QString readFrames(QTcpSocket& socket, int count)
+// The next request frame the program side receives.
+control::InboundFrame readRequest(QTcpSocket& program)
 {
-    QString text;
-    while (text.count("<elf>") < count && socket.waitForReadyRead(5000))
-        text += QString::fromUtf8(socket.readAll());
-    return text;
+    QString buffer;
+    control::InboundFrame frame;
+    while (!control::takeFrame(buffer, frame) && program.waitForReadyRead(5000))
+        buffer += QString::fromUtf8(program.readAll());
+    return frame;
 }
 
-QString sdims(const QString& frame)
+// Answers `frame` with `reply` and result 0.
+void answer(QTcpSocket& program, const control::InboundFrame& frame, const std::string& reply)
 {
-    const int at = frame.indexOf("sdims=") + 6;
-    return frame.mid(at, frame.indexOf("<elf>", at) - at);
-}
-
-// Starts clipwatchctl with the one request `request` (none: interactive), connects `program` to
-// it as the program would, sends `greeting` and gives the request frame it receives.
-QString startAndConnect(QProcess& tool, QTcpSocket& program, const QString& greeting,
-                        const QString& request)
-{
-    const quint16 port = freePort();
-    QStringList arguments = {"--port", QString::number(port)};
-    if (!request.isEmpty())
-        arguments << request;
-    tool.start(testenv::buildDir() + "/clipwatchctl", arguments);
-    if (!tool.waitForStarted() || !connectTo(program, port))
-        return QString();
-    program.write(greeting.toUtf8());
-    return request.isEmpty() ? QString() : readFrames(program, 2);
+    program.write(control::replyFrame(frame.sdims, 0, reply).toUtf8());
+    program.waitForBytesWritten();
 }
 
 TEST(ClipwatchCtl, OneShotPrintsTheReplyAndSucceeds)
 {
     QProcess tool;
     QTcpSocket program;
-    const QString request =
-        startAndConnect(tool, program, "Clipwatch Connected @ now<elf>", "scandir=0&getstate");
-    ASSERT_TRUE(request.startsWith("<elf>")) << request.toStdString();
-    EXPECT_EQ(request.mid(13, 18), "scandir=0&getstate");
-    program.write(("<elf>cwsms=" + sdims(request) +
-                   "&&cwsxml=<clipwatch>\n\t<state>paused</state>\n</clipwatch>\n<elf>")
-                      .toUtf8());
-    program.flush();
+    ASSERT_TRUE(
+        startAndConnect(tool, program, "Clipwatch Connected @ now<elf>", {"scandir=0&getstate"}));
+    const control::InboundFrame request = readRequest(program);
+    EXPECT_EQ(request.request, "scandir=0&getstate&sdims=" + request.sdims);
+    answer(program, request, "state=paused");
     ASSERT_TRUE(tool.waitForFinished(10000));
     EXPECT_EQ(tool.exitCode(), 0);
     EXPECT_EQ(QString::fromUtf8(tool.readAllStandardOutput()),
-              "<clipwatch>\n\t<state>paused</state>\n</clipwatch>\n");
+              control::replyDocument(0, std::string("state=paused")));
     EXPECT_TRUE(tool.readAllStandardError().contains("Clipwatch Connected @ now"));
 }
 
@@ -88,15 +77,15 @@ TEST(ClipwatchCtl, InteractiveModeSendsEachLineAndFailsWhenTheConnectionDrops)
 {
     QProcess tool;
     QTcpSocket program;
-    ASSERT_TRUE(startAndConnect(tool, program, "hello<elf>", "").isEmpty());
+    ASSERT_TRUE(startAndConnect(tool, program, "hello<elf>", {}));
     tool.write("\nscandir=1&getstate\n");
     tool.waitForBytesWritten();
-    const QString request = readFrames(program, 2);
-    ASSERT_TRUE(request.contains("CWSCTL01scandir=1&getstate&sdims=")) << request.toStdString();
-    program.write(("<elf>cwsms=" + sdims(request) + "&cwsxml=<clipwatch/>\n<elf>").toUtf8());
-    program.waitForBytesWritten();
+    const control::InboundFrame request = readRequest(program);
+    EXPECT_EQ(request.request, "scandir=1&getstate&sdims=" + request.sdims);
+    answer(program, request, "state=paused");
     ASSERT_TRUE(tool.waitForReadyRead(5000));
-    EXPECT_EQ(QString::fromUtf8(tool.readAllStandardOutput()), "<clipwatch/>\n");
+    EXPECT_EQ(QString::fromUtf8(tool.readAllStandardOutput()),
+              control::replyDocument(0, std::string("state=paused")));
     // Standard input stays open: the drop alone ends the tool.
     tool.write("scandir=1&getstate\n");
     tool.waitForBytesWritten();
@@ -115,28 +104,22 @@ TEST(ClipwatchCtl, NoProgramWithinTheTimeoutFails)
     EXPECT_TRUE(tool.readAllStandardError().contains("did not connect"));
 }
 
-} // namespace
-
-TEST(Watch, StatusReplyGivesTheProgressLine)
+TEST(Watch, StatusReplyGivesTheProgressLineAndIdleNeedsNoWaitingJobs)
 {
-    const QString doc = "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n<clipwatch>\n"
-                        "<return value=\"0\">0</return>\n"
-                        "<ScanStatus>1</ScanStatus>\n<totalDirectories>4</totalDirectories>\n"
-                        "<totalClips>12</totalClips>\n<clipsCompleted>3</clipsCompleted>\n"
-                        "<erroredClips>1</erroredClips>\n<processesWaiting>2</processesWaiting>\n"
-                        "<state>state=processingclips</state>\n<operation></operation>\n"
-                        "</clipwatch>\n";
-    const auto values = control::replyValues(doc);
+    const auto values = control::replyValues(control::replyDocument(
+        0, std::string("<ScanStatus>1</ScanStatus>\n<totalDirectories>4</totalDirectories>\n"
+                       "<totalClips>12</totalClips>\n<clipsCompleted>3</clipsCompleted>\n"
+                       "<erroredClips>1</erroredClips>\n<processesWaiting>2</processesWaiting>\n"
+                       "<state>state=processingclips</state>\n<operation></operation>\n")));
     EXPECT_EQ(values.value("state"), "state=processingclips");
     EXPECT_TRUE(values.contains("operation"));
     EXPECT_FALSE(ctl::isIdle(values));
     EXPECT_TRUE(ctl::progressLine(0, values).contains("clips 3 completed of 12"));
-}
 
-TEST(Watch, IdleNeedsAnIdleStateAndNoWaitingJobs)
-{
     EXPECT_TRUE(ctl::isIdle({{"state", "state=complete"}, {"processesWaiting", "0"}}));
     EXPECT_TRUE(ctl::isIdle({{"state", "state=notrunning"}, {"processesWaiting", "0"}}));
     EXPECT_FALSE(ctl::isIdle({{"state", "state=notrunning"}, {"processesWaiting", "3"}}));
     EXPECT_FALSE(ctl::isIdle({{"state", "state=paused"}, {"processesWaiting", "0"}}));
 }
+
+} // namespace

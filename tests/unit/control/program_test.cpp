@@ -5,11 +5,9 @@
 #include "tests/unit/control/programfixture.h"
 
 #include "control/pingloss.h"
-#include "tests/support/testenv.h"
 
 #include <QFile>
 #include <QTcpServer>
-#include <QTest>
 
 TEST(CountInstances, CoversEveryGroupNumber)
 {
@@ -22,9 +20,6 @@ TEST(CountInstances, CoversEveryGroupNumber)
 
 TEST(PingLoss, ReadsTheFigureBeforePacketLoss)
 {
-    EXPECT_EQ(pingLoss("3 packets transmitted, 3 received, 0% packet loss, time 2003ms"), 0);
-    EXPECT_EQ(pingLoss("4 packets transmitted, 3 received, 25% packet loss"), 25);
-    EXPECT_EQ(pingLoss("3 packets transmitted, 0 received, 100% packet loss"), 100);
     EXPECT_EQ(pingLoss("3 packets transmitted, 1 received, +2 errors, 66.6667% packet loss"), 66);
     // A figure that is no number reads as 0; without the summary there is nothing yet.
     EXPECT_EQ(pingLoss("received, % packet loss"), 0);
@@ -95,7 +90,7 @@ TEST_F(PingCheck, TotalLossPingsAgainAfterFiveSecondsAnyOtherOpensTheConnection)
         {"ping: unknown host", false},
         {nullptr, false},
         {"3 packets transmitted, 3 received, 0% packet loss, time 2ms", true},
-        {"3 packets transmitted, 1 received, 66.6667% packet loss", true},
+        {"4 packets transmitted, 3 received, 25% packet loss", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.summary ? c.summary : "no ping tool");

@@ -8,13 +8,10 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDir>
 #include <QFileDialog>
 #include <QHelpEvent>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QSettings>
-#include <QTest>
 #include <QTimer>
 #include <QToolTip>
 
