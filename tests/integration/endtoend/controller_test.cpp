@@ -56,6 +56,20 @@ protected:
 
     bool listen() { return server.listen(QHostAddress::LocalHost, kControlPort); }
 
+    // Reads the next text the program sends.
+    control::Received receive()
+    {
+        control::Received text;
+        const bool whole = e2e::waitFor(
+            [&] {
+                reader.append(QString::fromUtf8(peer->readAll()));
+                return reader.next(text);
+            },
+            10000);
+        EXPECT_TRUE(whole) << "nothing came in";
+        return text;
+    }
+
     // Waits for the program's connection and its greeting.
     void accept()
     {
@@ -63,8 +77,7 @@ protected:
             << "the program did not connect";
         peer.reset(server.nextPendingConnection());
         reader = control::FrameReader();
-        control::Received greeting;
-        ASSERT_TRUE(receive(greeting)) << "no greeting";
+        const control::Received greeting = receive();
         EXPECT_FALSE(greeting.isReply);
         EXPECT_TRUE(greeting.text.contains(QRegularExpression(
             R"(^Clipwatch Connected @ \d\d\.\d\d\.\d\d (AM|PM) \d\d/\d\d/\d{4} 127\.0\.0\.1 : )"
@@ -72,15 +85,13 @@ protected:
             << greeting.text.toStdString();
     }
 
-    // Reads until a whole text has come in.
-    bool receive(control::Received& out)
+    // Reads the next reply, which must carry `tag`; its document's values.
+    QMap<QString, QString> answer(const QString& tag)
     {
-        return e2e::waitFor(
-            [&] {
-                reader.append(QString::fromUtf8(peer->readAll()));
-                return reader.next(out);
-            },
-            10000);
+        const control::Received reply = receive();
+        EXPECT_TRUE(reply.isReply && reply.tag == tag)
+            << tag.toStdString() << ": " << reply.tag.toStdString() << reply.text.toStdString();
+        return control::replyValues(reply.text);
     }
 
     // Sends `request` under a new tag; the reply document's values.
@@ -88,21 +99,7 @@ protected:
     {
         const QString tag = QString::number(++tags);
         peer->write(control::requestFrame(request, tag).toUtf8());
-        peer->flush();
         return answer(tag);
-    }
-
-    // Reads the next reply, which must carry `tag`; its document's values.
-    QMap<QString, QString> answer(const QString& tag)
-    {
-        control::Received reply;
-        if (!receive(reply)) {
-            ADD_FAILURE() << "no reply tagged " << tag.toStdString();
-            return {};
-        }
-        EXPECT_TRUE(reply.isReply) << reply.text.toStdString();
-        EXPECT_EQ(reply.tag, tag);
-        return control::replyValues(reply.text);
     }
 
     QString folder;

@@ -9,6 +9,8 @@
 
 #include <QComboBox>
 
+#include <climits>
+
 using CommandTest = ProgramTest;
 
 namespace
@@ -21,64 +23,58 @@ QVariant stored(const QString& key)
 
 } // namespace
 
-TEST_F(CommandTest, EarlyExitsGiveTheirRepliesAndResults)
-{
-    startWindow();
-    EXPECT_EQ(run("getfirstscandir"), "nextscandir=.");
-    EXPECT_EQ(result, 0);
-    for (int k = 0; k < 3; ++k)
-        setDatabase(k);
-    window.reset();
-    program.reset();
-    startWindow();
-    EXPECT_EQ(run(nullptr), "error=nocommand");
-    EXPECT_EQ(result, -1);
-    EXPECT_EQ(run(""), "error=nocommand");
-    EXPECT_EQ(run("getstate"), "error=noscandir");
-    EXPECT_EQ(result, -1);
-    // "scandir=" is searched with its case.
-    EXPECT_EQ(run("SCANDIR=0&GETPICONFLAGS"), "error=noscandir");
-    for (const std::string& dir : {std::string("7"), std::string("/x"), std::string(5000, 'a')}) {
-        EXPECT_EQ(run("scandir=" + dir + "&getstate"), "error=noinstance");
-        EXPECT_EQ(result, -3);
-    }
-    EXPECT_EQ(run("getfirstscandir"),
-              "firstscandir=" + settings(0).Dir + "&connectionstatus=Uninitialized");
-    EXPECT_EQ(result, 0);
-    EXPECT_EQ(run("scandir=1&getscandir&pause"), "path=" + settings(1).Dir);
-    EXPECT_EQ(program->instances[1]->state, CQZClipwatch::cwsNotRunning);
-    // A directory address ignores case; the separator is added.
-    program->instances[1]->SetScanDirectory("d:\\media\\");
-    EXPECT_EQ(run("scandir=D:\\Media&getcurrentdir"), "currentdir=d:\\media\\");
-    EXPECT_EQ(run("scandir=0&getnextscandir"), "nextscandir=d:\\media\\");
-    EXPECT_EQ(run("scandir=2&getnextscandir"), "nextscandir=.");
-}
-
-TEST_F(CommandTest, ReplyRuleLastTextWinsOtherwiseTheLastHandledToken)
+TEST_F(CommandTest, RequestsGiveTheirRepliesAndResults)
 {
     setKeys(0, {{"PiconFlags", 3}});
-    startWindow(1);
-    EXPECT_EQ(run("scandir=0&getmakepicon&getpiconflags"), "makepicon=false");
-    EXPECT_EQ(result, 3);
-    EXPECT_EQ(run("scandir=0&GETPICONFLAGS"), "GETPICONFLAGS=3");
-    EXPECT_EQ(run("scandir=0"), "<none>");
-    EXPECT_EQ(result, 0);
-    EXPECT_EQ(run("scandir=0&clearerrors"), "<none>");
-    // clearerrors and retryprocess keep the token before them as the last handled one; a retry
-    // without its clip token does nothing.
-    EXPECT_EQ(run("scandir=0&getpiconflags&clearerrors"), "getpiconflags=3");
-    EXPECT_EQ(run("scandir=0&getpiconflags&retryprocess=bogus&filepath=/x/a.mov"),
-              "getpiconflags=3");
-    EXPECT_EQ(run("scandir=0&retryprocess=picon"), "<none>");
-    EXPECT_EQ(program->instances[0]->checkThread.jobList.size(), 0);
-    // Prefix matching in the table's order: no word begins "getmezzaninewidth", and the longer
-    // "getprocesses..." words are not taken by "getprocesses".
-    EXPECT_EQ(run("scandir=0&getmezzaninewidth"), "<none>");
+    startWindow(3);
+    program->instances[2]->SetScanDirectory("d:\\media\\");
     program->instances[0]->md5sInProgress = 6;
-    EXPECT_EQ(run("scandir=0&getProcessesMD5"), "getProcessesMD5=6");
-    EXPECT_EQ(run("scandir=0&getprocesseswaiting"), "getprocesseswaiting=0");
-    EXPECT_EQ(run("scandir=0&setmaxtranslations=4&sdims=17"), "setmaxtranslations=4");
-    EXPECT_EQ(run("scandir=0&getmaxtranslations"), "getmaxtranslations=4");
+    EXPECT_EQ(run(nullptr), "error=nocommand");
+    EXPECT_EQ(result, -1);
+    constexpr int any = INT_MIN;
+    const struct {
+        std::string request, reply;
+        int result;
+    } exchanges[] = {
+        // Early exits; "scandir=" is searched with its case.
+        {"", "error=nocommand", -1},
+        {"getstate", "error=noscandir", -1},
+        {"SCANDIR=0&GETPICONFLAGS", "error=noscandir", -1},
+        {"scandir=7&getstate", "error=noinstance", -3},
+        {"scandir=/x&getstate", "error=noinstance", -3},
+        {"scandir=" + std::string(5000, 'a') + "&getstate", "error=noinstance", -3},
+        {"getfirstscandir", "firstscandir=" + settings(0).Dir + "&connectionstatus=Uninitialized",
+         0},
+        // A directory address ignores case; the separator is added.
+        {"scandir=D:\\Media&getcurrentdir", "currentdir=d:\\media\\", any},
+        {"scandir=1&getnextscandir", "nextscandir=d:\\media\\", any},
+        {"scandir=2&getnextscandir", "nextscandir=.", any},
+        // Prefix matching in the table's order: no word begins "getmezzaninewidth", and the
+        // longer "getprocesses..." words are not taken by "getprocesses".
+        {"scandir=0&getmezzaninewidth", "<none>", any},
+        {"scandir=0&getProcessesMD5", "getProcessesMD5=6", 6},
+        {"scandir=0&getprocesseswaiting", "getprocesseswaiting=0", 0},
+        // A retry without its clip does nothing.
+        {"scandir=0&getpiconflags&retryprocess=bogus&filepath=/x/a.mov", "getpiconflags=3", any},
+        {"scandir=0&retryprocess=picon", "<none>", any},
+        // The last reply text wins, otherwise the last handled token; clearerrors and
+        // retryprocess keep the token before them.
+        {"scandir=1&getscandir&pause", "path=" + settings(1).Dir, any},
+        {"scandir=0&getmakepicon&getpiconflags", "makepicon=false", 3},
+        {"scandir=0&GETPICONFLAGS", "GETPICONFLAGS=3", 3},
+        {"scandir=0", "<none>", 0},
+        {"scandir=0&clearerrors", "<none>", any},
+        {"scandir=0&getpiconflags&clearerrors", "getpiconflags=3", any},
+        {"scandir=0&setmaxtranslations=4&sdims=17", "setmaxtranslations=4", any},
+        {"scandir=0&getmaxtranslations", "getmaxtranslations=4", 4},
+    };
+    for (const auto& e : exchanges) {
+        EXPECT_EQ(run(e.request), e.reply) << e.request.substr(0, 80);
+        if (e.result != any)
+            EXPECT_EQ(result, e.result) << e.request.substr(0, 80);
+    }
+    EXPECT_EQ(program->instances[1]->state, CQZClipwatch::cwsNotRunning);
+    EXPECT_EQ(program->instances[0]->checkThread.jobList.size(), 0);
 }
 
 TEST_F(CommandTest, SetWordsReachTheSettingAndTheStoreAndGetsReplyInTheirForm)
@@ -290,6 +286,10 @@ TEST_F(CommandTest, DeleteRemovesRenumbersAndRefreshesThePanels)
     EXPECT_EQ(stored("Instance1/PiconWidth").toInt(), 77);
     EXPECT_FALSE(QSettings("Velmora", "Clipwatch").childGroups().contains("Instance2"));
     EXPECT_FALSE(window->panels[2].box->isVisibleTo(window.get()));
+    // Down to no instance at all.
+    run("scandir=0&delete");
+    run("scandir=0&delete");
+    EXPECT_EQ(run("getfirstscandir"), "nextscandir=.");
 }
 
 TEST_F(CommandTest, DumpAllCommandsLogsRequestAndReplyOnlyAtLevelOne)

@@ -113,9 +113,6 @@ TEST(ReplyDocuments, ByteForByte)
                   "\t<value>0</value>\n</clipwatch>\n<elf>");
     EXPECT_EQ(control::replyFrame("8", 0, std::nullopt),
               "<elf>cwsms=8&cwsxml=" + head + "\t<value>0</value>\n</clipwatch>\n<elf>");
-    EXPECT_EQ(control::replyDocument(-3, std::string("error=noinstance")),
-              head + "<return value=\"-3\">-3</return>\n\t<error>noinstance</error>\n" +
-                  "</clipwatch>\n");
     // A bare word, empty parts, a value holding "=" and text that needs escaping.
     EXPECT_EQ(control::replyDocument(2, std::string("word&&a=b=c&p=x<y>&z")),
               head + "<return value=\"2\">2</return>\n\t<word> 1 </word>\n\t<> 1 </>\n"

@@ -23,6 +23,7 @@ namespace
 struct Random {
     std::mt19937_64 engine;
     int below(int n) { return static_cast<int>(engine() % static_cast<uint64_t>(n)); }
+    char byte() { return static_cast<char>(below(256)); }
 };
 
 // Words whose commands create, remove or start instances, send service requests or open
@@ -44,9 +45,8 @@ const char* piece(Random& rng)
 std::string randomValue(Random& rng)
 {
     std::string value = piece(rng);
-    const int extra = rng.below(4);
-    for (int i = 0; i < extra; ++i)
-        value += static_cast<char>(rng.below(256));
+    for (int i = rng.below(4); i > 0; --i)
+        value += rng.byte();
     return value;
 }
 
@@ -63,14 +63,12 @@ std::string seedRequest(Random& rng)
 
 void mutate(std::string& text, Random& rng)
 {
-    const int edits = rng.below(4);
-    for (int e = 0; e < edits; ++e) {
+    for (int e = rng.below(4); e > 0; --e) {
         const size_t at =
             text.empty() ? 0 : static_cast<size_t>(rng.below(static_cast<int>(text.size())));
         switch (rng.below(5)) {
         case 0:
-            if (!text.empty())
-                text[at] = static_cast<char>(rng.below(256));
+            text.replace(at, 1, 1, rng.byte());
             break;
         case 1:
             text.insert(at, piece(rng));
@@ -82,7 +80,7 @@ void mutate(std::string& text, Random& rng)
             text.insert(at, text.substr(at, static_cast<size_t>(rng.below(16))));
             break;
         default:
-            text.insert(at, 1, static_cast<char>(rng.below(256)));
+            text.insert(at, 1, rng.byte());
             break;
         }
     }
@@ -134,7 +132,7 @@ TEST_F(ProgramTest, FuzzedFramesNeitherCrashNorGrowNorChangeTheInstances)
         switch (rng.below(8)) {
         case 0: // random bytes
             for (int i = rng.below(64); i > 0; --i)
-                frame += static_cast<char>(rng.below(256));
+                frame += rng.byte();
             break;
         case 1: // a run without a closing marker; now and then one beyond the bound
             frame = "<elf>" + std::string(static_cast<size_t>(rng.below(4096)), 'z');

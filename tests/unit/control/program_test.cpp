@@ -30,19 +30,14 @@ TEST(PingLoss, ReadsTheFigureBeforePacketLoss)
 namespace
 {
 
-// A ping stand-in printing `summary`, that appends its address argument to `calls`.
+// A ping stand-in printing a header and `summary`, that appends its address argument to `calls`.
 QStringList fakePing(const QString& folder, const QString& summary)
 {
-    const QString script = folder + "/ping.sh";
-    QFile file(script);
-    file.open(QIODevice::WriteOnly);
-    file.write(QString("echo \"$1\" >> '%1/calls'\n"
-                       "echo 'PING $1 ($1) 56(84) bytes of data.'\n"
-                       "echo '--- 127.0.0.1 ping statistics ---'\n"
-                       "echo '%2'\n")
-                   .arg(folder, summary)
-                   .toUtf8());
-    return {"/bin/sh", script};
+    return {"sh", "-c",
+            QString("echo \"$1\" >> '%1/calls'; echo 'PING $1 ($1) 56(84) bytes of data.'; "
+                    "echo '%2'")
+                .arg(folder, summary),
+            "ping"};
 }
 
 QStringList calls(const QString& folder)

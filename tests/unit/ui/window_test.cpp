@@ -51,41 +51,37 @@ TEST_F(WindowTest, EmptyStoreHasNoInstanceUntilStartMakesInstanceZeroAndAsksForI
     startWindow();
     EXPECT_TRUE(program->instances.isEmpty());
     EXPECT_FALSE(window->panels[0].box->isVisible());
-    QStringList asked;
-    answerDialogs(
-        [&asked](QWidget* dialog) {
-            asked << dialog->windowTitle();
-            qobject_cast<QFileDialog*>(dialog)->reject();
-        },
-        [this] { window->startbuttonpress(); });
-    EXPECT_EQ(asked, QStringList({"Save Database", "Choose Directory To Scan"}));
-    ASSERT_EQ(program->instances.size(), 1);
-    CQZClipwatch* instance = program->instances[0];
-    EXPECT_EQ(instance->Number(), 0);
-    EXPECT_TRUE(window->panels[0].box->isVisible());
-    EXPECT_TRUE(window->panels[0].checks[0]->isVisible());
-    // Without a database the resume is refused and nothing is saved.
-    EXPECT_EQ(instance->state, CQZClipwatch::cwsNotRunning);
-    EXPECT_TRUE(QSettings("Velmora", "Clipwatch").childGroups().isEmpty());
-
-    // The panel attached after Connect() has working controls.
-    window->panels[0].checks[2]->click();
-    EXPECT_TRUE(instance->Settings().MakeProxy);
-
-    // With both chosen, the instance starts on them.
     const QString media = folder + "/chosen";
     QDir().mkpath(media);
-    answerDialogs(
-        [&](QWidget* dialog) {
-            auto* files = qobject_cast<QFileDialog*>(dialog);
-            files->findChild<QLineEdit*>("fileNameEdit")
-                ->setText(files->fileMode() == QFileDialog::AnyFile ? databasePath(0) : media);
-            static_cast<QDialog*>(files)->accept(); // QFileDialog::accept, protected there
-        },
-        [this] { window->startbuttonpress(); });
-    EXPECT_EQ(instance->Settings().DataBase, databasePath(0).toStdString());
-    EXPECT_EQ(instance->Settings().Dir, media.toStdString() + "/");
-    EXPECT_NE(instance->state, CQZClipwatch::cwsNotRunning);
+    // Start asks for the database, then the directory: first both refused, then both chosen.
+    for (const bool choose : {false, true}) {
+        QStringList asked;
+        answerDialogs(
+            [&](QWidget* dialog) {
+                auto* files = qobject_cast<QFileDialog*>(dialog);
+                const bool database = files->fileMode() == QFileDialog::AnyFile;
+                asked << (database ? "database" : "directory");
+                files->findChild<QLineEdit*>("fileNameEdit")
+                    ->setText(database ? databasePath(0) : media);
+                choose ? static_cast<QDialog*>(files)->accept() : files->reject();
+            },
+            [this] { window->startbuttonpress(); });
+        EXPECT_EQ(asked, QStringList({"database", "directory"}));
+        ASSERT_EQ(program->instances.size(), 1);
+        if (choose)
+            break;
+        EXPECT_TRUE(window->panels[0].box->isVisible());
+        EXPECT_TRUE(window->panels[0].checks[0]->isVisible());
+        // Without a database the resume is refused and nothing is saved.
+        EXPECT_EQ(program->instances[0]->state, CQZClipwatch::cwsNotRunning);
+        EXPECT_TRUE(QSettings("Velmora", "Clipwatch").childGroups().isEmpty());
+        // The panel attached after Connect() has working controls.
+        window->panels[0].checks[2]->click();
+        EXPECT_TRUE(settings(0).MakeProxy);
+    }
+    EXPECT_EQ(settings(0).DataBase, databasePath(0).toStdString());
+    EXPECT_EQ(settings(0).Dir, media.toStdString() + "/");
+    EXPECT_NE(program->instances[0]->state, CQZClipwatch::cwsNotRunning);
 }
 
 class Selection : public WindowTest
