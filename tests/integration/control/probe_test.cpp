@@ -64,8 +64,7 @@ TEST_P(Probe, ResumesTheAutoStartInstanceAndRetriesASilentService)
     EXPECT_LT(blocked, c.maxMs);
     EXPECT_EQ(program->serviceStatus, c.found ? "Connected 127.0.0.1" : "No VexoBase 127.0.0.1");
     EXPECT_EQ(program->probeTimer.isActive(), !c.found);
-    if (!c.found)
-        EXPECT_EQ(program->probeTimer.interval(), 10000);
+    EXPECT_TRUE(c.found || program->probeTimer.interval() == 10000);
     EXPECT_NE(program->instances[0]->state, CQZClipwatch::cwsNotRunning);
     EXPECT_EQ(program->instances[1]->state, CQZClipwatch::cwsNotRunning);
 

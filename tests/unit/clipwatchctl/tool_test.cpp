@@ -50,13 +50,6 @@ control::InboundFrame readRequest(QTcpSocket& program)
     return frame;
 }
 
-// Answers `frame` with `reply` and result 0.
-void answer(QTcpSocket& program, const control::InboundFrame& frame, const std::string& reply)
-{
-    program.write(control::replyFrame(frame.sdims, 0, reply).toUtf8());
-    program.waitForBytesWritten();
-}
-
 TEST(ClipwatchCtl, OneShotPrintsTheReplyAndSucceeds)
 {
     QProcess tool;
@@ -65,7 +58,8 @@ TEST(ClipwatchCtl, OneShotPrintsTheReplyAndSucceeds)
         startAndConnect(tool, program, "Clipwatch Connected @ now<elf>", {"scandir=0&getstate"}));
     const control::InboundFrame request = readRequest(program);
     EXPECT_EQ(request.request, "scandir=0&getstate&sdims=" + request.sdims);
-    answer(program, request, "state=paused");
+    program.write(control::replyFrame(request.sdims, 0, std::string("state=paused")).toUtf8());
+    program.waitForBytesWritten();
     ASSERT_TRUE(tool.waitForFinished(10000));
     EXPECT_EQ(tool.exitCode(), 0);
     EXPECT_EQ(QString::fromUtf8(tool.readAllStandardOutput()),
@@ -82,7 +76,8 @@ TEST(ClipwatchCtl, InteractiveModeSendsEachLineAndFailsWhenTheConnectionDrops)
     tool.waitForBytesWritten();
     const control::InboundFrame request = readRequest(program);
     EXPECT_EQ(request.request, "scandir=1&getstate&sdims=" + request.sdims);
-    answer(program, request, "state=paused");
+    program.write(control::replyFrame(request.sdims, 0, std::string("state=paused")).toUtf8());
+    program.waitForBytesWritten();
     ASSERT_TRUE(tool.waitForReadyRead(5000));
     EXPECT_EQ(QString::fromUtf8(tool.readAllStandardOutput()),
               control::replyDocument(0, std::string("state=paused")));

@@ -13,16 +13,6 @@
 
 using CommandTest = ProgramTest;
 
-namespace
-{
-
-QVariant stored(const QString& key)
-{
-    return QSettings("Velmora", "Clipwatch").value(key);
-}
-
-} // namespace
-
 TEST_F(CommandTest, RequestsGiveTheirRepliesAndResults)
 {
     setKeys(0, {{"PiconFlags", 3}});
@@ -70,8 +60,8 @@ TEST_F(CommandTest, RequestsGiveTheirRepliesAndResults)
     };
     for (const auto& e : exchanges) {
         EXPECT_EQ(run(e.request), e.reply) << e.request.substr(0, 80);
-        if (e.result != any)
-            EXPECT_EQ(result, e.result) << e.request.substr(0, 80);
+        EXPECT_TRUE(e.result == any || result == e.result)
+            << result << " " << e.request.substr(0, 80);
     }
     EXPECT_EQ(program->instances[1]->state, CQZClipwatch::cwsNotRunning);
     EXPECT_EQ(program->instances[0]->checkThread.jobList.size(), 0);

@@ -82,6 +82,10 @@ protected:
     std::string run(const std::string& request) { return run(request.c_str()); }
 
     CWSSettings settings(int k) const { return program->instances[k]->Settings(); }
+    static QVariant stored(const QString& key)
+    {
+        return QSettings("Velmora", "Clipwatch").value(key);
+    }
     // Log lines written so far that contain `text`.
     static int logCount(const QString& text) { return testenv::readLog("programtest").count(text); }
 

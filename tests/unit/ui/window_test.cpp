@@ -133,8 +133,7 @@ TEST_F(Selection, CheckBoxInTheInstancesStateOnlyReloads)
     md5->click();
     EXPECT_TRUE(instance->Settings().MakeMD5);
     EXPECT_TRUE(instance->resetCompletionRequested);
-    QSettings store("Velmora", "Clipwatch");
-    EXPECT_TRUE(store.value("Instance0/MakeMD5").toBool());
+    EXPECT_TRUE(stored("Instance0/MakeMD5").toBool());
     EXPECT_EQ(logCount("Database verified"), loads + 2);
 }
 
@@ -168,13 +167,12 @@ TEST_F(Selection, ClosingSavesTheSizeAndStopsSelectedScanningInstances)
     program->instances[2]->state = CQZClipwatch::cwsProcessingClips;
     const int closed = logCount("~MainWindow mainwindow.cpp");
     window.reset();
-    QSettings store("Velmora", "Clipwatch");
-    EXPECT_EQ(store.value("width").toInt(), 700);
-    EXPECT_EQ(store.value("height").toInt(), 480);
+    EXPECT_EQ(stored("width").toInt(), 700);
+    EXPECT_EQ(stored("height").toInt(), 480);
     // Stopping saves AutoStart off: only instance 0 was selected and scanning.
-    EXPECT_FALSE(store.value("Instance0/AutoStart").toBool());
-    EXPECT_TRUE(store.value("Instance1/AutoStart").toBool());
-    EXPECT_TRUE(store.value("Instance2/AutoStart").toBool());
+    EXPECT_FALSE(stored("Instance0/AutoStart").toBool());
+    EXPECT_TRUE(stored("Instance1/AutoStart").toBool());
+    EXPECT_TRUE(stored("Instance2/AutoStart").toBool());
     EXPECT_EQ(logCount("~MainWindow mainwindow.cpp"), closed + 1);
 }
 
