@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QDeadlineTimer>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QThread>
@@ -19,17 +18,6 @@ namespace
 QString logSince(int from)
 {
     return testenv::readLog("Clipwatch").mid(from);
-}
-
-bool waitForLog(int from, const QString& text, int ms)
-{
-    QDeadlineTimer deadline(ms);
-    while (!deadline.hasExpired()) {
-        if (logSince(from).contains(text))
-            return true;
-        QThread::msleep(50);
-    }
-    return false;
 }
 
 uint32_t readOption(const char* section, const char* key)
@@ -52,7 +40,8 @@ TEST_P(ProgramRun, StartsLogsAndEndsCleanlyOnSignal)
     program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     program.start(testenv::buildDir() + "/clipwatch", {"-platform", "offscreen"});
     ASSERT_TRUE(program.waitForStarted(10000));
-    ASSERT_TRUE(waitForLog(from, "Settings file: ", 20000)) << logSince(from).toStdString();
+    ASSERT_TRUE(testenv::waitFor([&] { return logSince(from).contains("Settings file: "); }, 20000))
+        << logSince(from).toStdString();
 
     const QString log = logSince(from);
     EXPECT_TRUE(log.startsWith("\nClipwatch Version: 7.0.0.851\n")) << log.toStdString();

@@ -1,18 +1,26 @@
-// The service half of the reachability check against the reference service on
-// 127.0.0.1:1080: a service that answers at once, one that answers only the second, longer
-// try, and one that does not answer in time. Every probe sends the auto-start instance on,
-// unless it was paused since.
+// The service half of the reachability check against the reference service on 127.0.0.1:1080,
+// which holds its replies for a while: every probe sends the auto-start instance on, unless it was
+// paused since; a service silent for both tries is probed again after ten seconds.
 #include "tests/integration/vexobase/vexoclient.h"
 #include "tests/unit/control/programfixture.h"
 
 #include "platform/qzhttp.h"
-#include "scanner/clipwatch.h"
 
 #include <QElapsedTimer>
 
 #include <memory>
 
-class Probe : public ProgramTest
+namespace
+{
+
+struct ProbeCase {
+    int delayMs;  // the service holds every reply this long
+    qint64 minMs; // the probe blocks at least
+    qint64 maxMs; // and less than
+    bool found;   // the service counts as connected
+};
+
+class Probe : public ProgramTest, public ::testing::WithParamInterface<ProbeCase>
 {
 protected:
     void SetUp() override
@@ -22,9 +30,7 @@ protected:
         ASSERT_TRUE(service->started());
         ASSERT_EQ(service->port(), 1080);
         qzSetHTTPTransport(nullptr);
-        setDatabase(0);
-        setDatabase(1);
-        startProgram();
+        startProgram(2);
         // Creating the database switched AutoStart off; the user started the instance since.
         program->instances[0]->SaveAutoStart(0, true);
         // The resume below is the probe's doing, not the database loading's.
@@ -35,7 +41,6 @@ protected:
         ProgramTest::TearDown();
         service.reset();
     }
-    // Holds every reply of the service `ms` milliseconds.
     void delayReplies(int ms) { ASSERT_TRUE(service->get("/control?delay=" + std::to_string(ms))); }
     // Runs one probe and returns how long it blocked.
     qint64 probe()
@@ -45,52 +50,37 @@ protected:
         program->CheckVexoBase();
         return clock.elapsed();
     }
-    // The auto-start instance was sent on; the other one was left alone.
-    void expectOnlyAutoStartResumed()
-    {
-        EXPECT_NE(program->instances[0]->state, CQZClipwatch::cwsNotRunning);
-        EXPECT_EQ(program->instances[1]->state, CQZClipwatch::cwsNotRunning);
-    }
     std::unique_ptr<vexotest::Service> service;
 };
 
-TEST_F(Probe, ServiceAnsweringAtOnceIsConnected)
-{
-    EXPECT_LT(probe(), 500);
-    EXPECT_EQ(program->serviceStatus, "Connected 127.0.0.1");
-    EXPECT_FALSE(program->probeTimer.isActive());
-    expectOnlyAutoStartResumed();
-}
+} // namespace
 
-TEST_F(Probe, ServiceAnsweringOnlyTheSecondTryIsConnected)
+TEST_P(Probe, ResumesTheAutoStartInstanceAndRetriesASilentService)
 {
-    delayReplies(1200);
-    // The first try gave up after its 500 ms; the second one got the answer.
+    const ProbeCase c = GetParam();
+    delayReplies(c.delayMs);
     const qint64 blocked = probe();
-    EXPECT_GE(blocked, 500);
-    EXPECT_LT(blocked, 3000);
-    EXPECT_EQ(program->serviceStatus, "Connected 127.0.0.1");
-    EXPECT_FALSE(program->probeTimer.isActive());
-    expectOnlyAutoStartResumed();
-}
+    EXPECT_GE(blocked, c.minMs);
+    EXPECT_LT(blocked, c.maxMs);
+    EXPECT_EQ(program->serviceStatus, c.found ? "Connected 127.0.0.1" : "No VexoBase 127.0.0.1");
+    EXPECT_EQ(program->probeTimer.isActive(), !c.found);
+    EXPECT_TRUE(c.found || program->probeTimer.interval() == 10000);
+    EXPECT_NE(program->instances[0]->state, CQZClipwatch::cwsNotRunning);
+    EXPECT_EQ(program->instances[1]->state, CQZClipwatch::cwsNotRunning);
 
-TEST_F(Probe, SilentServiceIsProbedAgainAfterTenSeconds)
-{
-    delayReplies(4000);
-    const qint64 blocked = probe();
-    EXPECT_GE(blocked, 3000);
-    EXPECT_EQ(program->serviceStatus, "No VexoBase 127.0.0.1");
-    ASSERT_TRUE(program->probeTimer.isActive());
-    EXPECT_EQ(program->probeTimer.interval(), 10000);
-    expectOnlyAutoStartResumed();
-
-    // The next probe finds the service back and ends the loop.
+    // A probe that finds the service ends the loop.
     delayReplies(0);
     program->probeTimer.stop();
     probe();
     EXPECT_EQ(program->serviceStatus, "Connected 127.0.0.1");
     EXPECT_FALSE(program->probeTimer.isActive());
 }
+
+// At once; only the second, longer try (the first gives up after 500 ms); not in time.
+INSTANTIATE_TEST_SUITE_P(Delays, Probe,
+                         ::testing::Values(ProbeCase{0, 0, 500, true},
+                                           ProbeCase{1200, 500, 3000, true},
+                                           ProbeCase{4000, 3000, 10000, false}));
 
 TEST_F(Probe, PauseHoldsAnAutoStartInstanceUntilStarted)
 {

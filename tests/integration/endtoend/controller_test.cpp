@@ -1,7 +1,10 @@
-// Controller faults: the real program (offscreen, or with --no-window and no display at all)
-// connects out to a controller on 127.0.0.1:6216 played by this test; the controller answers a
-// request, then drops the connection and stops listening, and listens again two seconds later.
-// The program must come back by itself and answer again.
+// The control connection, end to end: the real program (offscreen, or with --no-window and no
+// display at all) connects out to a controller on 127.0.0.1:6216 played by this test, which
+// creates an instance for a folder of clips, switches picons on, starts it and reads its status
+// until every clip is complete (the simulated service on 127.0.0.1:1080 makes the picons),
+// sending frames joined and split across writes on the way. The controller then drops the
+// connection in the middle of a frame, stops listening and listens again two seconds later: the
+// program must come back by itself and answer again.
 #include "control/frame.h"
 #include "control/xmlreply.h"
 #include "tests/integration/endtoend/e2efixture.h"
@@ -10,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <QHostAddress>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -27,10 +31,10 @@ class Controller : public ::testing::TestWithParam<bool>
 protected:
     void SetUp() override
     {
+        QSettings("Velmora", "Clipwatch").clear();
         folder = testenv::makeDir("controller");
         media = folder + "/media/";
-        ASSERT_TRUE(e2e::touch(media + "a.mov"));
-        e2e::configure(Backend::SQLite, folder, media);
+        ASSERT_TRUE(service.start(200)) << "port 1080 taken";
         ASSERT_TRUE(listen()) << "port 6216 taken";
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* display : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
@@ -52,6 +56,20 @@ protected:
 
     bool listen() { return server.listen(QHostAddress::LocalHost, kControlPort); }
 
+    // Reads the next text the program sends.
+    control::Received receive()
+    {
+        control::Received text;
+        const bool whole = e2e::waitFor(
+            [&] {
+                reader.append(QString::fromUtf8(peer->readAll()));
+                return reader.next(text);
+            },
+            10000);
+        EXPECT_TRUE(whole) << "nothing came in";
+        return text;
+    }
+
     // Waits for the program's connection and its greeting.
     void accept()
     {
@@ -59,54 +77,85 @@ protected:
             << "the program did not connect";
         peer.reset(server.nextPendingConnection());
         reader = control::FrameReader();
-        control::Received greeting;
-        ASSERT_TRUE(receive(greeting)) << "no greeting";
+        const control::Received greeting = receive();
         EXPECT_FALSE(greeting.isReply);
-        EXPECT_TRUE(greeting.text.startsWith("Clipwatch Connected @ "))
+        EXPECT_TRUE(greeting.text.contains(QRegularExpression(
+            R"(^Clipwatch Connected @ \d\d\.\d\d\.\d\d (AM|PM) \d\d/\d\d/\d{4} 127\.0\.0\.1 : )"
+            R"(6216 From 127\.0\.0\.1 : \d+$)")))
             << greeting.text.toStdString();
     }
 
-    // Reads until a whole text has come in.
-    bool receive(control::Received& out)
+    // Reads the next reply, which must carry `tag`; its document's values.
+    QMap<QString, QString> answer(const QString& tag)
     {
-        return e2e::waitFor(
-            [&] {
-                reader.append(QString::fromUtf8(peer->readAll()));
-                return reader.next(out);
-            },
-            10000);
+        const control::Received reply = receive();
+        EXPECT_TRUE(reply.isReply && reply.tag == tag)
+            << tag.toStdString() << ": " << reply.tag.toStdString() << reply.text.toStdString();
+        return control::replyValues(reply.text);
     }
 
-    // Asks for the first scan directory; the reply document's values.
-    QMap<QString, QString> askFirstScanDir(const QString& tag)
+    // Sends `request` under a new tag; the reply document's values.
+    QMap<QString, QString> ask(const QString& request)
     {
-        peer->write(control::requestFrame("getfirstscandir", tag).toUtf8());
-        peer->flush();
-        control::Received reply;
-        if (!receive(reply)) {
-            ADD_FAILURE() << "no reply";
-            return {};
-        }
-        EXPECT_TRUE(reply.isReply) << reply.text.toStdString();
-        EXPECT_EQ(reply.tag, tag);
-        return control::replyValues(reply.text);
+        const QString tag = QString::number(++tags);
+        peer->write(control::requestFrame(request, tag).toUtf8());
+        return answer(tag);
     }
 
     QString folder;
     QString media;
+    e2e::Service service;
     QProcess program;
     QTcpServer server;
     std::unique_ptr<QTcpSocket> peer;
     control::FrameReader reader;
+    int tags = 0;
 };
 
 } // namespace
 
-TEST_P(Controller, ProgramReconnectsAfterTheControllerDropsAndReturns)
+TEST_P(Controller, RunsAFolderToCompletionAndAnswersAgainAfterTheControllerReturns)
 {
+    for (const char* clip : {"a.mov", "b.mp4", "nested/c.mxf"})
+        ASSERT_TRUE(e2e::touch(media + clip));
     ASSERT_NO_FATAL_FAILURE(accept());
-    EXPECT_EQ(askFirstScanDir("1").value("firstscandir"), media);
+    const auto created =
+        ask("newscandir=" + media + "&setdatabasemanagement=1&setdatabase=" + folder + "/clips.db");
+    EXPECT_EQ(created.value("newscandiradded"), media);
+    EXPECT_EQ(created.value("return"), "0");
+    EXPECT_EQ(ask("scandir=0&setmakepicon=true").value("setmakepicon"), "true");
+    EXPECT_EQ(ask("scandir=0&getmakepicon").value("makepicon"), "true");
+    // Two frames in one write, then a third cut inside a two-byte letter of its tag: answered in
+    // order, the third once it is whole.
+    const QByteArray third = control::requestFrame("getfirstscandir", "\u00e9t\u00e9").toUtf8();
+    const int cut = third.indexOf('\xa9');
+    peer->write((control::requestFrame("scandir=9&getstate", "a") +
+                 control::requestFrame("scandir=0&getpiconwidth", "b"))
+                    .toUtf8() +
+                third.left(cut));
+    EXPECT_EQ(answer("a").value("error"), "noinstance");
+    EXPECT_EQ(answer("b").value("piconwidth"), "120");
+    peer->write(third.mid(cut));
+    const auto first = answer("\u00e9t\u00e9");
+    EXPECT_EQ(first.value("firstscandir"), media);
+    EXPECT_EQ(first.value("connectionstatus"), "Connected IP 127.0.0.1");
+    EXPECT_EQ(ask("scandir=0&start").value("return"), "0");
+    QMap<QString, QString> status;
+    for (int polls = 0; polls < 400 && status.value("clipsCompleted") != "3"; ++polls) {
+        e2e::waitFor([] { return false; }, 500);
+        status = ask("scandir=0&getscanstatus");
+    }
+    ASSERT_EQ(status.value("clipsCompleted"), "3")
+        << "last status: " << QStringList(status.values()).join(",").toStdString();
+    EXPECT_EQ(status.value("totalClips"), "3");
+    EXPECT_EQ(status.value("erroredClips"), "0");
+    EXPECT_EQ(status.value("totalDirectories"), "2");
+    EXPECT_EQ(status.value("directoryErrors"), "0");
 
+    // A frame cut short by the drop must not swallow the first frame of the next connection.
+    peer->write("<elf>CWSCTL01scandir=0&getpi");
+    peer->flush();
+    e2e::waitFor([] { return false; }, 300);
     peer->disconnectFromHost();
     peer.reset();
     server.close();
@@ -116,7 +165,8 @@ TEST_P(Controller, ProgramReconnectsAfterTheControllerDropsAndReturns)
 
     ASSERT_TRUE(listen());
     ASSERT_NO_FATAL_FAILURE(accept());
-    EXPECT_EQ(askFirstScanDir("2").value("firstscandir"), media);
+    EXPECT_EQ(ask("getfirstscandir").value("firstscandir"), media);
+    EXPECT_EQ(ask("scandir=0&getclipscompleted").value("getclipscompleted"), "3");
     EXPECT_EQ(program.state(), QProcess::Running);
 }
 

@@ -1,5 +1,9 @@
-// The clipwatchctl executable over real TCP on 127.0.0.1: a test socket plays the program.
+// The clipwatchctl executable over real TCP on 127.0.0.1, a test socket playing the program; and
+// the watch mode's reading of status replies.
+#include "control/frame.h"
+#include "control/xmlreply.h"
 #include "tests/support/testenv.h"
+#include "tools/clipwatchctl/watch.h"
 
 #include <gtest/gtest.h>
 
@@ -18,72 +22,68 @@ quint16 freePort()
     return probe.serverPort();
 }
 
-// Connects to the tool, retrying while it starts listening.
-bool connectTo(QTcpSocket& socket, quint16 port)
+// Starts clipwatchctl with `arguments` after its port, connects `program` to it as the program
+// would (retrying while the tool starts listening) and sends `greeting`.
+bool startAndConnect(QProcess& tool, QTcpSocket& program, const QString& greeting,
+                     const QStringList& arguments)
 {
-    for (int i = 0; i < 100; ++i) {
-        socket.connectToHost(QHostAddress::LocalHost, port);
-        if (socket.waitForConnected(1000))
-            return true;
-        socket.abort();
+    const quint16 port = freePort();
+    tool.start(testenv::buildDir() + "/clipwatchctl",
+               QStringList{"--port", QString::number(port)} + arguments);
+    for (int i = 0; tool.waitForStarted() && i < 100; ++i) {
+        program.connectToHost(QHostAddress::LocalHost, port);
+        if (program.waitForConnected(1000))
+            return program.write(greeting.toUtf8()) > 0;
+        program.abort();
         QThread::msleep(50);
     }
     return false;
 }
 
-// Reads until `marker` has been seen `count` times.
-QString readFrames(QTcpSocket& socket, int count)
+// The next request frame the program side receives.
+control::InboundFrame readRequest(QTcpSocket& program)
 {
-    QString text;
-    while (text.count("<elf>") < count && socket.waitForReadyRead(5000))
-        text += QString::fromUtf8(socket.readAll());
-    return text;
-}
-
-QString sdims(const QString& frame)
-{
-    const int at = frame.indexOf("sdims=") + 6;
-    return frame.mid(at, frame.indexOf("<elf>", at) - at);
-}
-
-// Starts clipwatchctl with the one request `request`, connects `program` to it as the
-// program would, sends `greeting` and gives the request frame it receives.
-QString startAndConnect(QProcess& tool, QTcpSocket& program, const QString& greeting,
-                        const QString& request)
-{
-    const quint16 port = freePort();
-    tool.start(testenv::buildDir() + "/clipwatchctl", {"--port", QString::number(port), request});
-    if (!tool.waitForStarted() || !connectTo(program, port))
-        return QString();
-    program.write(greeting.toUtf8());
-    return readFrames(program, 2);
+    QString buffer;
+    control::InboundFrame frame;
+    while (!control::takeFrame(buffer, frame) && program.waitForReadyRead(5000))
+        buffer += QString::fromUtf8(program.readAll());
+    return frame;
 }
 
 TEST(ClipwatchCtl, OneShotPrintsTheReplyAndSucceeds)
 {
     QProcess tool;
     QTcpSocket program;
-    const QString request =
-        startAndConnect(tool, program, "Clipwatch Connected @ now<elf>", "scandir=0&getstate");
-    ASSERT_TRUE(request.startsWith("<elf>")) << request.toStdString();
-    EXPECT_EQ(request.mid(13, 18), "scandir=0&getstate");
-    program.write(("<elf>cwsms=" + sdims(request) +
-                   "&&cwsxml=<clipwatch>\n\t<state>paused</state>\n</clipwatch>\n<elf>")
-                      .toUtf8());
-    program.flush();
+    ASSERT_TRUE(
+        startAndConnect(tool, program, "Clipwatch Connected @ now<elf>", {"scandir=0&getstate"}));
+    const control::InboundFrame request = readRequest(program);
+    EXPECT_EQ(request.request, "scandir=0&getstate&sdims=" + request.sdims);
+    program.write(control::replyFrame(request.sdims, 0, std::string("state=paused")).toUtf8());
+    program.waitForBytesWritten();
     ASSERT_TRUE(tool.waitForFinished(10000));
     EXPECT_EQ(tool.exitCode(), 0);
     EXPECT_EQ(QString::fromUtf8(tool.readAllStandardOutput()),
-              "<clipwatch>\n\t<state>paused</state>\n</clipwatch>\n");
+              control::replyDocument(0, std::string("state=paused")));
     EXPECT_TRUE(tool.readAllStandardError().contains("Clipwatch Connected @ now"));
 }
 
-TEST(ClipwatchCtl, ADroppedConnectionFailsTheRequest)
+TEST(ClipwatchCtl, InteractiveModeSendsEachLineAndFailsWhenTheConnectionDrops)
 {
     QProcess tool;
     QTcpSocket program;
-    ASSERT_TRUE(
-        startAndConnect(tool, program, "hello<elf>", "scandir=0&getstate").contains("getstate"));
+    ASSERT_TRUE(startAndConnect(tool, program, "hello<elf>", {}));
+    tool.write("\nscandir=1&getstate\n");
+    tool.waitForBytesWritten();
+    const control::InboundFrame request = readRequest(program);
+    EXPECT_EQ(request.request, "scandir=1&getstate&sdims=" + request.sdims);
+    program.write(control::replyFrame(request.sdims, 0, std::string("state=paused")).toUtf8());
+    program.waitForBytesWritten();
+    ASSERT_TRUE(tool.waitForReadyRead(5000));
+    EXPECT_EQ(QString::fromUtf8(tool.readAllStandardOutput()),
+              control::replyDocument(0, std::string("state=paused")));
+    // Standard input stays open: the drop alone ends the tool.
+    tool.write("scandir=1&getstate\n");
+    tool.waitForBytesWritten();
     program.disconnectFromHost();
     ASSERT_TRUE(tool.waitForFinished(10000));
     EXPECT_EQ(tool.exitCode(), 1);
@@ -97,6 +97,24 @@ TEST(ClipwatchCtl, NoProgramWithinTheTimeoutFails)
     ASSERT_TRUE(tool.waitForFinished(10000));
     EXPECT_EQ(tool.exitCode(), 1);
     EXPECT_TRUE(tool.readAllStandardError().contains("did not connect"));
+}
+
+TEST(Watch, StatusReplyGivesTheProgressLineAndIdleNeedsNoWaitingJobs)
+{
+    const auto values = control::replyValues(control::replyDocument(
+        0, std::string("<ScanStatus>1</ScanStatus>\n<totalDirectories>4</totalDirectories>\n"
+                       "<totalClips>12</totalClips>\n<clipsCompleted>3</clipsCompleted>\n"
+                       "<erroredClips>1</erroredClips>\n<processesWaiting>2</processesWaiting>\n"
+                       "<state>state=processingclips</state>\n<operation></operation>\n")));
+    EXPECT_EQ(values.value("state"), "state=processingclips");
+    EXPECT_TRUE(values.contains("operation"));
+    EXPECT_FALSE(ctl::isIdle(values));
+    EXPECT_TRUE(ctl::progressLine(0, values).contains("clips 3 completed of 12"));
+
+    EXPECT_TRUE(ctl::isIdle({{"state", "state=complete"}, {"processesWaiting", "0"}}));
+    EXPECT_TRUE(ctl::isIdle({{"state", "state=notrunning"}, {"processesWaiting", "0"}}));
+    EXPECT_FALSE(ctl::isIdle({{"state", "state=notrunning"}, {"processesWaiting", "3"}}));
+    EXPECT_FALSE(ctl::isIdle({{"state", "state=paused"}, {"processesWaiting", "0"}}));
 }
 
 } // namespace

@@ -1,109 +1,131 @@
-// The command interpreter: early exits, addressing, the token loop and its reply rule, the
-// creation request, delete, and the commands whose behaviour has a twist.
-#include "tests/unit/control/commandfixture.h"
+// The command interpreter under the main window: early exits, addressing, the token loop and its
+// reply rule, the set and get words' forms, the creation request, delete, and the commands whose
+// behaviour has a twist.
+#include "tests/unit/control/programfixture.h"
 
-#include "control/executecommand.h"
 #include "control/executecommand.h"
 #include "db/dbcws.h"
-#include "scanner/clipwatch.h"
-#include "tests/support/testenv.h"
+#include "platform/qzrecurse.h"
 
 #include <QComboBox>
-#include <QCoreApplication>
-#include <QDir>
-#include <QSettings>
 
-namespace
-{
+#include <climits>
 
-QLabel* statusLabel(MainWindow& w, int k)
-{
-    return w.panels[k].labels[2]; // the "Status" row
-}
+using CommandTest = ProgramTest;
 
-QCheckBox* check(MainWindow& w, int k, const char* text)
-{
-    for (QCheckBox* box : w.panels[k].checks)
-        if (box->text() == text)
-            return box;
-    return nullptr;
-}
-
-} // namespace
-
-TEST_F(CommandTest, EarlyExitsGiveTheirRepliesAndResults)
-{
-    startWith(3);
-    EXPECT_EQ(run(nullptr), "error=nocommand");
-    EXPECT_EQ(result, -1);
-    EXPECT_EQ(run(""), "error=nocommand");
-    EXPECT_EQ(run("getstate"), "error=noscandir");
-    EXPECT_EQ(result, -1);
-    // "scandir=" is searched with its case.
-    EXPECT_EQ(run("SCANDIR=0&GETPICONFLAGS"), "error=noscandir");
-    EXPECT_EQ(run("scandir=7&getstate"), "error=noinstance");
-    EXPECT_EQ(result, -3);
-    EXPECT_EQ(run("scandir=/no/such/dir&getstate"), "error=noinstance");
-    EXPECT_EQ(run(("scandir=" + std::string(5000, 'a') + "&getstate").c_str()), "error=noinstance");
-    EXPECT_EQ(result, -3);
-    EXPECT_EQ(run("getfirstscandir"),
-              "firstscandir=" + settings(0).Dir + "&connectionstatus=Uninitialized");
-    EXPECT_EQ(result, 0);
-    EXPECT_EQ(run("scandir=1&getscandir&pause"), "path=" + settings(1).Dir);
-    EXPECT_EQ(program->instances[1]->state, CQZClipwatch::cwsNotRunning);
-}
-
-TEST_F(CommandTest, GetFirstScanDirWithoutInstances)
-{
-    startWindow();
-    EXPECT_EQ(run("getfirstscandir"), "nextscandir=.");
-    EXPECT_EQ(result, 0);
-}
-
-TEST_F(CommandTest, ReplyRuleLastTextWinsOtherwiseTheLastHandledToken)
+TEST_F(CommandTest, RequestsGiveTheirRepliesAndResults)
 {
     setKeys(0, {{"PiconFlags", 3}});
-    startWith(1);
-    EXPECT_EQ(run("scandir=0&getmakepicon&getpiconflags"), "makepicon=false");
-    EXPECT_EQ(result, 3);
-    EXPECT_EQ(run("scandir=0&GETPICONFLAGS"), "GETPICONFLAGS=3");
-    EXPECT_EQ(run("scandir=0"), "<none>");
-    EXPECT_EQ(result, 0);
-    EXPECT_EQ(run("scandir=0&clearerrors"), "<none>");
-    // clearerrors keeps the token before it as the last handled one.
-    EXPECT_EQ(run("scandir=0&getpiconflags&clearerrors"), "getpiconflags=3");
-    // Prefix matching in the table's order: no word begins "getmezzaninewidth".
-    EXPECT_EQ(run("scandir=0&getmezzaninewidth"), "<none>");
-    EXPECT_EQ(run("scandir=0&setmaxtranslations=4&sdims=17"), "setmaxtranslations=4");
-    EXPECT_EQ(run("scandir=0&getmaxtranslations"), "getmaxtranslations=4");
-    // A later reply text replaces an error of start.
-    program->instances[0]->SetDatabasePath("");
-    EXPECT_EQ(run("scandir=0&start"), "error=nodatabase");
-    EXPECT_EQ(run("scandir=0&start&getcurrentdir"), "currentdir=" + settings(0).Dir);
+    startWindow(3);
+    program->instances[2]->SetScanDirectory("d:\\media\\");
+    program->instances[0]->md5sInProgress = 6;
+    EXPECT_EQ(run(nullptr), "error=nocommand");
+    EXPECT_EQ(result, -1);
+    constexpr int any = INT_MIN;
+    const struct {
+        std::string request, reply;
+        int result;
+    } exchanges[] = {
+        // Early exits; "scandir=" is searched with its case.
+        {"", "error=nocommand", -1},
+        {"getstate", "error=noscandir", -1},
+        {"SCANDIR=0&GETPICONFLAGS", "error=noscandir", -1},
+        {"scandir=7&getstate", "error=noinstance", -3},
+        {"scandir=/x&getstate", "error=noinstance", -3},
+        {"scandir=" + std::string(5000, 'a') + "&getstate", "error=noinstance", -3},
+        {"getfirstscandir", "firstscandir=" + settings(0).Dir + "&connectionstatus=Uninitialized",
+         0},
+        // A directory address ignores case; the separator is added.
+        {"scandir=D:\\Media&getcurrentdir", "currentdir=d:\\media\\", any},
+        {"scandir=1&getnextscandir", "nextscandir=d:\\media\\", any},
+        {"scandir=2&getnextscandir", "nextscandir=.", any},
+        // Prefix matching in the table's order: no word begins "getmezzaninewidth", and the
+        // longer "getprocesses..." words are not taken by "getprocesses".
+        {"scandir=0&getmezzaninewidth", "<none>", any},
+        {"scandir=0&getProcessesMD5", "getProcessesMD5=6", 6},
+        {"scandir=0&getprocesseswaiting", "getprocesseswaiting=0", 0},
+        // A retry without its clip does nothing.
+        {"scandir=0&getpiconflags&retryprocess=bogus&filepath=/x/a.mov", "getpiconflags=3", any},
+        {"scandir=0&retryprocess=picon", "<none>", any},
+        // The last reply text wins, otherwise the last handled token; clearerrors and
+        // retryprocess keep the token before them.
+        {"scandir=1&getscandir&pause", "path=" + settings(1).Dir, any},
+        {"scandir=0&getmakepicon&getpiconflags", "makepicon=false", 3},
+        {"scandir=0&GETPICONFLAGS", "GETPICONFLAGS=3", 3},
+        {"scandir=0", "<none>", 0},
+        {"scandir=0&clearerrors", "<none>", any},
+        {"scandir=0&getpiconflags&clearerrors", "getpiconflags=3", any},
+        {"scandir=0&setmaxtranslations=4&sdims=17", "setmaxtranslations=4", any},
+        {"scandir=0&getmaxtranslations", "getmaxtranslations=4", 4},
+    };
+    for (const auto& e : exchanges) {
+        EXPECT_EQ(run(e.request), e.reply) << e.request.substr(0, 80);
+        EXPECT_TRUE(e.result == any || result == e.result)
+            << result << " " << e.request.substr(0, 80);
+    }
+    EXPECT_EQ(program->instances[1]->state, CQZClipwatch::cwsNotRunning);
+    EXPECT_EQ(program->instances[0]->checkThread.jobList.size(), 0);
 }
 
-TEST_F(CommandTest, StartsWithADatabaseThatCannotBeOpenedAreRefused)
+TEST_F(CommandTest, SetWordsReachTheSettingAndTheStoreAndGetsReplyInTheirForm)
+{
+    startWindow(2);
+    // Each set echoes its token; the get after it replies with the value as stored.
+    const std::pair<const char*, const char*> cases[] = {
+        {"setpiconflags=9", "getpiconflags=9"},
+        {"setpiconwidth=12abc", "piconwidth=12"},
+        {"setpiconwidth=99999999999", "piconwidth=2147483647"},
+        {"setmaxtranslations=7", "getmaxtranslations=7"},
+        {"setmaxtranslations=0", "getmaxtranslations=7"}, // 0 keeps the setting
+        {"setpicondirectory=/out/picons", "picondirectory=/out/picons/"},
+        {"setxmpdirectory=", "xmpdirectory=."},
+        {"setproxyaroute=", "proxyaroute="},
+        {"setmakeindex=1", "getmakeindex=true"},
+        {"setuseonlyspecifiedextensions=true", "getuseonlyspecifiedextensions=true"},
+    };
+    for (const auto& [set, reply] : cases) {
+        const std::string token = set;
+        EXPECT_EQ(run("scandir=0&" + token), token);
+        const std::string get = "get" + token.substr(3, token.find('=') - 3);
+        EXPECT_EQ(run("scandir=0&" + get), reply) << token;
+    }
+    run("scandir=0&getpiconflags");
+    EXPECT_EQ(result, 9);
+    EXPECT_EQ(stored("Instance0/MaxTranslations").toInt(), 7);
+    EXPECT_EQ(stored("Instance0/PiconDir").toString(), "/out/picons/");
+    EXPECT_TRUE(stored("Instance0/UseOnlySpecifiedExtensions").toBool());
+    // Counted at most as the scanning thread's work slots: the larger share of the two
+    // instances and 100.
+    run("scandir=0&setmaxmd5s=1000000&getmaxmd5s");
+    EXPECT_EQ(result, 500100);
+}
+
+TEST_F(CommandTest, StartsWithoutADatabaseAreRefused)
 {
     setKeys(0, {{"DataBase", folder + "/no/such/folder/clips.db"}, {"DBType", 1}, {"Dir", folder}});
     startWindow();
-    for (const char* word : {"start", "process", "restart"}) {
-        EXPECT_EQ(run((std::string("scandir=0&") + word).c_str()), "error=nodatabase") << word;
+    for (const std::string word : {"start", "process", "restart"}) {
+        EXPECT_EQ(run("scandir=0&" + word), "error=nodatabase") << word;
         EXPECT_NE(result, 0) << word;
         EXPECT_EQ(program->instances[0]->state, CQZClipwatch::cwsNotRunning) << word;
         EXPECT_FALSE(program->instances[0]->isRunning()) << word;
     }
+    program->instances[0]->SetDatabasePath("");
+    EXPECT_EQ(run("scandir=0&start"), "error=nodatabase");
+    // A later reply text replaces the error.
+    EXPECT_EQ(run("scandir=0&start&getcurrentdir"), "currentdir=" + settings(0).Dir);
 }
 
 TEST_F(CommandTest, ClearErrorsIsDoneBeforeTheReply)
 {
-    startWith(1);
+    startWindow(1);
     CQZClipwatch* instance = program->instances[0];
     dbCwsHandle* db = instance->Database().get();
     dbCWSAddClip(db, "a", "/m/a.mov", "/m/");
     dbCWSSetElementStatus(db, -1, "/m/a.mov", CWS_ELEMENT_CLIP, nullptr, nullptr, QZ_ERROR,
                           nullptr);
     instance->LoadDatabase();
-    run("scandir=0&geterroredclips");
+    EXPECT_EQ(run("scandir=0&geterroredclips"), "geterroredclips=1");
     ASSERT_EQ(result, 1);
     instance->scanThreadRunning = true; // as if the loop ran, between two passes
     run("scandir=0&clearerrors&geterroredclips");
@@ -113,61 +135,50 @@ TEST_F(CommandTest, ClearErrorsIsDoneBeforeTheReply)
 
 TEST_F(CommandTest, GetStateShowsTheStatusTextInBracketsUntilAStateRequest)
 {
-    startWith(1);
+    startWindow(1);
     program->instances[0]->state = CQZClipwatch::cwsProcessingClips;
     EXPECT_EQ(run("scandir=0&getstate"), "state=processingclips[Idle]&value=0");
     EXPECT_EQ(result, 0);
     run("scandir=0&pause");
     EXPECT_EQ(run("scandir=0&getoperation"), "state=paused&value=0");
     QCoreApplication::processEvents();
-    EXPECT_EQ(statusLabel(*window, 0)->text(), "") << "the panel follows the instance";
+    EXPECT_EQ(window->panels[0].labels[2]->text(), "") << "the status row follows the instance";
     program->instances[0]->state = 42;
     EXPECT_EQ(run("scandir=0&getstate"), "state=unknown&value=0");
 }
 
-TEST_F(CommandTest, DirectoryAddressIgnoresCaseAndAddsTheSeparator)
-{
-    startWith(2);
-    program->instances[1]->SetScanDirectory("d:\\media\\");
-    EXPECT_EQ(run("scandir=D:\\Media&getcurrentdir"), "currentdir=d:\\media\\");
-    EXPECT_EQ(run("scandir=0&getnextscandir"), "nextscandir=d:\\media\\");
-    EXPECT_EQ(run("scandir=1&getnextscandir"), "nextscandir=.");
-}
-
 TEST_F(CommandTest, SwitchesReadTheirValuesAndMoveTheCheckBoxes)
 {
-    startWith(1);
+    startWindow(1);
     CQZClipwatch* instance = program->instances[0];
     EXPECT_EQ(run("scandir=0&setmakepicon=1"), "setmakepicon=1");
     EXPECT_TRUE(settings(0).MakePicons);
-    EXPECT_TRUE(check(*window, 0, "Picon")->isChecked());
+    EXPECT_TRUE(window->panels[0].checks[0]->isChecked());
     EXPECT_TRUE(instance->resetCompletionRequested.exchange(false));
     run("scandir=0&setmakepicon=True");
     EXPECT_FALSE(instance->resetCompletionRequested) << "repeating the value changes nothing";
     run("scandir=0&setmakepicon=yes");
     EXPECT_FALSE(settings(0).MakePicons);
-    EXPECT_FALSE(check(*window, 0, "Picon")->isChecked());
+    EXPECT_FALSE(window->panels[0].checks[0]->isChecked());
 
     EXPECT_EQ(run("scandir=0&setmakemezzanine=2&getmakemezzanine"), "getmakemezzanine=true");
     EXPECT_EQ(result, 1);
-    EXPECT_FALSE(check(*window, 0, "Mezzanine")->isChecked());
+    EXPECT_FALSE(window->panels[0].checks[3]->isChecked());
     run("scandir=0&setmakemezzanine=f");
     EXPECT_FALSE(settings(0).MakeMezzanine);
     run("scandir=0&setmakemezzanine=T");
-    EXPECT_TRUE(check(*window, 0, "Mezzanine")->isChecked());
+    EXPECT_TRUE(window->panels[0].checks[3]->isChecked());
 }
 
 TEST_F(CommandTest, ProxyModeAndPiconPositionCommands)
 {
-    startWith(1);
-    run("scandir=0&setproxymode=HLS");
-    EXPECT_EQ(settings(0).ProxyMode, 210);
+    startWindow(1);
+    // A mode word is matched at the start of the value, case ignored; anything else is mp4.
+    run("scandir=0&setproxymode=HLS-x");
     EXPECT_EQ(run("scandir=0&getproxymode"), "proxymode=HLS-TS-Multibitrate");
     EXPECT_EQ(result, 210);
     run("scandir=0&setproxymode=webm");
-    EXPECT_EQ(settings(0).ProxyMode, 197);
-    run("scandir=0&setproxymode=DASH-x");
-    EXPECT_EQ(run("scandir=0&getproxymode"), "proxymode=DASH-MP4-Multibitrate");
+    EXPECT_EQ(run("scandir=0&getproxymode"), "proxymode=mp4-h264");
 
     run("scandir=0&setpiconpercent=12");
     EXPECT_EQ(run("scandir=0&setpiconframe=25"), "setpiconframe=25");
@@ -179,86 +190,101 @@ TEST_F(CommandTest, ProxyModeAndPiconPositionCommands)
     // Not a number, or out of range: the setting stays and the token is echoed.
     for (const char* bad : {"abc", "", "1e999", "nan", "inf", "0x10", "5x", "1e300"}) {
         const std::string token = std::string("setpiconpercent=") + bad;
-        EXPECT_EQ(run(("scandir=0&" + token).c_str()), token);
+        EXPECT_EQ(run("scandir=0&" + token), token);
         EXPECT_EQ(settings(0).PiconPercent, 0.5) << bad;
     }
 }
 
-TEST_F(CommandTest, RetryProcessWithoutClipTokenDoesNothing)
+TEST_F(CommandTest, DatabaseWordsAndTheScanStatusFragment)
 {
-    startWith(1);
-    EXPECT_EQ(run("scandir=0&retryprocess=picon"), "<none>");
-    EXPECT_EQ(run("scandir=0&getpiconflags&retryprocess=bogus&filepath=/x/a.mov"),
-              "getpiconflags=0");
-    EXPECT_EQ(program->instances[0]->checkThread.jobList.size(), 0);
+    startWindow(1);
+    CQZClipwatch* instance = program->instances[0];
+    const std::string db = folder.toStdString() + "/other.db";
+    EXPECT_EQ(run("scandir=0&setdatabase=" + db), "setdatabase=" + db);
+    EXPECT_EQ(run("scandir=0&getdatabase"), "currentdir=" + db);
+    EXPECT_EQ(run("scandir=0&getdbinfo"), "&databasename=" + db);
+    instance->UpdateSettings([](CWSSettings& s) {
+        s.DBUsername = "u";
+        s.DBHost = "h";
+    });
+    EXPECT_EQ(run("scandir=0&getdbinfo"), "username=u&host=h&databasename=" + db);
+
+    // The walk shows the folder it records as the operation, a name that needs escaping.
+    CQZClipwatch::DirectoryVisited(instance, folder.toStdString() + "/a<b & c",
+                                   QZ_ATTRIBUTE_DIRECTORY);
+    const int values[] = {10, 1, 9, 30, 12, 25, 2, 3, 0, 0, 0, 0};
+    for (int k = 0; k < CWS_COUNT_KINDS; ++k)
+        instance->counts[k] = values[k];
+    instance->translationsInProgress = 3;
+    instance->md5sInProgress = 4;
+    instance->state = CQZClipwatch::cwsProcessingPaused;
+    EXPECT_EQ(run("scandir=0&getscanstatus"),
+              "<ScanStatus>1</ScanStatus>\n<totalDirectories>10</totalDirectories>\n"
+              "<directoryErrors>9</directoryErrors>\n<directoriesComplete>1</directoriesComplete>\n"
+              "<totalFilesFound>30</totalFilesFound>\n<totalClips>30</totalClips>\n"
+              "<clipsCompleted>12</clipsCompleted>\n<erroredClips>3</erroredClips>\n"
+              "<processesWaiting>0</processesWaiting>\n<processes>3</processes>\n"
+              "<processesMD5>4</processesMD5>\n<state>state=paused</state>\n"
+              "<operation>Scanning " +
+                  folder.toStdString() + "/a&lt;b &amp; c</operation>\n");
 }
 
 TEST_F(CommandTest, CreationRequestAddsConfiguresAndReports)
 {
-    startWith(1);
-    const std::string media = QDir(folder).filePath("newmedia").toStdString();
-    QDir().mkpath(QString::fromStdString(media));
-    const std::string db = folder.toStdString() + "/new.db";
+    startWindow(4);
+    std::string media[2];
+    for (int k = 4; k < 6; ++k) {
+        media[k - 4] = folder.toStdString() + "/new" + std::to_string(k);
+        QDir().mkpath(QString::fromStdString(media[k - 4]));
+        const std::string db = media[k - 4] + ".db";
+        EXPECT_EQ(run("newscandir=" + media[k - 4] + "&setdatabase=" + db + "&setusername=u"),
+                  "newscandiradded=" + media[k - 4]);
+        EXPECT_EQ(result, 0);
+        ASSERT_EQ(program->instances.size(), k + 1);
+        EXPECT_EQ(settings(k).DataBase, db);
+        EXPECT_EQ(settings(k).DBUsername, "u");
+        EXPECT_EQ(stored(QString("Instance%1/DataBase").arg(k)).toString().toStdString(), db);
+        EXPECT_EQ(window->selector->itemText(window->selector->count() - 1).toStdString(), db);
+    }
+    EXPECT_TRUE(window->panels[4].box->isVisible());
+    EXPECT_NE(program->instances[4]->Database(), nullptr);
+    // The sixth has no panel, but is controlled all the same.
+    program->instances[5]->LoadDatabase();
+    EXPECT_EQ(run("scandir=5&pause"), "pause=6");
+    EXPECT_EQ(run("scandir=5&getstate"), "state=paused&value=0");
 
-    EXPECT_EQ(run(("newscandir=" + media + "&setdatabase=" + db + "&setusername=u").c_str()),
-              "newscandiradded=" + media);
-    EXPECT_EQ(result, 0);
-    ASSERT_EQ(program->instances.size(), 2);
-    EXPECT_EQ(settings(1).DataBase, db);
-    EXPECT_EQ(settings(1).DBUsername, "u");
-    EXPECT_EQ(window->selector->itemText(window->selector->count() - 1).toStdString(), db);
-    EXPECT_TRUE(window->panels[1].box->isVisible());
-    EXPECT_NE(program->instances[1]->Database(), nullptr);
-    EXPECT_EQ(
-        QSettings("Velmora", "Clipwatch").value("Instance1/DataBase").toString().toStdString(), db);
-
-    EXPECT_EQ(run(("newscandir=" + media).c_str()),
-              "newscandiradded_directoryalreadyexists=" + media);
+    EXPECT_EQ(run("newscandir=" + media[0]), "newscandiradded_directoryalreadyexists=" + media[0]);
     EXPECT_EQ(result, 1);
-    EXPECT_EQ(program->instances.size(), 2);
-
+    EXPECT_EQ(program->instances.size(), 6);
     EXPECT_EQ(run("newscandir=/no/such/folder"),
               "newscandiradded_directorydoesnotexist=/no/such/folder");
     EXPECT_EQ(result, 1);
-    EXPECT_EQ(program->instances.size(), 3);
-}
-
-TEST_F(CommandTest, SixthInstanceHasNoPanelButIsSavedAndControlled)
-{
-    startWith(5);
-    const std::string media = QDir(folder).filePath("sixth").toStdString();
-    QDir().mkpath(QString::fromStdString(media));
-    run(("newscandir=" + media + "&setdatabase=" + folder.toStdString() + "/sixth.db").c_str());
-    ASSERT_EQ(program->instances.size(), 6);
-    EXPECT_TRUE(QSettings("Velmora", "Clipwatch").childGroups().contains("Instance5"));
-    CQZClipwatch* sixth = program->instances[5];
-    sixth->LoadDatabase();
-    EXPECT_EQ(run("scandir=5&pause"), "pause=6");
-    EXPECT_EQ(sixth->state, CQZClipwatch::cwsProcessingPaused);
-    EXPECT_EQ(run("scandir=5&getstate"), "state=paused&value=0");
+    EXPECT_EQ(program->instances.size(), 7);
 }
 
 TEST_F(CommandTest, DeleteRemovesRenumbersAndRefreshesThePanels)
 {
-    startWith(3);
+    startWindow(3);
     const std::string third = settings(2).Dir;
     EXPECT_EQ(run("scandir=1&delete&getstate"), "delete=0");
     ASSERT_EQ(program->instances.size(), 2);
     EXPECT_EQ(program->instances[1]->Number(), 1);
     EXPECT_EQ(settings(1).Dir, third);
-    QSettings store("Velmora", "Clipwatch");
-    EXPECT_EQ(store.value("Instance1/Dir").toString().toStdString(), third);
-    EXPECT_FALSE(store.childGroups().contains("Instance2"));
+    EXPECT_EQ(stored("Instance1/Dir").toString().toStdString(), third);
     // The moved instance saves into its new group.
     run("scandir=1&setpiconwidth=77");
-    EXPECT_EQ(QSettings("Velmora", "Clipwatch").value("Instance1/PiconWidth").toInt(), 77);
+    EXPECT_EQ(stored("Instance1/PiconWidth").toInt(), 77);
     EXPECT_FALSE(QSettings("Velmora", "Clipwatch").childGroups().contains("Instance2"));
     EXPECT_FALSE(window->panels[2].box->isVisibleTo(window.get()));
+    // Down to no instance at all.
+    run("scandir=0&delete");
+    run("scandir=0&delete");
+    EXPECT_EQ(run("getfirstscandir"), "nextscandir=.");
 }
 
 TEST_F(CommandTest, DumpAllCommandsLogsRequestAndReplyOnlyAtLevelOne)
 {
-    startWith(1);
+    startWindow(1);
     dumpAllCommandsLevel = 2;
     run("scandir=0&getpiconwidth&marker=two");
     dumpAllCommandsLevel = 1;

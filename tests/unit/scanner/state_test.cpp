@@ -71,6 +71,19 @@ TEST_F(States, ResumeReturnsToTheWorkingStateOrDerivesIt)
     instance->scanThreadRunning = false;
 }
 
+TEST_F(States, TheAutoStartResumeLeavesAWorkingInstanceAlone)
+{
+    // The reachability check resumes auto-start instances every few seconds while the
+    // controller is away; a working instance must keep its state (and its pass).
+    makeInstance();
+    instance->SetState(CQZClipwatch::cwsFindDirectories);
+    instance->SetState(CQZClipwatch::cwsFindClips);
+    instance->scanThreadRunning = true;
+    instance->ResumeAutoStart();
+    EXPECT_EQ(instance->state, CQZClipwatch::cwsFindClips);
+    instance->scanThreadRunning = false;
+}
+
 TEST_F(States, RecoveryQueuesClipsInStates2And3AgainWithoutSending)
 {
     makeInstance({{"MakePicons", 1}, {"MakeProxy", 1}, {"MakeMD5", 1}});
