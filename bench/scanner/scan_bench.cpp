@@ -84,6 +84,8 @@ double scanWithInstance(const QString& tree, const QString& dbFile)
     const std::string root = (tree + "/").toStdString();
     dbCWSAddDirectory(db.get(), root, 0);
     qzOSRecurseDirectory(&instance, root, CQZClipwatch::DirectoryVisited, 0x9001);
+    // As at the end of a walk: every directory it recorded is ready for the clip search.
+    dbCWSMoveDirectoryChecks(db.get(), QZ_FOUND_FILE, 0);
     instance.state = CQZClipwatch::cwsFindClips;
     std::string dir;
     while (dbCWSGetNextDirectoryToCheck(db.get(), dir) == 0 && !dir.empty()) {
