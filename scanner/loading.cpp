@@ -139,7 +139,7 @@ int CQZClipwatch::LoadDatabase()
     ErrOut("Loading Database\n");
     if (!Database())
         OpenOrCreateDatabase(s);
-    if (!checkThread.isRunning() && state != cwsApplicationExiting) {
+    if (!checkThread.isRunning() && KeepGoing(Work::Following)) {
         checkThread.owner = this;
         checkThread.start();
     }
