@@ -1,10 +1,8 @@
 // The job monitor against the reference service (simulated jobs and injected faults on
-// 127.0.0.1:1080), on SQLite and on MariaDB: clips whose jobs finish (on SQLite also one whose
-// name is not UTF-8), fail, are refused, get lost, are forgotten or stall, Clear Errors through
-// a running scan, and the service going silent and coming back.
+// 127.0.0.1:1080), on SQLite and on MariaDB.
 #include "platform/bytetext.h"
-#include "platform/qzhttp.h"
 #include "platform/qzlog.h"
+#include "platform/vexorequests.h"
 #include "tests/support/instancetest.h"
 #include "tests/support/scanenv.h"
 
@@ -20,13 +18,7 @@ using testenv::waitFor;
 
 std::string ask(const std::string& url)
 {
-    char* reply = nullptr;
-    size_t length = 0;
-    if (qzOSHTTPCommand(url.c_str(), "GET", nullptr, nullptr, 0, &reply, &length, 2000) != 0)
-        return std::string();
-    std::string text(reply, length);
-    QZFree(reply);
-    return text;
+    return vexoSendRequest(url, 2000).value_or("");
 }
 
 class Monitor : public scanenv::BackendTest<Backend>

@@ -1,5 +1,4 @@
-// Element job requests: output locations and names, mezzanine words, the proxy and mezzanine
-// requests with the audio-only rule, and the judgement of the service's reply for every element.
+// Element job requests: output names, the requests and the judgement of the service's reply.
 #include "scanner/clipwatch_p.h"
 #include "tests/support/instancetest.h"
 
@@ -91,13 +90,6 @@ TEST_F(Jobs, MezzanineTypeRoutingFlagsAndLimit)
         << "no mode word";
 }
 
-// Each element's outcome for a reply: the state written, and whether the job was queued.
-struct Judgement {
-    const char* reply; // null: no reply
-    int state;
-    bool queued;
-};
-
 TEST_F(Jobs, ReplyJudgementForEveryElement)
 {
     makeInstance({{"ProxyMode", 197}, {"MezzanineModeS", "mov"}});
@@ -107,12 +99,17 @@ TEST_F(Jobs, ReplyJudgementForEveryElement)
         {CWS_ELEMENT_PROXY, "proxy"}, {CWS_ELEMENT_MEZZANINE, "mezzanine"},
         {CWS_ELEMENT_RTIN, "rtin"},   {CWS_ELEMENT_WRAP, "wrap"},
     };
-    const Judgement judgements[] = {
+    // The reply (none: no reply), the state written and whether the job was queued.
+    const struct {
+        const char* reply;
+        int state;
+        bool queued;
+    } judgements[] = {
         {nullptr, QZ_NETWORK_ERROR, false},
         {"{\"result\":\"refused\",\"resultstring\":\"refused: no source\"}", QZ_ERROR, false},
         {"{\"result\":\"success\",\"resultstring\":\"job queued\"}", QZ_IN_PROGRESS, true},
     };
-    for (const Judgement& j : judgements) {
+    for (const auto& j : judgements) {
         for (const auto& [code, word] : elements) {
             answer(j.reply ? std::optional<std::string>(j.reply) : std::nullopt);
             instance->checkThread.jobList.clear();
