@@ -16,11 +16,6 @@ namespace
 
 using testenv::waitFor;
 
-std::string ask(const std::string& url)
-{
-    return vexoSendRequest(url, 2000).value_or("");
-}
-
 class Monitor : public scanenv::BackendTest<Backend>
 {
 protected:
@@ -78,10 +73,7 @@ protected:
     // Job strings of `clip` in the monitor's list.
     int jobsOf(const QString& clip)
     {
-        int count = 0;
-        for (const QString& job : instance->checkThread.jobList.snapshot())
-            count += job.contains(media + clip + "&") ? 1 : 0;
-        return count;
+        return instance->checkThread.jobList.snapshot().filter(media + clip + "&").size();
     }
 
     QString logName;
@@ -135,10 +127,12 @@ TEST_P(Monitor, EveryJobIsFollowedToItsSpecifiedEnd)
     }
     for (const QString& clip : {fail, refused, lost, forget})
         EXPECT_EQ(state(clip, CWS_ELEMENT_CLIP), QZ_ERROR) << clip.toStdString();
-    EXPECT_NE(ask("http://127.0.0.1:1080/vexojson?request=get&group=any&client=127.0.0.1"
-                  "&command=copy&source=" +
-                  anchor(lost) + "&target=" + anchor("gone.vexofault-lost.mp4") +
-                  "&profile=mp4-h264")
+    EXPECT_NE(vexoSendRequest("http://127.0.0.1:1080/vexojson?request=get&group=any"
+                              "&client=127.0.0.1&command=copy&source=" +
+                                  anchor(lost) + "&target=" + anchor("gone.vexofault-lost.mp4") +
+                                  "&profile=mp4-h264",
+                              2000)
+                  .value_or("")
                   .find("copy not found"),
               std::string::npos)
         << "a lost job is purged from the service";
@@ -184,7 +178,9 @@ TEST_P(Monitor, SilentServiceKeepsJobsAndItsReturnResetsNetworkErrors)
     ASSERT_TRUE(waitFor([&] { return !instance->scanThreadRunning; }, 5000));
     dbCWSSetElementStatus(db.get(), -1, anchor(stall), CWS_ELEMENT_CLIP, nullptr, nullptr,
                           QZ_NETWORK_ERROR, nullptr);
-    ASSERT_NE(ask("http://127.0.0.1:1080/control?silent=1500").find("\"result\":\"0\""),
+    ASSERT_NE(vexoSendRequest("http://127.0.0.1:1080/control?silent=1500", 2000)
+                  .value_or("")
+                  .find("\"result\":\"0\""),
               std::string::npos);
     instance->serviceAvailable = 0;
     instance->CheckServiceAddress();

@@ -1,4 +1,4 @@
-// The job list: removals, copies, and concurrent use.
+// The job list: removals and concurrent use.
 #include "monitor/joblist.h"
 
 #include <gtest/gtest.h>
@@ -39,18 +39,6 @@ TEST(JobList, RemoveIfExaminesEveryEntryOnceAfterShifts)
         jobs.removeIf([](const QString& j) { return j.contains("src=a", Qt::CaseInsensitive); });
     EXPECT_EQ(removed, QStringList({"src=A", "src=a", "src=A", "src=A"}));
     EXPECT_EQ(jobs.snapshot(), QStringList({"src=B"}));
-}
-
-TEST(JobList, CopyHasItsOwnMutexAndStrings)
-{
-    QStringListThreadSafe jobs;
-    jobs.append("one");
-    QStringListThreadSafe copy(jobs);
-    QMutexLocker held(jobs.lock());
-    std::thread other([&] { copy.append("two"); }); // would block if the mutex were shared
-    other.join();
-    EXPECT_EQ(copy.snapshot(), QStringList({"one", "two"}));
-    EXPECT_EQ(jobs.snapshot(), QStringList({"one"}));
 }
 
 TEST(JobList, ConcurrentAppendsRemovalsAndSnapshotsLoseNothing)

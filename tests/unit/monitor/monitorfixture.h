@@ -18,6 +18,12 @@ protected:
 };
 
 // A status reply in the service's shape.
-std::string statusReply(const std::string& source, const std::string& target,
-                        const std::string& profile, int progress, int result = 0,
-                        const std::string& resultString = "");
+inline std::string statusReply(const std::string& source, const std::string& target,
+                               const std::string& profile, int progress, int result = 0,
+                               const std::string& resultString = "")
+{
+    return "{\"progress\":\"" + std::to_string(progress) + "\",\"result\":\"" +
+           std::to_string(result) + "\",\"resultstring\":\"" + resultString + "\",\"source\":\"" +
+           source + "\",\"target\":\"" + target + "\",\"profile\":\"" + profile +
+           "\",\"client\":\"127.0.0.1\",\"address\":\"127.0.0.1\"}";
+}
