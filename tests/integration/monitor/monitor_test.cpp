@@ -70,7 +70,6 @@ protected:
         return elementState(db.get(), anchor(clip), code, path, error);
     }
 
-    // Job strings of `clip` in the monitor's list.
     int jobsOf(const QString& clip)
     {
         return instance->checkThread.jobList.snapshot().filter(media + clip + "&").size();

@@ -38,7 +38,6 @@ protected:
         listener.join();
     }
 
-    // An executable shell script in the test folder.
     QString script(const QString& name, const QString& body)
     {
         const QString path = folder + "/" + name;

@@ -1,5 +1,4 @@
-// Test fixture of the monitor unit tests: the instance fixture with a job monitor that is never
-// started, so that each test drives its polls on its own thread.
+// Test fixture of the monitor unit tests: an instance and a job monitor that is never started.
 #pragma once
 
 #include "monitor/checkthread.h"

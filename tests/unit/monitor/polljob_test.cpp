@@ -32,14 +32,7 @@ protected:
     {
         MonitorTest::SetUp();
         ErrLogSetFileName("polljob");
-        makeInstance({{"MakePicons", 0},
-                      {"MakeXMP", 0},
-                      {"MakeProxy", 1},
-                      {"MakeMezzanine", 0},
-                      {"MakeRtin", 0},
-                      {"SendMessages", 0},
-                      {"MakeWrap", 0},
-                      {"MakeMD5", 0}});
+        makeInstance();
         addClip(anchor);
     }
 
