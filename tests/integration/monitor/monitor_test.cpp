@@ -1,10 +1,8 @@
 // The job monitor against the reference service (simulated jobs and injected faults on
-// 127.0.0.1:1080), on SQLite and on MariaDB: clips whose jobs finish (on SQLite also one whose
-// name is not UTF-8), fail, are refused, get lost, are forgotten or stall, Clear Errors through
-// a running scan, and the service going silent and coming back.
+// 127.0.0.1:1080), on SQLite and on MariaDB.
 #include "platform/bytetext.h"
-#include "platform/qzhttp.h"
 #include "platform/qzlog.h"
+#include "platform/vexorequests.h"
 #include "tests/support/instancetest.h"
 #include "tests/support/scanenv.h"
 
@@ -17,17 +15,6 @@ namespace
 {
 
 using testenv::waitFor;
-
-std::string ask(const std::string& url)
-{
-    char* reply = nullptr;
-    size_t length = 0;
-    if (qzOSHTTPCommand(url.c_str(), "GET", nullptr, nullptr, 0, &reply, &length, 2000) != 0)
-        return std::string();
-    std::string text(reply, length);
-    QZFree(reply);
-    return text;
-}
 
 class Monitor : public scanenv::BackendTest<Backend>
 {
@@ -83,13 +70,9 @@ protected:
         return elementState(db.get(), anchor(clip), code, path, error);
     }
 
-    // Job strings of `clip` in the monitor's list.
     int jobsOf(const QString& clip)
     {
-        int count = 0;
-        for (const QString& job : instance->checkThread.jobList.snapshot())
-            count += job.contains(media + clip + "&") ? 1 : 0;
-        return count;
+        return instance->checkThread.jobList.snapshot().filter(media + clip + "&").size();
     }
 
     QString logName;
@@ -143,10 +126,12 @@ TEST_P(Monitor, EveryJobIsFollowedToItsSpecifiedEnd)
     }
     for (const QString& clip : {fail, refused, lost, forget})
         EXPECT_EQ(state(clip, CWS_ELEMENT_CLIP), QZ_ERROR) << clip.toStdString();
-    EXPECT_NE(ask("http://127.0.0.1:1080/vexojson?request=get&group=any&client=127.0.0.1"
-                  "&command=copy&source=" +
-                  anchor(lost) + "&target=" + anchor("gone.vexofault-lost.mp4") +
-                  "&profile=mp4-h264")
+    EXPECT_NE(vexoSendRequest("http://127.0.0.1:1080/vexojson?request=get&group=any"
+                              "&client=127.0.0.1&command=copy&source=" +
+                                  anchor(lost) + "&target=" + anchor("gone.vexofault-lost.mp4") +
+                                  "&profile=mp4-h264",
+                              2000)
+                  .value_or("")
                   .find("copy not found"),
               std::string::npos)
         << "a lost job is purged from the service";
@@ -192,7 +177,9 @@ TEST_P(Monitor, SilentServiceKeepsJobsAndItsReturnResetsNetworkErrors)
     ASSERT_TRUE(waitFor([&] { return !instance->scanThreadRunning; }, 5000));
     dbCWSSetElementStatus(db.get(), -1, anchor(stall), CWS_ELEMENT_CLIP, nullptr, nullptr,
                           QZ_NETWORK_ERROR, nullptr);
-    ASSERT_NE(ask("http://127.0.0.1:1080/control?silent=1500").find("\"result\":\"0\""),
+    ASSERT_NE(vexoSendRequest("http://127.0.0.1:1080/control?silent=1500", 2000)
+                  .value_or("")
+                  .find("\"result\":\"0\""),
               std::string::npos);
     instance->serviceAvailable = 0;
     instance->CheckServiceAddress();

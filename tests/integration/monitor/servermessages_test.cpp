@@ -1,7 +1,4 @@
-// Server messages of a clip: a network message received by a real HTTP server on 127.0.0.1
-// with its placeholder replaced, real local programs (a script's exit code and arguments, a
-// crashing program, a program that cannot start), a server that does not answer, and the
-// rule that an empty first message sends nothing.
+// Server messages of a clip: to a real HTTP server on 127.0.0.1 and to real local programs.
 #include "tests/support/instancetest.h"
 
 #include <httplib.h>
@@ -41,7 +38,6 @@ protected:
         listener.join();
     }
 
-    // An executable shell script in the test folder.
     QString script(const QString& name, const QString& body)
     {
         const QString path = folder + "/" + name;
@@ -69,19 +65,19 @@ protected:
     {
         sqlite3* raw = nullptr;
         sqlite3_open((folder + "/clips.db").toUtf8().constData(), &raw);
-        const std::string sql = "SELECT Element" + std::to_string(n) + ", Element" +
-                                std::to_string(n) + "State, Element" + std::to_string(n) +
+        const std::string e = "Element" + std::to_string(n);
+        const std::string sql = "SELECT " + e + ", " + e + "State, " + e +
                                 "Error FROM Clips WHERE AnchorPath='" + anchor + "'";
-        sqlite3_stmt* statement = nullptr;
-        sqlite3_prepare_v2(raw, sql.c_str(), -1, &statement, nullptr);
         std::string row;
-        if (sqlite3_step(statement) == SQLITE_ROW)
-            for (int c = 0; c < 3; ++c) {
-                const unsigned char* text = sqlite3_column_text(statement, c);
-                row += (c ? "|" : "") +
-                       std::string(text ? reinterpret_cast<const char*>(text) : "NULL");
-            }
-        sqlite3_finalize(statement);
+        sqlite3_exec(
+            raw, sql.c_str(),
+            [](void* out, int columns, char** values, char**) {
+                for (int c = 0; c < columns; ++c)
+                    *static_cast<std::string*>(out) +=
+                        (c ? "|" : "") + std::string(values[c] ? values[c] : "NULL");
+                return 0;
+            },
+            &row, nullptr);
         sqlite3_close(raw);
         return row;
     }

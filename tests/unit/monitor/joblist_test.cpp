@@ -1,5 +1,4 @@
-// The job list: which occurrence each removal takes, copies, and concurrent use by the
-// scanning thread, the monitor and an abort pass holding the lock.
+// The job list: removals and concurrent use.
 #include "monitor/joblist.h"
 
 #include <gtest/gtest.h>
@@ -40,20 +39,6 @@ TEST(JobList, RemoveIfExaminesEveryEntryOnceAfterShifts)
         jobs.removeIf([](const QString& j) { return j.contains("src=a", Qt::CaseInsensitive); });
     EXPECT_EQ(removed, QStringList({"src=A", "src=a", "src=A", "src=A"}));
     EXPECT_EQ(jobs.snapshot(), QStringList({"src=B"}));
-    jobs.clear();
-    EXPECT_TRUE(jobs.isEmpty());
-}
-
-TEST(JobList, CopyHasItsOwnMutexAndStrings)
-{
-    QStringListThreadSafe jobs;
-    jobs.append("one");
-    QStringListThreadSafe copy(jobs);
-    QMutexLocker held(jobs.lock());
-    std::thread other([&] { copy.append("two"); }); // would block if the mutex were shared
-    other.join();
-    EXPECT_EQ(copy.snapshot(), QStringList({"one", "two"}));
-    EXPECT_EQ(jobs.snapshot(), QStringList({"one"}));
 }
 
 TEST(JobList, ConcurrentAppendsRemovalsAndSnapshotsLoseNothing)

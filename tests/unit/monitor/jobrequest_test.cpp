@@ -38,24 +38,17 @@ TEST(JobRequest, StatusUrlsFromJobStrings)
         EXPECT_EQ(r.source, c.source);
         EXPECT_EQ(r.target, c.target);
         EXPECT_EQ(r.elementCode, c.elementCode);
-        EXPECT_FALSE(r.hasCountdown);
         EXPECT_EQ(r.countdown, -1);
     }
 }
 
-TEST(JobRequest, CountdownIsLoweredAndRemovedAtZero)
+TEST(JobRequest, CountdownIsRemovedAtZeroAndANonNumberReadsAsZero)
 {
-    const QString job = kBase + "vexojson?request=set&client=c&command=copy&source=/a.mov"
-                                "&profile=xmp&cwstimeout=3&type=xmp";
-    const JobRequest first = parseJobString(job);
-    EXPECT_TRUE(first.hasCountdown);
-    EXPECT_EQ(first.countdown, 2);
-    EXPECT_TRUE(first.jobCopy.contains("&cwstimeout=2&"));
-    const JobRequest last = parseJobString(parseJobString(first.jobCopy).jobCopy);
+    // Its lowering through the polls: PollJob.CountdownRunsOutOnCopyNotFound.
+    const JobRequest last = parseJobString(kBase + "vexojson?source=/a.mov&cwstimeout=1&type=xmp");
     EXPECT_EQ(last.countdown, 0);
     EXPECT_FALSE(last.jobCopy.contains("cwstimeout"));
-    EXPECT_EQ(parseJobString(kBase + "vexojson?cwstimeout=x&type=xmp").countdown, -1)
-        << "a countdown that is not a number reads as 0";
+    EXPECT_EQ(parseJobString(kBase + "vexojson?cwstimeout=x&type=xmp").countdown, -1);
 }
 
 TEST(JobReply, ReadsQuotedKeysAndKeepsFirstResultStringAndLastSource)
@@ -76,7 +69,7 @@ TEST(JobReply, ReadsQuotedKeysAndKeepsFirstResultStringAndLastSource)
     EXPECT_EQ(address, "127.0.0.5");
 }
 
-TEST(JobReply, ResultMinusOneFailsTheJobAndNonNumbersReadAsZero)
+TEST(JobReply, ResultMinusOneFailsTheJobNonNumbersReadAsZeroAndNotFoundIsAWholeToken)
 {
     QString address;
     EXPECT_EQ(parseJobReply(R"({"progress":"5000","result":"-1"})", address).progress, -1);
@@ -84,11 +77,6 @@ TEST(JobReply, ResultMinusOneFailsTheJobAndNonNumbersReadAsZero)
     EXPECT_EQ(r.progress, 0);
     EXPECT_EQ(r.result, 5);
     EXPECT_EQ(parseJobReply("{}", address).progress, -1) << "-1 until the reply gives one";
-}
-
-TEST(JobReply, CountsCopyNotFoundTokens)
-{
-    QString address;
     EXPECT_EQ(parseJobReply(R"({"error":"Copy Not Found"})", address).notFound, 1);
     EXPECT_EQ(parseJobReply(R"({"error":"copy not found here"})", address).notFound, 0);
 }

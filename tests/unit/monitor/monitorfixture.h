@@ -1,5 +1,4 @@
-// Test fixture of the monitor unit tests: the instance fixture with a job monitor that is never
-// started, so that each test drives its polls on its own thread.
+// Test fixture of the monitor unit tests: an instance and a job monitor that is never started.
 #pragma once
 
 #include "monitor/checkthread.h"
@@ -18,6 +17,12 @@ protected:
 };
 
 // A status reply in the service's shape.
-std::string statusReply(const std::string& source, const std::string& target,
-                        const std::string& profile, int progress, int result = 0,
-                        const std::string& resultString = "");
+inline std::string statusReply(const std::string& source, const std::string& target,
+                               const std::string& profile, int progress, int result = 0,
+                               const std::string& resultString = "")
+{
+    return "{\"progress\":\"" + std::to_string(progress) + "\",\"result\":\"" +
+           std::to_string(result) + "\",\"resultstring\":\"" + resultString + "\",\"source\":\"" +
+           source + "\",\"target\":\"" + target + "\",\"profile\":\"" + profile +
+           "\",\"client\":\"127.0.0.1\",\"address\":\"127.0.0.1\"}";
+}

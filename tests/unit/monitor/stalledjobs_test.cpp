@@ -1,5 +1,4 @@
-// The instance's actions of the progress element rules: which job strings a dropped element
-// takes with it, and the abort of a stalled job on the service.
+// The instance's actions for dropped elements and stalled jobs.
 #include "monitor/stalledjobs.h"
 #include "platform/qzlog.h"
 #include "tests/support/testenv.h"

@@ -1,5 +1,4 @@
-// Scanner states: shares of the job limits, every requested state of SetState, resuming, the
-// start-up recovery of clips in states 2 and 3, and starts after a crash or a missing service.
+// Scanner states: job shares, SetState, resuming, recovery and starts.
 #include "tests/support/instancetest.h"
 #include "tests/support/testenv.h"
 
