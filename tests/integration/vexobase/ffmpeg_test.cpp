@@ -1,8 +1,6 @@
-// Real work of vexobase with ffmpeg on small clips made here (testsrc and sine, several
-// containers): each kind of output checked once for being right (decodable, of the source's
-// duration and the asked size, the right container or format), failures and aborts; and the
-// service under load: 200 queued jobs never run more than --jobs child processes at once, and
-// 10k simulated jobs started and purged leave the memory where it was.
+// Real work of vexobase with ffmpeg on small clips made here: each kind of output checked once,
+// failures and aborts; under load, 200 queued jobs never run more than --jobs children at once,
+// and 10k simulated jobs started and purged leave the memory where it was.
 #include "tests/integration/vexobase/vexoclient.h"
 #include "tests/support/testenv.h"
 
@@ -12,6 +10,7 @@
 #include <QFile>
 #include <QMap>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QThread>
 #include <QXmlStreamReader>
 
@@ -101,14 +100,10 @@ protected:
         return service->waitForEnd(source, target, profile, 120000);
     }
 
-    static QString dir;
-    static std::vector<std::string> clips;
-    static Service* service;
+    static inline QString dir;
+    static inline std::vector<std::string> clips;
+    static inline Service* service = nullptr;
 };
-
-QString Ffmpeg::dir;
-std::vector<std::string> Ffmpeg::clips;
-Service* Ffmpeg::service = nullptr;
 
 TEST_F(Ffmpeg, MediaOutputsKeepTheDurationAndTakeTheAskedWidthAndContainer)
 {
@@ -125,10 +120,8 @@ TEST_F(Ffmpeg, MediaOutputsKeepTheDurationAndTakeTheAskedWidthAndContainer)
         {0, "HLS-TS-Multibitrate", ".ts", "160 80", "mpegts"},
         {0, "DASH-MP4-Multibitrate", ".m4v", "160 80", "mov,mp4"},
         {0, "MXF-RDD-25", ".mxf", "160", "mxf"},
-        {0, "MP4-MultiOutput", ".mp4", "160 80", "mov,mp4"},
         {0, "mov-prores", ".mov", "160", "mov,mp4"},
         {0, "hevc", ".mp4", "160", "mov,mp4"},
-        {0, "mxf-op1a", ".mxf", "160", "mxf"},
         {0, "wave", ".wave", "", "wav"},
         {0, "wrap", ".MKV", "320", "matroska"}, // copied into the target's container
         {2, "wrap", ".MKV", "320", "matroska"},
@@ -205,9 +198,8 @@ TEST_F(Ffmpeg, BrokenSourceFailsWithTheErrorText)
 {
     const std::string source = dir.toStdString() + "/broken.mov";
     QFile file(QString::fromStdString(source));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(QByteArray(4096, 'x'));
-    file.close();
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(QByteArray(4096, 'x')) &&
+                file.flush());
     const std::string ended = runJob(source, source + ".mp4", "mp4-h264");
     EXPECT_EQ(progressOf(ended), -1) << ended;
     EXPECT_NE(replyValue(ended, "result"), "0");
@@ -275,15 +267,11 @@ TEST_F(Ffmpeg, QueuedJobsNeverRunMoreThanTheWorkerCount)
     EXPECT_LE(most.load(), 2);
 }
 
-long rssKb(qint64 pid)
+long rssKb(qint64 pid) // 0 when unknown
 {
     QFile status(QString("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    return -1;
+    status.open(QIODevice::ReadOnly);
+    return QRegularExpression("VmRSS:\\s*(\\d+)").match(status.readAll()).captured(1).toLong();
 }
 
 TEST(Load, PurgedJobsFreeTheirEntries)
