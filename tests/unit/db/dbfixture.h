@@ -1,5 +1,4 @@
-// Runs one test body on a fresh SQLite file and on a fresh database of the private MariaDB
-// server, with raw SQL helpers to arrange and inspect rows.
+// One test body on a fresh SQLite file and a fresh MariaDB database, with raw SQL helpers.
 #pragma once
 
 #include "db/dbcws.h"

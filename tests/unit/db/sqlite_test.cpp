@@ -1,6 +1,4 @@
-// The SQLite access layer and files: errors as exceptions with their codes, the busy time-out, one
-// thread's transaction on a shared connection, open failures and a process killed in the middle of
-// recording clips.
+// The SQLite access layer and files, including a process killed while recording clips.
 #include "db/dbcws.h"
 #include "platform/qzlog.h"
 #include "tests/support/testenv.h"

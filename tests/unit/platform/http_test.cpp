@@ -1,5 +1,4 @@
-// HTTP client against a real HTTP server on 127.0.0.1: whole replies, no reply on refusal and
-// time-out, awkward characters arriving as written, and connection reuse per thread.
+// The HTTP client against a real HTTP server on 127.0.0.1.
 #include "platform/qzhttp.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,4 @@
-// Media-file recognition: still sequences and base names, name groups, directory
-// classification and listings, file information of unreadable files.
+// Media-file recognition: sequences, name groups, directory kinds and listings, file info.
 #include "platform/kinora.h"
 #include "tests/support/testenv.h"
 
