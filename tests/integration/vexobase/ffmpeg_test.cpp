@@ -48,15 +48,19 @@ struct Probe {
 
 Probe probe(const std::string& path)
 {
-    // Without keys: a width per video stream, then the format name and the duration.
-    QStringList values = run("ffprobe", {"-v", "error", "-select_streams", "v", "-show_entries",
-                                         "format=duration,format_name:stream=width", "-of",
-                                         "default=nw=1:nk=1", QString::fromStdString(path)})
-                             .split('\n');
     Probe probe;
-    probe.duration = values.takeLast().toDouble();
-    probe.format = values.takeLast();
-    probe.widths = values.join(' ');
+    const QString flat = run("ffprobe", {"-v", "error", "-select_streams", "v", "-show_entries",
+                                         "format=duration,format_name:stream=width", "-of", "flat",
+                                         QString::fromStdString(path)});
+    for (const QString& line : flat.split('\n')) {
+        const QString key = line.section('=', 0, 0), value = line.section('=', 1).remove('"');
+        if (key.startsWith("streams.") && key.endsWith(".width"))
+            probe.widths += (probe.widths.isEmpty() ? "" : " ") + value;
+        else if (key == "format.duration")
+            probe.duration = value.toDouble();
+        else if (key == "format.format_name")
+            probe.format = value;
+    }
     return probe;
 }
 
