@@ -35,17 +35,8 @@ protected:
         return reader.execQuery("SELECT COUNT(*) AS N FROM T").getIntField("N");
     }
 
-    // A second connection holding the lock that `begin` takes, until the test ends.
-    void lockFromOutside(const char* begin)
-    {
-        ASSERT_EQ(sqlite3_open(path.c_str(), &other), SQLITE_OK);
-        ASSERT_EQ(sqlite3_exec(other, begin, nullptr, nullptr, nullptr), SQLITE_OK);
-    }
-    void TearDown() override { sqlite3_close(other); }
-
     std::string path;
     CSQLite3DataBase database;
-    sqlite3* other = nullptr;
 };
 
 // The message of the exception that `run` throws, or "no exception".
@@ -114,14 +105,16 @@ TEST_F(SQLiteLayer, ATransactionHoldsOtherThreadsUntilItsCommit)
 
 TEST_F(SQLiteLayer, ALockedDatabaseIsWaitedForThenABlockedTransactionHoldsNothing)
 {
-    lockFromOutside("BEGIN IMMEDIATE;");
+    sqlite3* other = nullptr; // holds the write lock until it is closed
+    ASSERT_EQ(sqlite3_open(path.c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE;", nullptr, nullptr, nullptr), SQLITE_OK);
     CSQLite3DataBase blocked;
     blocked.busyTimeoutMs = 300;
     blocked.open(path.c_str());
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(failure([&] { blocked.beginTransaction(); }).substr(0, 18), "5 SQLITE_BUSY[5]: ");
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(250));
-    sqlite3_exec(other, "ROLLBACK;", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
     std::thread reader([&] { EXPECT_EQ(blocked.execQuery("SELECT 1 AS N").getIntField("N"), 1); });
     reader.join();
     blocked.execQuery("INSERT INTO T (Name) VALUES ('autocommit')");
