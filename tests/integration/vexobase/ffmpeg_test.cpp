@@ -89,7 +89,6 @@ protected:
     static void TearDownTestSuite() { delete service; }
     void SetUp() override { ASSERT_TRUE(service->started()); }
 
-    // Starts a job and waits for its end; returns the final status reply.
     std::string runJob(const std::string& source, const std::string& target,
                        const std::string& profile, const std::string& extra = {})
     {

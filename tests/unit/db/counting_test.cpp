@@ -43,7 +43,6 @@ protected:
         }
     }
 
-    // Runs `write`, then compares the refresh with the single counts.
     void after(const std::string& what, const std::function<void()>& write)
     {
         SCOPED_TRACE(what);

@@ -35,14 +35,12 @@ protected:
     }
 
     bool isMySQL() const { return GetParam() == Backend::MySQL; }
-    // Opens (creating when `create`) the backend's database under `connectionName`.
     dbCwsHandle* open(bool create, const QString& connectionName = "scanner0")
     {
         return dbCWSOpen(name, connectionName,
                          (isMySQL() ? CWS_DB_MYSQL : CWS_DB_SQLITE) | (create ? CWS_DB_CREATE : 0),
                          testdb::user(), testdb::password(), testdb::host());
     }
-    // Runs raw SQL on the handle's database; true on success.
     bool exec(const std::string& sql)
     {
         if (isMySQL())

@@ -13,7 +13,6 @@ using Anchors = std::vector<std::string>;
 class Records : public DbTest
 {
 protected:
-    // The anchor paths that dbCWSGetNextFileToCheck hands out for picon work.
     Anchors work(int limit = 3)
     {
         std::vector<dbCwsClipSlot> picked(static_cast<size_t>(limit));

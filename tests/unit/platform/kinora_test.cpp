@@ -27,7 +27,6 @@ std::string makeFiles(const QString& name, const QString& files)
     return dir.toStdString();
 }
 
-// The file names of a listing, space-separated.
 std::string names(const KnListing& listing)
 {
     std::string out;
