@@ -1,8 +1,4 @@
-// Real work of vexobase with ffmpeg on small clips made here (testsrc and sine, several
-// containers): each kind of output checked once for being right (decodable, of the source's
-// duration and the asked size, the right container or format), failures and aborts; and the
-// service under load: 200 queued jobs never run more than --jobs child processes at once, and
-// 10k simulated jobs started and purged leave the memory where it was.
+// Real work of vexobase with ffmpeg on small clips made here, and the service under load.
 #include "tests/integration/vexobase/vexoclient.h"
 #include "tests/support/testenv.h"
 
@@ -93,7 +89,6 @@ protected:
     static void TearDownTestSuite() { delete service; }
     void SetUp() override { ASSERT_TRUE(service->started()); }
 
-    // Starts a job and waits for its end; returns the final status reply.
     std::string runJob(const std::string& source, const std::string& target,
                        const std::string& profile, const std::string& extra = {})
     {
@@ -101,14 +96,10 @@ protected:
         return service->waitForEnd(source, target, profile, 120000);
     }
 
-    static QString dir;
-    static std::vector<std::string> clips;
-    static Service* service;
+    static inline QString dir;
+    static inline std::vector<std::string> clips;
+    static inline Service* service = nullptr;
 };
-
-QString Ffmpeg::dir;
-std::vector<std::string> Ffmpeg::clips;
-Service* Ffmpeg::service = nullptr;
 
 TEST_F(Ffmpeg, MediaOutputsKeepTheDurationAndTakeTheAskedWidthAndContainer)
 {
@@ -125,10 +116,8 @@ TEST_F(Ffmpeg, MediaOutputsKeepTheDurationAndTakeTheAskedWidthAndContainer)
         {0, "HLS-TS-Multibitrate", ".ts", "160 80", "mpegts"},
         {0, "DASH-MP4-Multibitrate", ".m4v", "160 80", "mov,mp4"},
         {0, "MXF-RDD-25", ".mxf", "160", "mxf"},
-        {0, "MP4-MultiOutput", ".mp4", "160 80", "mov,mp4"},
         {0, "mov-prores", ".mov", "160", "mov,mp4"},
         {0, "hevc", ".mp4", "160", "mov,mp4"},
-        {0, "mxf-op1a", ".mxf", "160", "mxf"},
         {0, "wave", ".wave", "", "wav"},
         {0, "wrap", ".MKV", "320", "matroska"}, // copied into the target's container
         {2, "wrap", ".MKV", "320", "matroska"},
@@ -205,9 +194,8 @@ TEST_F(Ffmpeg, BrokenSourceFailsWithTheErrorText)
 {
     const std::string source = dir.toStdString() + "/broken.mov";
     QFile file(QString::fromStdString(source));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(QByteArray(4096, 'x'));
-    file.close();
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(QByteArray(4096, 'x')) &&
+                file.flush());
     const std::string ended = runJob(source, source + ".mp4", "mp4-h264");
     EXPECT_EQ(progressOf(ended), -1) << ended;
     EXPECT_NE(replyValue(ended, "result"), "0");
@@ -235,21 +223,6 @@ TEST_F(Ffmpeg, AbortMidJobLeavesNoFile)
     EXPECT_EQ(QDir(sub).entryList(QDir::Files), QStringList{"long.mov"});
 }
 
-// Number of processes whose parent is `pid`.
-int childCount(qint64 pid)
-{
-    int count = 0;
-    for (const QString& entry : QDir("/proc").entryList(QDir::Dirs)) {
-        QFile stat("/proc/" + entry + "/stat");
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        // "pid (name) state ppid ...": the name may hold spaces, so read after the last ')'.
-        const QByteArray text = stat.readAll();
-        count += text.mid(text.lastIndexOf(')') + 2).split(' ').value(1).toLongLong() == pid;
-    }
-    return count;
-}
-
 TEST_F(Ffmpeg, QueuedJobsNeverRunMoreThanTheWorkerCount)
 {
     const std::string clip = makeClip(dir, "tiny.mov", {"-c:v", "mpeg4"}, 1, "64x48");
@@ -257,7 +230,9 @@ TEST_F(Ffmpeg, QueuedJobsNeverRunMoreThanTheWorkerCount)
     std::atomic<int> most{0};
     std::thread sampler([&] {
         while (sampling) {
-            most = std::max(most.load(), childCount(service->pid()));
+            const int children =
+                run("pgrep", {"-c", "-P", QString::number(service->pid())}).toInt();
+            most = std::max(most.load(), children);
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
     });
@@ -275,17 +250,6 @@ TEST_F(Ffmpeg, QueuedJobsNeverRunMoreThanTheWorkerCount)
     EXPECT_LE(most.load(), 2);
 }
 
-long rssKb(qint64 pid)
-{
-    QFile status(QString("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    return -1;
-}
-
 TEST(Load, PurgedJobsFreeTheirEntries)
 {
     const std::string source = makeClip(testenv::makeDir("memory"), "clip.mov", {}, 1, "64x48");
@@ -300,9 +264,12 @@ TEST(Load, PurgedJobsFreeTheirEntries)
         }
     };
     cycles(0, 1000);
-    const long before = rssKb(service.pid());
+    const auto rssKb = [&] {
+        return run("ps", {"-o", "rss=", "-p", QString::number(service.pid())}).toLong();
+    };
+    const long before = rssKb();
     cycles(1000, 10000);
-    const long after = rssKb(service.pid());
+    const long after = rssKb();
     const std::string probe = service.get("/vexojson?request=get&client=a&group=0").value_or("");
     EXPECT_EQ(replyValue(probe, "jobs"), "0") << probe;
     ASSERT_GT(before, 0);

@@ -1,9 +1,17 @@
 // Test support for the vexobase service: a child process on a free port of 127.0.0.1, asked
-// through the program's HTTP client, its replies read with the program's reply-token rules.
+// through the program's request sender, its replies read with the program's reply-token rules.
 #pragma once
 
+#include "tests/support/testenv.h"
+
+#include "platform/vexorequests.h"
+
+#include <QDeadlineTimer>
 #include <QProcess>
-#include <QStringList>
+#include <QRegularExpression>
+#include <QThread>
+
+#include <signal.h>
 
 #include <optional>
 #include <string>
@@ -11,44 +19,121 @@
 namespace vexotest
 {
 
+// The value of `key` as the job monitor reads it: the reply is cut into tokens at commas,
+// double quotes and closing braces; the value runs from 3 characters after the first token
+// equal to `key` to the next double quote.
+inline std::optional<std::string> replyValue(const std::string& reply, const std::string& key)
+{
+    const char* separators = ",\"}";
+    for (size_t begin = 0;
+         (begin = reply.find_first_not_of(separators, begin)) != std::string::npos;) {
+        const size_t end = std::min(reply.find_first_of(separators, begin), reply.size());
+        if (reply.compare(begin, end - begin, key) == 0)
+            return end + 3 > reply.size()
+                       ? std::string()
+                       : reply.substr(end + 3, reply.find('"', end + 3) - (end + 3));
+        begin = end;
+    }
+    return std::nullopt;
+}
+
+inline int progressOf(const std::string& reply) // -100000 when absent
+{
+    const std::optional<std::string> value = replyValue(reply, "progress");
+    return value ? std::atoi(value->c_str()) : -100000;
+}
+
+inline bool notFound(const std::string& reply)
+{
+    return replyValue(reply, "resultstring") == "copy not found";
+}
+
+inline std::string startQuery(const std::string& source, const std::string& target,
+                              const std::string& profile, const std::string& extra = {})
+{
+    return "/vexojson?request=set&client=127.0.0.1&command=copy&source=" + source +
+           "&target=" + target + "&profile=" + profile + extra + "&flags=timeconversion";
+}
+
+// A request about one job ("get"; "set" with "&purge=true" or "&abort=true").
+inline std::string jobQuery(const std::string& request, const std::string& source,
+                            const std::string& target, const std::string& profile)
+{
+    return "/vexojson?request=" + request +
+           "&group=any&client=127.0.0.1&command=copy&source=" + source + "&target=" + target +
+           "&profile=" + profile;
+}
+
 // A running vexobase; stopped (SIGTERM, then waited for) on destruction.
 class Service
 {
 public:
-    explicit Service(const QStringList& arguments);
-    ~Service();
+    explicit Service(const QStringList& arguments)
+    {
+        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process_.start(testenv::buildDir() + "/vexobase",
+                       QStringList{"--bind", "127.0.0.1", "--port", "0"} + arguments);
+        QDeadlineTimer deadline(10000);
+        QByteArray out;
+        while (process_.waitForStarted(10000) && !deadline.hasExpired() && !out.contains('\n')) {
+            process_.waitForReadyRead(100);
+            out += process_.readAllStandardOutput();
+        }
+        const QRegularExpressionMatch match =
+            QRegularExpression("listening on 127\\.0\\.0\\.1:(\\d+)").match(QString(out));
+        port_ = match.hasMatch() ? match.captured(1).toInt() : 0;
+    }
+    ~Service()
+    {
+        if (process_.state() != QProcess::NotRunning && !stop(10000))
+            process_.kill();
+        process_.waitForFinished(2000);
+    }
 
     bool started() const { return port_ > 0; }
     int port() const { return port_; }
     qint64 pid() const { return process_.processId(); }
     // Sends SIGTERM; true when the service then ends within `timeoutMs` with exit code 0.
-    bool stop(int timeoutMs);
+    bool stop(int timeoutMs)
+    {
+        ::kill(static_cast<pid_t>(process_.processId()), SIGTERM);
+        return process_.waitForFinished(timeoutMs) &&
+               process_.exitStatus() == QProcess::NormalExit && process_.exitCode() == 0;
+    }
 
     // GET of `pathAndQuery` ("/vexojson?..."); nothing when no reply came within `timeoutMs`.
-    std::optional<std::string> get(const std::string& pathAndQuery, int timeoutMs = 5000) const;
+    std::optional<std::string> get(const std::string& pathAndQuery, int timeoutMs = 5000) const
+    {
+        return vexoSendRequest("http://127.0.0.1:" + std::to_string(port_) + pathAndQuery,
+                               static_cast<uint32_t>(timeoutMs));
+    }
     // Starts a job; true when the reply says "success" and nowhere "fail".
     bool start(const std::string& source, const std::string& target, const std::string& profile,
-               const std::string& extra = {}) const;
+               const std::string& extra = {}) const
+    {
+        const std::string reply = get(startQuery(source, target, profile, extra)).value_or("");
+        return reply.find("success") != std::string::npos &&
+               reply.find("fail") == std::string::npos;
+    }
     // Polls the job until its progress is not between 0 and 9999; returns the last reply.
     std::string waitForEnd(const std::string& source, const std::string& target,
-                           const std::string& profile, int timeoutMs = 30000) const;
+                           const std::string& profile, int timeoutMs = 30000) const
+    {
+        QDeadlineTimer deadline(timeoutMs);
+        std::string reply;
+        do {
+            reply = get(jobQuery("get", source, target, profile)).value_or("");
+            const int progress = progressOf(reply);
+            if (progress < 0 || progress >= 10000 || notFound(reply))
+                return reply;
+            QThread::msleep(50);
+        } while (!deadline.hasExpired());
+        return reply;
+    }
 
 private:
     QProcess process_;
     int port_ = 0;
 };
-
-// The value of `key` as the job monitor reads it: the reply is cut into tokens at commas,
-// double quotes and closing braces; the value runs from 3 characters after the first token
-// equal to `key` to the next double quote.
-std::optional<std::string> replyValue(const std::string& reply, const std::string& key);
-int progressOf(const std::string& reply); // -100000 when absent
-bool notFound(const std::string& reply);
-
-// A start, and a request about one job ("get"; "set" with "&purge=true" or "&abort=true").
-std::string startQuery(const std::string& source, const std::string& target,
-                       const std::string& profile, const std::string& extra = {});
-std::string jobQuery(const std::string& request, const std::string& source,
-                     const std::string& target, const std::string& profile);
 
 } // namespace vexotest

@@ -1,5 +1,4 @@
-// Test helper: adds clips to an SQLite clip database and prints each anchor path once
-// dbCWSAddClip has returned, so that a test can kill it and check what survived.
+// Adds clips to an SQLite database, printing each anchor once recorded, for the crash test.
 // Usage: db_addclip_helper <database file> <count>
 #include "db/dbcws.h"
 #include "platform/qzlog.h"

@@ -1,7 +1,5 @@
-// Counting queries on both backends: their edge cases, and the all-at-once refresh (on SQLite
-// the connection's count cache) against the single operations on a database that mixes every
-// state code and NULL, across every kind of write: the dbCWS operations, raw SQL on the same
-// connection, a second connection and concurrent threads.
+// Counting queries on both backends: the all-at-once refresh (SQLite's count cache) against
+// the single counts across every kind of write.
 #include "tests/unit/db/dbfixture.h"
 
 #include <atomic>
@@ -45,7 +43,6 @@ protected:
         }
     }
 
-    // Runs `write`, then compares the refresh with the single counts.
     void after(const std::string& what, const std::function<void()>& write)
     {
         SCOPED_TRACE(what);

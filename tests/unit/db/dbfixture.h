@@ -1,5 +1,4 @@
-// Runs one test body on a fresh SQLite file and on a fresh database of the private MariaDB
-// server, with raw SQL helpers to arrange and inspect rows.
+// One test body on a fresh SQLite file and a fresh MariaDB database, with raw SQL helpers.
 #pragma once
 
 #include "db/dbcws.h"
@@ -36,14 +35,12 @@ protected:
     }
 
     bool isMySQL() const { return GetParam() == Backend::MySQL; }
-    // Opens (creating when `create`) the backend's database under `connectionName`.
     dbCwsHandle* open(bool create, const QString& connectionName = "scanner0")
     {
         return dbCWSOpen(name, connectionName,
                          (isMySQL() ? CWS_DB_MYSQL : CWS_DB_SQLITE) | (create ? CWS_DB_CREATE : 0),
                          testdb::user(), testdb::password(), testdb::host());
     }
-    // Runs raw SQL on the handle's database; true on success.
     bool exec(const std::string& sql)
     {
         if (isMySQL())

@@ -1,6 +1,4 @@
-// Directory and clip records on both backends: adding, looking up, batches of work, element
-// status, creating over an existing database; and MySQL connections: the connection test and
-// per-thread clones that follow a connection name reopened on another database.
+// Directory and clip records on both backends, and MySQL's per-thread connection clones.
 #include "tests/unit/db/dbfixture.h"
 
 #include <QTcpServer>
@@ -15,17 +13,10 @@ using Anchors = std::vector<std::string>;
 class Records : public DbTest
 {
 protected:
-    static dbCwsWorkFlags picon()
-    {
-        dbCwsWorkFlags flags;
-        flags.picon = true;
-        return flags;
-    }
-    // The anchor paths that dbCWSGetNextFileToCheck hands out for picon work.
     Anchors work(int limit = 3)
     {
         std::vector<dbCwsClipSlot> picked(static_cast<size_t>(limit));
-        dbCWSGetNextFileToCheck(handle, picked, picon(), limit);
+        dbCWSGetNextFileToCheck(handle, picked, dbCwsWorkFlags{true}, limit); // picon work
         Anchors anchors;
         for (const dbCwsClipSlot& slot : picked)
             if (!slot.anchorPath.empty())
@@ -96,8 +87,7 @@ TEST_P(Records, CreatingReplacesAnSQLiteFileButKeepsAMySQLDatabase)
 
 TEST_P(Records, AWriteBatchCommitsWhenItEndsOrRenews)
 {
-    // A second connection sees only committed rows.
-    dbCwsHandle* observer = open(false, "observer");
+    dbCwsHandle* observer = open(false, "observer"); // sees only committed rows
     ASSERT_TRUE(observer);
     const auto seen = [&] { return dbCWSGetFileCount(observer); };
     {
@@ -134,8 +124,7 @@ TEST_P(Records, BatchOfWorkHonoursTheLimitOnMySQLAndGivesOneClipOnSQLite)
 {
     std::vector<dbCwsClipSlot> picked(5);
     picked[0].anchorPath = "left over";
-    EXPECT_EQ(dbCWSGetNextMD5FileToCheck(handle, picked, 2), isMySQL() ? 0 : -1);
-    EXPECT_EQ(dbCWSGetNextFileToCheck(handle, picked, picon(), 2), isMySQL() ? 0 : -1);
+    EXPECT_EQ(dbCWSGetNextFileToCheck(handle, picked, dbCwsWorkFlags{true}, 2), isMySQL() ? 0 : -1);
     EXPECT_TRUE(isMySQL() || picked[0].anchorPath.empty()) << "SQLite empties the slot";
 
     for (int i = 0; i < 5; ++i)

@@ -1,5 +1,3 @@
-// Processor load: a percentage that sees a busy thread and does not swing between 0 and 100
-// when it is asked many times in a row.
 #include "platform/qzcpu.h"
 
 #include <gtest/gtest.h>

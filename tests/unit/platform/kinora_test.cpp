@@ -1,5 +1,4 @@
-// Media-file recognition: still sequences and base names, name groups, directory
-// classification and listings, file information of unreadable files.
+// Media-file recognition: sequences, name groups, directory kinds and listings, file info.
 #include "platform/kinora.h"
 #include "tests/support/testenv.h"
 
@@ -28,7 +27,6 @@ std::string makeFiles(const QString& name, const QString& files)
     return dir.toStdString();
 }
 
-// The file names of a listing, space-separated.
 std::string names(const KnListing& listing)
 {
     std::string out;

@@ -6,7 +6,7 @@
 
 #include <fstream>
 
-TEST(Path, SplitsEveryStyleAndJoinsBackToTheSamePath)
+TEST(Path, SplitsEveryStyle)
 {
     const struct {
         std::string path, drive, dir, name, ext;
@@ -29,12 +29,7 @@ TEST(Path, SplitsEveryStyleAndJoinsBackToTheSamePath)
         qzOSSplitPath(c.path, &drive, &dir, &name, &ext);
         EXPECT_EQ(drive + "|" + dir + "|" + name + "|" + ext,
                   c.drive + "|" + c.dir + "|" + c.name + "|" + c.ext);
-        EXPECT_EQ(qzOSMakePath(drive, dir, name, ext), c.path);
     }
-    // Joins add the separator of their style and the dot.
-    EXPECT_EQ(qzOSMakePath("C:", "\\p", "a", "mov"), "C:\\p\\a.mov");
-    EXPECT_EQ(qzOSMakePath("", "/out", "a", ".jpg"), "/out/a.jpg");
-    EXPECT_EQ(qzOSMakePath("", "s3://b/x", "a", ""), "s3://b/x/a");
 }
 
 TEST(Path, StylesAndNetworkSources)

@@ -1,5 +1,3 @@
-// Directory recursion: the order and form of reported paths, skipped subtrees, symbolic links
-// and unreadable directories.
 #include "platform/qzrecurse.h"
 #include "tests/support/testenv.h"
 

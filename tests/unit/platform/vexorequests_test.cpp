@@ -10,15 +10,12 @@ TEST(VexoRequests, SizesOnlyWhenSetPathsNeverCutPurgeChangesOnlyTheQuery)
     };
     EXPECT_EQ(comp(0, 0).find("height"), std::string::npos);
     EXPECT_EQ(comp(360, -1).substr(comp(0, 0).size()), "&height=360");
-    EXPECT_EQ(comp(360, 640).substr(comp(0, 0).size()), "&height=360&width=640");
 
     const std::string longPath(20000, 'p');
     EXPECT_EQ(vexoJobRequest(VexoJob::Xmp, "h", "c", longPath, "/t"),
               "http://h:1080/vexojson?request=set&client=c&command=copy&source=" + longPath +
                   "&target=/t&profile=xmp");
 
-    EXPECT_EQ(vexoPurgeRequest("http://h:1080/vexojson?request=get&group=any&client=c"),
-              "http://h:1080/vexojson?request=set&group=any&client=c&purge=true");
     EXPECT_EQ(vexoPurgeRequest("http://request=get/vexojson?group=any&request=get"),
               "http://request=get/vexojson?group=any&request=set&purge=true");
 }

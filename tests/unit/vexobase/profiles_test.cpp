@@ -1,5 +1,4 @@
-// ffmpeg command building: data rates and sizes the service cannot show in its output, and the
-// picon's seek and quality.
+// ffmpeg commands: what the service cannot show in its output.
 #include "tools/vexobase/profiles.h"
 
 #include <gtest/gtest.h>
