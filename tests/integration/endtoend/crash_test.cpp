@@ -69,7 +69,7 @@ TEST_P(Crash, KilledAndStartedAgainCompletesEveryClipOnce)
     // Started again as the controller starts it: a resume where the first run left off.
     const QString second = "crash-" + run + "-second";
     e2e::Driver again;
-    ASSERT_TRUE(again.start(second, {"--word", "start"}));
+    ASSERT_TRUE(again.start(second, {"--request", "scandir=0&start"}));
     EXPECT_TRUE(again.waitIdle(200000)) << "the restarted instance did not finish";
 
     e2e::ClipDb db(backend(), folder);

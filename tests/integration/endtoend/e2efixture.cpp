@@ -15,13 +15,10 @@
 namespace e2e
 {
 
-namespace
-{
-int distinct(const QStringList& values)
+static int distinct(const QStringList& values)
 {
     return QSet<QString>(values.begin(), values.end()).size();
 }
-} // namespace
 
 QStringList makeTree(const QString& root, int folders, int perFolder)
 {
@@ -52,32 +49,23 @@ Driver::~Driver()
     kill();
 }
 
-bool Driver::start(const QString& logName, const QStringList& options)
+bool Driver::start(const QString& logName, const QStringList& batch)
 {
-    QStringList arguments{"--no-window", "--log", logName, "--until-idle"};
-    bool word = false;
-    for (int i = 0; i < options.size(); ++i) {
-        if (options[i] == "--clear-errors") {
-            arguments << "--request" << "scandir=0&clearerrors";
-        } else if (options[i] == "--word" && i + 1 < options.size()) {
-            arguments << "--request" << "scandir=0&" + options[++i];
-            word = true;
-        }
-    }
-    if (!word)
-        arguments << "--start";
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* display : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
         env.remove(display);
     process.setProcessEnvironment(env);
-    process.start(testenv::buildDir() + "/clipwatch", arguments);
+    process.start(testenv::buildDir() + "/clipwatch",
+                  QStringList{"--no-window", "--log", logName, "--until-idle"} + batch);
     return scanenv::waitForOutput(process, "started", 30000);
 }
 
-bool Driver::waitIdle(int ms)
+int Driver::waitEnd(int ms)
 {
     return waitFor([&] { return process.state() == QProcess::NotRunning; }, ms) &&
-           process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+                   process.exitStatus() == QProcess::NormalExit
+               ? process.exitCode()
+               : -1;
 }
 
 ClipDb::ClipDb(Backend backend, const QString& folder)

@@ -50,7 +50,7 @@ TEST_P(Rescan, RestartRecordsFilesAddedToKnownAndNewFolders)
     for (const QString& path : added)
         ASSERT_TRUE(e2e::touch(path));
     e2e::Driver again;
-    ASSERT_TRUE(again.start("rescan-" + run + "-again", {"--word", "restart"}));
+    ASSERT_TRUE(again.start("rescan-" + run + "-again", {"--request", "scandir=0&restart"}));
     ASSERT_TRUE(again.waitIdle(60000)) << "the rescan did not finish";
 
     e2e::expectAllComplete(db, clips + added);

@@ -61,7 +61,7 @@ TEST_P(ServiceFault, ForgottenJobsAreMissingAndCompleteAfterClearErrors)
 
     const QString second = first + "-cleared";
     e2e::Driver again;
-    ASSERT_TRUE(again.start(second, {"--clear-errors"}));
+    ASSERT_TRUE(again.start(second, {"--request", "scandir=0&clearerrors", "--start"}));
     ASSERT_TRUE(again.waitIdle(120000)) << "the rescan did not finish";
     e2e::expectAllComplete(db, clips);
 }
