@@ -1,10 +1,7 @@
-// The control connection, end to end: the real program (offscreen, or with --no-window and no
-// display at all) connects out to a controller on 127.0.0.1:6216 played by this test, which
-// creates an instance for a folder of clips, switches picons on, starts it and reads its status
-// until every clip is complete (the simulated service on 127.0.0.1:1080 makes the picons),
-// sending frames joined and split across writes on the way. The controller then drops the
-// connection in the middle of a frame, stops listening and listens again two seconds later: the
-// program must come back by itself and answer again.
+// The program (offscreen, or --no-window without a display) connects to this test's controller on
+// 127.0.0.1:6216, which runs a folder to completion with frames joined and split across writes,
+// then drops the connection mid-frame and listens again two seconds later: the program must
+// come back by itself and answer again.
 #include "control/frame.h"
 #include "control/xmlreply.h"
 #include "tests/integration/endtoend/e2efixture.h"

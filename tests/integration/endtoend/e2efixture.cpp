@@ -15,11 +15,6 @@
 namespace e2e
 {
 
-static int distinct(const QStringList& values)
-{
-    return QSet<QString>(values.begin(), values.end()).size();
-}
-
 QStringList makeTree(const QString& root, int folders, int perFolder)
 {
     static const char* const extensions[] = {"mov", "mp4", "mxf", "avi"};
@@ -69,7 +64,7 @@ int Driver::waitEnd(int ms)
 }
 
 ClipDb::ClipDb(Backend backend, const QString& folder)
-    : backend(backend), connection(QString("e2eRead%1").arg(reinterpret_cast<quintptr>(this)))
+    : connection(QString("e2eRead%1").arg(reinterpret_cast<quintptr>(this)))
 {
     if (backend == Backend::SQLite) {
         sqlite3* handle = nullptr;
@@ -132,18 +127,11 @@ long long ClipDb::number(const QString& sql)
 void expectAllComplete(ClipDb& db, const QStringList& clips)
 {
     QStringList recorded = db.column("SELECT AnchorPath FROM Clips");
-    EXPECT_EQ(recorded.size(), distinct(recorded)) << "a clip recorded twice";
     QStringList expected = clips;
     recorded.sort();
     expected.sort();
-    EXPECT_EQ(recorded, expected);
-    const QStringList directories = db.column("SELECT Directory FROM Directories");
-    EXPECT_EQ(directories.size(), distinct(directories)) << "a directory recorded twice";
-    EXPECT_EQ(db.number("SELECT COUNT(*) FROM Directories WHERE Checked IS NULL OR Checked <> 1"),
-              0)
-        << db.column("SELECT Directory FROM Directories WHERE Checked IS NULL OR Checked <> 1")
-               .join(", ")
-               .toStdString();
+    EXPECT_EQ(recorded, expected) << "a clip missing, added or recorded twice";
+    expectDirectoriesDone(db);
     EXPECT_EQ(db.number("SELECT COUNT(*) FROM Clips WHERE Complete IS NULL OR Complete <> 1"), 0)
         << db.column("SELECT AnchorPath FROM Clips WHERE Complete IS NULL OR Complete <> 1")
                .mid(0, 5)
@@ -153,6 +141,18 @@ void expectAllComplete(ClipDb& db, const QStringList& clips)
                         "COALESCE(ProxyValue, 1) <> 1 OR MD5 = 'in progress'"),
               0)
         << "an element not finished";
+}
+
+void expectDirectoriesDone(ClipDb& db)
+{
+    const QStringList directories = db.column("SELECT Directory FROM Directories");
+    EXPECT_EQ(directories.size(), QSet<QString>(directories.begin(), directories.end()).size())
+        << "a directory recorded twice";
+    EXPECT_EQ(db.number("SELECT COUNT(*) FROM Directories WHERE Checked IS NULL OR Checked <> 1"),
+              0)
+        << db.column("SELECT Directory FROM Directories WHERE Checked IS NULL OR Checked <> 1")
+               .join(", ")
+               .toStdString();
 }
 
 } // namespace e2e

@@ -64,11 +64,12 @@ public:
     QStringList column(const QString& sql);
 
 private:
-    Backend backend;
     QString connection;
     void* sqlite = nullptr;
 };
 
+// Every directory recorded once and searched.
+void expectDirectoriesDone(ClipDb& db);
 // The checks that follow a finished run: `clips` recorded once each and complete, no
 // directory or clip recorded twice, nothing left in progress, every directory searched.
 void expectAllComplete(ClipDb& db, const QStringList& clips);

@@ -1,7 +1,6 @@
-// Watch-folder rescan: after a complete scan, files are copied into the scan folder itself, into
-// a folder searched before and into a new folder; the control word "restart" must record each
-// of them once, keep every earlier row's ID and process the new clips. On SQLite and MariaDB,
-// against the simulated service on 127.0.0.1.
+// After a complete scan, files added to the scan folder, to a folder searched before and to a new
+// folder: the control word "restart" must record each once, keep every earlier row's ID and
+// process the new clips.
 #include "tests/integration/endtoend/e2efixture.h"
 
 namespace

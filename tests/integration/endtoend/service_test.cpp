@@ -1,6 +1,5 @@
-// Service faults: the simulated service is killed while about twenty jobs run and started again
-// later. The jobs it forgot must end as missing ("lost process purged"), nothing may stay in
-// progress, and after Clear Errors and a rescan every clip completes. On SQLite and MariaDB.
+// The simulated service killed while twenty jobs run and started again: the forgotten jobs end as
+// missing, nothing stays in progress, and after Clear Errors every clip completes.
 #include "tests/integration/endtoend/e2efixture.h"
 
 #include <memory>

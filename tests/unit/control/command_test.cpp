@@ -1,6 +1,5 @@
-// The command interpreter under the main window: early exits, addressing, the token loop and its
-// reply rule, the set and get words' forms, the creation request, delete, and the commands whose
-// behaviour has a twist.
+// The command interpreter under the main window: early exits, addressing, the reply rule, the set
+// and get words' forms, creation, delete, and the commands with a twist.
 #include "tests/unit/control/programfixture.h"
 
 #include "control/executecommand.h"
@@ -56,7 +55,6 @@ TEST_F(CommandTest, RequestsGiveTheirRepliesAndResults)
         {"scandir=0&clearerrors", "<none>", any},
         {"scandir=0&getpiconflags&clearerrors", "getpiconflags=3", any},
         {"scandir=0&setmaxtranslations=4&sdims=17", "setmaxtranslations=4", any},
-        {"scandir=0&getmaxtranslations", "getmaxtranslations=4", 4},
     };
     for (const auto& e : exchanges) {
         EXPECT_EQ(run(e.request), e.reply) << e.request.substr(0, 80);
