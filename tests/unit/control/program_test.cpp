@@ -1,19 +1,11 @@
-// The program core without a window: the instance count of a settings store, and the ping half
-// of the reachability check with a script as the ping tool and a listener on 127.0.0.1:6216.
+// The ping half of the reachability check, with a script as the ping tool and a listener on
+// 127.0.0.1:6216 as the controller.
 #include "tests/unit/control/programfixture.h"
 
 #include "control/pingloss.h"
 
 #include <QFile>
 #include <QTcpServer>
-
-TEST(CountInstances, CoversEveryGroupNumber)
-{
-    EXPECT_EQ(Program::CountInstances({}), 0);
-    EXPECT_EQ(Program::CountInstances({"Instance0", "Instance4"}), 5);
-    // A number equal to the group count still gets its instance.
-    EXPECT_EQ(Program::CountInstances({"Instance0", "Instance2"}), 3);
-}
 
 TEST(PingLoss, ReadsTheFigureBeforePacketLoss)
 {
