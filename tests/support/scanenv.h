@@ -37,8 +37,6 @@ public:
     // Starts it with jobs of `jobMs`; true once it listens.
     bool start(int jobMs);
     void kill() { killHard(process); }
-    // The jobs it holds, as its status page counts them; -1 when it does not answer.
-    int jobCount() const;
 
 private:
     QProcess process;
