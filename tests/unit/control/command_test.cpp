@@ -87,8 +87,6 @@ TEST_F(CommandTest, SetWordsReachTheSettingAndTheStoreAndGetsReplyInTheirForm)
         const std::string get = "get" + token.substr(3, token.find('=') - 3);
         EXPECT_EQ(run("scandir=0&" + get), reply) << token;
     }
-    run("scandir=0&getpiconflags");
-    EXPECT_EQ(result, 9);
     EXPECT_EQ(stored("Instance0/MaxTranslations").toInt(), 7);
     EXPECT_EQ(stored("Instance0/PiconDir").toString(), "/out/picons/");
     // Counted at most as the scanning thread's work slots: the larger share of the two
