@@ -1,5 +1,5 @@
-// Test fixture of the scanner and monitor unit tests: instance 0 over a fresh SQLite database in
-// the test's folder, with the service answered in-process through the HTTP transport seam.
+// Fixture of the scanner and monitor unit tests: instance 0 over a fresh SQLite database, the
+// service answered in-process through the HTTP transport.
 #pragma once
 
 #include "db/dbcws.h"

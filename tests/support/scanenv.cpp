@@ -1,13 +1,11 @@
 // Media files, instance settings and the simulated service of a test scan (see scanenv.h).
 #include "tests/support/scanenv.h"
 
-#include "platform/vexorequests.h"
 #include "tests/support/testenv.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QSettings>
 
 #include <signal.h>
@@ -77,14 +75,6 @@ bool Service::start(int jobMs)
                   {"--simulate", "--jobs", "200", "--job-ms", QString::number(jobMs), "--port",
                    "1080", "--bind", "127.0.0.1"});
     return waitForOutput(process, "listening", 10000);
-}
-
-int Service::jobCount() const
-{
-    static const QRegularExpression count("<p>(\\d+) jobs");
-    const std::optional<std::string> page = vexoSendRequest("http://127.0.0.1:1080/", 2000);
-    const QRegularExpressionMatch match = count.match(QString::fromStdString(page.value_or("")));
-    return match.hasMatch() ? match.captured(1).toInt() : -1;
 }
 
 } // namespace scanenv

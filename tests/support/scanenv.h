@@ -1,5 +1,5 @@
-// The surroundings of a scan in a test: media files, instance 0 in the settings store on either
-// kind of database, and the reference service in simulated mode on 127.0.0.1:1080.
+// The surroundings of a test scan: media files, instance 0's settings on either kind of database,
+// and the simulated reference service on 127.0.0.1:1080.
 #pragma once
 
 #include "tests/support/testdb.h"
@@ -19,9 +19,8 @@ namespace scanenv
 // Creates `path` (and its folders) holding a few bytes; false when it cannot be written.
 bool touch(const QString& path);
 
-// Instance 0 of a cleared settings store: scans `media` with picon and proxy on and 40
-// translations at once, on an SQLite file in `folder` or on this process's MySQL database,
-// with the `extra` keys set last.
+// Instance 0 of a cleared settings store: `media` with picon and proxy on and 40 translations, on
+// an SQLite file in `folder` or this process's MySQL database; the `extra` keys set last.
 void configure(Backend backend, const QString& folder, const QString& media,
                std::initializer_list<std::pair<const char*, QVariant>> extra = {});
 
@@ -38,20 +37,16 @@ public:
     // Starts it with jobs of `jobMs`; true once it listens.
     bool start(int jobMs);
     void kill() { killHard(process); }
-    // The jobs it holds, as its status page counts them; -1 when it does not answer.
-    int jobCount() const;
 
 private:
     QProcess process;
 };
 
-// Base of the tests on either kind of database: MariaDB required for MySQL, this process's MySQL
-// database empty before the test and dropped after it, a fresh folder, and the simulated service
-// when the test names a job length.
+// Base of the tests on either kind of database: this process's MySQL database dropped before and
+// after, a fresh folder, and the simulated service when the test names a job length.
 template <class Param> class BackendTest : public ::testing::TestWithParam<Param>
 {
 protected:
-    // The kind of database of the test's parameter.
     virtual Backend backend() const = 0;
     // Length of the simulated service's jobs; 0: the test starts no service here.
     virtual int serviceJobMs() const { return 0; }
@@ -64,9 +59,8 @@ protected:
         }
         folder = testenv::makeDir(QString::fromStdString(backendName({backend(), 0})));
         media = folder + "/media/";
-        if (serviceJobMs() > 0) {
+        if (serviceJobMs() > 0)
             ASSERT_TRUE(service.start(serviceJobMs())) << "port 1080 taken";
-        }
     }
 
     void TearDown() override

@@ -11,21 +11,6 @@
 namespace testdb
 {
 
-QString user()
-{
-    return qEnvironmentVariable("CLIPWATCH_MARIADB_USER", "clipwatch");
-}
-
-QString password()
-{
-    return qEnvironmentVariable("CLIPWATCH_MARIADB_PASSWORD", "clipwatch");
-}
-
-QString host()
-{
-    return "127.0.0.1";
-}
-
 QString mysqlName()
 {
     return QString("clipwatch_test_%1").arg(getpid());
@@ -36,11 +21,6 @@ std::string mysqlProblem()
     std::string message;
     testSqlConnect(CWS_DB_MYSQL, message, user(), password(), host());
     return message;
-}
-
-bool mysqlOptional()
-{
-    return qEnvironmentVariable("CLIPWATCH_NO_MARIADB") == "1";
 }
 
 void dropMySQL(const QString& name)

@@ -13,15 +13,22 @@ enum class Backend { SQLite, MySQL };
 // Test server account, as scripts/mariadb.sh creates it.
 namespace testdb
 {
-QString user();
-QString password();
-QString host();
+inline QString user()
+{
+    return qEnvironmentVariable("CLIPWATCH_MARIADB_USER", "clipwatch");
+}
+inline QString password()
+{
+    return qEnvironmentVariable("CLIPWATCH_MARIADB_PASSWORD", "clipwatch");
+}
+inline QString host()
+{
+    return "127.0.0.1";
+}
 // A database name of this test process.
 QString mysqlName();
 // Empty when the server can be reached, else the driver's text.
 std::string mysqlProblem();
-// True when an unreachable server skips the MySQL tests instead of failing them.
-bool mysqlOptional();
 // Drops the MySQL database `name` when it exists; kept for a look after a failed test.
 void dropMySQL(const QString& name);
 } // namespace testdb
@@ -30,7 +37,7 @@ void dropMySQL(const QString& name);
 #define CLIPWATCH_REQUIRE_MARIADB()                                                                \
     do {                                                                                           \
         const std::string problem = testdb::mysqlProblem();                                        \
-        if (!problem.empty() && testdb::mysqlOptional())                                           \
+        if (!problem.empty() && qEnvironmentVariable("CLIPWATCH_NO_MARIADB") == "1")               \
             GTEST_SKIP() << "MariaDB not reachable: " << problem;                                  \
         if (!problem.empty())                                                                      \
             FAIL() << "MariaDB not reachable (scripts/mariadb.sh start): " << problem;             \

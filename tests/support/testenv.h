@@ -1,5 +1,4 @@
-// Test environment: a private temporary folder per test process that holds HOME, the settings
-// store, the state folder and the log, so that no test touches a real user's files.
+// A private temporary folder per test process for HOME, the settings store, the state and the log.
 #pragma once
 
 #include <QString>
@@ -9,9 +8,8 @@
 namespace testenv
 {
 
-// Creates the temporary folder, points HOME, XDG_CONFIG_HOME, XDG_STATE_HOME and
-// CLIPWATCH_LOG_DIR into it and sets the command address to 127.0.0.1. Call before any
-// QSettings or log use; main() of every test does.
+// Creates the folder, points HOME, XDG_CONFIG_HOME, XDG_STATE_HOME and CLIPWATCH_LOG_DIR into it
+// and sets the command address to 127.0.0.1; main() of every test calls it first.
 void setUp();
 
 // Removes the temporary folder unless CLIPWATCH_KEEP_TEST_DIR is set.
@@ -26,8 +24,7 @@ QString makeDir(const QString& name);
 // Directory of the build tree (executables such as vexobase live below it).
 QString buildDir();
 
-// Checks `condition` every 20 ms, handling the thread's events between checks, until it holds
-// or `ms` have passed; its last value.
+// Checks `condition` every 20 ms, handling events between checks, until it holds or `ms` passed.
 bool waitFor(const std::function<bool()>& condition, int ms);
 
 // Reads the whole log file `<name>.log` of this process.

@@ -14,7 +14,6 @@
 namespace
 {
 
-// The log text written since `from` characters.
 QString logSince(int from)
 {
     return testenv::readLog("Clipwatch").mid(from);

@@ -1,6 +1,5 @@
-// The service half of the reachability check against the reference service on 127.0.0.1:1080,
-// which holds its replies for a while: every probe sends the auto-start instance on, unless it was
-// paused since; a service silent for both tries is probed again after ten seconds.
+// The service half of the reachability check against the reference service on 127.0.0.1:1080
+// holding its replies: a probe resumes the auto-start instance; a silent service is probed again.
 #include "tests/integration/vexobase/vexoclient.h"
 #include "tests/unit/control/programfixture.h"
 

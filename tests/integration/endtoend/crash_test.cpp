@@ -1,7 +1,5 @@
-// Crash survival: the process running an instance is killed with SIGKILL during the directory
-// walk, during the clip search and with jobs in flight, then started again with the control word
-// "start" on the same settings and database; every clip must end complete exactly once with
-// nothing left in progress. On SQLite and on MariaDB, against the simulated service on 127.0.0.1.
+// The program killed (SIGKILL) in the walk, the clip search and with jobs in flight, then started
+// again with the control word "start": every clip must end complete exactly once.
 #include "tests/integration/endtoend/e2efixture.h"
 
 #include <QRegularExpression>
@@ -9,13 +7,12 @@
 namespace
 {
 
-// Where the kill lands: the state the log must show last, and the log lines that must have
-// been written (the count of `progressLine`) before the kill.
+// Where the kill lands: the last state logged, after `progress` lines `progressLine` of it.
 struct Phase {
     const char* name;
-    const char* state;        // the StateChange target that must be the last one
-    const char* progressLine; // logged once per directory or clip of the phase
-    int progress;             // how many of them before the kill
+    const char* state;
+    const char* progressLine;
+    int progress;
 };
 
 const Phase phases[] = {
@@ -23,16 +20,6 @@ const Phase phases[] = {
     {"Search", "cwsFindClips", "\nCreateClipList=<", 40},
     {"Jobs", "cwsProcessingClips", "\nCWS: ncwsProcessingClips(", 40},
 };
-
-// The state of the last StateChange line of a log.
-QString lastState(const QString& log)
-{
-    const QRegularExpression change("StateChange: from<\\w+> to<(\\w+)>");
-    QString state;
-    for (auto it = change.globalMatch(log); it.hasNext();)
-        state = it.next().captured(1);
-    return state;
-}
 
 class Crash : public e2e::BackendTest<std::tuple<Backend, int>>
 {
@@ -63,13 +50,15 @@ TEST_P(Crash, KilledAndStartedAgainCompletesEveryClipOnce)
         [&] { return e2e::logCount(first, phase().progressLine) >= phase().progress; }, 60000))
         << "never reached " << phase().state;
     driver.kill();
-    ASSERT_EQ(lastState(testenv::readLog(first)).toStdString(), phase().state)
-        << "the kill did not land in the wanted phase";
+    QString last;
+    const QRegularExpression change("StateChange: from<\\w+> to<(\\w+)>");
+    for (auto it = change.globalMatch(testenv::readLog(first)); it.hasNext();)
+        last = it.next().captured(1);
+    ASSERT_EQ(last.toStdString(), phase().state) << "the kill did not land in the wanted phase";
 
-    // Started again as the controller starts it: a resume where the first run left off.
     const QString second = "crash-" + run + "-second";
     e2e::Driver again;
-    ASSERT_TRUE(again.start(second, {"--word", "start"}));
+    ASSERT_TRUE(again.start(second, {"--request", "scandir=0&start"}));
     EXPECT_TRUE(again.waitIdle(200000)) << "the restarted instance did not finish";
 
     e2e::ClipDb db(backend(), folder);

@@ -1,6 +1,5 @@
-// Database faults: the MariaDB server is restarted while an instance scans a tree on it, once in
-// the clip search and once with jobs in flight. The instance must reconnect and finish with
-// every clip recorded once and complete.
+// The MariaDB server restarted in the clip search and with jobs in flight: the instance must
+// reconnect and finish with every clip recorded once and complete.
 #include "tests/integration/endtoend/e2efixture.h"
 
 #include <QThread>
@@ -18,8 +17,7 @@ bool mariadb(const QString& command)
            script.exitCode() == 0;
 }
 
-// Where the restart lands: a line logged once per directory or clip of the phase, and how many
-// of them come before it.
+// Where the restart lands: after `progress` lines `progressLine`.
 struct Phase {
     const char* name;
     const char* progressLine;

@@ -15,14 +15,6 @@
 namespace e2e
 {
 
-namespace
-{
-int distinct(const QStringList& values)
-{
-    return QSet<QString>(values.begin(), values.end()).size();
-}
-} // namespace
-
 QStringList makeTree(const QString& root, int folders, int perFolder)
 {
     static const char* const extensions[] = {"mov", "mp4", "mxf", "avi"};
@@ -52,36 +44,27 @@ Driver::~Driver()
     kill();
 }
 
-bool Driver::start(const QString& logName, const QStringList& options)
+bool Driver::start(const QString& logName, const QStringList& batch)
 {
-    QStringList arguments{"--no-window", "--log", logName, "--until-idle"};
-    bool word = false;
-    for (int i = 0; i < options.size(); ++i) {
-        if (options[i] == "--clear-errors") {
-            arguments << "--request" << "scandir=0&clearerrors";
-        } else if (options[i] == "--word" && i + 1 < options.size()) {
-            arguments << "--request" << "scandir=0&" + options[++i];
-            word = true;
-        }
-    }
-    if (!word)
-        arguments << "--start";
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* display : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
         env.remove(display);
     process.setProcessEnvironment(env);
-    process.start(testenv::buildDir() + "/clipwatch", arguments);
+    process.start(testenv::buildDir() + "/clipwatch",
+                  QStringList{"--no-window", "--log", logName, "--until-idle"} + batch);
     return scanenv::waitForOutput(process, "started", 30000);
 }
 
-bool Driver::waitIdle(int ms)
+int Driver::waitEnd(int ms)
 {
     return waitFor([&] { return process.state() == QProcess::NotRunning; }, ms) &&
-           process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+                   process.exitStatus() == QProcess::NormalExit
+               ? process.exitCode()
+               : -1;
 }
 
 ClipDb::ClipDb(Backend backend, const QString& folder)
-    : backend(backend), connection(QString("e2eRead%1").arg(reinterpret_cast<quintptr>(this)))
+    : connection(QString("e2eRead%1").arg(reinterpret_cast<quintptr>(this)))
 {
     if (backend == Backend::SQLite) {
         sqlite3* handle = nullptr;
@@ -144,18 +127,11 @@ long long ClipDb::number(const QString& sql)
 void expectAllComplete(ClipDb& db, const QStringList& clips)
 {
     QStringList recorded = db.column("SELECT AnchorPath FROM Clips");
-    EXPECT_EQ(recorded.size(), distinct(recorded)) << "a clip recorded twice";
     QStringList expected = clips;
     recorded.sort();
     expected.sort();
-    EXPECT_EQ(recorded, expected);
-    const QStringList directories = db.column("SELECT Directory FROM Directories");
-    EXPECT_EQ(directories.size(), distinct(directories)) << "a directory recorded twice";
-    EXPECT_EQ(db.number("SELECT COUNT(*) FROM Directories WHERE Checked IS NULL OR Checked <> 1"),
-              0)
-        << db.column("SELECT Directory FROM Directories WHERE Checked IS NULL OR Checked <> 1")
-               .join(", ")
-               .toStdString();
+    EXPECT_EQ(recorded, expected) << "a clip missing, added or recorded twice";
+    expectDirectoriesDone(db);
     EXPECT_EQ(db.number("SELECT COUNT(*) FROM Clips WHERE Complete IS NULL OR Complete <> 1"), 0)
         << db.column("SELECT AnchorPath FROM Clips WHERE Complete IS NULL OR Complete <> 1")
                .mid(0, 5)
@@ -165,6 +141,18 @@ void expectAllComplete(ClipDb& db, const QStringList& clips)
                         "COALESCE(ProxyValue, 1) <> 1 OR MD5 = 'in progress'"),
               0)
         << "an element not finished";
+}
+
+void expectDirectoriesDone(ClipDb& db)
+{
+    const QStringList directories = db.column("SELECT Directory FROM Directories");
+    EXPECT_EQ(directories.size(), QSet<QString>(directories.begin(), directories.end()).size())
+        << "a directory recorded twice";
+    EXPECT_EQ(db.number("SELECT COUNT(*) FROM Directories WHERE Checked IS NULL OR Checked <> 1"),
+              0)
+        << db.column("SELECT Directory FROM Directories WHERE Checked IS NULL OR Checked <> 1")
+               .join(", ")
+               .toStdString();
 }
 
 } // namespace e2e

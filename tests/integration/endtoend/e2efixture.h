@@ -39,12 +39,12 @@ class Driver
 {
 public:
     ~Driver();
-    // Starts it with its log named `logName` and `options` (--clear-errors, --word WORD: start
-    // with that control word instead of the Start button); true once it says it
-    // has started scanning.
-    bool start(const QString& logName, const QStringList& options = {});
-    // True when it ended by itself (idle) within `ms`.
-    bool waitIdle(int ms);
+    // Starts it with its log named `logName` and `batch` options (see app/batchrun.h); true once
+    // it says it has started scanning.
+    bool start(const QString& logName, const QStringList& batch = {"--start"});
+    // Its exit code once it ended by itself within `ms`; -1 when it crashed or is still running.
+    int waitEnd(int ms);
+    bool waitIdle(int ms) { return waitEnd(ms) == 0; }
     void kill() { killHard(process); }
     qint64 pid() const { return process.processId(); }
 
@@ -64,11 +64,12 @@ public:
     QStringList column(const QString& sql);
 
 private:
-    Backend backend;
     QString connection;
     void* sqlite = nullptr;
 };
 
+// Every directory recorded once and searched.
+void expectDirectoriesDone(ClipDb& db);
 // The checks that follow a finished run: `clips` recorded once each and complete, no
 // directory or clip recorded twice, nothing left in progress, every directory searched.
 void expectAllComplete(ClipDb& db, const QStringList& clips);

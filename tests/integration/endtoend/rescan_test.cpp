@@ -1,7 +1,6 @@
-// Watch-folder rescan: after a complete scan, files are copied into the scan folder itself, into
-// a folder searched before and into a new folder; the control word "restart" must record each
-// of them once, keep every earlier row's ID and process the new clips. On SQLite and MariaDB,
-// against the simulated service on 127.0.0.1.
+// After a complete scan, files added to the scan folder, to a folder searched before and to a new
+// folder: the control word "restart" must record each once, keep every earlier row's ID and
+// process the new clips.
 #include "tests/integration/endtoend/e2efixture.h"
 
 namespace
@@ -50,7 +49,7 @@ TEST_P(Rescan, RestartRecordsFilesAddedToKnownAndNewFolders)
     for (const QString& path : added)
         ASSERT_TRUE(e2e::touch(path));
     e2e::Driver again;
-    ASSERT_TRUE(again.start("rescan-" + run + "-again", {"--word", "restart"}));
+    ASSERT_TRUE(again.start("rescan-" + run + "-again", {"--request", "scandir=0&restart"}));
     ASSERT_TRUE(again.waitIdle(60000)) << "the rescan did not finish";
 
     e2e::expectAllComplete(db, clips + added);

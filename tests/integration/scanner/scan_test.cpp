@@ -1,6 +1,5 @@
-// An instance scanning a generated tree against the reference service (simulated jobs on
-// 127.0.0.1:1080), on SQLite and on MariaDB: directory and clip records, the states it passes,
-// the job strings it hands to the monitor, stop and resume, and its end while it scans.
+// An instance scanning a tree against the simulated service: directory and clip records, the
+// states it passes, the job strings it hands to the monitor, stop and resume, its end mid-scan.
 #include "db/dbcws.h"
 #include "platform/qzlog.h"
 #include "scanner/clipwatch.h"
@@ -13,15 +12,13 @@
 namespace
 {
 
-using testenv::waitFor;
-
 using scanenv::touch;
+using testenv::waitFor;
 
 class Scan : public scanenv::BackendTest<Backend>
 {
 protected:
     Backend backend() const override { return GetParam(); }
-
     int serviceJobMs() const override { return 8000; }
 
     void SetUp() override
@@ -36,10 +33,15 @@ protected:
         BackendTest::TearDown();
     }
 
-    void configure(const QString& media)
+    // Configures and starts the instance on `media`.
+    void start(const QString& media)
     {
         scanenv::configure(GetParam(), folder, media,
                            {{"MaxTranslations", 90}, {"ErrorCopyDirectory", folder + "/errors/"}});
+        instance = std::make_unique<CQZClipwatch>(0, "127.0.0.1");
+        instance->LoadDatabase();
+        ASSERT_TRUE(instance->Database());
+        ASSERT_EQ(instance->StartScanning(), 0);
     }
 
     std::unique_ptr<CQZClipwatch> instance;
@@ -49,7 +51,8 @@ protected:
 
 TEST_P(Scan, RecordsTheTreeStartsJobsStopsAndResumes)
 {
-    ErrLogSetFileName(GetParam() == Backend::MySQL ? "scan-mysql" : "scan-sqlite");
+    const QString logName = GetParam() == Backend::MySQL ? "scan-mysql" : "scan-sqlite";
+    ErrLogSetFileName(logName.toUtf8().constData());
     const QStringList clips = {"a.mov", "nested/deeper/b.mp4", "with spaces/it's a&b 100%.mov",
                                "Ålborg ü/clip é.mxf"};
     for (const QString& clip : clips)
@@ -61,13 +64,8 @@ TEST_P(Scan, RecordsTheTreeStartsJobsStopsAndResumes)
     touch(media + "Adobe Premiere Pro Video Previews/p.mov");
     for (int i = 1; i <= 5; ++i)
         touch(media + QString("seq/shot_%1.dpx").arg(i, 4, 10, QChar('0')));
-    configure(media);
-
-    instance = std::make_unique<CQZClipwatch>(0, "127.0.0.1");
-    instance->LoadDatabase();
+    ASSERT_NO_FATAL_FAILURE(start(media));
     std::shared_ptr<dbCwsHandle> db = instance->Database();
-    ASSERT_TRUE(db);
-    ASSERT_EQ(instance->StartScanning(), 0);
     // Picon and proxy of each of the four clips, the picon alone of the short sequence.
     ASSERT_TRUE(waitFor([&] { return instance->checkThread.jobList.size() >= 9; }, 60000))
         << instance->checkThread.jobList.size();
@@ -122,8 +120,7 @@ TEST_P(Scan, RecordsTheTreeStartsJobsStopsAndResumes)
         EXPECT_EQ(status.state(CWS_ELEMENT_CLIP), QZ_FINISHED) << clip.toStdString();
         EXPECT_EQ(status.state(CWS_ELEMENT_PROXY), QZ_FINISHED) << clip.toStdString();
     }
-    const QString log =
-        testenv::readLog(GetParam() == Backend::MySQL ? "scan-mysql" : "scan-sqlite");
+    const QString log = testenv::readLog(logName);
     for (const char* change :
          {"from<cwsNotRunning> to<cwsFindDirectories>", "from<cwsFindDirectories> to<cwsFindClips>",
           "from<cwsFindClips> to<cwsProcessingClips>",
@@ -139,10 +136,7 @@ TEST_P(Scan, EndingWhileScanningStopsEveryThread)
     for (int d = 0; d < 300; ++d)
         for (int f = 0; f < 3; ++f)
             touch(media + QString("d%1/e%2/f%3.mov").arg(d).arg(d % 7).arg(f));
-    configure(media);
-    instance = std::make_unique<CQZClipwatch>(0, "127.0.0.1");
-    instance->LoadDatabase();
-    ASSERT_EQ(instance->StartScanning(), 0);
+    ASSERT_NO_FATAL_FAILURE(start(media));
     ASSERT_TRUE(waitFor([&] { return instance->counts[CWS_COUNT_DIRECTORIES] > 5; }, 20000));
     const auto began = std::chrono::steady_clock::now();
     instance.reset();

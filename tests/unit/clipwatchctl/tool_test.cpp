@@ -1,5 +1,5 @@
-// The clipwatchctl executable over real TCP on 127.0.0.1, a test socket playing the program; and
-// the watch mode's reading of status replies.
+// The clipwatchctl executable over TCP on 127.0.0.1 with a test socket as the program; the watch
+// mode's reading of status replies.
 #include "control/frame.h"
 #include "control/xmlreply.h"
 #include "tests/support/testenv.h"
@@ -40,14 +40,20 @@ bool startAndConnect(QProcess& tool, QTcpSocket& program, const QString& greetin
     return false;
 }
 
-// The next request frame the program side receives.
-control::InboundFrame readRequest(QTcpSocket& program)
+// Answers the next request frame, which must carry `request`, with "state=paused"; the tool must
+// print the reply document.
+void exchange(QProcess& tool, QTcpSocket& program, const QString& request)
 {
     QString buffer;
     control::InboundFrame frame;
     while (!control::takeFrame(buffer, frame) && program.waitForReadyRead(5000))
         buffer += QString::fromUtf8(program.readAll());
-    return frame;
+    EXPECT_EQ(frame.request, request + "&sdims=" + frame.sdims);
+    program.write(control::replyFrame(frame.sdims, 0, std::string("state=paused")).toUtf8());
+    program.waitForBytesWritten();
+    ASSERT_TRUE(tool.waitForReadyRead(10000));
+    EXPECT_EQ(QString::fromUtf8(tool.readAllStandardOutput()),
+              control::replyDocument(0, std::string("state=paused")));
 }
 
 TEST(ClipwatchCtl, OneShotPrintsTheReplyAndSucceeds)
@@ -56,14 +62,9 @@ TEST(ClipwatchCtl, OneShotPrintsTheReplyAndSucceeds)
     QTcpSocket program;
     ASSERT_TRUE(
         startAndConnect(tool, program, "Clipwatch Connected @ now<elf>", {"scandir=0&getstate"}));
-    const control::InboundFrame request = readRequest(program);
-    EXPECT_EQ(request.request, "scandir=0&getstate&sdims=" + request.sdims);
-    program.write(control::replyFrame(request.sdims, 0, std::string("state=paused")).toUtf8());
-    program.waitForBytesWritten();
+    exchange(tool, program, "scandir=0&getstate");
     ASSERT_TRUE(tool.waitForFinished(10000));
     EXPECT_EQ(tool.exitCode(), 0);
-    EXPECT_EQ(QString::fromUtf8(tool.readAllStandardOutput()),
-              control::replyDocument(0, std::string("state=paused")));
     EXPECT_TRUE(tool.readAllStandardError().contains("Clipwatch Connected @ now"));
 }
 
@@ -74,13 +75,7 @@ TEST(ClipwatchCtl, InteractiveModeSendsEachLineAndFailsWhenTheConnectionDrops)
     ASSERT_TRUE(startAndConnect(tool, program, "hello<elf>", {}));
     tool.write("\nscandir=1&getstate\n");
     tool.waitForBytesWritten();
-    const control::InboundFrame request = readRequest(program);
-    EXPECT_EQ(request.request, "scandir=1&getstate&sdims=" + request.sdims);
-    program.write(control::replyFrame(request.sdims, 0, std::string("state=paused")).toUtf8());
-    program.waitForBytesWritten();
-    ASSERT_TRUE(tool.waitForReadyRead(5000));
-    EXPECT_EQ(QString::fromUtf8(tool.readAllStandardOutput()),
-              control::replyDocument(0, std::string("state=paused")));
+    exchange(tool, program, "scandir=1&getstate");
     // Standard input stays open: the drop alone ends the tool.
     tool.write("scandir=1&getstate\n");
     tool.waitForBytesWritten();

