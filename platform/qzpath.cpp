@@ -120,18 +120,6 @@ void qzOSSplitPath(const std::string& path, std::string* drive, std::string* dir
         *ext = path.substr(parts.extStart);
 }
 
-std::string qzOSMakePath(const std::string& drive, const std::string& dir, const std::string& name,
-                         const std::string& ext)
-{
-    std::string path = drive + dir;
-    if (!dir.empty() && dir.back() != '/' && dir.back() != '\\')
-        path += qzOSPathSeparator(path);
-    path += name;
-    if (!ext.empty() && ext[0] != '.')
-        path += '.';
-    return path + ext;
-}
-
 void ChangeFileExtension(std::string& path, const std::string& ext)
 {
     path.resize(partsOf(path).extStart);

@@ -26,11 +26,6 @@ char qzOSPathSeparator(const std::string& path);
 void qzOSSplitPath(const std::string& path, std::string* drive, std::string* dir, std::string* name,
                    std::string* ext);
 
-// Joins the parts of qzOSSplitPath: a separator of the path's own style is put after a
-// non-empty `dir` that lacks one, a dot before a non-empty `ext` that lacks one.
-std::string qzOSMakePath(const std::string& drive, const std::string& dir, const std::string& name,
-                         const std::string& ext);
-
 // Replaces the extension of `path` by `ext` (with or without its dot) or adds it when the
 // path has none; an empty `ext` removes the extension.
 void ChangeFileExtension(std::string& path, const std::string& ext);

@@ -59,8 +59,9 @@ protected:
         }
         folder = testenv::makeDir(QString::fromStdString(backendName({backend(), 0})));
         media = folder + "/media/";
-        if (serviceJobMs() > 0)
+        if (serviceJobMs() > 0) {
             ASSERT_TRUE(service.start(serviceJobMs())) << "port 1080 taken";
+        }
     }
 
     void TearDown() override

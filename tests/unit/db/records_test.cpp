@@ -194,8 +194,9 @@ TEST_P(Records, ElementStatusIsWrittenAndReadPerElement)
     ASSERT_EQ(dbCWSGetElementStatus(handle, anchor, status), 0);
     for (const dbCwsElement& element : dbCwsElements()) {
         EXPECT_EQ(status.state(element.code), stateOf(element)) << element.word;
-        if (element.kind == dbCwsElementKind::Numbered)
+        if (element.kind == dbCwsElementKind::Numbered) {
             EXPECT_EQ(row(anchor, element.textColumn), "text") << element.word;
+        }
     }
     EXPECT_EQ(status.md5, "text");
     EXPECT_EQ(row(anchor, "Element9Value"), "value");
