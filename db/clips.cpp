@@ -10,19 +10,11 @@
 namespace
 {
 
-// Value columns of the MySQL work query, in the order the query names them. An element is work
-// while its value is NULL (never tried) or 0 (put back by a clearing operation).
-const std::pair<bool dbCwsWorkFlags::*, const char*> workTerms[] = {
-    {&dbCwsWorkFlags::picon, "PiconValue"},
-    {&dbCwsWorkFlags::proxy, "ProxyValue"},
-    {&dbCwsWorkFlags::mezzanine, "MezzanineValue"},
-    {&dbCwsWorkFlags::xmp, "XMPValue"},
-    {&dbCwsWorkFlags::rtin, "RTINValue"},
-    {&dbCwsWorkFlags::captions, "CaptionsValue"},
-    {&dbCwsWorkFlags::qc, "QCValue"},
-    {&dbCwsWorkFlags::element9, "Element9Value"},
-    {&dbCwsWorkFlags::move, "MoveValue"},
-};
+// The output elements of the MySQL work query, in the order the query names their state
+// columns. An element is work while its state is NULL (never tried) or 0 (put back by a
+// clearing operation).
+const unsigned workElements[] = {CWS_ELEMENT_PICON, CWS_ELEMENT_PROXY, CWS_ELEMENT_MEZZANINE,
+                                 CWS_ELEMENT_XMP, CWS_ELEMENT_RTIN};
 
 const char* const notReported = "Error:  Not reported from operation";
 
@@ -93,15 +85,17 @@ int dbCWSAddClip(dbCwsHandle* handle, const std::string& clipName, const std::st
     for (size_t i = first; i < std::size(mysqlLookups); ++i)
         if (dbCwsRun(handle, "dbCWSAddClip", mysqlLookups[i], {anchorPath}).atRow())
             return 1;
+    const int state = newState ? newState() : QZ_FOUND_FILE;
+    if (state < 0)
+        return -1;
     dbCwsRun(handle, "dbCWSAddClip",
              "INSERT INTO Clips (ClipName, AnchorPath, SourceDir, Complete) VALUES (?, ?, ?, ?);",
-             {clipName, anchorPath, sourceDir,
-              static_cast<long long>(newState ? newState() : QZ_FOUND_FILE)});
+             {clipName, anchorPath, sourceDir, static_cast<long long>(state)});
     return 0;
 }
 
-int dbCWSGetNextFileToCheck(dbCwsHandle* handle, std::vector<dbCwsClipSlot>& slots,
-                            const dbCwsWorkFlags& flags, int limit)
+int dbCWSGetNextFileToCheck(dbCwsHandle* handle, std::vector<dbCwsClipSlot>& slots, unsigned made,
+                            int limit)
 {
     if (dbCwsIsSQLite(handle))
         return firstClipIntoSlot(handle, "dbCWSGetNextFileToCheck",
@@ -110,9 +104,11 @@ int dbCWSGetNextFileToCheck(dbCwsHandle* handle, std::vector<dbCwsClipSlot>& slo
     if (!dbCwsIsMySQL(handle))
         return 0;
     std::string sql = "SELECT * FROM Clips WHERE (";
-    for (const auto& [flag, column] : workTerms)
-        if (flags.*flag)
-            sql += std::string(column) + " IS NULL OR " + column + "=0 OR ";
+    for (unsigned code : workElements)
+        if (made & code) {
+            const std::string& column = dbCwsFindElement(code)->stateColumn;
+            sql += column + " IS NULL OR " + column + "=0 OR ";
+        }
     sql += "0) AND (Complete=0 OR Complete=2 OR Complete IS NULL) LIMIT " + limitText(limit, slots);
     dbCwsRows rows = dbCwsRun(handle, "dbCWSGetNextFileToCheck", sql);
     for (size_t i = 0; rows.atRow() && i < slots.size(); ++i, rows.next()) {

@@ -18,19 +18,6 @@ struct dbCwsClipSlot {
     int complete = 0;       // the clip's own state (NULL as 0)
 };
 
-// Elements whose never-attempted state makes a clip qualify for work on MySQL.
-struct dbCwsWorkFlags {
-    bool picon = false;
-    bool xmp = false;
-    bool proxy = false;
-    bool mezzanine = false;
-    bool rtin = false;
-    bool captions = false;
-    bool qc = false;
-    bool element9 = false;
-    bool move = false;
-};
-
 // A clip's element states (NULL as 0) and its MD5 text (empty for NULL).
 struct dbCwsElementStatus {
     std::vector<int> states; // by position in dbCwsElements()
@@ -43,18 +30,19 @@ struct dbCwsElementStatus {
 using dbCwsNewClipState = std::function<int()>;
 
 // Records a clip with Complete 6 (QZ_FOUND_FILE), or with the value `newState` gives when it is
-// set, so that a caller that would set the clip's state next writes the row once. Returns 1 when
-// the anchor path is known already (on MySQL also when it is some clip's proxy or mezzanine
-// path), else 0 (also when the insert failed; it is logged, and without a database).
+// set, so that a caller that would set the clip's state next writes the row once; a negative
+// value records nothing and gives -1. Returns 1 when the anchor path is known already (on MySQL
+// also when it is some clip's proxy or mezzanine path), else 0 (also when the insert failed; it
+// is logged, and without a database).
 int dbCWSAddClip(dbCwsHandle* handle, const std::string& clipName, const std::string& anchorPath,
                  const std::string& sourceDir, const dbCwsNewClipState& newState = nullptr);
 
 // Fills `slots` (cleared by the caller) with clips that have work. SQLite: the first clip whose
 // Complete is 0 or NULL, into slot 0; -1 when there is none (slot 0's texts emptied). MySQL: up
-// to `limit` clips waiting or in progress of which an element enabled in `flags` was never
-// attempted. At most slots.size() slots are written. Returns 0 otherwise.
-int dbCWSGetNextFileToCheck(dbCwsHandle* handle, std::vector<dbCwsClipSlot>& slots,
-                            const dbCwsWorkFlags& flags, int limit);
+// to `limit` clips waiting or in progress of which an output element among `made` (element
+// codes) is waiting. At most slots.size() slots are written. Returns 0 otherwise.
+int dbCWSGetNextFileToCheck(dbCwsHandle* handle, std::vector<dbCwsClipSlot>& slots, unsigned made,
+                            int limit);
 
 // Fills `slots` with clips whose MD5 is NULL (no IDs): the first one on SQLite, up to `limit`
 // on MySQL. Returns -1 on SQLite when there is none, and on MySQL at a row with an empty clip

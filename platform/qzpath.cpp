@@ -5,6 +5,9 @@
 #include "platform/qzlog.h"
 
 #include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
 #include <filesystem>
 #include <strings.h>
 #include <sys/stat.h>
@@ -175,6 +178,22 @@ bool qzOSFileIsDir(const std::string& path)
 {
     struct stat info;
     return !path.empty() && stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+QzFolderState qzOSFolderState(const std::string& path)
+{
+    DIR* folder = path.empty() ? nullptr : opendir(path.c_str());
+    if (!folder)
+        return errno == ENOENT || errno == ENOTDIR || path.empty() ? QzFolderState::Missing
+                                                                   : QzFolderState::Unreadable;
+    QzFolderState state = QzFolderState::Empty;
+    while (const dirent* entry = readdir(folder))
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
+            state = QzFolderState::Filled;
+            break;
+        }
+    closedir(folder);
+    return state;
 }
 
 int qzOSDeleteFile(const std::string& path)

@@ -54,6 +54,15 @@ bool qzOSFileExists(const std::string& path);
 // True when `path` is a directory (symbolic links are followed).
 bool qzOSFileIsDir(const std::string& path);
 
+// What a folder holds, as far as its first entries tell.
+enum class QzFolderState {
+    Missing,    // no such folder (or not a folder)
+    Unreadable, // it cannot be listed
+    Empty,      // nothing but "." and ".."
+    Filled,     // at least one entry
+};
+QzFolderState qzOSFolderState(const std::string& path);
+
 // Deletes the file; 0 on success, -1 otherwise.
 int qzOSDeleteFile(const std::string& path);
 

@@ -198,9 +198,19 @@ public:
     void SendMessagesToServer(const std::string& anchor, bool send, int id);
 
     // Directory walk (scanner/walk.cpp): the qzOSRecurseDirectory callback (context: the
-    // instance) and the clip search of one recorded directory.
+    // instance) and the clip search of one recorded directory; false when the search was cut
+    // short because the scan folder went away (the directory is to be searched again).
     static uint32_t DirectoryVisited(void* context, const std::string& path, uint32_t attributes);
-    void CreateClipList(const std::string& directory);
+    bool CreateClipList(const std::string& directory);
+
+    // The scan folder (scanner/scanfolder.cpp). Why it cannot be scanned now, or null when it
+    // can: missing, unreadable, or empty while the database holds clips (what an unmounted share
+    // leaves behind).
+    const char* ScanFolderProblem(const std::string& dir) const;
+    // True when the scan folder can be scanned; otherwise logs why (once while it stays away),
+    // shows "Scan folder unavailable" and waits kScanFolderLookMs or until the scan stops.
+    bool ScanFolderReady();
+    static constexpr uint32_t kScanFolderLookMs = 30000;
 
     // Element job requests (scanner/jobs.cpp, scanner/compfile.cpp). `id` is the clip record
     // ID (-1: addressed by anchor path). MakeCompFile returns 0 (queued), -1 (no reply), -2 (no
@@ -318,8 +328,9 @@ private:
     void QueueJob(const std::string& url, const char* word, bool sent);
     // Logs an "End...=<%s> In progress : %d md5 : %d" line when DebugOutFlags bit 29 is set.
     void LogRequestEnd(const char* format, const std::string& anchor);
-    // Adds file `index` of a directory listing as a clip when it is one.
-    void AddListedFile(const CWSSettings& s, const KnListing& listing, int index,
+    // Adds file `index` of a directory listing as a clip when it is one; false, recording
+    // nothing, when the file cannot be read because the scan folder has gone away.
+    bool AddListedFile(const CWSSettings& s, const KnListing& listing, int index,
                        const std::string& sourceDir);
 
     // Re-queues the in-progress elements of clips in `clipState` (2 or 3) at start-up.
@@ -355,6 +366,7 @@ private:
     std::vector<dbCwsClipSlot> slots_; // work slots of the scanning thread, while it runs
 
     std::atomic<bool> heldUntilStart_{false}; // paused or stopped by request, not started since
+    std::atomic<bool> scanFolderAway_{false}; // the scan folder's absence has been logged
     std::mutex stateMutex_;                   // orders ChangeState against MoveState
     std::atomic<unsigned> stateSets_{0};      // ChangeState calls so far
     unsigned passStateSets_ = 0;              // scanning thread: stateSets_ as its pass began

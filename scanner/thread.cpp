@@ -98,6 +98,8 @@ void CQZClipwatch::run()
 void CQZClipwatch::FindDirectories()
 {
     LoadSettings(number_);
+    if (!ScanFolderReady())
+        return;
     const CWSSettings s = Settings();
     scanStartedAt_ = qzOSGetMs();
     Show(StateLabel, QString("Scanning %1").arg(QString::fromStdString(s.Dir)));
@@ -113,8 +115,8 @@ void CQZClipwatch::FindDirectories()
             dbCWSUpdateDirectoryCheck(db.get(), root, QZ_FOUND_FILE);
     }
     qzOSRecurseDirectory(this, s.Dir, DirectoryVisited, kWalkFlags);
-    // A walk cut short by a stop is done again when the scan resumes.
-    if (!KeepGoing(Work::Scan))
+    // A walk cut short by a stop, or by the scan folder going away, is done again.
+    if (!KeepGoing(Work::Scan) || !ScanFolderReady())
         return;
     const std::shared_ptr<dbCwsHandle> db = Database();
     // Directories the server did not take are recorded by walking again once it answers.
@@ -136,6 +138,8 @@ void CQZClipwatch::FindDirectories()
 
 void CQZClipwatch::FindClips()
 {
+    if (!ScanFolderReady())
+        return;
     std::shared_ptr<dbCwsHandle> db = Database();
     std::string directory;
     const int found = dbCWSGetNextDirectoryToCheck(db.get(), directory);
@@ -144,15 +148,15 @@ void CQZClipwatch::FindClips()
         const unsigned lost = dbCWSLostStatements(db.get());
         dbCWSUpdateDirectoryCheck(db.get(), directory, 2);
         Show(StateLabel, QString("Searching Directory %1").arg(QString::fromStdString(directory)));
-        CreateClipList(directory);
+        const bool listed = CreateClipList(directory);
         if (dbCWSLostStatements(db.get()) != lost) {
             // Clips the server did not take: searched again once it answers.
             WaitForDatabase();
             dbCWSUpdateDirectoryCheck(db.get(), directory, 0);
             return;
         }
-        // A search cut short by a stop is done again when the scan resumes.
-        const bool whole = KeepGoing(Work::Scan);
+        // A search cut short by a stop, or by the scan folder going away, is done again.
+        const bool whole = listed && KeepGoing(Work::Scan);
         dbCWSUpdateDirectoryCheck(db.get(), directory, whole ? 1 : 0);
         if (whole)
             ++counts[CWS_COUNT_SEARCHED];
@@ -205,8 +209,7 @@ bool CQZClipwatch::ProcessClips(const CWSSettings& s, unsigned pass)
         started = StartMD5s(s);
     }
 
-    const bool anyTranslation = s.MakeXMP || s.MakePicons || s.MakeProxy || s.MakeMezzanine ||
-                                s.MakeRtin || s.SendMessages || s.MakeWrap;
+    const bool anyTranslation = (cwsMadeElements(s) & ~CWS_ELEMENT_MD5) != 0;
     if (translationsInProgress >= static_cast<unsigned>(TranslationShare())) {
         Sleep(50);
         skipped = true;
@@ -287,14 +290,8 @@ bool CQZClipwatch::StartTranslations(const CWSSettings& s)
     const int share = TranslationShare();
     clearSlots(slots_);
     const uint32_t asked = qzOSGetMs();
-    dbCwsWorkFlags flags;
-    flags.picon = s.MakePicons;
-    flags.xmp = s.MakeXMP;
-    flags.proxy = s.MakeProxy;
-    flags.mezzanine = s.MakeMezzanine;
-    flags.rtin = s.MakeRtin;
     dbCWSGetNextFileToCheck(
-        db.get(), slots_, flags,
+        db.get(), slots_, cwsMadeElements(s),
         std::min(kTranslationsPerQuery, share - static_cast<int>(translationsInProgress)));
     logSlowQuery("Database call dbCWSGetNextFilesToCheck %d ms", asked);
     bool started = false;

@@ -97,7 +97,7 @@ uint32_t CQZClipwatch::DirectoryVisited(void* context, const std::string& path, 
     return (bits & ~KN_DIR_PLAIN) ? QZ_RECURSE_SKIP_SUBTREE : 0;
 }
 
-void CQZClipwatch::CreateClipList(const std::string& directory)
+bool CQZClipwatch::CreateClipList(const std::string& directory)
 {
     const CWSSettings s = Settings();
     if (s.DebugOutFlags & kDebugLogSearch)
@@ -105,7 +105,7 @@ void CQZClipwatch::CreateClipList(const std::string& directory)
     const std::unique_ptr<KnListing> listing = dqzOpenDir(directory, dqzCheckDir(directory));
     if (!listing) {
         ErrOut("\nClipwatch failed to open directory %s", directory.c_str());
-        return;
+        return !ScanFolderProblem(s.Dir);
     }
     const std::string sourceDir = cwsUniformPath(directory);
     const int count = dqzGetTotalFiles(*listing);
@@ -114,17 +114,19 @@ void CQZClipwatch::CreateClipList(const std::string& directory)
     const std::shared_ptr<dbCwsHandle> db = Database();
     dbCwsWriteBatch batch(db.get(), "CreateClipList");
     for (int i = 0; i < count && KeepGoing(Work::Scan); ++i) {
-        AddListedFile(s, *listing, i, sourceDir);
+        if (!AddListedFile(s, *listing, i, sourceDir))
+            return false;
         batch.renewAfter(kLongestBatch);
     }
+    return true;
 }
 
-void CQZClipwatch::AddListedFile(const CWSSettings& s, const KnListing& listing, int index,
+bool CQZClipwatch::AddListedFile(const CWSSettings& s, const KnListing& listing, int index,
                                  const std::string& sourceDir)
 {
     std::string path = dqzGetFilePath(listing, index);
     if (path.empty())
-        return;
+        return true;
     if (s.DebugOutFlags & kDebugLogFiles)
         ErrOut("\nClip=<%s> ", path.c_str());
     std::string name, ext;
@@ -132,13 +134,13 @@ void CQZClipwatch::AddListedFile(const CWSSettings& s, const KnListing& listing,
     if (ext.empty() || path.find(".picon") != std::string::npos ||
         CheckFileExtensions(path, s.scanExtensions) != 1 ||
         (!s.SkipName.empty() && CheckFileName(name + ext, s.SkipName)) || qzOSFileIsDir(path))
-        return;
+        return true;
     std::string groupExtensions;
     FindFileExtensions(listing, path, &groupExtensions);
     ChooseVideoExtension(&path, groupExtensions);
     qzOSSplitPath(path, nullptr, nullptr, &name, &ext);
     if (name + ext == "." || name + ext == "..")
-        return;
+        return true;
     bool isShort = false;
     std::string clipName = name;
     if (knIsStillExtension(ext)) {
@@ -151,12 +153,15 @@ void CQZClipwatch::AddListedFile(const CWSSettings& s, const KnListing& listing,
     const std::string anchor = cwsUniformPath(path);
     // A new clip's row is inserted in the state its status write would give it: waiting
     // ("Added", "Success"), or QZ_ERROR ("Exception", "Not Opened") for a file that cannot be
-    // read. The file is read for new clips only.
+    // read. The file is read for new clips only; one that cannot be read because the scan
+    // folder has gone away is not recorded at all.
     bool readable = true;
+    bool folderGone = false;
     const auto newState = [&] {
         KnFileInfo info;
         readable = dqzGetFileInfo(listing, index, &info);
-        return readable ? 0 : QZ_ERROR;
+        folderGone = !readable && ScanFolderProblem(s.Dir);
+        return folderGone ? -1 : readable ? 0 : QZ_ERROR;
     };
     if (dbCWSAddClip(db.get(), clipName, anchor, sourceDir, newState) == 0) {
         ++counts[CWS_COUNT_FILES];
@@ -169,4 +174,5 @@ void CQZClipwatch::AddListedFile(const CWSSettings& s, const KnListing& listing,
     }
     Show(ClipCountLabel, QString("Found %1").arg(std::max(0, counts[CWS_COUNT_FILES].load())));
     Show(StateLabel, QString("Found clip %1").arg(QString::fromStdString(anchor)));
+    return !folderGone;
 }

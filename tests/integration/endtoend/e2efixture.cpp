@@ -143,6 +143,20 @@ void expectAllComplete(ClipDb& db, const QStringList& clips)
         << "an element not finished";
 }
 
+QStringList rowsWithIds(ClipDb& db)
+{
+    QStringList rows;
+    for (const auto& [table, path] :
+         {std::pair{"Clips", "AnchorPath"}, {"Directories", "Directory"}}) {
+        const QString order = QString(" FROM ") + table + " ORDER BY ID";
+        const QStringList ids = db.column("SELECT ID" + order);
+        const QStringList paths = db.column(QString("SELECT ") + path + order);
+        for (int i = 0; i < ids.size() && i < paths.size(); ++i)
+            rows << ids[i] + ' ' + paths[i];
+    }
+    return rows;
+}
+
 void expectDirectoriesDone(ClipDb& db)
 {
     const QStringList directories = db.column("SELECT Directory FROM Directories");

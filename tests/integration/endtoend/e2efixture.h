@@ -68,6 +68,8 @@ private:
     void* sqlite = nullptr;
 };
 
+// "ID path" of every clip row, then of every directory row, each by ID.
+QStringList rowsWithIds(ClipDb& db);
 // Every directory recorded once and searched.
 void expectDirectoriesDone(ClipDb& db);
 // The checks that follow a finished run: `clips` recorded once each and complete, no

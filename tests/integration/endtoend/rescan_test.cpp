@@ -13,22 +13,6 @@ protected:
     int serviceJobMs() const override { return 100; }
 };
 
-// "ID path" of every row of `table`.
-QStringList rows(e2e::ClipDb& db, const QString& table, const QString& path)
-{
-    const QStringList ids = db.column("SELECT ID FROM " + table + " ORDER BY ID");
-    const QStringList paths = db.column("SELECT " + path + " FROM " + table + " ORDER BY ID");
-    QStringList rows;
-    for (int i = 0; i < ids.size() && i < paths.size(); ++i)
-        rows << ids[i] + ' ' + paths[i];
-    return rows;
-}
-
-QStringList rows(e2e::ClipDb& db)
-{
-    return rows(db, "Clips", "AnchorPath") + rows(db, "Directories", "Directory");
-}
-
 } // namespace
 
 TEST_P(Rescan, RestartRecordsFilesAddedToKnownAndNewFolders)
@@ -41,7 +25,7 @@ TEST_P(Rescan, RestartRecordsFilesAddedToKnownAndNewFolders)
     ASSERT_TRUE(first.start("rescan-" + run + "-first"));
     ASSERT_TRUE(first.waitIdle(60000)) << "the first scan did not finish";
     e2e::ClipDb db(backend(), folder);
-    const QStringList before = rows(db);
+    const QStringList before = e2e::rowsWithIds(db);
     ASSERT_EQ(before.size(), clips.size() + 9) << "8 clips; the scan folder, g0..g3 and d0..d3";
 
     const QStringList added = {media + "top.mov", media + "g1/d1/late.mp4",
@@ -53,7 +37,7 @@ TEST_P(Rescan, RestartRecordsFilesAddedToKnownAndNewFolders)
     ASSERT_TRUE(again.waitIdle(60000)) << "the rescan did not finish";
 
     e2e::expectAllComplete(db, clips + added);
-    const QStringList after = rows(db);
+    const QStringList after = e2e::rowsWithIds(db);
     for (const QString& row : before)
         EXPECT_TRUE(after.contains(row)) << "row changed or lost: " << row.toStdString();
 }

@@ -146,4 +146,13 @@ TEST_P(Scan, EndingWhileScanningStopsEveryThread)
     EXPECT_LT(ms, 1000 + 2500 + 500) << "the specified waits of the destructor";
 }
 
+TEST_P(Scan, AMissingScanFolderIsWaitedForWithTheReasonShown)
+{
+    ASSERT_NO_FATAL_FAILURE(start(folder + "/absent/"));
+    EXPECT_TRUE(
+        waitFor([&] { return instance->StatusText() == "Scan folder unavailable"; }, 20000));
+    EXPECT_EQ(instance->state, CQZClipwatch::cwsFindDirectories) << "waiting, not idle";
+    EXPECT_EQ(dbCWSGetDirectoryCount(instance->Database().get()), 0);
+}
+
 CLIPWATCH_BOTH_BACKENDS(Scan);

@@ -16,7 +16,7 @@ protected:
     Anchors work(int limit = 3)
     {
         std::vector<dbCwsClipSlot> picked(static_cast<size_t>(limit));
-        dbCWSGetNextFileToCheck(handle, picked, dbCwsWorkFlags{true}, limit); // picon work
+        dbCWSGetNextFileToCheck(handle, picked, CWS_ELEMENT_PICON, limit);
         Anchors anchors;
         for (const dbCwsClipSlot& slot : picked)
             if (!slot.anchorPath.empty())
@@ -66,6 +66,8 @@ TEST_P(Records, AClipIsRecordedOnceInTheStateItsCallerGives)
     EXPECT_EQ(dbCWSAddClip(handle, "b.mxf", "/scan/b.mxf", "/scan", waiting), 0);
     EXPECT_EQ(dbCWSAddClip(handle, "c.mxf", "/scan/c.mxf", "/scan", [] { return QZ_ERROR; }), 0);
     EXPECT_EQ(dbCWSAddClip(handle, "a_mxf", "/scan/a_mxf", "/scan"), 0) << "_ is no wildcard";
+    EXPECT_EQ(dbCWSAddClip(handle, "d.mxf", "/scan/d.mxf", "/scan", [] { return -1; }), -1)
+        << "a negative state records nothing";
     EXPECT_EQ(asked, 1) << "asked for a new clip only";
     EXPECT_EQ(number("SELECT COUNT(*) FROM Clips"), 4);
     EXPECT_EQ(row("/scan/a.mxf", "Complete,PiconValue,MD5"), "6,NULL,NULL");
@@ -124,7 +126,7 @@ TEST_P(Records, BatchOfWorkHonoursTheLimitOnMySQLAndGivesOneClipOnSQLite)
 {
     std::vector<dbCwsClipSlot> picked(5);
     picked[0].anchorPath = "left over";
-    EXPECT_EQ(dbCWSGetNextFileToCheck(handle, picked, dbCwsWorkFlags{true}, 2), isMySQL() ? 0 : -1);
+    EXPECT_EQ(dbCWSGetNextFileToCheck(handle, picked, CWS_ELEMENT_PICON, 2), isMySQL() ? 0 : -1);
     EXPECT_TRUE(isMySQL() || picked[0].anchorPath.empty()) << "SQLite empties the slot";
 
     for (int i = 0; i < 5; ++i)
@@ -132,7 +134,7 @@ TEST_P(Records, BatchOfWorkHonoursTheLimitOnMySQLAndGivesOneClipOnSQLite)
                      [] { return 0; });
     EXPECT_EQ(work().size(), isMySQL() ? 3u : 1u);
     picked.assign(5, dbCwsClipSlot());
-    EXPECT_EQ(dbCWSGetNextFileToCheck(handle, picked, dbCwsWorkFlags(), 5), 0);
+    EXPECT_EQ(dbCWSGetNextFileToCheck(handle, picked, 0, 5), 0);
     // With no flag set MySQL selects nothing; SQLite ignores the flags.
     EXPECT_EQ(picked[0].clipName + picked[0].sourceDir, isMySQL() ? "" : "c.mxf/scan");
     EXPECT_EQ(value("SELECT AnchorPath FROM Clips WHERE ID=" + std::to_string(picked[0].id)),

@@ -100,4 +100,10 @@ TEST(Path, FileOperationsOnALocalTree)
     EXPECT_EQ(qzOSDeleteFile(root + "/src.mov"), 0);
     EXPECT_FALSE(qzOSFileExists(root + "/src.mov"));
     EXPECT_NE(qzOSDeleteFile(root + "/src.mov"), 0);
+
+    // A file, not a folder, is as good as missing: a share's mount point never holds one.
+    EXPECT_EQ(qzOSFolderState(root + "/absent"), QzFolderState::Missing);
+    EXPECT_EQ(qzOSFolderState(root + "/blocker"), QzFolderState::Missing);
+    EXPECT_EQ(qzOSFolderState(root + "/whole"), QzFolderState::Empty);
+    EXPECT_EQ(qzOSFolderState(root + "/errors"), QzFolderState::Filled);
 }

@@ -1,5 +1,6 @@
 // Scanner states: job shares, SetState, resuming, recovery and starts.
 #include "tests/support/instancetest.h"
+#include "tests/support/scanenv.h"
 #include "tests/support/testenv.h"
 
 #include <QSettings>
@@ -135,6 +136,8 @@ protected:
 TEST_F(Starts, ResumeAtProcessingSearchesAFolderACrashLeftBeingSearched)
 {
     start({});
+    // The scan folder is there, so only the folder left being searched waits for the search.
+    ASSERT_TRUE(scanenv::touch(folder + "/media/notes.txt"));
     const std::string done = addClip("/m/done.mov");
     dbCWSSetElementStatus(db.get(), -1, done, CWS_ELEMENT_PICON, "/m/done.jpg", "ok", 1, nullptr);
     dbCWSAddDirectory(db.get(), "/gone/", 1);

@@ -1,0 +1,60 @@
+// The scan folder taken away during the clip search and again during a rescan, leaving an empty
+// folder as an unmounted share does, then put back: nothing is marked failed or reset, the log
+// says why the scan waits, and the scan completes by itself. On SQLite and MariaDB.
+#include "tests/integration/endtoend/e2efixture.h"
+
+#include <QDir>
+
+namespace
+{
+
+class ScanFolderAway : public e2e::BackendTest<Backend>
+{
+protected:
+    Backend backend() const override { return GetParam(); }
+    int serviceJobMs() const override { return 100; }
+
+    // Once the run logged as `log` is searching, swaps the scan folder for an empty one until
+    // the run says why it waits, checks that nothing failed, and puts the folder back.
+    void takeAwayDuringTheSearch(const QString& log, e2e::ClipDb& db)
+    {
+        ASSERT_TRUE(
+            e2e::waitFor([&] { return e2e::logCount(log, "\ncwsFindClips(") >= 10; }, 60000));
+        const QString scanFolder = QDir::cleanPath(media), away = folder + "/away";
+        ASSERT_TRUE(QDir().rename(scanFolder, away));
+        ASSERT_TRUE(QDir().mkdir(scanFolder));
+        const QString reason =
+            "Scan folder unavailable: " + media + " is empty while the database holds clips";
+        EXPECT_TRUE(e2e::waitFor([&] { return e2e::logCount(log, reason) == 1; }, 30000));
+        EXPECT_EQ(db.number("SELECT COUNT(*) FROM Clips WHERE Complete = 4 OR Complete = 5"), 0)
+            << "a clip marked failed while its folder was away";
+        EXPECT_EQ(db.number("SELECT COUNT(*) FROM Directories WHERE Checked = 4"), 0);
+        ASSERT_TRUE(QDir(scanFolder).removeRecursively());
+        ASSERT_TRUE(QDir().rename(away, scanFolder));
+    }
+};
+
+} // namespace
+
+TEST_P(ScanFolderAway, NothingIsLostAndTheScanGoesOnWhenItIsBack)
+{
+    const QStringList clips = e2e::makeTree(media, 200, 1);
+    e2e::configure(backend(), folder, media, {{"MakeMD5", 1}, {"MakeProxy", 0}});
+    const QString run = "storage-" + QString::fromStdString(backendName({backend(), 0}));
+    e2e::Driver first;
+    ASSERT_TRUE(first.start(run));
+    e2e::ClipDb db(backend(), folder); // the program has made the database
+    takeAwayDuringTheSearch(run, db);
+    ASSERT_TRUE(first.waitIdle(120000)) << "the scan did not go on once the folder was back";
+    e2e::expectAllComplete(db, clips);
+    const QStringList before = e2e::rowsWithIds(db);
+
+    e2e::Driver rescan;
+    ASSERT_TRUE(rescan.start(run + "-rescan", {"--request", "scandir=0&restart"}));
+    takeAwayDuringTheSearch(run + "-rescan", db);
+    ASSERT_TRUE(rescan.waitIdle(120000)) << "the rescan did not go on once the folder was back";
+    e2e::expectAllComplete(db, clips);
+    EXPECT_EQ(e2e::rowsWithIds(db), before) << "a row reset, renumbered or added";
+}
+
+CLIPWATCH_BOTH_BACKENDS(ScanFolderAway);
