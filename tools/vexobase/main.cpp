@@ -64,6 +64,9 @@ int main(int argc, char** argv)
     httplib::Server server;
     server.set_tcp_nodelay(true); // a reply is written in pieces: no delayed-ACK stalls
     server.set_socket_options(exclusiveSocket);
+    // A stop waits for idle kept-alive connections: keep them short so that the service ends
+    // within a second of SIGTERM even while a client holds one.
+    server.set_keep_alive_timeout(1);
     vexobase::installRoutes(server, service);
     std::thread watcher(watchSignals, std::ref(server), signals);
 

@@ -278,8 +278,9 @@ TEST(Shutdown, SigtermEndsTheServiceWithJobsRunningAndAWorkerWaiting)
 {
     Service service({"--simulate", "--job-ms", "60000", "--jobs", "3"});
     ASSERT_FALSE(startTwo(service, "shutdown").empty());
-    // This process's idle keep-alive connection holds the end up to 5 s (httplib's keep-alive).
-    EXPECT_TRUE(service.stop(8000)) << "running jobs end and waiting workers are released";
+    // This process's idle keep-alive connection holds the end for at most the service's
+    // one-second keep-alive.
+    EXPECT_TRUE(service.stop(3000)) << "running jobs end and waiting workers are released";
 }
 
 } // namespace
