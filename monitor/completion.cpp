@@ -69,7 +69,10 @@ CompletionOutcome ClipCompletionOutcome(const dbCwsElementStatus& status, unsign
             ? std::string()
             : status.md5;
     std::vector<Taking> taking;
-    for (const dbCwsElement* e : dbCwsElementsBy(&dbCwsElement::completionRank)) {
+    // Asked at the end of every job: the order is sorted once.
+    static const std::vector<const dbCwsElement*> order =
+        dbCwsElementsBy(&dbCwsElement::completionRank);
+    for (const dbCwsElement* e : order) {
         if (!(madeElements & e->code))
             continue;
         if (e->kind == dbCwsElementKind::MD5)
