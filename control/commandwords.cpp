@@ -31,6 +31,7 @@ const std::vector<std::string>& commandWords()
         "getclipscompleted",
         "getprocessescompleted",
         "geterroredclips",
+        "getsettlingfiles",
         "getProcesseswaiting",
         "getProcessesMD5",
         "getProcesses",

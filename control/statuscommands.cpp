@@ -164,6 +164,7 @@ void addStatusCommands(CommandMap& commands)
     addCounter(commands, "getprocessescompleted",
                [](I* i) { return count(i, CWS_COUNT_COMPLETED); });
     addCounter(commands, "geterroredclips", [](I* i) { return count(i, CWS_COUNT_ERRORS); });
+    addCounter(commands, "getsettlingfiles", [](I* i) { return i->SettlingFiles(); });
     addCounter(commands, "getProcesseswaiting", jobsWaiting);
     addCounter(commands, "getProcessesMD5",
                [](I* i) { return static_cast<int>(i->md5sInProgress.load()); });

@@ -5,6 +5,7 @@
 #include "platform/qzlog.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <utility>
 
 namespace
@@ -55,6 +56,23 @@ int firstClipIntoSlot(dbCwsHandle* handle, const char* fcn, const std::string& s
     return 0;
 }
 
+long long numberOf(const dbCwsRows& rows, const char* column)
+{
+    const std::optional<std::string> text = rows.text(column);
+    return text ? std::strtoll(text->c_str(), nullptr, 10) : -1;
+}
+
+dbCwsKnownClip knownClip(const dbCwsRows& rows)
+{
+    dbCwsKnownClip clip;
+    clip.id = rows.integer("ID", -1);
+    clip.inProgress = rows.integer("Complete", 0) == QZ_IN_PROGRESS ||
+                      rows.text("MD5").value_or(std::string()) == "in progress";
+    clip.stamp.size = numberOf(rows, "Size");
+    clip.stamp.modified = numberOf(rows, "MTime");
+    return clip;
+}
+
 std::string limitText(int limit, const std::vector<dbCwsClipSlot>& slots)
 {
     const long long bounded = std::min<long long>(std::max(limit, 0), slots.size());
@@ -72,25 +90,47 @@ int dbCwsElementStatus::state(unsigned code) const
 }
 
 int dbCWSAddClip(dbCwsHandle* handle, const std::string& clipName, const std::string& anchorPath,
-                 const std::string& sourceDir, const dbCwsNewClipState& newState)
+                 const std::string& sourceDir, const dbCwsNewClipState& newState,
+                 const dbCwsFileStamp& stamp, dbCwsKnownClip* known)
 {
     if (!hasDatabase(handle))
         return 0;
     ErrOut("\nAddClip(%s %s) ", sourceDir.c_str(), anchorPath.c_str());
     // On MySQL a proxy or mezzanine that this system wrote is not a new clip.
-    static const char* const mysqlLookups[] = {"SELECT ID FROM Clips WHERE ProxyPath=?",
-                                               "SELECT ID FROM Clips WHERE MezzaninePath=?",
-                                               "SELECT ID FROM Clips WHERE AnchorPath=?"};
-    const size_t first = dbCwsIsMySQL(handle) ? 0 : 2;
-    for (size_t i = first; i < std::size(mysqlLookups); ++i)
-        if (dbCwsRun(handle, "dbCWSAddClip", mysqlLookups[i], {anchorPath}).atRow())
-            return 1;
+    if (dbCwsIsMySQL(handle))
+        for (const char* lookup : {"SELECT ID FROM Clips WHERE ProxyPath=?",
+                                   "SELECT ID FROM Clips WHERE MezzaninePath=?"})
+            if (dbCwsRun(handle, "dbCWSAddClip", lookup, {anchorPath}).atRow())
+                return 1;
+    const dbCwsRows rows = dbCwsRun(
+        handle, "dbCWSAddClip",
+        "SELECT Clips.ID AS ID, Clips.Complete AS Complete, Clips.MD5 AS MD5, ClipFiles.Size AS "
+        "Size, "
+        "ClipFiles.MTime AS MTime FROM Clips LEFT JOIN ClipFiles ON ClipFiles.ClipID=Clips.ID "
+        "WHERE Clips.AnchorPath=?",
+        {anchorPath});
+    if (rows.atRow()) {
+        if (known)
+            *known = knownClip(rows);
+        return 1;
+    }
     const int state = newState ? newState() : QZ_FOUND_FILE;
     if (state < 0)
         return -1;
-    dbCwsRun(handle, "dbCWSAddClip",
-             "INSERT INTO Clips (ClipName, AnchorPath, SourceDir, Complete) VALUES (?, ?, ?, ?);",
-             {clipName, anchorPath, sourceDir, static_cast<long long>(state)});
+    const bool inserted =
+        dbCwsRun(
+            handle, "dbCWSAddClip",
+            "INSERT INTO Clips (ClipName, AnchorPath, SourceDir, Complete) VALUES (?, ?, ?, ?);",
+            {clipName, anchorPath, sourceDir, static_cast<long long>(state)})
+            .ok();
+    if (inserted && stamp.known())
+        dbCwsRun(
+            handle, "dbCWSAddClip",
+            dbCwsIsMySQL(handle)
+                ? "INSERT INTO ClipFiles (ClipID, Size, MTime) VALUES (LAST_INSERT_ID(), ?, ?);"
+                : "INSERT INTO ClipFiles (ClipID, Size, MTime) VALUES (last_insert_rowid(), ?, "
+                  "?);",
+            {stamp.size, stamp.modified});
     return 0;
 }
 

@@ -3,6 +3,7 @@
 // anchor path (exact text), or on MySQL by its ID where an operation takes one.
 #pragma once
 
+#include "db/clipfiles.h"
 #include "db/connection.h"
 
 #include <functional>
@@ -31,11 +32,14 @@ using dbCwsNewClipState = std::function<int()>;
 
 // Records a clip with Complete 6 (QZ_FOUND_FILE), or with the value `newState` gives when it is
 // set, so that a caller that would set the clip's state next writes the row once; a negative
-// value records nothing and gives -1. Returns 1 when the anchor path is known already (on MySQL
-// also when it is some clip's proxy or mezzanine path), else 0 (also when the insert failed; it
-// is logged, and without a database).
+// value records nothing and gives -1. A new clip's `stamp`, read after `newState` ran, is kept
+// beside it when known. Returns 1 when the anchor path is known already (on MySQL also when it
+// is some clip's proxy or mezzanine path), with the clip's ID, work in progress and kept stamp in
+// `known` when given (ID -1 for a proxy or mezzanine path); else 0 (also when the insert failed;
+// it is logged, and without a database).
 int dbCWSAddClip(dbCwsHandle* handle, const std::string& clipName, const std::string& anchorPath,
-                 const std::string& sourceDir, const dbCwsNewClipState& newState = nullptr);
+                 const std::string& sourceDir, const dbCwsNewClipState& newState = nullptr,
+                 const dbCwsFileStamp& stamp = dbCwsFileStamp(), dbCwsKnownClip* known = nullptr);
 
 // Fills `slots` (cleared by the caller) with clips that have work. SQLite: the first clip whose
 // Complete is 0 or NULL, into slot 0; -1 when there is none (slot 0's texts emptied). MySQL: up

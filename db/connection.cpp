@@ -2,6 +2,8 @@
 // connection test.
 #include "db/connection.h"
 
+#include "db/clipfiles.h"
+
 #include "db/countcache.h"
 #include "db/schema.h"
 #include "platform/qzlog.h"
@@ -132,6 +134,12 @@ dbCwsHandle* openSQLite(dbCwsHandle* handle, bool create)
     chooseJournal(*handle->sqlite, handle->databaseName);
     if (create)
         createSQLiteSchema(*handle->sqlite);
+    try {
+        handle->sqlite->execQuery(dbCwsClipFilesTable(false));
+    } catch (const CSQLite3Exception& failure) {
+        qDebug("Err: %d, Msg: %s, Fcn: %s", failure.errorCode(), failure.errorMessage(),
+               "dbCWSOpen");
+    }
     dbCwsInstallCountCache(handle, "dbCWSOpen");
     return handle;
 }
@@ -148,6 +156,15 @@ void runMySQLStep(QSqlDatabase& database, const dbCwsSchemaStep& step)
     }
     if (!query.exec())
         qDebug("%s%s", step.failureTag, query.lastError().text().toUtf8().constData());
+}
+
+// Creates the table of file stamps when it is missing (databases made before it existed).
+dbCwsHandle* addClipFilesTable(dbCwsHandle* handle)
+{
+    QSqlQuery query(handle->connection);
+    if (!query.exec(QString::fromStdString(dbCwsClipFilesTable(true))))
+        qDebug("CREATE TABLE ClipFiles %s", query.lastError().text().toUtf8().constData());
+    return handle;
 }
 
 // Removes a connection that failed to open and gives none.
@@ -179,7 +196,7 @@ dbCwsHandle* openMySQL(dbCwsHandle* handle, bool create, const QString& user,
         return failMySQL(handle);
     if (!create) {
         ErrOut("Open existing database ");
-        return handle;
+        return addClipFilesTable(handle);
     }
     ErrOut("Creating new database ");
     {
@@ -197,7 +214,7 @@ dbCwsHandle* openMySQL(dbCwsHandle* handle, bool create, const QString& user,
         runMySQLStep(database, step);
     database.commit();
     qDebug("database %s", utf8(handle->connectionName).c_str());
-    return handle;
+    return addClipFilesTable(handle);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "db/clearing.h"
+#include "db/clipfiles.h"
 #include "db/clips.h"
 #include "db/connection.h"
 #include "db/counting.h"

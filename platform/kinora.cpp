@@ -6,9 +6,11 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <csignal>
 #include <dirent.h>
 #include <fcntl.h>
 #include <map>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -278,6 +280,25 @@ void listPlain(const std::string& dir, const std::vector<std::string>& names, Kn
     }
 }
 
+// True when some process holds the file of `fd` (opened read-only) open for writing: the kernel
+// refuses a read lease then. Files whose lease cannot be asked for (another owner, network file
+// systems) give false. A lease held for these few instructions could be broken by a writer
+// opening the file, which signals SIGIO: that signal is ignored unless someone handles it.
+bool heldForWriting(int fd)
+{
+    static std::once_flag quietBreaks;
+    std::call_once(quietBreaks, [] {
+        struct sigaction current = {};
+        if (sigaction(SIGIO, nullptr, &current) == 0 && current.sa_handler == SIG_DFL)
+            signal(SIGIO, SIG_IGN);
+    });
+    if (fcntl(fd, F_SETLEASE, F_RDLCK) == 0) {
+        fcntl(fd, F_SETLEASE, F_UNLCK);
+        return false;
+    }
+    return errno == EAGAIN;
+}
+
 } // namespace
 
 std::string knSupportedExtensions()
@@ -405,6 +426,7 @@ bool dqzGetFileInfo(const KnListing& listing, int index, KnFileInfo* info)
         }
         readable = got == wanted;
     }
+    const bool writerOpen = readable && heldForWriting(fd);
     close(fd);
     if (!readable)
         return false;
@@ -412,7 +434,20 @@ bool dqzGetFileInfo(const KnListing& listing, int index, KnFileInfo* info)
     info->ext = extensionOf(fileNameOf(path));
     info->size = static_cast<uint64_t>(st.st_size);
     info->modified = static_cast<int64_t>(st.st_mtime);
+    info->changed = static_cast<int64_t>(std::max(st.st_mtime, st.st_ctime));
+    info->writerOpen = writerOpen;
     info->typeFlags = knFileTypeFlags(info->ext);
+    return true;
+}
+
+bool dqzGetFileStamp(const KnListing& listing, int index, uint64_t* size, int64_t* modified)
+{
+    const std::string path = dqzGetFilePath(listing, index);
+    struct stat st;
+    if (path.empty() || stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    *size = static_cast<uint64_t>(st.st_size);
+    *modified = static_cast<int64_t>(st.st_mtime);
     return true;
 }
 

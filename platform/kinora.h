@@ -56,11 +56,13 @@ uint32_t dqzCheckDir(const std::string& path);
 
 // What is known of one listed file without decoding it.
 struct KnFileInfo {
-    std::string path;       // full path as listed
-    std::string ext;        // extension with its dot, "" when none
-    uint64_t size = 0;      // size in bytes
-    int64_t modified = 0;   // modification time, seconds since the epoch
-    uint32_t typeFlags = 0; // knFileTypeFlags of the extension
+    std::string path;        // full path as listed
+    std::string ext;         // extension with its dot, "" when none
+    uint64_t size = 0;       // size in bytes
+    int64_t modified = 0;    // modification time, seconds since the epoch
+    int64_t changed = 0;     // last change of content or metadata: the later of mtime and ctime
+    bool writerOpen = false; // some process holds it open for writing (local files only)
+    uint32_t typeFlags = 0;  // knFileTypeFlags of the extension
 };
 
 // A sorted listing of one directory's files, made by dqzOpenDir. Plain directories list their
@@ -89,6 +91,10 @@ std::string dqzGetFilePath(const KnListing& listing, int index);
 // that cannot be opened and read: missing, a dangling link, a directory, a FIFO or other special
 // file, or one whose first bytes cannot be read.
 bool dqzGetFileInfo(const KnListing& listing, int index, KnFileInfo* info);
+
+// Size and modification time of file `index` from one stat(), without opening it; false when
+// it cannot be read.
+bool dqzGetFileStamp(const KnListing& listing, int index, uint64_t* size, int64_t* modified);
 
 // Collects into `extsOut` the extensions (each with its dot, in name order) of the files in the
 // directory of `path` whose names without extension equal that of `path` ("clip.mov" beside

@@ -15,6 +15,7 @@
 #include "monitor/jobowner.h"
 #include "monitor/progresselements.h"
 #include "scanner/settingsrecord.h"
+#include "scanner/settle.h"
 
 #include <QString>
 #include <QThread>
@@ -202,6 +203,8 @@ public:
     // short because the scan folder went away (the directory is to be searched again).
     static uint32_t DirectoryVisited(void* context, const std::string& path, uint32_t attributes);
     bool CreateClipList(const std::string& directory);
+    // Files found by the clip search that wait until they have settled (SettleSeconds).
+    int SettlingFiles() const { return settle_.Files(); }
 
     // The scan folder (scanner/scanfolder.cpp). Why it cannot be scanned now, or null when it
     // can: missing, unreadable, or empty while the database holds clips (what an unmounted share
@@ -298,6 +301,8 @@ private:
     void RefreshCounts();
     // Writes the count labels from `counts`.
     void ShowCounts(bool directories, bool clips, bool processing);
+    // The Files line: "Found <clips>", and " Settling <files>" while files wait to settle.
+    QString ClipCountText() const;
     // The status thread body.
     void _UpdateCount();
     // Ends the status thread within the specified wait.
@@ -328,10 +333,20 @@ private:
     void QueueJob(const std::string& url, const char* word, bool sent);
     // Logs an "End...=<%s> In progress : %d md5 : %d" line when DebugOutFlags bit 29 is set.
     void LogRequestEnd(const char* format, const std::string& anchor);
-    // Adds file `index` of a directory listing as a clip when it is one; false, recording
+    // Adds file `index` of a directory listing as a clip when it is one and has settled, and
+    // sends a recorded clip whose file was replaced since to be made again; false, recording
     // nothing, when the file cannot be read because the scan folder has gone away.
     bool AddListedFile(const CWSSettings& s, const KnListing& listing, int index,
                        const std::string& sourceDir);
+    // A recorded clip (`known`) whose file `index` no longer has the kept size and time is made
+    // again once the file has settled; a clip without a kept stamp is given one.
+    void RenewIfReplaced(const CWSSettings& s, const KnListing& listing, int index,
+                         const dbCwsKnownClip& known);
+    // Searches `directory` for clips and marks it: searched, waiting for files to settle, or to
+    // be searched again when the search was cut short.
+    void SearchDirectory(const std::string& directory);
+    // Searches a folder whose unsettled files may have settled by now; false when none is due.
+    bool SearchSettledFolder();
 
     // Re-queues the in-progress elements of clips in `clipState` (2 or 3) at start-up.
     void RecoverClipsInState(const CWSSettings& s, int clipState);
@@ -364,6 +379,7 @@ private:
     std::atomic<uint32_t> clipsFoundAt_{0};       // clock when the clip search ended
 
     std::vector<dbCwsClipSlot> slots_; // work slots of the scanning thread, while it runs
+    SettleWatch settle_;               // folders with files still being written
 
     std::atomic<bool> heldUntilStart_{false}; // paused or stopped by request, not started since
     std::atomic<bool> scanFolderAway_{false}; // the scan folder's absence has been logged

@@ -48,10 +48,12 @@ void appendSeparatorAfterName(std::string& dir, char separator)
 }
 
 // Marks what a run that ended mid-way left in progress as failed, except a directory whose
-// search was cut short: its clips were never committed, so it is searched again.
+// search was cut short (its clips were never committed) or that waited for files to settle:
+// it is searched again.
 void checkLeftInProgress(dbCwsHandle* db)
 {
     dbCWSMoveDirectoryChecks(db, QZ_IN_PROGRESS, 0);
+    dbCWSMoveDirectoryChecks(db, CWS_DIR_SETTLING, 0);
     dwCWSCheckDatabase(db);
 }
 

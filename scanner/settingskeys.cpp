@@ -222,6 +222,7 @@ const std::vector<CWSKey>& cwsSettingsKeys()
         unsaved(number("WrapFlags", &S::WrapFlags)),
         unsaved(text("WrapDir", &S::WrapDir, R::Keep)),
         unsaved(number("MinimumStillLength", &S::MinimumStillLength)),
+        unsaved(number("SettleSeconds", &S::SettleSeconds)),
         unsaved(flag("SkipExtensionsIngoreDefault", &S::SkipExtensionsIngoreDefault)),
         flag("UseOnlySpecifiedExtensions", &S::UseOnlySpecifiedExtensions),
         text("UseOnlyExtensions", &S::UseOnlyExtensions, R::Special),

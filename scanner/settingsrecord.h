@@ -64,6 +64,7 @@ struct CWSSettings {
     int WrapFlags = 0;              // wrap flags
     std::string WrapDir;            // wrap output directory (no separator appended)
     int MinimumStillLength = 10;    // fewest images that make a still sequence a clip
+    int SettleSeconds = 10; // a found file becomes a clip once unchanged this long (0: at once)
     bool SkipExtensionsIngoreDefault = false; // the user's skip list replaces the built-in one
     bool UseOnlySpecifiedExtensions = false;  // scan only UseOnlyExtensions
     std::string UseOnlyExtensions;            // extensions to scan when the flag above is set

@@ -57,6 +57,13 @@ void CQZClipwatch::DetachPanel()
     listener_ = PanelListener();
 }
 
+QString CQZClipwatch::ClipCountText() const
+{
+    const QString found = QString("Found %1").arg(shown(counts[CWS_COUNT_FILES]));
+    const int settling = settle_.Files();
+    return settling > 0 ? QString("%1 Settling %2").arg(found).arg(settling) : found;
+}
+
 void CQZClipwatch::ShowCounts(bool directories, bool clips, bool processing)
 {
     if (directories) {
@@ -68,7 +75,7 @@ void CQZClipwatch::ShowCounts(bool directories, bool clips, bool processing)
              errors > 0 ? QString("%1 Errors %2").arg(found, shown(errors)) : found);
     }
     if (clips)
-        Show(ClipCountLabel, QString("Found %1").arg(shown(counts[CWS_COUNT_FILES])));
+        Show(ClipCountLabel, ClipCountText());
     if (!processing)
         return;
     const int errorClips = counts[CWS_COUNT_ERRORS];

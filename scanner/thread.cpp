@@ -140,27 +140,13 @@ void CQZClipwatch::FindClips()
 {
     if (!ScanFolderReady())
         return;
+    if (SearchSettledFolder())
+        return;
     std::shared_ptr<dbCwsHandle> db = Database();
     std::string directory;
     const int found = dbCWSGetNextDirectoryToCheck(db.get(), directory);
     if (found == 0 && !directory.empty()) {
-        ErrOut("\ncwsFindClips(%s) ", directory.c_str());
-        const unsigned lost = dbCWSLostStatements(db.get());
-        dbCWSUpdateDirectoryCheck(db.get(), directory, 2);
-        Show(StateLabel, QString("Searching Directory %1").arg(QString::fromStdString(directory)));
-        const bool listed = CreateClipList(directory);
-        if (dbCWSLostStatements(db.get()) != lost) {
-            // Clips the server did not take: searched again once it answers.
-            WaitForDatabase();
-            dbCWSUpdateDirectoryCheck(db.get(), directory, 0);
-            return;
-        }
-        // A search cut short by a stop, or by the scan folder going away, is done again.
-        const bool whole = listed && KeepGoing(Work::Scan);
-        dbCWSUpdateDirectoryCheck(db.get(), directory, whole ? 1 : 0);
-        if (whole)
-            ++counts[CWS_COUNT_SEARCHED];
-        Sleep(10);
+        SearchDirectory(directory);
         return;
     }
     if (found == 0) {
@@ -197,6 +183,7 @@ bool CQZClipwatch::ProcessClips(const CWSSettings& s, unsigned pass)
     }
     if (pass % 5 == 0)
         CheckServiceAddress();
+    SearchSettledFolder();
     const unsigned lost = dbCWSLostStatements(Database().get());
     bool started = false;
     // A full share skips its query: its jobs may all end during the sleep, and the pass must
@@ -240,7 +227,10 @@ bool CQZClipwatch::ProcessClips(const CWSSettings& s, unsigned pass)
         return true;
     }
     if (!started && !skipped && translationsInProgress == 0 && md5sInProgress == 0) {
-        if (Database())
+        // Files still being written keep the instance processing until they are clips.
+        if (settle_.Files() > 0)
+            Sleep(200);
+        else if (Database())
             MoveState(cwsProcessingClips, cwsWaitingForProcesses);
         else
             WarnNoDatabase();

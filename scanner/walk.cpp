@@ -11,6 +11,8 @@
 #include "scanner/clipwatch_p.h"
 #include "scanner/elementsettings.h"
 
+#include <ctime>
+
 namespace
 {
 
@@ -97,6 +99,43 @@ uint32_t CQZClipwatch::DirectoryVisited(void* context, const std::string& path, 
     return (bits & ~KN_DIR_PLAIN) ? QZ_RECURSE_SKIP_SUBTREE : 0;
 }
 
+void CQZClipwatch::SearchDirectory(const std::string& directory)
+{
+    const std::shared_ptr<dbCwsHandle> db = Database();
+    ErrOut("\ncwsFindClips(%s) ", directory.c_str());
+    const unsigned lost = dbCWSLostStatements(db.get());
+    dbCWSUpdateDirectoryCheck(db.get(), directory, 2);
+    Show(StateLabel, QString("Searching Directory %1").arg(QString::fromStdString(directory)));
+    settle_.BeginFolder(directory);
+    const bool listed = CreateClipList(directory);
+    if (dbCWSLostStatements(db.get()) != lost) {
+        // Clips the server did not take: searched again once it answers.
+        WaitForDatabase();
+        dbCWSUpdateDirectoryCheck(db.get(), directory, 0);
+        return;
+    }
+    // A search cut short by a stop, or by the scan folder going away, is done again.
+    if (!listed || !KeepGoing(Work::Scan)) {
+        dbCWSUpdateDirectoryCheck(db.get(), directory, 0);
+        return;
+    }
+    const bool settling = settle_.EndFolder();
+    dbCWSUpdateDirectoryCheck(db.get(), directory, settling ? CWS_DIR_SETTLING : 1);
+    if (!settling)
+        ++counts[CWS_COUNT_SEARCHED];
+    Show(ClipCountLabel, ClipCountText());
+    Sleep(10);
+}
+
+bool CQZClipwatch::SearchSettledFolder()
+{
+    const std::string folder = settle_.DueFolder(qzOSGetMs());
+    if (folder.empty())
+        return false;
+    SearchDirectory(folder);
+    return true;
+}
+
 bool CQZClipwatch::CreateClipList(const std::string& directory)
 {
     const CWSSettings s = Settings();
@@ -154,16 +193,26 @@ bool CQZClipwatch::AddListedFile(const CWSSettings& s, const KnListing& listing,
     // A new clip's row is inserted in the state its status write would give it: waiting
     // ("Added", "Success"), or QZ_ERROR ("Exception", "Not Opened") for a file that cannot be
     // read. The file is read for new clips only; one that cannot be read because the scan
-    // folder has gone away is not recorded at all.
+    // folder has gone away, or that is still being written, is not recorded now.
     bool readable = true;
     bool folderGone = false;
+    dbCwsFileStamp stamp;
     const auto newState = [&] {
         KnFileInfo info;
         readable = dqzGetFileInfo(listing, index, &info);
         folderGone = !readable && ScanFolderProblem(s.Dir);
-        return folderGone ? -1 : readable ? 0 : QZ_ERROR;
+        if (folderGone)
+            return -1;
+        if (!readable)
+            return QZ_ERROR;
+        if (!settle_.Settled(info, s.SettleSeconds, time(nullptr), qzOSGetMs()))
+            return -1;
+        stamp = {static_cast<long long>(info.size), info.modified};
+        return 0;
     };
-    if (dbCWSAddClip(db.get(), clipName, anchor, sourceDir, newState) == 0) {
+    dbCwsKnownClip known;
+    const int added = dbCWSAddClip(db.get(), clipName, anchor, sourceDir, newState, stamp, &known);
+    if (added == 0) {
         ++counts[CWS_COUNT_FILES];
         if (!readable)
             reportUnreadableFile(s, path);
@@ -171,8 +220,34 @@ bool CQZClipwatch::AddListedFile(const CWSSettings& s, const KnListing& listing,
             if (readable && isShort && e.shortClipText && cwsMakes(s, e))
                 dbCWSSetElementStatus(db.get(), -1, anchor, e.code, nullptr, nullptr, 9,
                                       e.shortClipText);
+    } else if (added == 1 && known.id >= 0) {
+        RenewIfReplaced(s, listing, index, known);
     }
-    Show(ClipCountLabel, QString("Found %1").arg(std::max(0, counts[CWS_COUNT_FILES].load())));
+    Show(ClipCountLabel, ClipCountText());
     Show(StateLabel, QString("Found clip %1").arg(QString::fromStdString(anchor)));
     return !folderGone;
+}
+
+void CQZClipwatch::RenewIfReplaced(const CWSSettings& s, const KnListing& listing, int index,
+                                   const dbCwsKnownClip& known)
+{
+    uint64_t size = 0;
+    int64_t modified = 0;
+    if (!dqzGetFileStamp(listing, index, &size, &modified))
+        return;
+    const dbCwsFileStamp now{static_cast<long long>(size), modified};
+    const std::shared_ptr<dbCwsHandle> db = Database();
+    if (!known.stamp.known()) {
+        dbCWSStampClip(db.get(), known.id, now);
+        return;
+    }
+    // A clip whose jobs are running is looked at again by a later search.
+    if (now == known.stamp || known.inProgress)
+        return;
+    KnFileInfo info;
+    if (!dqzGetFileInfo(listing, index, &info) ||
+        !settle_.Settled(info, s.SettleSeconds, time(nullptr), qzOSGetMs()))
+        return;
+    ErrOut("\nClip replaced since it was made, made again: %s", info.path.c_str());
+    dbCWSRenewClip(db.get(), known.id, {static_cast<long long>(info.size), info.modified});
 }

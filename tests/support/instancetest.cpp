@@ -34,6 +34,7 @@ void InstanceTest::makeInstance(const std::map<QString, QVariant>& keys)
     store.setValue("Instance0/DataBase", folder + "/clips.db");
     store.setValue("Instance0/DBType", 1);
     store.setValue("Instance0/Dir", folder + "/media/");
+    store.setValue("Instance0/SettleSeconds", 0);
     for (const auto& [key, value] : keys)
         store.setValue("Instance0/" + key, value);
     store.sync();

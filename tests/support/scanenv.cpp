@@ -32,6 +32,7 @@ void configure(Backend backend, const QString& folder, const QString& media,
     store.setValue("MakeProxy", 1);
     store.setValue("MaxTranslations", 40);
     store.setValue("ErrorCopyDirectory", "");
+    store.setValue("SettleSeconds", 0); // files the tests write are complete
     if (backend == Backend::MySQL) {
         store.setValue("DBType", 2);
         store.setValue("DataBase", testdb::mysqlName());
@@ -69,12 +70,29 @@ Service::~Service()
     process.waitForFinished(5000);
 }
 
-bool Service::start(int jobMs)
+bool Service::start(int jobMs, bool listJobs)
 {
-    process.start(testenv::buildDir() + "/vexobase",
-                  {"--simulate", "--jobs", "200", "--job-ms", QString::number(jobMs), "--port",
-                   "1080", "--bind", "127.0.0.1"});
+    QStringList options{"--port", "1080", "--bind", "127.0.0.1"};
+    if (listJobs)
+        options << "--log-jobs";
+    if (jobMs > 0)
+        options << "--simulate"
+                << "--jobs"
+                << "200"
+                << "--job-ms" << QString::number(jobMs);
+    process.start(testenv::buildDir() + "/vexobase", options);
     return waitForOutput(process, "listening", 10000);
+}
+
+QStringList Service::jobs()
+{
+    process.waitForReadyRead(100);
+    while (process.canReadLine()) {
+        const QString line = QString::fromUtf8(process.readLine()).trimmed();
+        if (line.startsWith("job "))
+            taken << line.mid(4);
+    }
+    return taken;
 }
 
 } // namespace scanenv

@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 #include <initializer_list>
@@ -29,17 +30,22 @@ bool waitForOutput(QProcess& process, const QByteArray& word, int ms);
 // Sends SIGKILL to the process and reaps it.
 void killHard(QProcess& process);
 
-// The reference service in simulated mode on 127.0.0.1:1080; stopped on destruction.
+// The reference service on 127.0.0.1:1080; stopped on destruction.
 class Service
 {
 public:
     ~Service();
-    // Starts it with jobs of `jobMs`; true once it listens.
-    bool start(int jobMs);
+    // Starts it with simulated jobs of `jobMs`, or doing the real work when `jobMs` is 0; true
+    // once it listens. `listJobs` has it list the jobs it takes (a few hundred at most: the
+    // list waits in a pipe until jobs() reads it).
+    bool start(int jobMs, bool listJobs = false);
     void kill() { killHard(process); }
+    // "<profile> <source>" of every job it has taken so far, in order.
+    QStringList jobs();
 
 private:
     QProcess process;
+    QStringList taken;
 };
 
 // Base of the tests on either kind of database: this process's MySQL database dropped before and

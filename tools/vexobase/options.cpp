@@ -11,7 +11,7 @@ namespace
 
 const char* const kUsage =
     "usage: vexobase [--bind ADDRESS] [--port N] [--jobs N] [--simulate] [--job-ms N]\n"
-    "                [--slow-ms N] [--ffmpeg PATH] [--ffprobe PATH]\n";
+    "                [--slow-ms N] [--ffmpeg PATH] [--ffprobe PATH] [--log-jobs]\n";
 
 bool readInt(const std::string& text, int low, int& out)
 {
@@ -34,8 +34,8 @@ std::string parseOptions(int argc, char** argv, Options& options)
     options.jobs = std::max(1u, std::thread::hardware_concurrency());
     for (int i = 1; i < argc; ++i) {
         const std::string name = argv[i];
-        if (name == "--simulate") {
-            options.simulate = true;
+        if (name == "--simulate" || name == "--log-jobs") {
+            (name == "--simulate" ? options.simulate : options.logJobs) = true;
             continue;
         }
         if (name == "--help" || i + 1 >= argc)

@@ -11,6 +11,7 @@ struct Options {
     int port = 1080;                 // port to listen on; 0 picks a free one
     int jobs = 1;                    // worker threads, hence ffmpeg processes at once
     bool simulate = false;           // no ffmpeg: every job runs for jobMs
+    bool logJobs = false;            // prints "job <profile> <source>" for every job it takes
     int jobMs = 2000;                // length of a simulated job
     int slowMs = 3000;               // delay of a reply marked slow
     std::string ffmpeg = "ffmpeg";   // ffmpeg executable

@@ -98,6 +98,10 @@ private:
             return startRefused(why);
         }
         service_.table.start(order);
+        if (service_.options.logJobs) {
+            std::printf("job %s %s\n", order.key.profile.c_str(), order.key.source.c_str());
+            std::fflush(stdout);
+        }
         return startAccepted();
     }
 

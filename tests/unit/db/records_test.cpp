@@ -75,6 +75,46 @@ TEST_P(Records, AClipIsRecordedOnceInTheStateItsCallerGives)
     EXPECT_EQ(work(), Anchors{"/scan/b.mxf"}) << "a found clip is not work yet, a waiting one is";
 }
 
+TEST_P(Records, AClipsFileStampIsKeptAndARenewedClipIsNewWorkAgain)
+{
+    const dbCwsFileStamp stamp{1234, 1700000000};
+    EXPECT_EQ(dbCWSAddClip(
+                  handle, "a", "/scan/a.mxf", "/scan", [] { return 0; }, stamp),
+              0);
+    EXPECT_EQ(dbCWSAddClip(handle, "b", "/scan/b.mxf", "/scan"), 0) << "recorded without a stamp";
+    dbCwsKnownClip known;
+    ASSERT_EQ(dbCWSAddClip(handle, "a", "/scan/a.mxf", "/scan", nullptr, {}, &known), 1);
+    EXPECT_TRUE(known.stamp == stamp);
+    EXPECT_FALSE(known.inProgress);
+    dbCwsKnownClip unstamped;
+    ASSERT_EQ(dbCWSAddClip(handle, "b", "/scan/b.mxf", "/scan", nullptr, {}, &unstamped), 1);
+    EXPECT_FALSE(unstamped.stamp.known());
+
+    ASSERT_TRUE(exec("UPDATE Clips SET Complete=1, PiconValue=1, PiconPath='/p/a.jpg', "
+                     "ProxyValue=4, ProxyError='failed', Element9State=1, MD5='abc'"));
+    const dbCwsFileStamp replaced{99, 1700000500};
+    EXPECT_EQ(dbCWSRenewClip(handle, known.id, replaced), 0);
+    EXPECT_EQ(
+        row("/scan/a.mxf", "Complete,PiconValue,PiconPath,ProxyValue,ProxyError,Element9State,MD5"),
+        "0,NULL,/p/a.jpg,NULL,NULL,NULL,NULL");
+    EXPECT_EQ(row("/scan/b.mxf", "Complete,MD5"), "1,abc") << "only the renewed clip";
+    EXPECT_EQ(work(), Anchors{"/scan/a.mxf"});
+    ASSERT_EQ(dbCWSAddClip(handle, "a", "/scan/a.mxf", "/scan", nullptr, {}, &known), 1);
+    EXPECT_TRUE(known.stamp == replaced);
+
+    ASSERT_TRUE(exec("UPDATE Clips SET MD5='in progress'"));
+    ASSERT_EQ(dbCWSAddClip(handle, "a", "/scan/a.mxf", "/scan", nullptr, {}, &known), 1);
+    EXPECT_TRUE(known.inProgress) << "its MD5 job runs";
+
+    // A database made before stamps were kept gets the table when it is opened.
+    ASSERT_TRUE(exec("DROP TABLE ClipFiles"));
+    dbCWSClose(handle);
+    handle = open(false);
+    ASSERT_NE(handle, nullptr);
+    EXPECT_EQ(dbCWSStampClip(handle, unstamped.id, stamp), 0);
+    EXPECT_EQ(number("SELECT Size FROM ClipFiles"), 1234);
+}
+
 TEST_P(Records, CreatingReplacesAnSQLiteFileButKeepsAMySQLDatabase)
 {
     addClip("a");

@@ -165,3 +165,28 @@ TEST(Kinora, FileInfoFailsForFilesThatCannotBeRead)
     EXPECT_EQ(names(*listed), "dangling.mov empty.mp4 good.mov pipe.mov")
         << "special files are listed, so that they are recorded as errors";
 }
+
+TEST(Kinora, FileInfoTellsAFileHeldOpenForWriting)
+{
+    const std::string dir = makeFiles("writer", "held.mov");
+    KnListing listing;
+    listing.files.push_back(dir + "/held.mov");
+    KnFileInfo info;
+    {
+        QFile writer(QString::fromStdString(listing.files[0]));
+        ASSERT_TRUE(writer.open(QIODevice::Append));
+        ASSERT_TRUE(dqzGetFileInfo(listing, 0, &info));
+        EXPECT_TRUE(info.writerOpen);
+        EXPECT_GE(info.changed, info.modified);
+    }
+    ASSERT_TRUE(dqzGetFileInfo(listing, 0, &info));
+    EXPECT_FALSE(info.writerOpen) << "the writer has closed it";
+
+    uint64_t size = 0;
+    int64_t modified = 0;
+    ASSERT_TRUE(dqzGetFileStamp(listing, 0, &size, &modified));
+    EXPECT_EQ(size, info.size);
+    EXPECT_EQ(modified, info.modified);
+    listing.files.push_back(dir + "/absent.mov");
+    EXPECT_FALSE(dqzGetFileStamp(listing, 1, &size, &modified));
+}

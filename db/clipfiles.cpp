@@ -1,0 +1,33 @@
+// The ClipFiles table: each clip's file size and modification time.
+#include "db/clipfiles.h"
+
+#include "db/elements.h"
+#include "db/statement_p.h"
+
+std::string dbCwsClipFilesTable(bool mysql)
+{
+    if (mysql)
+        return "CREATE TABLE IF NOT EXISTS ClipFiles (ClipID INT NOT NULL, Size BIGINT, MTime "
+               "BIGINT, PRIMARY KEY (ClipID));";
+    return "CREATE TABLE IF NOT EXISTS ClipFiles (ClipID INTEGER PRIMARY KEY, Size INTEGER, MTime "
+           "INTEGER);";
+}
+
+int dbCWSStampClip(dbCwsHandle* handle, int id, const dbCwsFileStamp& stamp)
+{
+    const dbCwsRows rows = dbCwsRun(
+        handle, "dbCWSStampClip", "REPLACE INTO ClipFiles (ClipID, Size, MTime) VALUES (?, ?, ?);",
+        {static_cast<long long>(id), stamp.size, stamp.modified});
+    return rows.ok() ? 0 : -1;
+}
+
+int dbCWSRenewClip(dbCwsHandle* handle, int id, const dbCwsFileStamp& stamp)
+{
+    std::string sql = "UPDATE Clips SET Complete=0, MD5=NULL";
+    for (const dbCwsElement& e : dbCwsElements())
+        if (e.kind == dbCwsElementKind::Output || e.kind == dbCwsElementKind::Numbered)
+            sql += ", " + e.stateColumn + "=NULL, " + e.errorColumn + "=NULL";
+    const bool reset =
+        dbCwsRun(handle, "dbCWSRenewClip", sql + " WHERE ID=?;", {static_cast<long long>(id)}).ok();
+    return dbCWSStampClip(handle, id, stamp) == 0 && reset ? 0 : -1;
+}
