@@ -54,11 +54,6 @@ protected:
         return result ? result->status : 0;
     }
 
-    static QString state(int instance)
-    {
-        return program->ask(QString("scandir=%1&getstate").arg(instance)).value("state");
-    }
-
     static std::unique_ptr<RunningProgram> program;
 };
 
@@ -157,7 +152,7 @@ TEST_F(DashboardApi, ActionsNeedTheTokenAndComeFromTheDashboardsOwnOrigin)
     const std::string pause = "/api/instances/1/pause";
     const std::string bearer = "Bearer " + program->token;
     const std::string ownOrigin = "http://127.0.0.1:" + std::to_string(program->port);
-    const QString before = state(1);
+    const QString before = program->state(1);
     ASSERT_NE(before, "paused");
     const std::pair<httplib::Headers, int> refused[] = {
         {{}, 401},
@@ -166,10 +161,10 @@ TEST_F(DashboardApi, ActionsNeedTheTokenAndComeFromTheDashboardsOwnOrigin)
     };
     for (const auto& [headers, status] : refused) {
         EXPECT_EQ(post(pause, headers), status);
-        EXPECT_EQ(state(1), before);
+        EXPECT_EQ(program->state(1), before);
     }
     EXPECT_EQ(post(pause, {{"Authorization", bearer}, {"Origin", ownOrigin}}), 200);
-    EXPECT_EQ(state(1), "paused");
+    EXPECT_EQ(program->state(1), "paused");
     EXPECT_EQ(post("/api/instances/7/pause", {{"Authorization", bearer}}), 404);
 }
 

@@ -110,6 +110,11 @@ QMap<QString, QString> RunningProgram::ask(const QString& request)
     return reply ? control::replyValues(*reply) : QMap<QString, QString>();
 }
 
+QString RunningProgram::state(int instance)
+{
+    return ask(QString("scandir=%1&getstate").arg(instance)).value("state").section('[', 0, 0);
+}
+
 httplib::Client RunningProgram::client() const
 {
     httplib::Client http("127.0.0.1", port);

@@ -32,6 +32,8 @@ public:
 
     // The values of the protocol's reply to `request`.
     QMap<QString, QString> ask(const QString& request);
+    // The protocol's state word of the instance ("paused", ...), without the status text.
+    QString state(int instance);
     // An HTTP client of the dashboard.
     httplib::Client client() const;
     std::string url(const std::string& path = "/") const;
