@@ -72,7 +72,7 @@ function instanceRow(number) {
   // Rate and time left: filled once the program reports them; never estimated here.
   add('rate', 'number');
   add('secondsLeft', 'number');
-  const buttons = row.appendChild(element('td'));
+  const buttons = row.appendChild(element('td', undefined, 'actions'));
   for (const [word, label] of actions) {
     const button = buttons.appendChild(element('button', label));
     button.dataset.action = word;
