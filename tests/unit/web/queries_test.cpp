@@ -1,5 +1,5 @@
 // The dashboard's clip reads on both kinds of database: failures newest first and by element,
-// the search taking its words literally, and a clip by ID.
+// the search taking its words literally.
 #include "tests/unit/db/dbfixture.h"
 #include "web/queries.h"
 
@@ -52,24 +52,10 @@ TEST_P(DashboardQueries, SearchTakesItsWordsLiterally)
         {"DONE", {"/m/100% done.mov:", "/m/1000 done.mov:"}},
         {"it's", {"/m/it's.mov:"}},
         {"' OR '1'='1", {}},
-        {"!", {}},
     };
     for (const auto& [words, expected] : cases)
         EXPECT_EQ(summary(web::findClips(handle, words, 10)), expected) << words;
     EXPECT_EQ(web::findClips(handle, "m", 2).size(), 2u);
-}
-
-TEST_P(DashboardQueries, AClipByIdCarriesItsRecordedElements)
-{
-    clip("/m/a.mov", "PiconValue=1, PiconPath='/p/a.jpg', MD5='abc'");
-    const int id = number("SELECT ID FROM Clips WHERE AnchorPath='/m/a.mov'");
-    const auto found = web::clipById(handle, id);
-    ASSERT_TRUE(found);
-    EXPECT_EQ(found->anchorPath, "/m/a.mov");
-    EXPECT_EQ(summary({*found}), (std::vector<std::string>{"/m/a.mov:picon,md5,"}));
-    EXPECT_EQ(found->elements[0].path, "/p/a.jpg");
-    EXPECT_EQ(found->elements[1].text, "abc");
-    EXPECT_FALSE(web::clipById(handle, id + 1));
 }
 
 CLIPWATCH_BOTH_BACKENDS(DashboardQueries);
