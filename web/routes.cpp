@@ -14,6 +14,7 @@
 
 #include <httplib.h>
 
+#include <algorithm>
 #include <optional>
 
 namespace web
@@ -187,6 +188,16 @@ void installReads(httplib::Server& server, Program& program, MainThreadCalls& ca
     });
 }
 
+// True when `path` can stand in a protocol request: the interpreter splits requests at "&" and
+// looks for these words anywhere in them.
+bool nameableInRequest(const std::string& path)
+{
+    for (const char* word : {"&", "newscandir=", "getfirstscandir", "getscandir"})
+        if (path.find(word) != std::string::npos)
+            return false;
+    return true;
+}
+
 // Retry of a failed element: the protocol's "retryprocess=<element>&clippath=<anchor>" with the
 // anchor read from the instance's database, never taken from the request.
 void retry(Program& program, MainThreadCalls& calls, const httplib::Request& request,
@@ -205,15 +216,13 @@ void retry(Program& program, MainThreadCalls& calls, const httplib::Request& req
     const auto clip = id.size() > 9 ? std::nullopt : clipById(view->db.get(), std::stoi(id));
     if (!clip)
         return answer(response, 404, "no such clip");
-    bool failed = false;
-    for (const ElementRecord& r : clip->elements)
-        failed = failed || (r.element == element && r.failed());
-    if (!failed)
+    const auto& elements = clip->elements;
+    if (std::none_of(elements.begin(), elements.end(), [element](const ElementRecord& r) {
+            return r.element == element && r.failed();
+        }))
         return answer(response, 409, "the element has not failed");
-    // The protocol splits requests at "&" and looks for these words anywhere in them.
-    for (const char* unsafe : {"&", "newscandir=", "getfirstscandir"})
-        if (clip->anchorPath.find(unsafe) != std::string::npos)
-            return answer(response, 422, "the clip's path cannot be named in a protocol request");
+    if (!nameableInRequest(clip->anchorPath))
+        return answer(response, 422, "the clip's path cannot be named in a protocol request");
     runCommand(program, calls,
                "scandir=" + std::to_string(view->number) + "&retryprocess=" + element->word +
                    "&clippath=" + clip->anchorPath,
