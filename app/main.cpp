@@ -2,13 +2,15 @@
 // creates the application, the program's core and the main window, runs the event loop and
 // undoes its changes. SIGTERM and SIGINT end the event loop the same way as closing the window.
 // `clipwatch --no-window` runs the core alone, without a window or a display; the batch options
-// (app/batchrun.h) run requests and starts at start-up and can end the program once idle.
+// (app/batchrun.h) run requests and starts at start-up and can end the program once idle. The web
+// dashboard (web/dashboard.h) serves the program from its start until the event loop has ended.
 #include "app/batchrun.h"
 #include "app/startup.h"
 #include "control/program.h"
 #include "platform/qzlog.h"
 #include "ui/mainwindow.h"
 #include "ui/version.h"
+#include "web/dashboard.h"
 
 #include <QApplication>
 #include <QSettings>
@@ -81,6 +83,7 @@ int main(int argc, char** argv)
     QCoreApplication::setOrganizationName("Velmora Technologies Ltd");
     quitOnTerminateSignals(*app);
     auto program = std::make_unique<Program>();
+    auto dashboard = std::make_unique<web::Dashboard>(*program);
     std::unique_ptr<MainWindow> window;
     if (windowed) {
         window = std::make_unique<MainWindow>(*program);
@@ -96,6 +99,7 @@ int main(int argc, char** argv)
     restoreMediaLibraryOptions(savedOptions);
     ErrOut("\nmain exiting %s %d", "main.cpp", 172);
     ErrLogClose();
+    dashboard.reset();
     window.reset();
     program.reset();
     app.reset();

@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     build-essential cmake pkg-config libgtest-dev libgmock-dev
     qtbase5-dev libqt5sql5-mysql libsqlite3-dev sqlite3 libcurl4-openssl-dev libcpp-httplib-dev
-    ffmpeg mariadb-server iputils-ping xvfb xauth
+    ffmpeg mariadb-server iputils-ping xvfb xauth chromium
 )
 
 missing=()

@@ -1,0 +1,49 @@
+// The dashboard's access rules: token, Host and Origin, on loopback and off it.
+#include "web/access.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+const std::string kToken = "0123456789abcdef0123456789abcdef";
+const std::string kBearer = "Bearer " + kToken;
+const std::string kHost = "127.0.0.1:6280";
+
+web::RequestFacts action(const std::string& origin, const std::string& authorization)
+{
+    return {"POST", "/api/instances/0/pause", kHost, origin, authorization};
+}
+
+web::RequestFacts read(const std::string& path, const std::string& host,
+                       const std::string& authorization = "")
+{
+    return {"GET", path, host, "", authorization};
+}
+
+TEST(DashboardAccess, JudgesTokenHostAndOrigin)
+{
+    const struct {
+        const char* what;
+        bool loopback;
+        web::RequestFacts request;
+        int verdict;
+    } cases[] = {
+        {"a read on loopback", true, read("/api/instances", "localhost:6280"), 0},
+        {"a read through a rebound name", true, read("/api/instances", "evil.example:6280"), 403},
+        {"an action without token", true, action("", ""), 401},
+        {"an action with a wrong token", true, action("", "Bearer " + std::string(32, '0')), 401},
+        {"an action with the token", true, action("", kBearer), 0},
+        {"an action from the own page", true, action("http://" + kHost, kBearer), 0},
+        {"an action from a foreign page", true, action("http://evil.example", kBearer), 403},
+        {"an action from another port", true, action("http://127.0.0.1:8080", kBearer), 403},
+        {"off loopback, the page", false, read("/dashboard.js", "10.0.0.5:6280"), 0},
+        {"off loopback, a read without token", false, read("/metrics", "10.0.0.5:6280"), 401},
+        {"off loopback, a read with the token", false, read("/metrics", "10.0.0.5:6280", kBearer),
+         0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(web::judgeRequest({kToken, c.loopback}, c.request), c.verdict) << c.what;
+}
+
+} // namespace
