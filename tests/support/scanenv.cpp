@@ -25,6 +25,7 @@ void configure(Backend backend, const QString& folder, const QString& media,
 {
     QSettings store(QSettings::NativeFormat, QSettings::UserScope, "Velmora", "Clipwatch");
     store.clear();
+    store.setValue("DashboardPort", 0);
     store.beginGroup("Instance0");
     store.setValue("Dir", media);
     store.setValue("Separator", "/");

@@ -20,8 +20,9 @@ namespace scanenv
 // Creates `path` (and its folders) holding a few bytes; false when it cannot be written.
 bool touch(const QString& path);
 
-// Instance 0 of a cleared settings store: `media` with picon and proxy on and 40 translations, on
-// an SQLite file in `folder` or this process's MySQL database; the `extra` keys set last.
+// Instance 0 of a cleared settings store (the dashboard off, files settled at once): `media`
+// with picon and proxy on and 40 translations, on an SQLite file in `folder` or this process's
+// MySQL database; the `extra` keys set last.
 void configure(Backend backend, const QString& folder, const QString& media,
                std::initializer_list<std::pair<const char*, QVariant>> extra = {});
 

@@ -129,8 +129,13 @@ def main():
             print(f'cannot drive Chromium: {error}', file=sys.stderr)
             return 2
         finally:
+            # A loaded machine may take Chromium longer to end; the steps' outcome stands.
             browser.terminate()
-            browser.wait(10)
+            try:
+                browser.wait(10)
+            except subprocess.TimeoutExpired:
+                browser.kill()
+                browser.wait()
 
 
 if __name__ == '__main__':
