@@ -76,7 +76,8 @@ ScanFigures scanWithInstance(CQZClipwatch& instance, bool rescan, double budget)
     start = BenchClock::now();
     while (searchNext(instance, db.get())) {
         ++figures.searched;
-        if (secondsSince(start) > budget) {
+        figures.progress.emplace_back(secondsSince(start), instance.counts[CWS_COUNT_FILES].load());
+        if (figures.progress.back().first > budget) {
             figures.whole = false;
             break;
         }

@@ -7,6 +7,12 @@
 
 #include <QString>
 
+#include <utility>
+#include <vector>
+
+#include <utility>
+#include <vector>
+
 class CQZClipwatch;
 
 // The database of the scanning instance.
@@ -26,6 +32,8 @@ struct ScanFigures {
     CpuTime cpu;         // processor time of the whole scan
     bool whole = true;   // false when the search stopped at its budget
     size_t searched = 0; // directories searched
+    // After each directory searched: seconds into the search, clips recorded so far.
+    std::vector<std::pair<double, int>> progress;
 };
 
 // Scans the instance's scan folder: the walk, the directories made ready as the walk's end does,

@@ -131,6 +131,39 @@ SizeFigures scanOnSQLite(const ScanTree& tree, const QString& dbFile, const Size
     return out;
 }
 
+// Microseconds per clip recorded over the clips from share `from` to share `to` of those the
+// search recorded, and the table size (clips) in the middle of that stretch.
+std::pair<double, double> costOver(const ScanFigures& f, double from, double to)
+{
+    const int last = f.progress.back().second;
+    auto at = [&](double share) {
+        for (const auto& step : f.progress)
+            if (step.second >= share * last)
+                return step;
+        return f.progress.back();
+    };
+    const auto a = at(from), b = at(to);
+    const int clips = std::max(1, b.second - a.second);
+    return {(b.first - a.first) * 1e6 / clips, (a.second + b.second) / 2.0};
+}
+
+// A search cut short: the cost per clip half-way and at its end, and the whole search estimated
+// with that cost growing in step with the table (c(k) = a + b k, summed to `clips`).
+void printGrowth(const ScanFigures& f, size_t clips)
+{
+    if (f.progress.size() < 4)
+        return;
+    const auto [early, earlyAt] = costOver(f, 0.4, 0.5);
+    const auto [late, lateAt] = costOver(f, 0.9, 1.0);
+    const double b = (late - early) / std::max(1.0, lateAt - earlyAt);
+    const double a = early - b * earlyAt;
+    const double n = static_cast<double>(clips);
+    const double estimate = (a * n + b * n * n / 2) / 1e6;
+    std::printf("  MySQL    cost per clip %.0f us at %.0f clips in the table, %.0f us at %.0f; "
+                "the whole search at that growth: about %.0f s\n",
+                early, earlyAt, late, lateAt, estimate);
+}
+
 // The first scan of `tree` on MariaDB: its total seconds, or -1 when skipped or cut short.
 double scanOnMySQL(const ScanTree& tree, double budget)
 {
@@ -155,6 +188,7 @@ double scanOnMySQL(const ScanTree& tree, double budget)
     std::printf("  MySQL    stopped at the %.0f s budget: %d of %zu clips, %zu of %zu "
                 "directories searched (per-file figure above is per clip recorded)\n",
                 budget, f.clips, tree.clipCount, f.searched, tree.folders.size());
+    printGrowth(f, tree.clipCount);
     return -1;
 }
 
