@@ -24,11 +24,11 @@ if [ "${1:-}" = "--inside" ]; then
         run bench_db_ops --small
         run bench_monitor 500 8000
     else
-        run bench_scanner --large --mysql --mysql-budget 240
+        run bench_scanner --large --mysql --mysql-budget 120
         run bench_scanner --small --mysql
         run bench_db_ops
         run bench_monitor 500 8000
-        run bench_monitor 10000 150000
+        run bench_monitor 10000 30000
     fi
     run bench_db_status
     run bench_db_record

@@ -124,9 +124,11 @@ SizeFigures scanOnSQLite(const ScanTree& tree, const QString& dbFile, const Size
                     out.rowsRight ? "yes" : "NO");
     }
     const ProcMemory closed = procMemory();
-    std::printf("  memory   VmRSS before %.0f MiB, highest during the scan %.0f MiB, after it "
-                "%.0f MiB, after the instance closed %.0f MiB; VmHWM %.0f MiB\n",
-                before.rss, peak, after.rss, closed.rss, closed.hwm);
+    // "before" holds the tree's row lists of this benchmark; the instance adds the rest.
+    std::printf("  memory   VmRSS before %.0f MiB, highest during the scan %.0f MiB (+%.1f), after "
+                "it %.0f MiB (+%.1f), after the instance closed %.0f MiB; VmHWM %.0f MiB\n",
+                before.rss, peak, peak - before.rss, after.rss, after.rss - before.rss, closed.rss,
+                closed.hwm);
     removeDatabaseFile(dbFile);
     return out;
 }
