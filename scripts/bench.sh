@@ -1,22 +1,42 @@
 #!/usr/bin/env bash
-# Runs every benchmark (build/bench_*) in one go; each prints its figures beside its baseline.
-# Benchmarks that need the MariaDB test server get it started here.
+# Runs every benchmark, each printing its figures beside its floor or baseline. Only the
+# benchmark targets are built (-j1 unless CLIPWATCH_BENCH_JOBS says otherwise). Everything runs
+# in its own network namespace (loopback only), where the private MariaDB server is started for
+# the benchmarks that use it; its data folder is on /dev/shm, as the benchmarks' SQLite files
+# are, so that neither kind pays for a disk.
+#   scripts/bench.sh          the full run: scans of 100k and 1M clips, operations at 1M
+#   scripts/bench.sh --quick  small sizes only
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/setup.sh
-scripts/build.sh release
-
-if [ -x scripts/mariadb.sh ]; then
+if [ "${1:-}" = "--inside" ]; then
+    quick=${2:-}
+    ip link set lo up
+    export CLIPWATCH_MARIADB_DIR=/dev/shm/clipwatch-bench-mariadb-$$
     scripts/mariadb.sh start
-    trap 'scripts/mariadb.sh stop' EXIT
+    trap 'scripts/mariadb.sh stop; rm -rf "$CLIPWATCH_MARIADB_DIR"' EXIT
+    run() {
+        echo "== $*"
+        "build/$@" || echo "== $1 failed ($?)"
+    }
+    if [ "$quick" = --quick ]; then
+        run bench_scanner --small --mysql
+        run bench_db_ops --small
+        run bench_monitor 500 8000
+    else
+        run bench_scanner --large --mysql --mysql-budget 120
+        run bench_scanner --small --mysql
+        run bench_db_ops
+        run bench_monitor 500 8000
+        run bench_monitor 10000 30000
+    fi
+    run bench_db_status
+    run bench_db_record
+    exit 0
 fi
 
-found=0
-for bench in build/bench_*; do
-    [ -x "$bench" ] || continue
-    found=1
-    echo "== $(basename "$bench")"
-    "$bench"
-done
-[ "$found" = 1 ] || echo "bench: no benchmark built"
+scripts/setup.sh
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build -j "${CLIPWATCH_BENCH_JOBS:-1}" --target vexobase \
+    $(cmake --build build --target help | sed -n "s/^\.\.\. \(bench_[a-z_]*\)$/\1/p" | grep -v _autogen)
+exec unshare -n "$0" --inside "${1:-}"

@@ -1,8 +1,10 @@
 // The job monitor following N jobs at once (default 500) against the simulated reference
 // service on 127.0.0.1:1080, on an SQLite file: how often each job is polled (cycle time), the
 // processor time of the process while it follows them, and the time from a job's end in the
-// service to its element written as finished.
+// service to its element written as finished, and the resident size (VmRSS, VmHWM) before the
+// jobs, at its highest while following them and after.
 // Usage: bench_monitor [jobs] [job-ms]   (vexobase is taken from beside this program)
+#include "bench/common/procmemory.h"
 #include "db/dbcws.h"
 #include "platform/qzhttp.h"
 #include "platform/qzlog.h"
@@ -108,6 +110,8 @@ int main(int argc, char** argv)
     // Every job is started on the service and handed to the monitor; the last start is the
     // reference for the jobs' ends.
     std::vector<Clock::time_point> ends(anchors.size());
+    const ProcMemory memoryBefore = procMemory();
+    RssSampler sampler;
     const double cpuBefore = cpuSeconds();
     const Clock::time_point began = Clock::now();
     for (size_t i = 0; i < anchors.size(); ++i) {
@@ -151,6 +155,8 @@ int main(int argc, char** argv)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     const double totalMs = msSince(began);
+    const double memoryPeak = sampler.peak();
+    const ProcMemory memoryAfter = procMemory();
     const double cpu = cpuSeconds() - cpuBefore;
     std::vector<double> sorted;
     for (double l : latency)
@@ -169,6 +175,10 @@ int main(int argc, char** argv)
                sorted[sorted.size() / 2], sorted[sorted.size() * 9 / 10], sorted.back(),
                sorted.size(), jobs);
     instance.reset();
+    const ProcMemory memoryClosed = procMemory();
+    printf("resident: VmRSS %.0f MiB before the jobs, highest %.0f MiB while following, %.0f MiB "
+           "after, %.0f MiB after the instance closed; VmHWM %.0f MiB\n",
+           memoryBefore.rss, memoryPeak, memoryAfter.rss, memoryClosed.rss, memoryClosed.hwm);
     service.terminate();
     service.waitForFinished(5000);
     return sorted.size() == anchors.size() ? 0 : 1;

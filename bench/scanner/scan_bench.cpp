@@ -1,151 +1,197 @@
-// Walk and clip search of a generated tree on tmpfs through DirectoryVisited and CreateClipList
-// on a real SQLite file, beside the floor of the same work: `find` over the tree plus raw
-// prepared inserts of the same directory and clip rows, each its own write.
-// Usage: bench_scanner [root folder on tmpfs] [sizes]
-// (default: a new folder under /dev/shm; sizes 1 runs the 10k tree only, for profiling)
-#include "db/dbcws.h"
+// Scan of a generated tree on tmpfs by a scanner instance (bench/scanner/instancescan.h) beside
+// the floor of the same work (bench/scanner/scanfloor.h), measured in the same run: walk,
+// search, floor, their ratio and the cost per file; the per-file cost against the next smaller
+// size; a full rescan of the unchanged tree against the first scan; the resident size before,
+// during and after each scan; and, when asked, the same scan on the private MariaDB as a ratio
+// to SQLite (its search stopped at a time budget).
+// Usage: bench_scanner [--small | --large] [--mysql] [--mysql-large] [--mysql-budget S]
+//                      [--root DIR]
+//   sizes, 100 clips per folder: 100k (default); 10k (--small); 100k and 1M (--large).
+//   --mysql scans 100k (10k with --small) on MariaDB too; --mysql-large also 1M.
+#include "bench/common/benchclock.h"
+#include "bench/common/benchmysql.h"
+#include "bench/common/procmemory.h"
+#include "bench/scanner/instancescan.h"
+#include "bench/scanner/scanfloor.h"
+#include "bench/scanner/tree.h"
 #include "platform/qzlog.h"
-#include "platform/qzrecurse.h"
 #include "scanner/clipwatch.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QSettings>
 #include <QTemporaryDir>
 
-#include <sqlite3.h>
-#include <sys/resource.h>
+#include <unistd.h>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <string>
-#include <utility>
-#include <vector>
+#include <limits>
 
 namespace
 {
 
-double secondsSince(std::chrono::steady_clock::time_point start)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
+struct Size {
+    int files;   // clips
+    int folders; // folders holding them
+};
 
-// Processor time of the whole process so far, user and system.
-std::pair<double, double> cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
-    return {seconds(usage.ru_utime), seconds(usage.ru_stime)};
-}
+struct Options {
+    std::vector<Size> sizes{{100000, 1000}};
+    bool mysql = false;        // scan on MariaDB too
+    int mysqlLargest = 100000; // largest size scanned on MariaDB
+    double mysqlBudget = 300;  // seconds of MariaDB search before it stops
+    QString root;              // where trees and files go; empty: a new folder on /dev/shm
+};
 
-// A tree of `folders` folders (groups of ten below parent folders) of `files / folders`
-// clips each. Returns the directory rows and clip rows that a scan records.
-void makeTree(const QString& root, int files, int folders, std::vector<std::string>* dirs,
-              std::vector<std::string>* clips)
+Options parse(const QStringList& args)
 {
-    const int perFolder = files / folders;
-    dirs->push_back(root.toStdString() + "/");
-    for (int d = 0; d < folders; ++d) {
-        const QString parent = QString("%1/p%2").arg(root).arg(d / 10);
-        if (d % 10 == 0)
-            dirs->push_back(parent.toStdString() + "/");
-        const QString dir = QString("%1/d%2").arg(parent).arg(d);
-        QDir().mkpath(dir);
-        dirs->push_back(dir.toStdString() + "/");
-        for (int f = 0; f < perFolder; ++f) {
-            const QString path = QString("%1/clip%2.mov").arg(dir).arg(f);
-            QFile file(path);
-            file.open(QIODevice::WriteOnly);
-            file.write("media");
-            clips->push_back(path.toStdString());
-        }
+    Options o;
+    for (int i = 1; i < args.size(); ++i) {
+        const QString& a = args[i];
+        const QString next = i + 1 < args.size() ? args[i + 1] : QString();
+        if (a == "--small")
+            o.sizes = {{10000, 100}};
+        else if (a == "--large")
+            o.sizes = {{100000, 1000}, {1000000, 10000}};
+        else if (a == "--mysql")
+            o.mysql = true;
+        else if (a == "--mysql-large")
+            o.mysql = true, o.mysqlLargest = 1000000;
+        else if (a == "--mysql-budget" && !next.isEmpty())
+            o.mysqlBudget = args[++i].toDouble();
+        else if (a == "--root" && !next.isEmpty())
+            o.root = args[++i];
     }
+    if (o.sizes.front().files == 10000)
+        o.mysqlLargest = 10000;
+    return o;
 }
 
-// The scanner's path: the walk, then every recorded directory searched for clips.
-double scanWithInstance(const QString& tree, const QString& dbFile)
+void removeDatabaseFile(const QString& file)
 {
-    QSettings store(QSettings::NativeFormat, QSettings::UserScope, "Velmora", "Clipwatch");
-    store.clear();
-    store.setValue("Instance0/Dir", tree + "/");
-    store.setValue("Instance0/DataBase", dbFile);
-    store.setValue("Instance0/DBType", 1);
-    store.setValue("Instance0/DebugOutFlags", 0);
-    store.sync();
-    CQZClipwatch instance(0, "127.0.0.1");
-    instance.LoadDatabase();
-    const std::shared_ptr<dbCwsHandle> db = instance.Database();
-    const auto start = std::chrono::steady_clock::now();
-    const auto cpuStart = cpuSeconds();
-    instance.state = CQZClipwatch::cwsFindDirectories;
-    const std::string root = (tree + "/").toStdString();
-    dbCWSAddDirectory(db.get(), root, 0);
-    qzOSRecurseDirectory(&instance, root, CQZClipwatch::DirectoryVisited, 0x9001);
-    // As at the end of a walk: every directory it recorded is ready for the clip search.
-    dbCWSMoveDirectoryChecks(db.get(), QZ_FOUND_FILE, 0);
-    instance.state = CQZClipwatch::cwsFindClips;
-    std::string dir;
-    while (dbCWSGetNextDirectoryToCheck(db.get(), dir) == 0 && !dir.empty()) {
-        dbCWSUpdateDirectoryCheck(db.get(), dir, 2);
-        instance.CreateClipList(dir);
-        dbCWSUpdateDirectoryCheck(db.get(), dir, 1);
-    }
-    const double seconds = secondsSince(start);
-    const auto cpuEnd = cpuSeconds();
-    instance.state = CQZClipwatch::cwsNotRunning;
-    std::printf("  recorded %d directories, %d clips; processor time user %.2f s, system %.2f s\n",
-                dbCWSGetDirectoryCount(db.get()), dbCWSGetFileCount(db.get()),
-                cpuEnd.first - cpuStart.first, cpuEnd.second - cpuStart.second);
-    return seconds;
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+        QFile::remove(file + suffix);
 }
 
-bool run(sqlite3* db, const char* sql)
+void printScan(const char* label, const ScanFigures& f, size_t files)
 {
-    return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+    std::printf("  %-8s walk %6.2f s, search %7.2f s, total %7.2f s, %6.1f us per file "
+                "(processor: user %.2f s, system %.2f s)\n",
+                label, f.walk, f.search, f.walk + f.search, (f.walk + f.search) * 1e6 / files,
+                f.cpu.user, f.cpu.system);
 }
 
-// The floor: find over the tree, then one prepared insert per row, each its own write.
-double floorOf(const QString& tree, const QString& dbFile, const std::vector<std::string>& dirs,
-               const std::vector<std::string>& clips)
+// What one size gave; total seconds are walk plus search.
+struct SizeFigures {
+    Size size{};
+    double scan = 0;   // first scan
+    double rescan = 0; // full rescan of the unchanged tree
+    double floor = 0;  // the floor
+    double mysql = -1; // first scan on MariaDB (-1: not run; whole only)
+    bool rowsRight = true;
+};
+
+// The SQLite scan and rescan of `tree`, with the resident sizes around the first scan.
+SizeFigures scanOnSQLite(const ScanTree& tree, const QString& dbFile, const Size& size)
 {
-    dbCWSClose(dbCWSOpen(dbFile, "floor", CWS_DB_SQLITE | CWS_DB_CREATE, "", "", ""));
-    sqlite3* db = nullptr;
-    sqlite3_open(dbFile.toUtf8().constData(), &db);
-    run(db, "PRAGMA journal_mode=WAL;");
-    run(db, "PRAGMA synchronous=NORMAL;");
-    const auto start = std::chrono::steady_clock::now();
-    const std::string command = "find '" + tree.toStdString() + "' > /dev/null";
-    if (std::system(command.c_str()) != 0)
-        std::printf("  find failed\n");
-    sqlite3_stmt* dir = nullptr;
-    sqlite3_prepare_v2(db, "INSERT INTO Directories (Directory, Checked) VALUES (?, 1);", -1, &dir,
-                       nullptr);
-    for (const std::string& d : dirs) {
-        sqlite3_bind_text(dir, 1, d.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_step(dir);
-        sqlite3_reset(dir);
+    SizeFigures out{size};
+    storeScanSettings(tree.root, {1, dbFile});
+    const ProcMemory before = procMemory();
+    double peak = 0;
+    ProcMemory after;
+    {
+        CQZClipwatch instance(0, "127.0.0.1");
+        instance.LoadDatabase();
+        RssSampler sampler;
+        const ScanFigures first =
+            scanWithInstance(instance, false, std::numeric_limits<double>::infinity());
+        peak = sampler.peak();
+        after = procMemory();
+        const ScanFigures again =
+            scanWithInstance(instance, true, std::numeric_limits<double>::infinity());
+        printScan("scan", first, tree.clipCount);
+        printScan("rescan", again, tree.clipCount);
+        out.scan = first.walk + first.search;
+        out.rescan = again.walk + again.search;
+        out.rowsRight = first.clips == static_cast<int>(tree.clipCount) &&
+                        first.directories == static_cast<int>(tree.folders.size()) &&
+                        again.clips == first.clips && again.directories == first.directories &&
+                        first.searched == tree.folders.size() &&
+                        again.searched == tree.folders.size();
+        std::printf("  rows: %d directories, %d clips after the scan, %d and %d after the "
+                    "rescan, every folder searched each time: %s\n",
+                    first.directories, first.clips, again.directories, again.clips,
+                    out.rowsRight ? "yes" : "NO");
     }
-    sqlite3_stmt* clip = nullptr;
-    sqlite3_prepare_v2(db,
-                       "INSERT INTO Clips (ClipName, AnchorPath, SourceDir, Complete) "
-                       "VALUES (?, ?, ?, 0);",
-                       -1, &clip, nullptr);
-    for (const std::string& c : clips) {
-        const size_t slash = c.rfind('/');
-        sqlite3_bind_text(clip, 1, c.c_str() + slash + 1, -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(clip, 2, c.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(clip, 3, c.substr(0, slash + 1).c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_step(clip);
-        sqlite3_reset(clip);
+    const ProcMemory closed = procMemory();
+    // "before" holds the tree's row lists of this benchmark; the instance adds the rest.
+    std::printf("  memory   VmRSS before %.0f MiB, highest during the scan %.0f MiB (+%.1f), after "
+                "it %.0f MiB (+%.1f), after the instance closed %.0f MiB; VmHWM %.0f MiB\n",
+                before.rss, peak, peak - before.rss, after.rss, after.rss - before.rss, closed.rss,
+                closed.hwm);
+    removeDatabaseFile(dbFile);
+    return out;
+}
+
+// Microseconds per clip recorded over the clips from share `from` to share `to` of those the
+// search recorded, and the table size (clips) in the middle of that stretch.
+std::pair<double, double> costOver(const ScanFigures& f, double from, double to)
+{
+    const int last = f.progress.back().second;
+    auto at = [&](double share) {
+        for (const auto& step : f.progress)
+            if (step.second >= share * last)
+                return step;
+        return f.progress.back();
+    };
+    const auto a = at(from), b = at(to);
+    const int clips = std::max(1, b.second - a.second);
+    return {(b.first - a.first) * 1e6 / clips, (a.second + b.second) / 2.0};
+}
+
+// A search cut short: the cost per clip half-way and at its end, and the whole search estimated
+// with that cost growing in step with the table (c(k) = a + b k, summed to `clips`).
+void printGrowth(const ScanFigures& f, size_t clips)
+{
+    if (f.progress.size() < 4)
+        return;
+    const auto [early, earlyAt] = costOver(f, 0.4, 0.5);
+    const auto [late, lateAt] = costOver(f, 0.9, 1.0);
+    const double b = (late - early) / std::max(1.0, lateAt - earlyAt);
+    const double a = early - b * earlyAt;
+    const double n = static_cast<double>(clips);
+    const double estimate = (a * n + b * n * n / 2) / 1e6;
+    std::printf("  MySQL    cost per clip %.0f us at %.0f clips in the table, %.0f us at %.0f; "
+                "the whole search at that growth: about %.0f s\n",
+                early, earlyAt, late, lateAt, estimate);
+}
+
+// The first scan of `tree` on MariaDB: its total seconds, or -1 when skipped or cut short.
+double scanOnMySQL(const ScanTree& tree, double budget)
+{
+    const std::string problem = benchmysql::problem();
+    if (!problem.empty()) {
+        std::printf("  MySQL    skipped: no server (%s)\n", problem.c_str());
+        return -1;
     }
-    const double seconds = secondsSince(start);
-    sqlite3_finalize(dir);
-    sqlite3_finalize(clip);
-    sqlite3_close(db);
-    return seconds;
+    const QString name = QString("clipwatch_bench_%1").arg(getpid());
+    benchmysql::drop(name);
+    storeScanSettings(tree.root, {2, name});
+    ScanFigures f;
+    {
+        CQZClipwatch instance(0, "127.0.0.1");
+        instance.LoadDatabase();
+        f = scanWithInstance(instance, false, budget);
+    }
+    benchmysql::drop(name);
+    printScan("MySQL", f, f.whole ? tree.clipCount : std::max(1, f.clips));
+    if (f.whole)
+        return f.walk + f.search;
+    std::printf("  MySQL    stopped at the %.0f s budget: %d of %zu clips, %zu of %zu "
+                "directories searched (per-file figure above is per clip recorded)\n",
+                budget, f.clips, tree.clipCount, f.searched, tree.folders.size());
+    printGrowth(f, tree.clipCount);
+    return -1;
 }
 
 } // namespace
@@ -153,39 +199,63 @@ double floorOf(const QString& tree, const QString& dbFile, const std::vector<std
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    const Options options = parse(app.arguments());
     QTemporaryDir scratch("/dev/shm/clipwatch-bench-XXXXXX");
-    const QString root = argc > 1 && *argv[1] ? QString(argv[1]) : scratch.path();
+    const QString root = options.root.isEmpty() ? scratch.path() : options.root;
     qputenv("CLIPWATCH_LOG_DIR", root.toUtf8());
     qputenv("XDG_CONFIG_HOME", (root + "/config").toUtf8());
     ErrLogSetFileName("bench_scanner");
-    struct Size {
-        int files;
-        int folders;
-    };
-    const std::vector<Size> sizes{{10000, 2000}, {100000, 20000}};
-    const size_t runs =
-        argc > 2 ? std::clamp<size_t>(std::atoi(argv[2]), 1, sizes.size()) : sizes.size();
-    double perFile10k = 0;
-    for (size_t i = 0; i < runs; ++i) {
-        const Size size = sizes[i];
+    CQZClipwatch::instanceCount = 1;
+
+    std::vector<SizeFigures> results;
+    for (const Size& size : options.sizes) {
         const QString tree = QString("%1/tree%2").arg(root).arg(size.files);
-        std::vector<std::string> dirs, clips;
-        makeTree(tree, size.files, size.folders, &dirs, &clips);
-        std::printf("%d files in %d folders:\n", size.files, size.folders);
-        const double scanner =
-            scanWithInstance(tree, QString("%1/scan%2.db").arg(root).arg(size.files));
-        const double floor =
-            floorOf(tree, QString("%1/floor%2.db").arg(root).arg(size.files), dirs, clips);
-        const double perFile = scanner / size.files * 1e6;
-        if (size.files == 10000)
-            perFile10k = perFile;
-        std::printf("  scanner %.2f s (%.1f us per file), floor %.2f s, ratio %.2f", scanner,
-                    perFile, floor, scanner / floor);
-        if (size.files != 10000)
-            std::printf(", per-file cost vs 10k %.2f", perFile / perFile10k);
-        std::printf("\n");
+        const BenchClock::time_point made = BenchClock::now();
+        const ScanTree rows = makeTree(tree, size.files, size.folders);
+        if (rows.clipCount == 0) {
+            std::printf("cannot write the tree %s\n", tree.toUtf8().constData());
+            return 1;
+        }
+        std::printf("%zu clips in %d folders (%zu directories), made in %.1f s; the search "
+                    "leaves out the 10 ms pause per directory (%.1f s)\n",
+                    rows.clipCount, size.folders, rows.folders.size(), secondsSince(made),
+                    rows.folders.size() * 0.010);
+        SizeFigures figures =
+            scanOnSQLite(rows, QString("%1/scan%2.db").arg(root).arg(size.files), size);
+        const QString floorFile = QString("%1/floor%2.db").arg(root).arg(size.files);
+        figures.floor = scanFloor(rows, floorFile);
+        removeDatabaseFile(floorFile);
+        std::printf("  floor    %7.2f s, %6.1f us per file; scan / floor %.2f; rescan / scan "
+                    "%.2f\n",
+                    figures.floor, figures.floor * 1e6 / rows.clipCount,
+                    figures.scan / figures.floor, figures.rescan / figures.scan);
+        if (options.mysql && size.files <= options.mysqlLargest) {
+            figures.mysql = scanOnMySQL(rows, options.mysqlBudget);
+            if (figures.mysql > 0)
+                std::printf("  MySQL / SQLite scan %.2f\n", figures.mysql / figures.scan);
+        }
+        results.push_back(figures);
         QDir(tree).removeRecursively();
     }
+
+    std::printf("\n%9s %9s %9s %9s %9s %11s %9s %9s\n", "clips", "scan s", "floor s", "ratio",
+                "us/file", "vs smaller", "rescan", "MySQL");
+    bool right = true;
+    for (size_t i = 0; i < results.size(); ++i) {
+        const SizeFigures& r = results[i];
+        const double perFile = r.scan / r.size.files;
+        std::printf("%9d %9.2f %9.2f %9.2f %9.1f", r.size.files, r.scan, r.floor, r.scan / r.floor,
+                    perFile * 1e6);
+        if (i > 0)
+            std::printf(" %11.2f", perFile / (results[i - 1].scan / results[i - 1].size.files));
+        else
+            std::printf(" %11s", "-");
+        std::printf(" %9.2f", r.rescan / r.scan);
+        if (r.mysql > 0)
+            std::printf(" %9.2f", r.mysql / r.scan);
+        std::printf("\n");
+        right = right && r.rowsRight && r.floor > 0;
+    }
     ErrLogClose();
-    return 0;
+    return right ? 0 : 1;
 }
