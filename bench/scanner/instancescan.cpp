@@ -8,7 +8,7 @@
 
 #include <QSettings>
 
-void storeScanSettings(const QString& root, const ScanDatabase& database)
+void storeScanSettings(const QString& root, const ScanDatabase& database, int settleSeconds)
 {
     QSettings store(QSettings::NativeFormat, QSettings::UserScope, "Velmora", "Clipwatch");
     store.clear();
@@ -17,6 +17,7 @@ void storeScanSettings(const QString& root, const ScanDatabase& database)
     store.setValue("DataBase", database.name);
     store.setValue("DBType", database.type);
     store.setValue("DebugOutFlags", 0);
+    store.setValue("SettleSeconds", settleSeconds);
     if (database.type == 2) {
         store.setValue("DBUsername", benchmysql::user());
         store.setValue("DBPassword", benchmysql::password());

@@ -10,9 +10,6 @@
 #include <utility>
 #include <vector>
 
-#include <utility>
-#include <vector>
-
 class CQZClipwatch;
 
 // The database of the scanning instance.
@@ -21,8 +18,9 @@ struct ScanDatabase {
     QString name; // file path or database name
 };
 
-// Writes the settings of instance 0 (group "Instance0") for a scan of `root` into `database`.
-void storeScanSettings(const QString& root, const ScanDatabase& database);
+// Writes the settings of instance 0 (group "Instance0") for a scan of `root` into `database`,
+// files taken as clips once unchanged for `settleSeconds` (0: the check off).
+void storeScanSettings(const QString& root, const ScanDatabase& database, int settleSeconds = 0);
 
 struct ScanFigures {
     double walk = 0;     // seconds of the walk

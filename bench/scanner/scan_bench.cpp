@@ -1,7 +1,8 @@
 // Scan of a generated tree on tmpfs by a scanner instance (bench/scanner/instancescan.h) beside
 // the floor of the same work (bench/scanner/scanfloor.h), measured in the same run: walk,
 // search, floor, their ratio and the cost per file; the per-file cost against the next smaller
-// size; a full rescan of the unchanged tree against the first scan; the resident size before,
+// size; a full rescan of the unchanged tree against the first scan; the first scan with the
+// check of files still being written on against it off; the resident size before,
 // during and after each scan; and, when asked, the same scan on the private MariaDB as a ratio
 // to SQLite (its search stopped at a time budget).
 // Usage: bench_scanner [--small | --large] [--mysql] [--mysql-large] [--mysql-budget S]
@@ -84,10 +85,11 @@ void printScan(const char* label, const ScanFigures& f, size_t files)
 // What one size gave; total seconds are walk plus search.
 struct SizeFigures {
     Size size{};
-    double scan = 0;   // first scan
-    double rescan = 0; // full rescan of the unchanged tree
-    double floor = 0;  // the floor
-    double mysql = -1; // first scan on MariaDB (-1: not run; whole only)
+    double scan = 0;    // first scan
+    double rescan = 0;  // full rescan of the unchanged tree
+    double floor = 0;   // the floor
+    double settled = 0; // first scan with the settle check on
+    double mysql = -1;  // first scan on MariaDB (-1: not run; whole only)
     bool rowsRight = true;
 };
 
@@ -131,6 +133,25 @@ SizeFigures scanOnSQLite(const ScanTree& tree, const QString& dbFile, const Size
                 closed.hwm);
     removeDatabaseFile(dbFile);
     return out;
+}
+
+// The first scan again on a new database with the settle check on: every file is older than
+// the settle time by now, so each one is checked (its writers asked for, its times compared)
+// and taken. Total seconds.
+double scanWithSettleCheck(const ScanTree& tree, const QString& dbFile)
+{
+    constexpr int kSettleSeconds = 1;
+    sleep(kSettleSeconds + 1);
+    storeScanSettings(tree.root, {1, dbFile}, kSettleSeconds);
+    ScanFigures f;
+    {
+        CQZClipwatch instance(0, "127.0.0.1");
+        instance.LoadDatabase();
+        f = scanWithInstance(instance, false, std::numeric_limits<double>::infinity());
+    }
+    removeDatabaseFile(dbFile);
+    printScan("settling", f, tree.clipCount);
+    return f.clips == static_cast<int>(tree.clipCount) ? f.walk + f.search : -1;
 }
 
 // Microseconds per clip recorded over the clips from share `from` to share `to` of those the
@@ -222,6 +243,9 @@ int main(int argc, char** argv)
                     rows.folders.size() * 0.010);
         SizeFigures figures =
             scanOnSQLite(rows, QString("%1/scan%2.db").arg(root).arg(size.files), size);
+        figures.settled =
+            scanWithSettleCheck(rows, QString("%1/settle%2.db").arg(root).arg(size.files));
+        std::printf("  settle check on / off %.2f\n", figures.settled / figures.scan);
         const QString floorFile = QString("%1/floor%2.db").arg(root).arg(size.files);
         figures.floor = scanFloor(rows, floorFile);
         removeDatabaseFile(floorFile);
@@ -238,8 +262,8 @@ int main(int argc, char** argv)
         QDir(tree).removeRecursively();
     }
 
-    std::printf("\n%9s %9s %9s %9s %9s %11s %9s %9s\n", "clips", "scan s", "floor s", "ratio",
-                "us/file", "vs smaller", "rescan", "MySQL");
+    std::printf("\n%9s %9s %9s %9s %9s %11s %9s %9s %9s\n", "clips", "scan s", "floor s", "ratio",
+                "us/file", "vs smaller", "rescan", "settle", "MySQL");
     bool right = true;
     for (size_t i = 0; i < results.size(); ++i) {
         const SizeFigures& r = results[i];
@@ -250,11 +274,11 @@ int main(int argc, char** argv)
             std::printf(" %11.2f", perFile / (results[i - 1].scan / results[i - 1].size.files));
         else
             std::printf(" %11s", "-");
-        std::printf(" %9.2f", r.rescan / r.scan);
+        std::printf(" %9.2f %9.2f", r.rescan / r.scan, r.settled / r.scan);
         if (r.mysql > 0)
             std::printf(" %9.2f", r.mysql / r.scan);
         std::printf("\n");
-        right = right && r.rowsRight && r.floor > 0;
+        right = right && r.rowsRight && r.floor > 0 && r.settled > 0;
     }
     ErrLogClose();
     return right ? 0 : 1;
