@@ -6,6 +6,7 @@
 #include "tests/support/scanenv.h"
 
 #include <QFile>
+#include <QThread>
 
 #include <chrono>
 
@@ -34,10 +35,12 @@ protected:
     }
 
     // Configures and starts the instance on `media`.
-    void start(const QString& media)
+    void start(const QString& media, int settleSeconds = 0)
     {
         scanenv::configure(GetParam(), folder, media,
-                           {{"MaxTranslations", 90}, {"ErrorCopyDirectory", folder + "/errors/"}});
+                           {{"MaxTranslations", 90},
+                            {"ErrorCopyDirectory", folder + "/errors/"},
+                            {"SettleSeconds", settleSeconds}});
         instance = std::make_unique<CQZClipwatch>(0, "127.0.0.1");
         instance->LoadDatabase();
         ASSERT_TRUE(instance->Database());
@@ -153,6 +156,31 @@ TEST_P(Scan, AMissingScanFolderIsWaitedForWithTheReasonShown)
         waitFor([&] { return instance->StatusText() == "Scan folder unavailable"; }, 20000));
     EXPECT_EQ(instance->state, CQZClipwatch::cwsFindDirectories) << "waiting, not idle";
     EXPECT_EQ(dbCWSGetDirectoryCount(instance->Database().get()), 0);
+}
+
+TEST_P(Scan, AFileHeldOpenByItsWriterWaitsAndIsShownAsSettling)
+{
+    touch(media + "done.mov");
+    QFile live(media + "live.mov");
+    ASSERT_TRUE(live.open(QIODevice::WriteOnly));
+    ASSERT_NO_FATAL_FAILURE(start(media, 1));
+    const auto filesLine = [&] { return instance->LabelText(CQZClipwatch::ClipCountLabel); };
+    EXPECT_TRUE(waitFor([&] { return filesLine() == "Found 1 Settling 1"; }, 20000))
+        << filesLine().toStdString();
+    EXPECT_EQ(instance->SettlingFiles(), 1);
+    const std::shared_ptr<dbCwsHandle> db = instance->Database();
+    EXPECT_EQ(dbCWSCheckDirectory(db.get(), media.toStdString()), CWS_DIR_SETTLING);
+    EXPECT_EQ(dbCWSGetFileCount(db.get()), 1);
+    QThread::msleep(3000);
+    EXPECT_EQ(dbCWSGetFileCount(db.get()), 1) << "taken while its writer still held it";
+    EXPECT_EQ(instance->state, CQZClipwatch::cwsProcessingClips) << "idle with a file to come";
+
+    live.write("the last piece");
+    live.close();
+    EXPECT_TRUE(waitFor([&] { return dbCWSGetFileCount(db.get()) == 2; }, 10000));
+    EXPECT_TRUE(waitFor([&] { return filesLine() == "Found 2"; }, 5000))
+        << filesLine().toStdString();
+    EXPECT_EQ(dbCWSCheckDirectory(db.get(), media.toStdString()), 1);
 }
 
 CLIPWATCH_BOTH_BACKENDS(Scan);

@@ -43,6 +43,7 @@ TEST_F(CommandTest, RequestsGiveTheirRepliesAndResults)
         {"scandir=0&getmezzaninewidth", "<none>", any},
         {"scandir=0&getProcessesMD5", "getProcessesMD5=6", 6},
         {"scandir=0&getprocesseswaiting", "getprocesseswaiting=0", 0},
+        {"scandir=0&getsettlingfiles", "getsettlingfiles=0", 0},
         // A retry without its clip does nothing.
         {"scandir=0&getpiconflags&retryprocess=bogus&filepath=/x/a.mov", "getpiconflags=3", any},
         {"scandir=0&retryprocess=picon", "<none>", any},
