@@ -32,6 +32,7 @@ if [ "${1:-}" = "--inside" ]; then
     fi
     run bench_db_status
     run bench_db_record
+    run bench_dashboard
     exit 0
 fi
 
