@@ -81,12 +81,31 @@ TEST_F(CommandTest, SetWordsReachTheSettingAndTheStoreAndGetsReplyInTheirForm)
         {"setproxyaroute=", "proxyaroute="},
         {"setmakeindex=1", "getmakeindex=true"},
         {"setuseonlyspecifiedextensions=true", "getuseonlyspecifiedextensions=true"},
+        // A mode word is matched at the start of the value, case ignored; anything else is mp4.
+        {"setproxymode=webm", "proxymode=mp4-h264"},
+        {"setproxymode=HLS-x", "proxymode=HLS-TS-Multibitrate"},
+        // A picon frame and a picon percentage clear each other.
+        {"setpiconpercent=12", "piconpercent=1200"},
+        {"setpiconframe=25", "piconframe=25"},
+        {"setpiconpercent=0.5", "piconpercent=50"},
     };
     for (const auto& [set, reply] : cases) {
         const std::string token = set;
         EXPECT_EQ(run("scandir=0&" + token), token);
         const std::string get = "get" + token.substr(3, token.find('=') - 3);
         EXPECT_EQ(run("scandir=0&" + get), reply) << token;
+        if (token == "setpiconframe=25") {
+            EXPECT_EQ(settings(0).PiconPercent, 0);
+        }
+    }
+    EXPECT_EQ(settings(0).PiconFrame, 0);
+    EXPECT_EQ(run("scandir=0&getproxymode"), "proxymode=HLS-TS-Multibitrate");
+    EXPECT_EQ(result, 210);
+    // Not a number, or out of range: the setting stays and the token is echoed.
+    for (const char* bad : {"abc", "", "1e999", "nan", "inf", "0x10", "5x", "1e300"}) {
+        const std::string token = std::string("setpiconpercent=") + bad;
+        EXPECT_EQ(run("scandir=0&" + token), token);
+        EXPECT_EQ(settings(0).PiconPercent, 0.5) << bad;
     }
     EXPECT_EQ(stored("Instance0/MaxTranslations").toInt(), 7);
     EXPECT_EQ(stored("Instance0/PiconDir").toString(), "/out/picons/");
@@ -162,31 +181,6 @@ TEST_F(CommandTest, SwitchesReadTheirValuesAndMoveTheCheckBoxes)
         run(std::string("scandir=0&setmakemezzanine=") + c.value);
         EXPECT_EQ(settings(0).MakeMezzanine, c.on) << c.value;
         EXPECT_EQ(window->panels[0].checks[3]->isChecked(), c.box) << c.value;
-    }
-}
-
-TEST_F(CommandTest, ProxyModeAndPiconPositionCommands)
-{
-    startWindow(1);
-    // A mode word is matched at the start of the value, case ignored; anything else is mp4.
-    run("scandir=0&setproxymode=HLS-x");
-    EXPECT_EQ(run("scandir=0&getproxymode"), "proxymode=HLS-TS-Multibitrate");
-    EXPECT_EQ(result, 210);
-    run("scandir=0&setproxymode=webm");
-    EXPECT_EQ(run("scandir=0&getproxymode"), "proxymode=mp4-h264");
-
-    run("scandir=0&setpiconpercent=12");
-    EXPECT_EQ(run("scandir=0&setpiconframe=25"), "setpiconframe=25");
-    EXPECT_EQ(settings(0).PiconPercent, 0);
-    EXPECT_EQ(run("scandir=0&getpiconframe"), "piconframe=25");
-    run("scandir=0&setpiconpercent=0.5");
-    EXPECT_EQ(settings(0).PiconFrame, 0);
-    EXPECT_EQ(run("scandir=0&getpiconpercent"), "piconpercent=50");
-    // Not a number, or out of range: the setting stays and the token is echoed.
-    for (const char* bad : {"abc", "", "1e999", "nan", "inf", "0x10", "5x", "1e300"}) {
-        const std::string token = std::string("setpiconpercent=") + bad;
-        EXPECT_EQ(run("scandir=0&" + token), token);
-        EXPECT_EQ(settings(0).PiconPercent, 0.5) << bad;
     }
 }
 

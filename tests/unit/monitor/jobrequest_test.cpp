@@ -51,7 +51,7 @@ TEST(JobRequest, CountdownIsRemovedAtZeroAndANonNumberReadsAsZero)
     EXPECT_EQ(parseJobString(kBase + "vexojson?cwstimeout=x&type=xmp").countdown, -1);
 }
 
-TEST(JobReply, ReadsQuotedKeysAndKeepsFirstResultStringAndLastSource)
+TEST(JobReply, ReadsQuotedKeysKeepsFirstResultStringAndLastSourceAndWholeTokens)
 {
     QString address = "kept";
     const JobReply r = parseJobReply(
@@ -67,15 +67,11 @@ TEST(JobReply, ReadsQuotedKeysAndKeepsFirstResultStringAndLastSource)
     EXPECT_EQ(address, "kept") << "a reply without an address keeps the previous one";
     parseJobReply(R"({"ADDRESS":"127.0.0.5"})", address);
     EXPECT_EQ(address, "127.0.0.5");
-}
-
-TEST(JobReply, ResultMinusOneFailsTheJobNonNumbersReadAsZeroAndNotFoundIsAWholeToken)
-{
-    QString address;
+    // Result -1 fails the job, non-numbers read as 0, "copy not found" is a whole token.
     EXPECT_EQ(parseJobReply(R"({"progress":"5000","result":"-1"})", address).progress, -1);
-    const JobReply r = parseJobReply(R"({"progress":"abc","result":"5"})", address);
-    EXPECT_EQ(r.progress, 0);
-    EXPECT_EQ(r.result, 5);
+    const JobReply odd = parseJobReply(R"({"progress":"abc","result":"5"})", address);
+    EXPECT_EQ(odd.progress, 0);
+    EXPECT_EQ(odd.result, 5);
     EXPECT_EQ(parseJobReply("{}", address).progress, -1) << "-1 until the reply gives one";
     EXPECT_EQ(parseJobReply(R"({"error":"Copy Not Found"})", address).notFound, 1);
     EXPECT_EQ(parseJobReply(R"({"error":"copy not found here"})", address).notFound, 0);

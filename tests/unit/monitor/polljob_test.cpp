@@ -61,39 +61,14 @@ TEST_F(PollJob, FinishedJobMatchesAfterNormalisationAndIsPurged)
                        "&purge=true");
 }
 
-TEST_F(PollJob, FailedJobsGetTheirResultText)
-{
-    const struct {
-        int progress;
-        int result;
-        std::string resultString;
-        std::string expected;
-    } cases[] = {
-        {10000, -3, "", "Error -3 (0xFFFFFFFD)"},
-        {5000, -1, "", "Error -1 (0xFFFFFFFF)"},
-        {-1, 1, "C:/x/simulated failure", "C:\\x\\simulated failure"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.expected);
-        addClip(anchor);
-        dbCWSSetElementStatus(db.get(), -1, anchor, CWS_ELEMENT_MD5, "in progress", nullptr,
-                              QZ_IN_PROGRESS, nullptr);
-        const QString j = job(anchor, anchor, "md5", "md5");
-        monitor.jobList.append(j);
-        answer(statusReply(anchor, anchor, "md5", c.progress, c.result, c.resultString));
-        monitor.PollJob(j);
-        EXPECT_EQ(md5Text(anchor), c.expected) << "a failed MD5 keeps the result text";
-        EXPECT_TRUE(monitor.jobList.isEmpty());
-    }
-}
-
 TEST_F(PollJob, OutcomeOfAReplyThatDoesNotEndTheJobAsAsked)
 {
+    const QString md5 = job(anchor, anchor, "md5", "md5");
     const struct {
         QString job;
         std::string reply;
-        int state;         // of the proxy element afterwards; in progress: the job is kept
-        const char* error; // null: not checked
+        int state;        // of the proxy element afterwards (in progress: the job is kept); -1: MD5
+        const char* text; // the error, or the MD5 text; null: not checked
     } cases[] = {
         {proxyJob(anchor, target), statusReply("/media/other.mov", target, "mp4-h264", 5000),
          QZ_LOST_PROCESS, "lost process purged"},
@@ -104,20 +79,32 @@ TEST_F(PollJob, OutcomeOfAReplyThatDoesNotEndTheJobAsAsked)
          QZ_LOST_PROCESS, nullptr},
         {proxyJob(anchor, ""), statusReply(anchor, "", "mp4-h264", -1, 9, "Process Crashed"),
          QZ_ERROR, nullptr},
+        // A failed MD5 keeps the result text.
+        {md5, statusReply(anchor, anchor, "md5", 10000, -3), -1, "Error -3 (0xFFFFFFFD)"},
+        {md5, statusReply(anchor, anchor, "md5", 5000, -1), -1, "Error -1 (0xFFFFFFFF)"},
+        {md5, statusReply(anchor, anchor, "md5", -1, 1, "C:/x/simulated failure"), -1,
+         "C:\\x\\simulated failure"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.job.toStdString() + " " + c.reply);
         addClip(anchor);
         dbCWSSetElementStatus(db.get(), -1, anchor, CWS_ELEMENT_PROXY, nullptr, "x", QZ_IN_PROGRESS,
                               "x");
+        dbCWSSetElementStatus(db.get(), -1, anchor, CWS_ELEMENT_MD5, "in progress", nullptr,
+                              QZ_IN_PROGRESS, nullptr);
         monitor.jobList.clear();
         monitor.jobList.append(c.job);
         answer(c.reply);
         monitor.PollJob(c.job);
         std::string error;
-        EXPECT_EQ(elementState(anchor, CWS_ELEMENT_PROXY, nullptr, &error), c.state);
-        if (c.error) {
-            EXPECT_EQ(error, c.error);
+        const int state = elementState(anchor, CWS_ELEMENT_PROXY, nullptr, &error);
+        if (c.state == -1) {
+            error = md5Text(anchor);
+        } else {
+            EXPECT_EQ(state, c.state);
+        }
+        if (c.text) {
+            EXPECT_EQ(error, c.text);
         }
         EXPECT_EQ(monitor.jobList.size(), c.state == QZ_IN_PROGRESS ? 1 : 0);
         if (&c == cases) {
