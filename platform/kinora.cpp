@@ -357,12 +357,11 @@ std::string dqzGetBaseName(const std::string& name)
     return end == 0 ? name : name.substr(0, end);
 }
 
-uint32_t dqzCheckDir(const std::string& path)
+namespace
 {
-    std::vector<DirEntry> entries;
-    if (!readEntries(path, &entries))
-        return 0;
-    const std::vector<std::string> top = entryNamesOf(entries);
+
+uint32_t classify(const std::string& path, const std::vector<std::string>& top)
+{
     uint32_t bits = KN_DIR_PLAIN;
     for (const Structure& s : structures)
         if (structureFound(s, path, top))
@@ -370,11 +369,9 @@ uint32_t dqzCheckDir(const std::string& path)
     return bits;
 }
 
-std::unique_ptr<KnListing> dqzOpenDir(const std::string& path, uint32_t checkFlags)
+std::unique_ptr<KnListing> listEntries(const std::string& path, uint32_t checkFlags,
+                                       const std::vector<DirEntry>& entries)
 {
-    std::vector<DirEntry> entries;
-    if (!readEntries(path, &entries))
-        return nullptr;
     auto listing = std::make_unique<KnListing>();
     if (!(checkFlags & KN_DIR_STRUCTURES)) {
         listing->directory = joinPath(path, std::string());
@@ -387,6 +384,32 @@ std::unique_ptr<KnListing> dqzOpenDir(const std::string& path, uint32_t checkFla
         if ((checkFlags & s.bit) && structureFound(s, path, top))
             listStructure(s, path, top, listing.get());
     return listing;
+}
+
+} // namespace
+
+uint32_t dqzCheckDir(const std::string& path)
+{
+    std::vector<DirEntry> entries;
+    if (!readEntries(path, &entries))
+        return 0;
+    return classify(path, entryNamesOf(entries));
+}
+
+std::unique_ptr<KnListing> dqzOpenDir(const std::string& path, uint32_t checkFlags)
+{
+    std::vector<DirEntry> entries;
+    if (!readEntries(path, &entries))
+        return nullptr;
+    return listEntries(path, checkFlags, entries);
+}
+
+std::unique_ptr<KnListing> dqzOpenCheckedDir(const std::string& path)
+{
+    std::vector<DirEntry> entries;
+    if (!readEntries(path, &entries))
+        return nullptr;
+    return listEntries(path, classify(path, entryNamesOf(entries)), entries);
 }
 
 int dqzGetTotalFiles(const KnListing& listing)

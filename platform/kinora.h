@@ -81,6 +81,9 @@ struct KnListing {
 // directory cannot be read. Paths are joined with "/", the separator of local files here.
 std::unique_ptr<KnListing> dqzOpenDir(const std::string& path, uint32_t checkFlags);
 
+// The same as dqzOpenDir(path, dqzCheckDir(path)), reading the directory once.
+std::unique_ptr<KnListing> dqzOpenCheckedDir(const std::string& path);
+
 // Number of files of a listing.
 int dqzGetTotalFiles(const KnListing& listing);
 

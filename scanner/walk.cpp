@@ -141,7 +141,7 @@ bool CQZClipwatch::CreateClipList(const std::string& directory)
     const CWSSettings s = Settings();
     if (s.DebugOutFlags & kDebugLogSearch)
         ErrOut("\nCreateClipList=<%s> ", directory.c_str());
-    const std::unique_ptr<KnListing> listing = dqzOpenDir(directory, dqzCheckDir(directory));
+    const std::unique_ptr<KnListing> listing = dqzOpenCheckedDir(directory);
     if (!listing) {
         ErrOut("\nClipwatch failed to open directory %s", directory.c_str());
         return !ScanFolderProblem(s.Dir);
@@ -170,9 +170,10 @@ bool CQZClipwatch::AddListedFile(const CWSSettings& s, const KnListing& listing,
         ErrOut("\nClip=<%s> ", path.c_str());
     std::string name, ext;
     qzOSSplitPath(path, nullptr, nullptr, &name, &ext);
+    // A listing holds no directories (links to them included).
     if (ext.empty() || path.find(".picon") != std::string::npos ||
         CheckFileExtensions(path, s.scanExtensions) != 1 ||
-        (!s.SkipName.empty() && CheckFileName(name + ext, s.SkipName)) || qzOSFileIsDir(path))
+        (!s.SkipName.empty() && CheckFileName(name + ext, s.SkipName)))
         return true;
     std::string groupExtensions;
     FindFileExtensions(listing, path, &groupExtensions);
