@@ -5,7 +5,7 @@
 # the page as a PNG.
 #
 #   scripts/screenshot-dashboard.sh [OUTPUT.png] [BUILD_DIR]   (defaults: build/dashboard.png, build)
-#   PORT=6280 WIDTH=1400 HEIGHT=900 scripts/screenshot-dashboard.sh
+#   PORT=6280 WIDTH=1600 HEIGHT=900 scripts/screenshot-dashboard.sh
 #
 # Needs chromium (scripts/setup.sh) and port 1080 free (run it in `unshare -n` where it is not).
 set -euo pipefail
@@ -14,7 +14,7 @@ cd "$(dirname "$0")/.."
 build=${2:-build}
 output=$(realpath -m "${1:-$build/dashboard.png}")
 port=${PORT:-6280}
-width=${WIDTH:-1400}
+width=${WIDTH:-1600}
 height=${HEIGHT:-900}
 command -v chromium >/dev/null || { echo "screenshot-dashboard: chromium is missing" >&2; exit 1; }
 
@@ -48,6 +48,7 @@ DashboardPort=$port
 Dir=$media1/
 DataBase=$demo/db/interviews.db
 DBType=1
+SettleSeconds=0
 MakePicons=true
 MakeProxy=true
 
@@ -55,6 +56,7 @@ MakeProxy=true
 Dir=$media2/
 DataBase=$demo/db/northwind-camera-cards.db
 DBType=1
+SettleSeconds=0
 MakePicons=true
 MakeXMP=true
 CONF
