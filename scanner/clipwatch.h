@@ -333,9 +333,9 @@ private:
     void RequestCompFile(bool mezzanine, const std::string& anchor, bool send, bool deleteExisting,
                          int id);
     // The services (scanner/service.cpp): the one that takes the next job; one whose job
-    // request got no reply (no job goes to it until it answers the address request; the
-    // instance's serviceAvailable falls with the last); how many answer (at least 1): the
-    // shares of the job limits apply to each.
+    // request got no reply (no job goes to it until it answers the address request, and
+    // serviceAvailable is 0 until the address request finds any that answers); how many answer
+    // (at least 1): the shares of the job limits apply to each.
     std::string ChooseService(const CWSSettings& s);
     void ServiceUnanswered(const std::string& address);
     int AnsweringServices() const;

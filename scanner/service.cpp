@@ -49,7 +49,7 @@ std::string CQZClipwatch::ChooseService(const CWSSettings& s)
 void CQZClipwatch::ServiceUnanswered(const std::string& address)
 {
     services_.SetAnswering(address, false);
-    serviceAvailable = services_.Answering() > 0 ? 1 : 0;
+    serviceAvailable = 0;
 }
 
 int CQZClipwatch::AnsweringServices() const
