@@ -16,6 +16,7 @@ constexpr int kVexoPort = 1080;
 // "host:port" of the service address `host`: as it is when it names its port, else with
 // kVexoPort. Every URL of a service starts with "http://", this, "/".
 std::string vexoServiceAuthority(const std::string& host);
+
 // Method and header of every request.
 constexpr const char* kVexoMethod = "GET";
 constexpr const char* kVexoHeader = "Content-Type:application/xml";
