@@ -20,7 +20,7 @@ enum class Work {
 
 // The owner's settings that the monitor reads, as they stand when asked.
 struct JobSettings {
-    std::string serviceHost;    // the service's address
+    std::string serviceHost;    // the service's address (a job's own is in its job string)
     std::string commandAddress; // this program's address as the service knows it (cmdip)
     uint32_t maxTranslations;   // progress element capacity ...
     uint32_t maxMD5s;           // ... together with this

@@ -18,11 +18,32 @@ std::string uniform(const QString& text)
     return bytesOfText(vexoFixSeperators(text));
 }
 
+// True when `job` is a job string of element `e` (a job of its source, target and profile).
+bool namesElement(const QString& job, const ProgressElement& e)
+{
+    return job.contains("source=" + e.source) && job.contains("target=" + e.target) &&
+           job.contains("profile=" + e.profile);
+}
+
+// The service that took the job of `e`: the address its job string was sent to, or the
+// owner's service host when no job string names it.
+std::string serviceOf(JobOwner* owner, const ProgressElement& e)
+{
+    const QString start = "http://";
+    for (const QString& job : owner->Jobs().snapshot()) {
+        const int end = job.indexOf('/', start.size());
+        if (namesElement(job, e) && job.startsWith(start) && end > start.size())
+            return bytesOfText(job.mid(start.size(), end - start.size()));
+    }
+    return owner->JobSettingsNow().serviceHost;
+}
+
 void abortStalled(JobOwner* owner, const ProgressElement& e, uint32_t minutes)
 {
     const JobSettings s = owner->JobSettingsNow();
-    const std::string url = vexoStalledAbortRequest(
-        s.serviceHost, s.commandAddress, uniform(e.source), uniform(e.target), uniform(e.profile));
+    const std::string url =
+        vexoStalledAbortRequest(serviceOf(owner, e), s.commandAddress, uniform(e.source),
+                                uniform(e.target), uniform(e.profile));
     const std::optional<std::string> reply = vexoSendRequest(url, kVexoTimeoutMs);
     if (reply)
         ErrOut("\nNo progress update in %d minutes, kill process [%s %s %s %d] returned %s",
@@ -50,12 +71,9 @@ void RemoveElementJobStrings(QStringListThreadSafe& jobs, const ProgressElement&
     // "source=" alone would name every job.
     if (e.source.isEmpty())
         return;
-    const QString source = "source=" + e.source;
-    const QString target = "target=" + e.target;
-    const QString profile = "profile=" + e.profile;
     QMutexLocker locker(jobs.lock());
     for (const QString& job : jobs.snapshot())
-        if (job.contains(source) && job.contains(target) && job.contains(profile))
+        if (namesElement(job, e))
             jobs.removeLast(job);
 }
 

@@ -22,5 +22,6 @@ bool UpdateProgressElement(JobOwner* owner, const QString& address, const QStrin
 void RemoveElementJobStrings(QStringListThreadSafe& jobs, const ProgressElement& e);
 
 // The rules' actions on `owner`: job strings are removed from its job list; a stalled job is
-// aborted with the stalled-job abort request (reply logged) and its job strings removed.
+// aborted with the stalled-job abort request on the service its job string names (reply
+// logged) and its job strings removed.
 ProgressElements::Actions StalledJobActions(JobOwner* owner);

@@ -31,47 +31,56 @@ const char* jobTemplate(VexoJob job)
 {
     switch (job) {
     case VexoJob::Xmp:
-        return "http://%s:1080/vexojson?request=set&client=%s&command=copy&source=%s&target=%s"
+        return "http://%s/vexojson?request=set&client=%s&command=copy&source=%s&target=%s"
                "&profile=xmp";
     case VexoJob::Rtin:
-        return "http://%s:1080/vexojson?request=set&client=%s&command=copy&source=%s&target=%s"
+        return "http://%s/vexojson?request=set&client=%s&command=copy&source=%s&target=%s"
                "&profile=index&absin=0&absout=-1";
     case VexoJob::Wrap:
-        return "http://%s:1080/vexojson?request=set&client=%s&command=copy&source=%s&target=%s"
+        return "http://%s/vexojson?request=set&client=%s&command=copy&source=%s&target=%s"
                "&profile=wrap&group=1";
     case VexoJob::Md5:
         break;
     }
-    return "http://%s:1080/vexojson?request=set&client=%s&command=copy&source=%s&target=%s"
+    return "http://%s/vexojson?request=set&client=%s&command=copy&source=%s&target=%s"
            "&profile=md5";
 }
 
 } // namespace
 
+std::string vexoServiceAuthority(const std::string& host)
+{
+    const size_t colon = host.find(':');
+    const bool hasPort =
+        colon != std::string::npos && host.find(':', colon + 1) == std::string::npos;
+    return hasPort ? host : host + ":" + std::to_string(kVexoPort);
+}
+
 std::string vexoJobRequest(VexoJob job, const std::string& host, const std::string& client,
                            const std::string& source, const std::string& target)
 {
-    return format(jobTemplate(job), host.c_str(), client.c_str(), source.c_str(), target.c_str());
+    return format(jobTemplate(job), vexoServiceAuthority(host).c_str(), client.c_str(),
+                  source.c_str(), target.c_str());
 }
 
 std::string vexoPiconRequest(const std::string& host, const std::string& client,
                              const std::string& source, const std::string& target, int width,
                              int frame, int quality)
 {
-    return format("http://%s:1080/vexojson?request=set&client=%s&command=copy&pisrc=%s&pidst=%s"
+    return format("http://%s/vexojson?request=set&client=%s&command=copy&pisrc=%s&pidst=%s"
                   "&profile=picon&width=%d&piframe=%d&piquality=%d",
-                  host.c_str(), client.c_str(), source.c_str(), target.c_str(), width, frame,
-                  quality);
+                  vexoServiceAuthority(host).c_str(), client.c_str(), source.c_str(),
+                  target.c_str(), width, frame, quality);
 }
 
 std::string vexoCompRequest(const std::string& host, const std::string& client,
                             const std::string& source, const std::string& target,
                             const std::string& profile, int kiloBitRate, int height, int width)
 {
-    std::string url = format("http://%s:1080/vexojson?request=set&client=%s&command=copy"
+    std::string url = format("http://%s/vexojson?request=set&client=%s&command=copy"
                              "&source=%s&target=%s&profile=%s&kilobitrate=%d",
-                             host.c_str(), client.c_str(), source.c_str(), target.c_str(),
-                             profile.c_str(), kiloBitRate);
+                             vexoServiceAuthority(host).c_str(), client.c_str(), source.c_str(),
+                             target.c_str(), profile.c_str(), kiloBitRate);
     if (height >= 1)
         url += format("&height=%d", height);
     if (width >= 1)
@@ -83,27 +92,28 @@ std::string vexoStalledAbortRequest(const std::string& host, const std::string& 
                                     const std::string& source, const std::string& target,
                                     const std::string& profile)
 {
-    return format("http://%s:1080/vexojson?request=set&client=%s&command=copy&source=%s"
+    return format("http://%s/vexojson?request=set&client=%s&command=copy&source=%s"
                   "&target=%s&profile=%s&group=1&abort=1&clear=1",
-                  host.c_str(), client.c_str(), source.c_str(), target.c_str(), profile.c_str());
+                  vexoServiceAuthority(host).c_str(), client.c_str(), source.c_str(),
+                  target.c_str(), profile.c_str());
 }
 
 std::string vexoAddressRequest(const std::string& host, const std::string& client)
 {
-    return format("http://%s:1080/vexojson?request=address&client=%s&group=0&channel=0",
-                  host.c_str(), client.c_str());
+    return format("http://%s/vexojson?request=address&client=%s&group=0&channel=0",
+                  vexoServiceAuthority(host).c_str(), client.c_str());
 }
 
 std::string vexoPurgeAllRequest(const std::string& host)
 {
-    return format("http://%s:1080/vexo?request=set&client=all&command=copy&complete=1&purge=1",
-                  host.c_str());
+    return format("http://%s/vexo?request=set&client=all&command=copy&complete=1&purge=1",
+                  vexoServiceAuthority(host).c_str());
 }
 
 std::string vexoProbeRequest(const std::string& host)
 {
-    return format("http://%s:1080/vexojson?request=get&client=%s&group=0", host.c_str(),
-                  host.c_str());
+    return format("http://%s/vexojson?request=get&client=%s&group=0",
+                  vexoServiceAuthority(host).c_str(), host.c_str());
 }
 
 std::string vexoJobString(const std::string& url, const std::string& elementWord, bool sent)

@@ -2,6 +2,8 @@
 // header and time-outs, every URL template, and the pieces from which job strings and the
 // status, purge and abort requests derived from them are built. Paths are passed in already
 // normalised (vexoFixSeperators) and unencoded: qzOSHTTPCommand encodes on the way out.
+// Every `host` is a service address: a host name or IPv4 address, with ":port" when the
+// service is not on kVexoPort.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +12,11 @@
 
 // Port of the service on the service host.
 constexpr int kVexoPort = 1080;
+
+// "host:port" of the service address `host`: as it is when it names its port, else with
+// kVexoPort. Every URL of a service starts with "http://", this, "/".
+std::string vexoServiceAuthority(const std::string& host);
+
 // Method and header of every request.
 constexpr const char* kVexoMethod = "GET";
 constexpr const char* kVexoHeader = "Content-Type:application/xml";

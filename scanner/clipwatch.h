@@ -14,6 +14,7 @@
 #include "monitor/checkthread.h"
 #include "monitor/jobowner.h"
 #include "monitor/progresselements.h"
+#include "scanner/servicepool.h"
 #include "scanner/settingsrecord.h"
 #include "scanner/settle.h"
 
@@ -145,7 +146,8 @@ public:
     // stop requested in this run holds the instance until the next start request.
     void ResumeAutoStart();
     static const char* StateName(int state);
-    // This instance's share of MaxMD5s and MaxTranslations among all instances (at least 1).
+    // This instance's share of MaxMD5s and MaxTranslations among all instances (at least 1),
+    // on each service that answers.
     int MD5Share() const;
     int TranslationShare() const;
 
@@ -175,8 +177,9 @@ public:
     // Closes the database (users still holding it finish first).
     void CloseDatabase();
 
-    // Sends the service address request; any reply sets serviceAvailable and puts elements
-    // that failed for want of the network back to waiting.
+    // Sends the address request to every service; one that answers takes jobs again, and any
+    // reply sets serviceAvailable and puts elements that failed for want of the network back to
+    // waiting.
     void CheckServiceAddress();
 
     // Clearing (scanner/clearing.cpp), run on the scanning thread through the request flags
@@ -329,6 +332,13 @@ private:
     // Proxy or mezzanine: target, MakeCompFile and the status of its result.
     void RequestCompFile(bool mezzanine, const std::string& anchor, bool send, bool deleteExisting,
                          int id);
+    // The services (scanner/service.cpp): the one that takes the next job; one whose job
+    // request got no reply (no job goes to it until it answers the address request, and
+    // serviceAvailable is 0 until the address request finds any that answers); how many answer
+    // (at least 1): the shares of the job limits apply to each.
+    std::string ChooseService(const CWSSettings& s);
+    void ServiceUnanswered(const std::string& address);
+    int AnsweringServices() const;
     // Appends a job string to the monitor's list.
     void QueueJob(const std::string& url, const char* word, bool sent);
     // Logs an "End...=<%s> In progress : %d md5 : %d" line when DebugOutFlags bit 29 is set.
@@ -380,6 +390,7 @@ private:
 
     std::vector<dbCwsClipSlot> slots_; // work slots of the scanning thread, while it runs
     SettleWatch settle_;               // folders with files still being written
+    ServicePool services_;             // the services that take this instance's jobs
 
     std::atomic<bool> heldUntilStart_{false}; // paused or stopped by request, not started since
     std::atomic<bool> scanFolderAway_{false}; // the scan folder's absence has been logged

@@ -68,7 +68,8 @@ int CQZClipwatch::MakeCompFile(const std::string& anchor, std::string& target, i
     if (deleteExisting && qzOSFileExists(target))
         qzOSDeleteFile(target);
 
-    std::string url = vexoCompRequest(s.serviceHost, s.cmdip, cwsUniformPath(anchor),
+    const std::string service = ChooseService(s);
+    std::string url = vexoCompRequest(service, s.cmdip, cwsUniformPath(anchor),
                                       cwsUniformPath(target), profile, dataRate, height, width);
     if (!typeWord.empty())
         url += "&type=" + typeWord;
@@ -84,8 +85,10 @@ int CQZClipwatch::MakeCompFile(const std::string& anchor, std::string& target, i
 
     if (send) {
         const std::optional<std::string> reply = vexoSendRequest(url, kVexoTimeoutMs);
-        if (!reply)
+        if (!reply) {
+            ServiceUnanswered(service);
             return -1;
+        }
         if (reply->find("success") == std::string::npos) {
             // The reply is the reason, as for the elements with a fixed profile.
             dbCWSSetElementStatus(Database().get(), -1, anchor,
@@ -132,7 +135,6 @@ void CQZClipwatch::RequestCompFile(bool mezzanine, const std::string& anchor, bo
     case -1:
         dbCWSSetElementStatus(db.get(), id, anchor, code, nullptr, nullptr, QZ_NETWORK_ERROR,
                               (noun + " Not Created No Response from VexoBase").c_str());
-        serviceAvailable = 0;
         CheckServiceAddress();
         break;
     default:

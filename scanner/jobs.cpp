@@ -18,27 +18,29 @@ namespace
 
 constexpr int kDebugLogRequestEnd = 0x20000000;
 
-std::string requestURL(const dbCwsElement& e, const CWSSettings& s, const std::string& source,
-                       const std::string& target, int frame, int width, int quality)
+// The job start of element `e` on `service`.
+std::string requestURL(const dbCwsElement& e, const CWSSettings& s, const std::string& service,
+                       const std::string& source, const std::string& target, int frame, int width,
+                       int quality)
 {
     std::string url;
     switch (e.code) {
     case CWS_ELEMENT_PICON:
-        url = vexoPiconRequest(s.serviceHost, s.serviceHost, source, target, width, frame, quality);
+        url = vexoPiconRequest(service, s.serviceHost, source, target, width, frame, quality);
         break;
     case CWS_ELEMENT_XMP:
-        url = vexoJobRequest(VexoJob::Xmp, s.serviceHost, s.cmdip, source, target);
+        url = vexoJobRequest(VexoJob::Xmp, service, s.cmdip, source, target);
         break;
     case CWS_ELEMENT_RTIN:
-        url = vexoJobRequest(VexoJob::Rtin, s.serviceHost, s.cmdip, source, target);
+        url = vexoJobRequest(VexoJob::Rtin, service, s.cmdip, source, target);
         break;
     case CWS_ELEMENT_WRAP:
-        url = vexoJobRequest(VexoJob::Wrap, s.serviceHost, s.cmdip, source, target);
+        url = vexoJobRequest(VexoJob::Wrap, service, s.cmdip, source, target);
         if (s.WrapDuration != 0)
             url += kVexoFixOut + std::to_string(s.WrapDuration);
         break;
     default:
-        url = vexoJobRequest(VexoJob::Md5, s.serviceHost, s.cmdip, source, target);
+        url = vexoJobRequest(VexoJob::Md5, service, s.cmdip, source, target);
         break;
     }
     return url + kVexoTimeConversion;
@@ -80,8 +82,9 @@ void CQZClipwatch::RequestElement(unsigned code, const std::string& anchor, bool
                               (noun + " Not Created could not create directory").c_str());
     if (deleteExisting && e.dirKey && qzOSFileExists(target))
         qzOSDeleteFile(target);
-    const std::string url =
-        requestURL(e, s, cwsUniformPath(anchor), cwsUniformPath(target), frame, width, quality);
+    const std::string service = ChooseService(s);
+    const std::string url = requestURL(e, s, service, cwsUniformPath(anchor),
+                                       cwsUniformPath(target), frame, width, quality);
     dbCWSSetElementStatus(db.get(), id, anchor, code, e.requestText, url.c_str(), QZ_IN_PROGRESS,
                           e.requestError);
     const std::optional<std::string> reply =
@@ -95,7 +98,7 @@ void CQZClipwatch::RequestElement(unsigned code, const std::string& anchor, bool
         else
             dbCWSSetElementStatus(db.get(), id, anchor, code, nullptr, nullptr, QZ_NETWORK_ERROR,
                                   (noun + " Not Created No Response from VexoBase").c_str());
-        serviceAvailable = 0;
+        ServiceUnanswered(service);
         CheckServiceAddress();
     } else if (send && (!contains(*reply, "success") || (isMD5 && contains(*reply, "fail")))) {
         if (isMD5)

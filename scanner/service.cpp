@@ -1,5 +1,6 @@
-// The instance's exchanges with the service that are not element jobs (the address request),
-// and the instance as the owner of the jobs its monitor follows.
+// The instance's services: the address request, the choice of the service for a job and the
+// marking of a service that stopped answering; and the instance as the owner of the jobs its
+// monitor follows.
 #include "scanner/clipwatch.h"
 
 #include "db/dbcws.h"
@@ -8,6 +9,8 @@
 #include "scanner/clipwatch_p.h"
 #include "scanner/elementsettings.h"
 #include "vexoutil/iputil.h"
+
+#include <algorithm>
 
 std::string cwsUniformPath(const std::string& path)
 {
@@ -21,13 +24,37 @@ std::string cwsUniformPath(const std::string& path)
 void CQZClipwatch::CheckServiceAddress()
 {
     const CWSSettings s = Settings();
-    const std::optional<std::string> reply =
-        vexoSendRequest(vexoAddressRequest(s.serviceHost, s.cmdip), kVexoAddressTimeoutMs);
-    if (!reply || reply->empty())
+    services_.Use(s.ServiceHosts, s.serviceHost);
+    bool answered = false;
+    for (const std::string& address : services_.Addresses()) {
+        const std::optional<std::string> reply =
+            vexoSendRequest(vexoAddressRequest(address, s.cmdip), kVexoAddressTimeoutMs);
+        const bool answers = reply && !reply->empty();
+        services_.SetAnswering(address, answers);
+        answered = answered || answers;
+    }
+    if (!answered)
         return;
     serviceAvailable = 1;
     if (const std::shared_ptr<dbCwsHandle> db = Database())
         dbCWSClearErrors(db.get(), QZ_NETWORK_ERROR);
+}
+
+std::string CQZClipwatch::ChooseService(const CWSSettings& s)
+{
+    services_.Use(s.ServiceHosts, s.serviceHost);
+    return services_.Choose(checkThread.jobList.snapshot());
+}
+
+void CQZClipwatch::ServiceUnanswered(const std::string& address)
+{
+    services_.SetAnswering(address, false);
+    serviceAvailable = 0;
+}
+
+int CQZClipwatch::AnsweringServices() const
+{
+    return std::max(1, services_.Answering());
 }
 
 void CQZClipwatch::ReloadDatabase()
@@ -38,8 +65,10 @@ void CQZClipwatch::ReloadDatabase()
 JobSettings CQZClipwatch::JobSettingsNow() const
 {
     const CWSSettings s = Settings();
-    return {s.serviceHost, s.cmdip, static_cast<uint32_t>(s.MaxTranslations),
-            static_cast<uint32_t>(s.MaxMD5s), cwsMadeElements(s)};
+    // Every service may hold a full share.
+    const int services = std::max(1, services_.Size());
+    return {s.serviceHost, s.cmdip, static_cast<uint32_t>(s.MaxTranslations * services),
+            static_cast<uint32_t>(s.MaxMD5s * services), cwsMadeElements(s)};
 }
 
 void CQZClipwatch::SetFailedClipCount(int count)

@@ -230,6 +230,7 @@ const std::vector<CWSKey>& cwsSettingsKeys()
         text("MezzanineCmdFlags", &S::MezzanineCmdFlags, R::Special),
         unsaved(number("CompressedFileLimit", &S::CompressedFileLimit)),
         unsaved(number("StartingState", &S::StartingState)),
+        unsaved(text("ServiceHosts", &S::ServiceHosts, R::Clear)),
     };
     return keys;
 }

@@ -71,7 +71,8 @@ struct CWSSettings {
     std::string ProxyCmdFlags;                // extra command flags for proxy jobs
     std::string MezzanineCmdFlags;            // extra command flags for mezzanine jobs
     int CompressedFileLimit = 0;              // limit used for compressed files
-    int StartingState = 1; // state that the command "start" sends the instance to
+    int StartingState = 1;    // state that the command "start" sends the instance to
+    std::string ServiceHosts; // "address:port;..." of the services; empty: serviceHost alone
 
     // Computed, never stored.
     std::string effectiveSkipList; // built-in and/or user extensions to skip

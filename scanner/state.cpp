@@ -37,12 +37,14 @@ const char* CQZClipwatch::StateName(int state)
 
 int CQZClipwatch::MD5Share() const
 {
-    return std::max(1, Settings().MaxMD5s / std::max(1, instanceCount.load()));
+    return std::max(1, Settings().MaxMD5s / std::max(1, instanceCount.load())) *
+           AnsweringServices();
 }
 
 int CQZClipwatch::TranslationShare() const
 {
-    return std::max(1, Settings().MaxTranslations / std::max(1, instanceCount.load()));
+    return std::max(1, Settings().MaxTranslations / std::max(1, instanceCount.load())) *
+           AnsweringServices();
 }
 
 void CQZClipwatch::WarnNoDatabase()

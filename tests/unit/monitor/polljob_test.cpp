@@ -61,6 +61,19 @@ TEST_F(PollJob, FinishedJobMatchesAfterNormalisationAndIsPurged)
                        "&purge=true");
 }
 
+TEST_F(PollJob, AJobIsPolledAndPurgedOnTheServiceThatTookIt)
+{
+    QString j = proxyJob(anchor, target);
+    j.replace("127.0.0.1:1080", "127.0.0.1:1082");
+    monitor.jobList.append(j);
+    answer(statusReply(anchor, target, "mp4-h264", 10000, 0, "complete"));
+    monitor.PollJob(j);
+    const std::vector<std::string> urls = sent();
+    ASSERT_EQ(urls.size(), 2u);
+    for (const std::string& url : urls)
+        EXPECT_EQ(url.rfind("http://127.0.0.1:1082/vexojson?request=", 0), 0u) << url;
+}
+
 TEST_F(PollJob, OutcomeOfAReplyThatDoesNotEndTheJobAsAsked)
 {
     const QString md5 = job(anchor, anchor, "md5", "md5");

@@ -7,9 +7,9 @@
 namespace
 {
 
-QString proxyJob(const QString& source)
+QString proxyJob(const QString& source, const QString& service = "127.0.0.1:1080")
 {
-    return "http://127.0.0.1:1080/vexojson?request=set&client=c&command=copy&source=" + source +
+    return "http://" + service + "/vexojson?request=set&client=c&command=copy&source=" + source +
            "&target=/o/a.mp4&profile=mp4-h264&type=proxy";
 }
 
@@ -36,20 +36,25 @@ TEST(RemoveElementJobStrings, RemovesOnlyJobsSpelledAsTheElementLastOccurrenceFi
 
 using Stalled = MonitorTest;
 
-TEST_F(Stalled, AbortIsSentAndTheJobStringsGo)
+TEST_F(Stalled, AbortIsSentToTheJobsServiceAndTheJobStringsGo)
 {
     ErrLogSetFileName("stalled");
     makeInstance();
-    instance->checkThread.jobList.append(proxyJob("/m/a.mov"));
     serve([](const std::string&) { return std::string("{\"result\":\"0\"}"); });
-    StalledJobActions(instance.get()).abortStalled(element("/m/a.mov"), 240);
-    // (The instance's own monitor may poll the job meanwhile.)
-    ASSERT_FALSE(sent().empty());
-    EXPECT_EQ(sent().back(),
-              "http://127.0.0.1:1080/vexojson?request=set&client=127.0.0.1&command=copy"
-              "&source=/m/a.mov&target=/o/a.mp4&profile=mp4-h264&group=1&abort=1"
-              "&clear=1");
-    EXPECT_TRUE(instance->checkThread.jobList.isEmpty());
+    for (const char* service : {"127.0.0.1:1080", "127.0.0.1:1082"}) {
+        instance->checkThread.jobList.append(proxyJob("/m/a.mov", service));
+        StalledJobActions(instance.get()).abortStalled(element("/m/a.mov"), 240);
+        // (The instance's own monitor may poll the job meanwhile.)
+        std::string abort;
+        for (const std::string& url : sent())
+            if (url.find("&abort=1") != std::string::npos)
+                abort = url;
+        EXPECT_EQ(abort, "http://" + std::string(service) +
+                             "/vexojson?request=set&client=127.0.0.1&command=copy"
+                             "&source=/m/a.mov&target=/o/a.mp4&profile=mp4-h264&group=1&abort=1"
+                             "&clear=1");
+        EXPECT_TRUE(instance->checkThread.jobList.isEmpty());
+    }
     EXPECT_TRUE(testenv::readLog("stalled").contains(
         "No progress update in 240 minutes, kill process [/m/a.mov /o/a.mp4 mp4-h264 3000] "
         "returned {\"result\":\"0\"}"));

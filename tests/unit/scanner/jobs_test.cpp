@@ -1,6 +1,10 @@
-// Element job requests: output names, the requests and the judgement of the service's reply.
+// Element job requests: output names, the requests, the judgement of the service's reply and the
+// service that takes each job.
 #include "scanner/clipwatch_p.h"
+#include "scanner/servicepool.h"
 #include "tests/support/instancetest.h"
+
+#include <set>
 
 TEST(OutputNames, BesideTheSourceInTheDirectoryOrRecreatedBelowIt)
 {
@@ -158,4 +162,132 @@ TEST_F(Jobs, MD5ReplyJudgement)
     EXPECT_EQ(sent().back(),
               "http://127.0.0.1:1080/vexojson?request=set&client=127.0.0.1&command=copy"
               "&source=/m/a.mov&target=/m/a.mov&profile=md5&flags=timeconversion");
+}
+
+TEST(ServicePool, FewestInFlightAmongTheAnsweringFirstOfEquals)
+{
+    const std::string a = "127.0.0.1:1081", b = "127.0.0.1:1082", c = "10.0.0.5";
+    const QString ja = "http://127.0.0.1:1081/vexojson?x", jb = "http://127.0.0.1:1082/vexojson?x";
+    const QString jc = "http://10.0.0.5:1080/vexojson?x"; // the default port
+    const QString other = "http://127.0.0.1:10810/vexojson?x";
+    const struct {
+        QStringList jobs;
+        std::vector<std::string> silent;
+        std::string chosen;
+    } cases[] = {
+        {{}, {}, a},
+        {{ja}, {}, b},
+        {{ja, jb, other, other}, {}, c},
+        {{ja, jb, jc, jb}, {}, a},
+        {{ja, jc}, {}, b},
+        {{}, {a}, b},
+        {{jb, jb}, {a}, c},
+        {{jc, jc, jb}, {a, c}, b},
+        {{jc, ja, jb, jb, jc}, {a, b, c}, a}, // none answers: the least busy of all
+    };
+    ServicePool pool;
+    pool.Use(" 127.0.0.1:1081;;127.0.0.1:1082; 10.0.0.5", "h");
+    EXPECT_EQ(pool.Addresses(), (std::vector<std::string>{a, b, c}));
+    for (const auto& k : cases) {
+        for (const std::string& address : pool.Addresses())
+            pool.SetAnswering(address, true);
+        for (const std::string& address : k.silent)
+            pool.SetAnswering(address, false);
+        EXPECT_EQ(pool.Choose(k.jobs), k.chosen) << k.jobs.join(' ').toStdString();
+    }
+    pool.Use("127.0.0.1:1082;127.0.0.1:1083", "h");
+    EXPECT_EQ(pool.Answering(), 1) << "an address that stays keeps its silence";
+    pool.Use("", "h");
+    EXPECT_EQ(pool.Choose({jb}), "h") << "without a list, the service host alone";
+}
+
+// Two services behind the transport; a port in `down` answers nothing.
+class TwoServices : public InstanceTest
+{
+protected:
+    void SetUp() override
+    {
+        InstanceTest::SetUp();
+        makeInstance({{"ServiceHosts", "127.0.0.1:1081;127.0.0.1:1082"},
+                      {"MaxTranslations", 10},
+                      {"MaxMD5s", 20}});
+        qzSetHTTPTransport([this](const qzHTTPRequest& r) -> std::optional<std::string> {
+            std::lock_guard<std::mutex> lock(mutex);
+            const int port = r.url.rfind("http://127.0.0.1:1081/", 0) == 0 ? 1081 : 1082;
+            const bool start = r.url.find("flags=timeconversion") != std::string::npos;
+            if (start)
+                starts.emplace_back(port, r.url);
+            if (down.count(port))
+                return std::nullopt;
+            if (r.url.find("request=address") != std::string::npos)
+                return std::string("{\"result\":\"0\",\"address\":\"127.0.0.1\"}");
+            return std::string(start ? "{\"result\":\"success\"}" : "{}");
+        });
+    }
+
+    void setDown(std::set<int> ports)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        down = std::move(ports);
+    }
+    std::pair<int, std::string> lastStart()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        return starts.empty() ? std::pair<int, std::string>() : starts.back();
+    }
+
+    std::mutex mutex;
+    std::set<int> down;                              // ports that answer nothing
+    std::vector<std::pair<int, std::string>> starts; // port and URL of every job start
+};
+
+TEST_F(TwoServices, LeastBusyAnsweringServiceTakesEachJobSharesPerService)
+{
+    EXPECT_EQ(instance->JobSettingsNow().maxMD5s, 40u) << "progress room for both services";
+    // What happens before each request, the service it goes to, and the instance after it.
+    enum Before { Nothing, OneEnds, Probe };
+    const struct {
+        std::set<int> down;
+        Before before;
+        const char* element;
+        int port;
+        int available; // serviceAvailable
+        int md5Share;
+        int translationShare;
+    } steps[] = {
+        {{}, Nothing, "md5", 1081, 1, 40, 20},
+        {{}, Nothing, "md5", 1082, 1, 40, 20},
+        {{}, Nothing, "picon", 1081, 1, 40, 20},
+        {{}, Nothing, "md5", 1082, 1, 40, 20},
+        // A job of 1082 ends; 1082 has gone: the request fails, 1081 still answers.
+        {{1082}, OneEnds, "proxy", 1082, 1, 20, 10},
+        {{1082}, Nothing, "md5", 1081, 1, 20, 10},
+        {{}, Nothing, "md5", 1081, 1, 20, 10}, // back, but not asked yet
+        {{}, Probe, "md5", 1082, 1, 40, 20},
+        {{1081, 1082}, Nothing, "xmp", 1082, 0, 20, 10},
+    };
+    int clip = 0;
+    for (const auto& step : steps) {
+        SCOPED_TRACE(testing::Message() << "step " << clip);
+        setDown(step.down);
+        if (step.before == OneEnds)
+            instance->checkThread.jobList.removeLast(instance->checkThread.jobList.snapshot()[1]);
+        if (step.before == Probe)
+            instance->CheckServiceAddress();
+        const std::string anchor =
+            addClip(folder.toStdString() + "/media/a" + std::to_string(clip++) + ".mov");
+        instance->MakeElement(step.element, anchor);
+        EXPECT_EQ(lastStart().first, step.port) << step.element;
+        EXPECT_EQ(instance->serviceAvailable, step.available);
+        EXPECT_EQ(instance->MD5Share(), step.md5Share);
+        EXPECT_EQ(instance->TranslationShare(), step.translationShare);
+    }
+    const std::string source = folder.toStdString() + "/media/a3.mov";
+    EXPECT_EQ(starts[3].second, "http://127.0.0.1:1082/vexojson?request=set&client=127.0.0.1"
+                                "&command=copy&source=" +
+                                    source + "&target=" + source +
+                                    "&profile=md5&flags=timeconversion")
+        << "the port of the list, not the default";
+    EXPECT_TRUE(instance->checkThread.jobList.snapshot().contains(
+        QString::fromStdString(starts[3].second) + "&type=md5"));
 }
