@@ -14,6 +14,7 @@
 #include "monitor/checkthread.h"
 #include "monitor/jobowner.h"
 #include "monitor/progresselements.h"
+#include "scanner/progress.h"
 #include "scanner/settingsrecord.h"
 
 #include <QString>
@@ -59,6 +60,7 @@ public:
         DirectoryCountsLabel, // "Found %1 Finished %2[ Errors %3]"
         ClipCountLabel,       // "Found %1"
         CompletionLabel,      // "Complete %1[ Errors %2]"
+        TimeLeftLabel,        // "About 12 min left", empty while unknown
         LabelCount
     };
 
@@ -171,6 +173,10 @@ public:
     QStringListThreadSafe& Jobs() override { return checkThread.jobList; }
     void SetFailedClipCount(int count) override;
     bool KeepGoing(Work kind) const override;
+    void JobEnded() override;
+    // Progress of the working phase (scanner/progress.cpp): folders walked (total unknown),
+    // folders searched of those recorded, or element jobs ended of those ended and left.
+    ProgressFigures Progress() const;
     // Closes the database (users still holding it finish first).
     void CloseDatabase();
 
@@ -311,6 +317,10 @@ private:
     // True, with the thread marked inactive, when run() is to end (state 8 or 10).
     bool ScanThreadEnds();
 
+    // Counts a unit of work of `phase` (a working state) when the instance is in it.
+    void CountWork(int phase);
+    // Shows the time left of Progress() when its text changed.
+    void ShowTimeLeft();
     // Records `text` as the label's text and tells the attached listener.
     void Show(Label label, const QString& text);
 
@@ -374,4 +384,5 @@ private:
     bool threadActive_ = false;               // run() started and not yet decided to end
 
     std::future<void> statusThread_; // _UpdateCount
+    mutable ProgressMeter progress_; // rate and time left of the working phase (own mutex)
 };

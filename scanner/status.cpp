@@ -97,6 +97,7 @@ void CQZClipwatch::_UpdateCount()
                 ShowCounts(directories, clips, processing);
             }
         }
+        ShowTimeLeft();
         Sleep(kStatusPassMs);
     }
 }

@@ -158,6 +158,7 @@ void CQZClipwatch::FindClips()
         // A search cut short by a stop, or by the scan folder going away, is done again.
         const bool whole = listed && KeepGoing(Work::Scan);
         dbCWSUpdateDirectoryCheck(db.get(), directory, whole ? 1 : 0);
+        CountWork(cwsFindClips);
         if (whole)
             ++counts[CWS_COUNT_SEARCHED];
         Sleep(10);

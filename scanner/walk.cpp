@@ -63,6 +63,7 @@ uint32_t CQZClipwatch::DirectoryVisited(void* context, const std::string& path, 
         return QZ_RECURSE_SKIP_SUBTREE;
     if (!(attributes & QZ_ATTRIBUTE_DIRECTORY))
         return 0;
+    self->CountWork(cwsFindDirectories);
     const std::shared_ptr<dbCwsHandle> db = self->Database();
     const std::string dir = cwsUniformPath(path);
     const bool isNew =
