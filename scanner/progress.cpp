@@ -21,7 +21,7 @@ int64_t ProgressMeter::steadyMs()
         .count();
 }
 
-void ProgressMeter::Catch(int phase, int64_t now)
+void ProgressMeter::CatchUp(int phase, int64_t now)
 {
     if (phase != phase_) {
         phase_ = phase;
@@ -33,7 +33,7 @@ void ProgressMeter::Catch(int phase, int64_t now)
         done_ = 0;
     }
     static const double kStep = 1 - std::exp(-1 / kSmoothSeconds);
-    for (const int64_t now_second = (now - startMs_) / 1000; second_ < now_second;) {
+    for (const int64_t nowSecond = (now - startMs_) / 1000; second_ < nowSecond;) {
         // Close the open second: the window's rate over the seconds it has seen so far.
         const int64_t seen = std::min<int64_t>(second_ + 1, kWindowSeconds);
         const double windowRate = static_cast<double>(windowSum_) / static_cast<double>(seen);
@@ -49,7 +49,7 @@ void ProgressMeter::Catch(int phase, int64_t now)
 void ProgressMeter::Add(int phase, unsigned units)
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    Catch(phase, clock_());
+    CatchUp(phase, clock_());
     buckets_[static_cast<size_t>(second_ % kWindowSeconds)] += units;
     windowSum_ += units;
     done_ += static_cast<int>(units);
@@ -58,7 +58,7 @@ void ProgressMeter::Add(int phase, unsigned units)
 ProgressMeter::Reading ProgressMeter::Read(int phase, long remaining)
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    Catch(phase, clock_());
+    CatchUp(phase, clock_());
     Reading reading;
     reading.done = done_;
     if (phase == 0 || smoothed_ < 0)

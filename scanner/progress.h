@@ -51,7 +51,7 @@ public:
 
 private:
     // Moves to `phase` (afresh when it is another) and closes every second up to `now`.
-    void Catch(int phase, int64_t now);
+    void CatchUp(int phase, int64_t now);
 
     Clock clock_;
     std::mutex mutex_;                             // guards everything below
