@@ -106,12 +106,12 @@ TEST_F(Progress, TimeLeftAMinuteIntoProcessingIsWithinThirtyPercent)
                                     .arg(sampledAt / 1000.0);
     // Processing pauses a second at a time while other programs keep the machine over 95% busy.
     // The rate measured before the sample holds its share of pauses; a different share after it
-    // changes the time left, which no estimate foresees. Runs where that alone makes more than
-    // 15% are not steady.
+    // changes the time left, which no estimate foresees. Runs where that alone can make more than
+    // 20% (a pause costs at most its second: jobs in flight go on) are not steady.
     const double pausedBefore = (pausesAtSample - pausesBefore) / (sampledAt / 1000.0);
     const double pausedAfter = (loadPauses() - pausesAtSample) / actual;
     const double change = (1 - pausedAfter) / std::max(0.01, 1 - pausedBefore);
-    if (change < 0.85 || change > 1 / 0.85)
+    if (change < 0.8 || change > 1 / 0.8)
         GTEST_SKIP() << "not a steady run: paused for the load " << pausedBefore * 100
                      << "% of the time before the sample, " << pausedAfter * 100 << "% after; "
                      << figuresText.toStdString();
