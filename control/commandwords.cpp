@@ -23,6 +23,7 @@ const std::vector<std::string>& commandWords()
         "getdatabase",
         "getdbinfo",
         "getscanstatus",
+        "getprogress",
         "gettotaldirectories",
         "getdirectoryerrors",
         "getdirectoriescomplete",

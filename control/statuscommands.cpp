@@ -1,5 +1,6 @@
 // Navigation, database and status commands: the next instance, the state, the scan directory
-// and database, the database connection settings, the status fragment and the counters.
+// and database, the database connection settings, the status fragment, the progress figures and
+// the counters.
 #include "control/commands_p.h"
 
 #include "control/xmlreply.h"
@@ -63,6 +64,12 @@ std::string databaseInfo(const CWSSettings& s)
     return info;
 }
 
+// "<name>content</name>" and a line end.
+std::string element(const std::string& name, const std::string& content)
+{
+    return "<" + name + ">" + content + "</" + name + ">\n";
+}
+
 std::string scanStatus(const Request& r)
 {
     const CQZClipwatch* i = r.instance;
@@ -83,14 +90,21 @@ std::string scanStatus(const Request& r)
                            "erroredClips",     "processesWaiting", "processes",
                            "processesMD5"};
     std::string status = "<ScanStatus>1</ScanStatus>\n";
-    auto element = [&status](const std::string& name, const std::string& content) {
-        status += "<" + name + ">" + content + "</" + name + ">\n";
-    };
     for (size_t k = 0; k < std::size(numbers); ++k)
-        element(names[k], std::to_string(numbers[k]));
-    element("state", xmlEscaped(stateWord(i->state)));
-    element("operation", xmlEscaped(statusText(r).toStdString()));
+        status += element(names[k], std::to_string(numbers[k]));
+    status += element("state", xmlEscaped(stateWord(i->state)));
+    status += element("operation", xmlEscaped(statusText(r).toStdString()));
     return status;
+}
+
+// The figures of Progress(): the rate per second with three decimals, -1 seconds while unknown.
+std::string progress(const Request& r)
+{
+    const ProgressFigures f = r.instance->Progress();
+    return element("state", xmlEscaped(stateWord(f.state))) +
+           element("done", std::to_string(f.done)) + element("total", std::to_string(f.total)) +
+           element("rate", QString::number(f.rate, 'f', 3).toStdString()) +
+           element("secondsLeft", std::to_string(f.secondsLeft));
 }
 
 // A counter command: counts its number; the reply is formed from the token at the end.
@@ -150,6 +164,7 @@ void addStatusCommands(CommandMap& commands)
     commands["getdbinfo"] = {
         [](Request& r, const std::string&) { r.reply = databaseInfo(r.instance->Settings()); }};
     commands["getscanstatus"] = {[](Request& r, const std::string&) { r.reply = scanStatus(r); }};
+    commands["getprogress"] = {[](Request& r, const std::string&) { r.reply = progress(r); }};
 
     using I = CQZClipwatch;
     addCounter(commands, "gettotaldirectories",

@@ -43,6 +43,8 @@ public:
     virtual void SetFailedClipCount(int count) = 0;
     // The one cancel check: whether work of `kind` goes on.
     virtual bool KeepGoing(Work kind) const = 0;
+    // Counts a followed job that ended (done, failed or lost) and left the list.
+    virtual void JobEnded() = 0;
 
 protected:
     ~JobOwner() = default;

@@ -121,6 +121,7 @@ void QCheckThread::Finish(const Poll& p, bool logPurge)
         return;
     }
     jobList.removeFirst(p.job);
+    owner->JobEnded();
     Purge(p, logPurge);
 }
 

@@ -14,6 +14,7 @@
 #include "monitor/checkthread.h"
 #include "monitor/jobowner.h"
 #include "monitor/progresselements.h"
+#include "scanner/progress.h"
 #include "scanner/servicepool.h"
 #include "scanner/settingsrecord.h"
 #include "scanner/settle.h"
@@ -61,6 +62,7 @@ public:
         DirectoryCountsLabel, // "Found %1 Finished %2[ Errors %3]"
         ClipCountLabel,       // "Found %1"
         CompletionLabel,      // "Complete %1[ Errors %2]"
+        TimeLeftLabel,        // "About 12 min left", empty while unknown
         LabelCount
     };
 
@@ -174,6 +176,10 @@ public:
     QStringListThreadSafe& Jobs() override { return checkThread.jobList; }
     void SetFailedClipCount(int count) override;
     bool KeepGoing(Work kind) const override;
+    void JobEnded() override;
+    // Progress of the working phase (scanner/progress.cpp): folders walked (total unknown),
+    // folders searched of those recorded, or element jobs ended of those ended and left.
+    ProgressFigures Progress() const;
     // Closes the database (users still holding it finish first).
     void CloseDatabase();
 
@@ -319,6 +325,10 @@ private:
     // True, with the thread marked inactive, when run() is to end (state 8 or 10).
     bool ScanThreadEnds();
 
+    // Counts a unit of work of `phase` (a working state) when the instance is in it.
+    void CountWork(int phase);
+    // Shows the time left of Progress() when its text changed.
+    void ShowTimeLeft();
     // Records `text` as the label's text and tells the attached listener.
     void Show(Label label, const QString& text);
 
@@ -401,4 +411,5 @@ private:
     bool threadActive_ = false;               // run() started and not yet decided to end
 
     std::future<void> statusThread_; // _UpdateCount
+    mutable ProgressMeter progress_; // rate and time left of the working phase (own mutex)
 };

@@ -104,6 +104,7 @@ void CQZClipwatch::_UpdateCount()
                 ShowCounts(directories, clips, processing);
             }
         }
+        ShowTimeLeft();
         Sleep(kStatusPassMs);
     }
 }

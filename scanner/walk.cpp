@@ -65,6 +65,7 @@ uint32_t CQZClipwatch::DirectoryVisited(void* context, const std::string& path, 
         return QZ_RECURSE_SKIP_SUBTREE;
     if (!(attributes & QZ_ATTRIBUTE_DIRECTORY))
         return 0;
+    self->CountWork(cwsFindDirectories);
     const std::shared_ptr<dbCwsHandle> db = self->Database();
     const std::string dir = cwsUniformPath(path);
     const bool isNew =
@@ -119,6 +120,7 @@ void CQZClipwatch::SearchDirectory(const std::string& directory)
         dbCWSUpdateDirectoryCheck(db.get(), directory, 0);
         return;
     }
+    CountWork(cwsFindClips);
     const bool settling = settle_.EndFolder();
     dbCWSUpdateDirectoryCheck(db.get(), directory, settling ? CWS_DIR_SETTLING : 1);
     if (!settling)

@@ -21,7 +21,7 @@ struct PanelRow {
     const char* caption;       // legend text
     CQZClipwatch::Label label; // the instance text shown in the row
 };
-constexpr std::array<PanelRow, 7> panelRows = {{
+constexpr std::array<PanelRow, 8> panelRows = {{
     {"Database", CQZClipwatch::DatabaseLabel},
     {"Directory", CQZClipwatch::DirectoryLabel},
     {"Status", CQZClipwatch::StateLabel},
@@ -29,6 +29,7 @@ constexpr std::array<PanelRow, 7> panelRows = {{
     {"Files", CQZClipwatch::ClipCountLabel},
     {"Clips", CQZClipwatch::CompletionLabel},
     {"Processing", CQZClipwatch::ProcessingLabel},
+    {"Time left", CQZClipwatch::TimeLeftLabel},
 }};
 // Rows of the database path and the scan directory, which the window fills itself.
 constexpr int kDatabaseRow = 0;

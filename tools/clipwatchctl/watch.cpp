@@ -6,6 +6,8 @@
 #include <QTextStream>
 #include <QThread>
 
+#include <algorithm>
+
 #include <unistd.h>
 
 namespace ctl
@@ -15,6 +17,18 @@ namespace
 {
 const QStringList kIdleStates = {"state=notrunning", "state=complete", "state=stopped"};
 constexpr int kIdleReadsBeforeDone = 5;
+constexpr int kBarWidth = 20;
+
+// "m:ss", or "h:mm:ss" from an hour on.
+QString clockText(int seconds)
+{
+    const QString secondsPart = QString(":%1").arg(seconds % 60, 2, 10, QChar('0'));
+    if (seconds < 3600)
+        return QString::number(seconds / 60) + secondsPart;
+    return QString("%1:%2").arg(seconds / 3600).arg(seconds / 60 % 60, 2, 10, QChar('0')) +
+           secondsPart;
+}
+
 } // namespace
 
 QString progressLine(int instance, const QMap<QString, QString>& s)
@@ -30,6 +44,26 @@ QString progressLine(int instance, const QMap<QString, QString>& s)
         .arg(s.value("processesWaiting"), s.value("operation"));
 }
 
+QString progressBar(const QMap<QString, QString>& progress)
+{
+    const double rate = progress.value("rate").toDouble();
+    if (rate <= 0)
+        return QString();
+    QString bar = QString("%1/s").arg(rate, 0, 'f', 2);
+    const long long done = progress.value("done").toLongLong();
+    const long long total = progress.value("total").toLongLong();
+    if (total > 0) {
+        const long long filled = std::min<long long>(kBarWidth, done * kBarWidth / total);
+        bar = QString("[%1%2] %3% ")
+                  .arg(QString(static_cast<int>(filled), '#'),
+                       QString(kBarWidth - static_cast<int>(filled), ' '))
+                  .arg(std::min<long long>(100, done * 100 / total)) +
+              bar;
+    }
+    const int secondsLeft = progress.value("secondsLeft", "-1").toInt();
+    return secondsLeft < 0 ? bar : bar + " " + clockText(secondsLeft) + " left";
+}
+
 bool isIdle(const QMap<QString, QString>& status)
 {
     return kIdleStates.contains(status.value("state")) && status.value("processesWaiting") == "0";
@@ -40,6 +74,7 @@ int watchInstance(Controller& controller, int instance, int intervalMs)
     QTextStream out(stdout);
     const bool tty = isatty(STDOUT_FILENO);
     const QString request = QString("scandir=%1&getscanstatus").arg(instance);
+    const QString progressRequest = QString("scandir=%1&getprogress").arg(instance);
     bool seenBusy = false;
     int idleReads = 0;
     QString previous;
@@ -54,7 +89,9 @@ int watchInstance(Controller& controller, int instance, int intervalMs)
             out << "\nclipwatchctl: " << reply->trimmed() << "\n" << Qt::flush;
             return 1;
         }
-        const QString line = progressLine(instance, status);
+        const auto progress = controller.request(progressRequest, 30000);
+        const QString bar = progress ? progressBar(control::replyValues(*progress)) : QString();
+        const QString line = progressLine(instance, status) + (bar.isEmpty() ? "" : "  " + bar);
         if (tty)
             out << "\r\033[K" << line << Qt::flush;
         else if (line != previous)

@@ -112,4 +112,27 @@ TEST(Watch, StatusReplyGivesTheProgressLineAndIdleNeedsNoWaitingJobs)
     EXPECT_FALSE(ctl::isIdle({{"state", "state=paused"}, {"processesWaiting", "0"}}));
 }
 
+TEST(Watch, ProgressReplyGivesTheBarRateAndTimeLeft)
+{
+    const auto values = [](const char* done, const char* total, const char* rate,
+                           const char* secondsLeft) {
+        return control::replyValues(control::replyDocument(
+            0, "<state>state=processingclips</state>\n<done>" + std::string(done) +
+                   "</done>\n<total>" + total + "</total>\n<rate>" + rate +
+                   "</rate>\n<secondsLeft>" + secondsLeft + "</secondsLeft>\n"));
+    };
+    const struct {
+        QMap<QString, QString> progress;
+        QString bar;
+    } cases[] = {
+        {values("150", "300", "2.000", "100"), "[##########          ] 50% 2.00/s 1:40 left"},
+        {values("1", "3", "0.010", "3725"), "[######              ] 33% 0.01/s 1:02:05 left"},
+        {values("300", "300", "1.500", "-1"), "[####################] 100% 1.50/s"},
+        {values("42", "-1", "12.250", "-1"), "12.25/s"},
+        {values("0", "0", "0.000", "-1"), ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ctl::progressBar(c.progress), c.bar);
+}
+
 } // namespace
