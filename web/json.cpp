@@ -31,8 +31,12 @@ QJsonObject instanceJson(const InstanceView& view)
     QJsonObject counts;
     for (const auto& [name, value] : view.figures)
         counts.insert(name, value);
-    // "rate" and "secondsLeft" join here once the instance reports its progress figures; until
-    // then they are left out rather than guessed.
+    // The rate and the time left only while the instance knows them: never guessed.
+    QJsonObject progress{{"done", view.progress.done}, {"total", view.progress.total}};
+    if (view.progress.rate > 0)
+        progress.insert("rate", view.progress.rate);
+    if (view.progress.secondsLeft >= 0)
+        progress.insert("secondsLeft", view.progress.secondsLeft);
     return {{"number", view.number},
             {"scanFolder", text(view.scanFolder)},
             {"database", text(view.database)},
@@ -40,6 +44,7 @@ QJsonObject instanceJson(const InstanceView& view)
             {"stateName", text(view.stateName)},
             {"operation", view.operation},
             {"counts", counts},
+            {"progress", progress},
             {"jobsInFlight", view.jobsInFlight},
             {"serviceAvailable", view.serviceAvailable}};
 }

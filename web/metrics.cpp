@@ -1,6 +1,8 @@
 // Prometheus text of the instances' figures (see metrics.h).
 #include "web/metrics.h"
 
+#include <QString>
+
 #include <functional>
 
 namespace web
@@ -13,7 +15,7 @@ namespace
 struct Family {
     std::string name;
     std::string help;
-    std::function<int(const InstanceView&)> value;
+    std::function<double(const InstanceView&)> value;
 };
 
 std::vector<Family> families(const std::vector<InstanceView>& views)
@@ -32,6 +34,11 @@ std::vector<Family> families(const std::vector<InstanceView>& views)
                     [](const InstanceView& v) { return v.jobsInFlight; }});
     list.push_back({"clipwatch_service_reachable", "1 once the service has answered.",
                     [](const InstanceView& v) { return v.serviceAvailable ? 1 : 0; }});
+    list.push_back({"clipwatch_rate", "Units of work per second of the working phase (0: unknown).",
+                    [](const InstanceView& v) { return v.progress.rate; }});
+    list.push_back({"clipwatch_seconds_left",
+                    "Estimated seconds until the working phase ends (-1: unknown).",
+                    [](const InstanceView& v) { return v.progress.secondsLeft; }});
     return list;
 }
 
@@ -44,7 +51,7 @@ std::string metricsText(const std::vector<InstanceView>& views)
         out += "# HELP " + f.name + " " + f.help + "\n# TYPE " + f.name + " gauge\n";
         for (const InstanceView& v : views)
             out += f.name + "{instance=\"" + std::to_string(v.number) + "\"} " +
-                   std::to_string(f.value(v)) + "\n";
+                   QString::number(f.value(v), 'g', 15).toStdString() + "\n";
     }
     return out;
 }

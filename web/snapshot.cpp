@@ -52,6 +52,7 @@ std::vector<InstanceView> takeSnapshot(Program& program)
         view.jobsInFlight =
             static_cast<int>(instance->translationsInProgress + instance->md5sInProgress);
         view.serviceAvailable = instance->serviceAvailable != 0;
+        view.progress = instance->Progress();
         view.db = instance->Database();
         views.push_back(std::move(view));
     }

@@ -3,6 +3,8 @@
 // server thread keeps it open even if the instance closes or goes away meanwhile.
 #pragma once
 
+#include "scanner/progress.h"
+
 #include <QString>
 
 #include <memory>
@@ -26,6 +28,7 @@ struct InstanceView {
     std::vector<std::pair<const char*, int>> figures; // as getscanstatus names and counts them
     int jobsInFlight = 0;                             // translations and MD5s in progress
     bool serviceAvailable = false;
+    ProgressFigures progress;        // done, total, rate and time left of the working phase
     std::shared_ptr<dbCwsHandle> db; // the open database, or null
 };
 

@@ -69,7 +69,7 @@ function instanceRow(number) {
   countFields.forEach(f => add(f, 'number'));
   add('progress');
   cells.bar = cells.progress.appendChild(element('progress'));
-  // Rate and time left: filled once the program reports them; never estimated here.
+  // Rate and time left as the program reports them; never estimated here.
   add('rate', 'number');
   add('secondsLeft', 'number');
   const buttons = row.appendChild(element('td', undefined, 'actions'));
@@ -87,6 +87,13 @@ function instanceRow(number) {
   return row;
 }
 
+// "1:05:00", "12:30" or "0:40" for a number of seconds.
+function timeLeft(seconds) {
+  const h = Math.floor(seconds / 3600), m = Math.floor(seconds / 60) % 60, s = seconds % 60;
+  const two = n => String(n).padStart(2, '0');
+  return h > 0 ? h + ':' + two(m) + ':' + two(s) : m + ':' + two(s);
+}
+
 function showInstance(instance) {
   const cells = instanceRow(instance.number).cells_;
   for (const f of ['number', 'scanFolder', 'database', 'stateName', 'operation'])
@@ -96,8 +103,9 @@ function showInstance(instance) {
   cells.bar.max = Math.max(1, c.totalClips);
   cells.bar.value = c.clipsCompleted + c.erroredClips;
   cells.progress.title = (c.clipsCompleted + c.erroredClips) + ' of ' + c.totalClips;
-  cells.rate.textContent = 'rate' in instance ? instance.rate : '';
-  cells.secondsLeft.textContent = 'secondsLeft' in instance ? instance.secondsLeft : '';
+  const p = instance.progress;
+  cells.rate.textContent = 'rate' in p ? p.rate.toFixed(1) + '/s' : '';
+  cells.secondsLeft.textContent = 'secondsLeft' in p ? timeLeft(p.secondsLeft) : '';
 }
 
 let pollTimer = null;

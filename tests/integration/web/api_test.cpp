@@ -104,6 +104,14 @@ TEST_F(DashboardApi, InstancesAndMetricsEqualTheProtocolsScanStatus)
                   status.value("processes").toInt() + status.value("processesMD5").toInt());
         EXPECT_EQ(samples.at("clipwatch_service_reachable" + label), 1);
         EXPECT_EQ(samples.at("clipwatch_state" + label), instance["state"].toInt());
+        const QMap<QString, QString> progress =
+            program->ask(QString("scandir=%1&getprogress").arg(k));
+        for (const char* figure : {"done", "total"})
+            EXPECT_EQ(instance["progress"].toObject()[figure].toInt(-2),
+                      progress.value(figure, "-3").toInt())
+                << figure;
+        EXPECT_EQ(samples.at("clipwatch_seconds_left" + label),
+                  progress.value("secondsLeft", "-3").toInt());
     }
     EXPECT_EQ(instances[0].toObject()["counts"].toObject()["erroredClips"].toInt(), 2);
 }
