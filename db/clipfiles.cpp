@@ -4,13 +4,17 @@
 #include "db/elements.h"
 #include "db/statement_p.h"
 
-std::string dbCwsClipFilesTable(bool mysql)
+std::vector<std::string> dbCwsAddedTables(bool mysql)
 {
     if (mysql)
-        return "CREATE TABLE IF NOT EXISTS ClipFiles (ClipID INT NOT NULL, Size BIGINT, MTime "
-               "BIGINT, PRIMARY KEY (ClipID));";
-    return "CREATE TABLE IF NOT EXISTS ClipFiles (ClipID INTEGER PRIMARY KEY, Size INTEGER, MTime "
-           "INTEGER);";
+        return {"CREATE TABLE IF NOT EXISTS ClipFiles (ClipID INT NOT NULL, Size BIGINT, MTime "
+                "BIGINT, PRIMARY KEY (ClipID));",
+                "CREATE TABLE IF NOT EXISTS ElementFailures (ClipID INT NOT NULL, Element INT NOT "
+                "NULL, Time BIGINT, PRIMARY KEY (ClipID, Element));"};
+    return {"CREATE TABLE IF NOT EXISTS ClipFiles (ClipID INTEGER PRIMARY KEY, Size INTEGER, "
+            "MTime INTEGER);",
+            "CREATE TABLE IF NOT EXISTS ElementFailures (ClipID INTEGER NOT NULL, Element INTEGER "
+            "NOT NULL, Time INTEGER, PRIMARY KEY (ClipID, Element));"};
 }
 
 int dbCWSStampClip(dbCwsHandle* handle, int id, const dbCwsFileStamp& stamp)

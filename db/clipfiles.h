@@ -1,11 +1,13 @@
-// What each clip's file was when it was recorded or last made: its size and modification time,
-// kept in the table ClipFiles beside the clip records (created when missing), so that a rescan
-// finds the clips whose file was replaced since.
+// Tables kept beside the clip records, created when missing: ClipFiles, what each clip's file
+// was when it was recorded or last made (its size and modification time), so that a rescan
+// finds the clips whose file was replaced since; and ElementFailures, when each element of a
+// clip last failed.
 #pragma once
 
 #include "db/connection.h"
 
 #include <string>
+#include <vector>
 
 // A file's size and modification time (seconds since the epoch); -1 where unknown.
 struct dbCwsFileStamp {
@@ -27,8 +29,8 @@ struct dbCwsKnownClip {
     dbCwsFileStamp stamp;
 };
 
-// The statement that creates ClipFiles when it is missing, for either kind.
-std::string dbCwsClipFilesTable(bool mysql);
+// The statements that create the tables when they are missing, for either kind.
+std::vector<std::string> dbCwsAddedTables(bool mysql);
 
 // Keeps `stamp` for clip `id`, replacing the one kept before. Returns 0, or -1 on failure.
 int dbCWSStampClip(dbCwsHandle* handle, int id, const dbCwsFileStamp& stamp);

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <ctime>
 #include <utility>
 
 namespace
@@ -308,6 +309,21 @@ int setElementMySQL(dbCwsHandle* handle, const dbCwsElement& element, int id,
     return dbCwsRun(handle, "dbCWSSetElementStatus", sql, values, tag).ok() ? 0 : -1;
 }
 
+// Keeps the time of an element's failure (ElementFailures).
+void recordFailureTime(dbCwsHandle* handle, int id, const std::string& anchorPath, unsigned code)
+{
+    const long long now = static_cast<long long>(std::time(nullptr));
+    if (dbCwsIsMySQL(handle) && id != -1)
+        dbCwsRun(handle, "dbCWSSetElementStatus",
+                 "REPLACE INTO ElementFailures (ClipID, Element, Time) VALUES (?, ?, ?);",
+                 {static_cast<long long>(id), static_cast<long long>(code), now});
+    else
+        dbCwsRun(handle, "dbCWSSetElementStatus",
+                 "REPLACE INTO ElementFailures (ClipID, Element, Time) SELECT ID, ?, ? FROM Clips "
+                 "WHERE AnchorPath=?;",
+                 {static_cast<long long>(code), now, anchorPath});
+}
+
 } // namespace
 
 int dbCWSSetElementStatus(dbCwsHandle* handle, int id, const std::string& anchorPath, unsigned code,
@@ -319,6 +335,8 @@ int dbCWSSetElementStatus(dbCwsHandle* handle, int id, const std::string& anchor
         return 0;
     const auto assignments = elementAssignments(*element, elementText, valueText, state,
                                                 errorText ? errorText : notReported);
+    if (state == QZ_ERROR || state == QZ_NETWORK_ERROR || state == QZ_LOST_PROCESS)
+        recordFailureTime(handle, id, anchorPath, code);
     if (dbCwsIsSQLite(handle))
         return setElementSQLite(handle, *element, anchorPath, assignments);
     if (element->kind == dbCwsElementKind::Clip && state == QZ_ERROR)

@@ -75,7 +75,8 @@ int dbCWGetClipInfo(dbCwsHandle* handle, const std::string& anchorPath, std::str
 // when it is null or empty), the value text (output path), the state and the error text (null
 // becomes "Error:  Not reported from operation"). Null texts are stored as NULL. SQLite
 // addresses the clip by `anchorPath`; MySQL by `id` unless it is -1. Returns 0, or -1 when
-// the MySQL statement failed. A clip that does not exist is not an error.
+// the MySQL statement failed. A clip that does not exist is not an error. A failed state (4, 5
+// or 7) also keeps the time of the failure (ElementFailures).
 int dbCWSSetElementStatus(dbCwsHandle* handle, int id, const std::string& anchorPath, unsigned code,
                           const char* elementText, const char* valueText, int state,
                           const char* errorText);

@@ -134,11 +134,13 @@ dbCwsHandle* openSQLite(dbCwsHandle* handle, bool create)
     chooseJournal(*handle->sqlite, handle->databaseName);
     if (create)
         createSQLiteSchema(*handle->sqlite);
-    try {
-        handle->sqlite->execQuery(dbCwsClipFilesTable(false));
-    } catch (const CSQLite3Exception& failure) {
-        qDebug("Err: %d, Msg: %s, Fcn: %s", failure.errorCode(), failure.errorMessage(),
-               "dbCWSOpen");
+    for (const std::string& table : dbCwsAddedTables(false)) {
+        try {
+            handle->sqlite->execQuery(table);
+        } catch (const CSQLite3Exception& failure) {
+            qDebug("Err: %d, Msg: %s, Fcn: %s", failure.errorCode(), failure.errorMessage(),
+                   "dbCWSOpen");
+        }
     }
     dbCwsInstallCountCache(handle, "dbCWSOpen");
     return handle;
@@ -158,12 +160,14 @@ void runMySQLStep(QSqlDatabase& database, const dbCwsSchemaStep& step)
         qDebug("%s%s", step.failureTag, query.lastError().text().toUtf8().constData());
 }
 
-// Creates the table of file stamps when it is missing (databases made before it existed).
-dbCwsHandle* addClipFilesTable(dbCwsHandle* handle)
+// Creates the tables kept beside the clip records when they are missing (databases made before
+// they existed).
+dbCwsHandle* addTablesBeside(dbCwsHandle* handle)
 {
     QSqlQuery query(handle->connection);
-    if (!query.exec(QString::fromStdString(dbCwsClipFilesTable(true))))
-        qDebug("CREATE TABLE ClipFiles %s", query.lastError().text().toUtf8().constData());
+    for (const std::string& table : dbCwsAddedTables(true))
+        if (!query.exec(QString::fromStdString(table)))
+            qDebug("CREATE TABLE %s", query.lastError().text().toUtf8().constData());
     return handle;
 }
 
@@ -196,7 +200,7 @@ dbCwsHandle* openMySQL(dbCwsHandle* handle, bool create, const QString& user,
         return failMySQL(handle);
     if (!create) {
         ErrOut("Open existing database ");
-        return addClipFilesTable(handle);
+        return addTablesBeside(handle);
     }
     ErrOut("Creating new database ");
     {
@@ -214,7 +218,7 @@ dbCwsHandle* openMySQL(dbCwsHandle* handle, bool create, const QString& user,
         runMySQLStep(database, step);
     database.commit();
     qDebug("database %s", utf8(handle->connectionName).c_str());
-    return addClipFilesTable(handle);
+    return addTablesBeside(handle);
 }
 
 } // namespace

@@ -56,6 +56,8 @@ void appendFailures(QJsonArray& out, int instance, const std::vector<ClipRecord>
             QJsonObject failure = clipHead(instance, clip);
             failure.insert("element", text(r.element->word));
             failure.insert("error", text(r.error));
+            if (r.failedAt >= 0)
+                failure.insert("time", r.failedAt);
             out.append(failure);
         }
 }

@@ -43,6 +43,18 @@ ClipRecord readClip(const dbCwsRows& rows)
     return clip;
 }
 
+// The failure time of each of the clip's elements that has one.
+void readFailureTimes(dbCwsHandle* db, ClipRecord& clip)
+{
+    for (dbCwsRows rows =
+             dbCwsRun(db, kFcn, "SELECT Element, Time FROM ElementFailures WHERE ClipID=?",
+                      {static_cast<long long>(clip.id)});
+         rows.atRow(); rows.next())
+        for (ElementRecord& r : clip.elements)
+            if (static_cast<int>(r.element->code) == rows.integer("Element", -1))
+                r.failedAt = std::stoll(rows.text("Time").value_or("-1"));
+}
+
 std::vector<ClipRecord> readClips(dbCwsRows rows)
 {
     std::vector<ClipRecord> clips;
@@ -92,14 +104,20 @@ std::vector<ClipRecord> latestFailures(dbCwsHandle* db, const dbCwsElement* only
             condition += (condition.empty() ? "" : " OR ") + e->stateColumn + " IN (4, 5)";
     if (condition.empty())
         return {};
-    std::vector<ClipRecord> clips = readClips(dbCwsRun(
-        db, kFcn, kColumns + ("WHERE " + condition) + " ORDER BY ID DESC LIMIT ?", {limit}));
+    // The latest failures first; clips failed before their times were kept come last.
+    std::vector<ClipRecord> clips = readClips(
+        dbCwsRun(db, kFcn,
+                 "SELECT Clips.* FROM Clips LEFT JOIN (SELECT ClipID, MAX(Time) AS Latest FROM "
+                 "ElementFailures GROUP BY ClipID) AS Failed ON Failed.ClipID = Clips.ID WHERE " +
+                     condition + " ORDER BY COALESCE(Failed.Latest, 0) DESC, Clips.ID DESC LIMIT ?",
+                 {limit}));
     for (ClipRecord& clip : clips) {
         std::vector<ElementRecord> failed;
         for (ElementRecord& r : clip.elements)
             if (r.failed() && (!only || only == r.element))
                 failed.push_back(std::move(r));
         clip.elements = std::move(failed);
+        readFailureTimes(db, clip);
     }
     return clips;
 }

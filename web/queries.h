@@ -16,10 +16,11 @@ namespace web
 // One element of a clip as recorded; empty texts for NULL.
 struct ElementRecord {
     const dbCwsElement* element = nullptr;
-    int state = 0;     // QZ_* state code, NULL as 0
-    std::string text;  // element text (numbered elements, MD5)
-    std::string path;  // derived file path, or a numbered element's value
-    std::string error; // error text
+    int state = 0;           // QZ_* state code, NULL as 0
+    std::string text;        // element text (numbered elements, MD5)
+    std::string path;        // derived file path, or a numbered element's value
+    std::string error;       // error text
+    long long failedAt = -1; // when it last failed, seconds since the epoch; -1: not known
     bool failed() const;
 };
 

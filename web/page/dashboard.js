@@ -147,6 +147,7 @@ async function showFailures() {
     row.appendChild(element('td', f.path, 'path'));
     row.appendChild(element('td', f.element));
     row.appendChild(element('td', f.error, 'failed'));
+    row.appendChild(element('td', 'time' in f ? new Date(f.time * 1000).toLocaleString() : ''));
     const retry = row.appendChild(element('td')).appendChild(element('button', 'Retry'));
     retry.addEventListener('click', () => post('/api/instances/' + f.instance + '/clips/' + f.id +
                                                '/retry?element=' + encodeURIComponent(f.element)));

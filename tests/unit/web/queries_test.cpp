@@ -1,9 +1,11 @@
-// The dashboard's clip reads on both kinds of database: failures newest first and by element,
-// the search taking its words literally.
+// The dashboard's clip reads on both kinds of database: failures latest first, with their time,
+// and by element; the search taking its words literally.
 #include "tests/unit/db/dbfixture.h"
 #include "web/queries.h"
 
 #include <gtest/gtest.h>
+
+#include <ctime>
 
 namespace
 {
@@ -39,6 +41,17 @@ TEST_P(DashboardQueries, FailuresListOnlyFailedElementsNewestFirst)
     const auto failures = web::latestFailures(handle, dbCwsFindElementByWord("picon"), 10);
     ASSERT_EQ(failures.size(), 1u);
     EXPECT_EQ(failures[0].elements[0].error, "no frame");
+
+    // A failure written through the database layer keeps its time and comes first.
+    const long long before = time(nullptr);
+    dbCWSSetElementStatus(handle, -1, "/m/old.mov", CWS_ELEMENT_PICON, nullptr, nullptr, QZ_ERROR,
+                          "no frame again");
+    const auto latest = web::latestFailures(handle, nullptr, 10);
+    ASSERT_EQ(summary(latest),
+              (std::vector<std::string>{"/m/old.mov:picon,", "/m/new.mov:proxy,element3,"}));
+    EXPECT_GE(latest[0].elements[0].failedAt, before);
+    EXPECT_LE(latest[0].elements[0].failedAt, time(nullptr));
+    EXPECT_EQ(latest[1].elements[0].failedAt, -1) << "failed before times were kept";
 }
 
 TEST_P(DashboardQueries, SearchTakesItsWordsLiterally)
