@@ -108,10 +108,11 @@ QVariant mysqlValue(const CSQLite3Value& value)
     return QVariant(QVariant::String);
 }
 
-// Client error codes of a server that cannot be reached or went away mid-statement.
+// Client error codes of a server that cannot be reached or went away mid-statement, and the
+// deadlock, which rolls back the whole transaction of a write batch.
 bool isConnectionLost(const QSqlDatabase& database, const QSqlError& error)
 {
-    static const QStringList lostCodes{"2002", "2003", "2006", "2013"};
+    static const QStringList lostCodes{"2002", "2003", "2006", "2013", "1213"};
     return !database.isOpen() || lostCodes.contains(error.nativeErrorCode());
 }
 
