@@ -110,6 +110,32 @@ TEST_P(MySQLScale, ABatchWhoseConnectionIsLostCountsItsWritesLost)
     dbCWSClose(observer);
 }
 
+// Values are written into the statements as literals: text that looks like SQL is stored as
+// it is, whether or not the server takes backslashes for escapes.
+TEST_P(MySQLScale, ClipNamesThatLookLikeSQLAreStoredAsTheyAre)
+{
+    const std::vector<std::string> names{
+        "it's",   "a \"quoted\" `name`",       "back\\slash\\", "what?",
+        "?', '?", "\\'; DROP TABLE Clips; --", "ünï©ødé"};
+    for (const char* mode : {"", "NO_BACKSLASH_ESCAPES"}) {
+        ASSERT_TRUE(exec("DELETE FROM Clips"));
+        ASSERT_TRUE(exec(std::string("SET SESSION sql_mode='") + mode + "'"));
+        for (const std::string& name : names)
+            EXPECT_EQ(dbCWSAddClip(handle, name, "/scan/" + name, "/scan?"), 0) << mode << name;
+        std::vector<std::string> stored;
+        QSqlQuery query(dbCWSGetThreadDatabase(handle->connectionName));
+        ASSERT_TRUE(query.exec("SELECT ClipName, AnchorPath, SourceDir FROM Clips ORDER BY ID"));
+        while (query.next()) {
+            stored.push_back(query.value(0).toString().toStdString());
+            EXPECT_EQ(query.value(1).toString().toStdString(), "/scan/" + stored.back()) << mode;
+            EXPECT_EQ(query.value(2).toString().toStdString(), "/scan?") << mode;
+        }
+        EXPECT_EQ(stored, names) << mode;
+        for (const std::string& name : names)
+            EXPECT_EQ(dbCWSAddClip(handle, name, "/scan/" + name, "/scan?"), 1) << mode << name;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, MySQLScale, ::testing::Values(Backend::MySQL), backendName);
 
 } // namespace
