@@ -12,6 +12,7 @@
 #include <QMutex>
 #include <QMutexLocker>
 #include <QPointer>
+#include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QThread>
@@ -160,14 +161,40 @@ void runMySQLStep(QSqlDatabase& database, const dbCwsSchemaStep& step)
         qDebug("%s%s", step.failureTag, query.lastError().text().toUtf8().constData());
 }
 
-// Creates the tables kept beside the clip records when they are missing (databases made before
-// they existed).
-dbCwsHandle* addTablesBeside(dbCwsHandle* handle)
+// The open database's index names as "table.index", in lower case (table names may be).
+QSet<QString> existingIndexes(const QSqlDatabase& database)
+{
+    QSqlQuery query(database);
+    if (!query.exec("SELECT TABLE_NAME, INDEX_NAME FROM information_schema.STATISTICS WHERE "
+                    "TABLE_SCHEMA=DATABASE()"))
+        qDebug("SELECT INDEX_NAME %s", query.lastError().text().toUtf8().constData());
+    QSet<QString> names;
+    while (query.next())
+        names.insert((query.value(0).toString() + "." + query.value(1).toString()).toLower());
+    return names;
+}
+
+// Adds what databases made by older versions lack: the tables kept beside the clip records and
+// the indexes.
+// Present indexes are looked up first rather than created again, so that an open never waits
+// for the table locks of another connection's transaction.
+dbCwsHandle* completeMySQLSchema(dbCwsHandle* handle)
 {
     QSqlQuery query(handle->connection);
     for (const std::string& table : dbCwsAddedTables(true))
         if (!query.exec(QString::fromStdString(table)))
             qDebug("CREATE TABLE %s", query.lastError().text().toUtf8().constData());
+    const QSet<QString> existing = existingIndexes(handle->connection);
+    for (const dbCwsMySQLIndex& index : dbCwsMySQLIndexes()) {
+        if (existing.contains(QString("%1.%2").arg(index.table, index.name).toLower()))
+            continue;
+        ErrOut("MySQL-CreateIndex %s\n", index.name);
+        const QString statement =
+            QString("CREATE INDEX %1 ON %2 (%3);").arg(index.name, index.table, index.columns);
+        if (!query.exec(statement))
+            qDebug("%s %s", statement.toUtf8().constData(),
+                   query.lastError().text().toUtf8().constData());
+    }
     return handle;
 }
 
@@ -200,7 +227,7 @@ dbCwsHandle* openMySQL(dbCwsHandle* handle, bool create, const QString& user,
         return failMySQL(handle);
     if (!create) {
         ErrOut("Open existing database ");
-        return addTablesBeside(handle);
+        return completeMySQLSchema(handle);
     }
     ErrOut("Creating new database ");
     {
@@ -218,7 +245,7 @@ dbCwsHandle* openMySQL(dbCwsHandle* handle, bool create, const QString& user,
         runMySQLStep(database, step);
     database.commit();
     qDebug("database %s", utf8(handle->connectionName).c_str());
-    return addTablesBeside(handle);
+    return completeMySQLSchema(handle);
 }
 
 } // namespace

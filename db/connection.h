@@ -26,15 +26,17 @@ public:
     std::atomic<unsigned> lostStatements{0};  // MySQL statements lost with the server
 };
 
-// How many statements have failed because the MySQL server could not be reached (0 for other
-// kinds and for null). Callers compare two readings to learn whether writes between them may
+// How many statements have failed because the MySQL server could not be reached or a deadlock
+// rolled back their transaction, and how many write batches failed to commit (0 for other kinds
+// and for null). Callers compare two readings to learn whether writes between them may
 // be missing; the connection itself reconnects at the next statement once the server is back.
 unsigned dbCWSLostStatements(const dbCwsHandle* handle);
 
 // Opens the database `name` (an SQLite file path or a MySQL database name) of the kind in the
 // low byte of `kindWord`; with CWS_DB_CREATE set a new database is made first (an SQLite file
 // is replaced). `user`, `password` and `host` serve MySQL; `port` is not used. Gives null for
-// an empty name or a failed open; a handle of any other kind opens nothing. The caller owns
+// an empty name or a failed open; a handle of any other kind opens nothing. A MySQL database is
+// given the ClipFiles table and the indexes of dbCwsMySQLIndexes that it lacks. The caller owns
 // the handle and gives it back with dbCWSClose.
 dbCwsHandle* dbCWSOpen(const QString& name, const QString& connectionName, uint32_t kindWord,
                        const QString& user, const QString& password, const QString& host,

@@ -4,6 +4,7 @@
 #include "db/statement_p.h"
 #include "platform/qzlog.h"
 
+#include <QSqlError>
 #include <QtDebug>
 #include <utility>
 
@@ -94,7 +95,7 @@ dbCwsWriteBatch::~dbCwsWriteBatch()
 
 void dbCwsWriteBatch::renewAfter(std::chrono::milliseconds longest)
 {
-    if (!database || std::chrono::steady_clock::now() - begun < longest)
+    if (!open() || std::chrono::steady_clock::now() - begun < longest)
         return;
     commit();
     begin();
@@ -102,12 +103,20 @@ void dbCwsWriteBatch::renewAfter(std::chrono::milliseconds longest)
 
 void dbCwsWriteBatch::begin()
 {
+    begun = std::chrono::steady_clock::now();
+    if (dbCwsIsMySQL(handle)) {
+        QSqlDatabase clone = dbCWSGetThreadDatabase(handle->connectionName);
+        if (clone.transaction())
+            mysql = clone;
+        else
+            qDebug("%s %s", fcn, clone.lastError().text().toUtf8().constData());
+        return;
+    }
     if (!dbCwsIsSQLite(handle))
         return;
     try {
         handle->sqlite->beginTransaction();
-        database = handle->sqlite.get();
-        begun = std::chrono::steady_clock::now();
+        sqlite = handle->sqlite.get();
     } catch (const CSQLite3Exception& failure) {
         qDebug("Err: %d, Msg: %s, Fcn: %s", failure.errorCode(), failure.errorMessage(), fcn);
     }
@@ -115,10 +124,18 @@ void dbCwsWriteBatch::begin()
 
 void dbCwsWriteBatch::commit()
 {
-    if (!database)
+    if (mysql.isValid()) {
+        QSqlDatabase clone = std::exchange(mysql, QSqlDatabase());
+        if (!clone.commit()) {
+            qDebug("%s %s", fcn, clone.lastError().text().toUtf8().constData());
+            ++handle->lostStatements;
+        }
+        return;
+    }
+    if (!sqlite)
         return;
     try {
-        std::exchange(database, nullptr)->commitTransaction();
+        std::exchange(sqlite, nullptr)->commitTransaction();
     } catch (const CSQLite3Exception& failure) {
         qDebug("Err: %d, Msg: %s, Fcn: %s", failure.errorCode(), failure.errorMessage(), fcn);
     }

@@ -37,11 +37,14 @@ int dbCWSGetDirectoryState(dbCwsHandle* handle, const std::string& path);
 int dbCWSGetNextDirectoryToCheck(dbCwsHandle* handle, std::string& path);
 
 // Groups the records that the calling thread writes while it lives (one directory's, in the
-// walk and the clip search) into transactions on SQLite, each committed before the next begins
-// and the last when the batch ends, so a write is durable once its batch has ended or renewed.
-// The instance's other threads wait meanwhile; their writes stay durable when they return.
-// Does nothing on MySQL or without a database. Failures are logged with `fcn`; the writes then
-// commit one by one as without a batch.
+// walk and the clip search) into transactions, each committed before the next begins and the
+// last when the batch ends, so a write is durable once its batch has ended or renewed. On
+// SQLite the instance's other threads wait meanwhile; their writes stay durable when they
+// return. On MySQL the transaction is that of the thread's own connection, which others wait
+// for only on the rows it holds; writes that the server did not take, because the connection
+// was lost (which ends the transaction) or the commit failed, count as lost statements
+// (dbCWSLostStatements) as they do without a batch. Does nothing without a database. Failures
+// to begin are logged with `fcn`; the writes then commit one by one as without a batch.
 class dbCwsWriteBatch
 {
 public:
@@ -58,7 +61,10 @@ private:
     void begin();
     void commit();
 
-    CSQLite3DataBase* database = nullptr; // set while a transaction is open
+    bool open() const { return sqlite || mysql.isValid(); }
+
+    CSQLite3DataBase* sqlite = nullptr; // set while an SQLite transaction is open
+    QSqlDatabase mysql;                 // the thread's clone while a MySQL transaction is open
     dbCwsHandle* handle;
     const char* fcn;
     std::chrono::steady_clock::time_point begun;

@@ -74,6 +74,19 @@ const std::vector<dbCwsSchemaStep>& dbCwsMySQLSchema()
     return steps;
 }
 
+const std::vector<dbCwsMySQLIndex>& dbCwsMySQLIndexes()
+{
+    static const std::vector<dbCwsMySQLIndex> indexes{
+        {"Directories", "Directory_Index", "Directory(255)"},
+        {"Directories", "Checked_Index", "Checked"},
+        {"Clips", "AnchorPath_Index", "AnchorPath(255)"},
+        {"Clips", "Complete_Index", "Complete"},
+        {"Clips", "ProxyPath_Index", "ProxyPath(255)"},
+        {"Clips", "MezzaninePath_Index", "MezzaninePath(255)"},
+    };
+    return indexes;
+}
+
 std::string dbCwsCreateDatabaseStatement(const std::string& name)
 {
     return "CREATE DATABASE " + name + " CHARACTER SET utf8 COLLATE utf8_general_ci";

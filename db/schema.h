@@ -22,5 +22,17 @@ const std::vector<dbCwsSchemaStep>& dbCwsSQLiteSchema();
 // MySQL creation steps in order; the Version row insert has ":Version" and ":Build".
 const std::vector<dbCwsSchemaStep>& dbCwsMySQLSchema();
 
+// An index that every MySQL database is given at open when it lacks one of that name (databases
+// made by older versions have only Checked_Index). Text columns are indexed on a prefix, which
+// still serves lookups with "=".
+struct dbCwsMySQLIndex {
+    const char* table;   // table it indexes
+    const char* name;    // index name, unique within the table
+    const char* columns; // column list as CREATE INDEX takes it
+};
+
+// The indexes of the lookups and state queries that run per clip and per directory.
+const std::vector<dbCwsMySQLIndex>& dbCwsMySQLIndexes();
+
 // Statement that makes the MySQL database `name`.
 std::string dbCwsCreateDatabaseStatement(const std::string& name);

@@ -123,6 +123,12 @@ void CQZClipwatch::SearchDirectory(const std::string& directory)
     CountWork(cwsFindClips);
     const bool settling = settle_.EndFolder();
     dbCWSUpdateDirectoryCheck(db.get(), directory, settling ? CWS_DIR_SETTLING : 1);
+    if (dbCWSLostStatements(db.get()) != lost) {
+        // The mark did not reach the server: searched again once it answers.
+        WaitForDatabase();
+        dbCWSUpdateDirectoryCheck(db.get(), directory, 0);
+        return;
+    }
     if (!settling)
         ++counts[CWS_COUNT_SEARCHED];
     Show(ClipCountLabel, ClipCountText());
