@@ -1,6 +1,7 @@
 // Clearing: putting directories, clips and elements back to an earlier state so that the
 // scanner takes them up again, and marking work left in progress as failed at start-up.
-// Each statement stands alone: a failure is logged and the next one runs.
+// Each statement stands alone: a failure is logged and the next one runs. The clearing of
+// errors, processes and running work changes Clips in one pass (one UPDATE).
 #pragma once
 
 #include "db/connection.h"
@@ -13,6 +14,10 @@ int dbCWSClearAllErrors(dbCwsHandle* handle);
 // Puts every clip, output element and wrap element in `state` back to 0; forgets every MD5
 // when `state` is 1, else only "MD5 Not Created No Response from VexoBase". Returns -1 always.
 int dbCWSClearErrors(dbCwsHandle* handle, int state);
+
+// Clear Processes: what dbCWSClearErrors does for each state from 1 to 7, at once. Returns -1
+// always.
+int dbCWSClearProcesses(dbCwsHandle* handle);
 
 // Empties the elements named in `mask` (element codes) that are in progress or hold a progress
 // text, and removes MD5 marker texts. On MySQL also sets a Complete of 2 to NULL. Returns 0, or
