@@ -1,6 +1,7 @@
 // Clearing errors and in-progress marks on SQLite and MySQL.
 #include "db/clearing.h"
 
+#include "db/countcache.h"
 #include "db/statement_p.h"
 #include "platform/qzlog.h"
 
@@ -158,10 +159,14 @@ int dbCWSClearErrors(dbCwsHandle* handle, int state)
 
 int dbCWSClearProcesses(dbCwsHandle* handle)
 {
-    clearStates(handle, "dbCWSClearProcesses",
-                codeList({QZ_FINISHED, QZ_IN_PROGRESS, QZ_WAIT_PROCESS, QZ_ERROR, QZ_NETWORK_ERROR,
-                          QZ_FOUND_FILE, QZ_LOST_PROCESS}),
-                "MD5 IS NOT NULL");
+    const char* fcn = "dbCWSClearProcesses";
+    // Nearly every clip changes: the count cache recounts once instead of following each row.
+    dbCwsUpdateManyClips(handle, fcn, [handle, fcn] {
+        clearStates(handle, fcn,
+                    codeList({QZ_FINISHED, QZ_IN_PROGRESS, QZ_WAIT_PROCESS, QZ_ERROR,
+                              QZ_NETWORK_ERROR, QZ_FOUND_FILE, QZ_LOST_PROCESS}),
+                    "MD5 IS NOT NULL");
+    });
     return -1;
 }
 
@@ -209,6 +214,19 @@ int dbCWSClearRunning(dbCwsHandle* handle, bool picon, bool xmp, bool proxy, boo
     if (logged)
         ErrOut("Clear-Done ");
     return -1;
+}
+
+int dbCWSMoveClipStates(dbCwsHandle* handle, int from, int to)
+{
+    // The inner table is read in full before the update: MySQL refuses an update that reads
+    // its own table otherwise.
+    return dbCwsRun(handle, "dbCWSSetElementStatus-complete",
+                    "UPDATE Clips SET Complete=? WHERE AnchorPath IN (SELECT AnchorPath FROM "
+                    "(SELECT AnchorPath FROM Clips WHERE Complete=?) AS Moved);",
+                    {static_cast<long long>(to), static_cast<long long>(from)})
+                   .ok()
+               ? 0
+               : -1;
 }
 
 int dwCWSCheckDatabase(dbCwsHandle* handle)

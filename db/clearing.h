@@ -29,6 +29,11 @@ int dbCWSClearInProgress(dbCwsHandle* handle, unsigned mask);
 int dbCWSClearRunning(dbCwsHandle* handle, bool picon, bool xmp, bool proxy, bool mezzanine,
                       bool rtin, bool md5, bool element9);
 
+// Sets Complete to `to` on every clip whose anchor path has a clip with Complete `from`, as
+// dbCWSSetElementStatus of each such clip would, in one statement. Returns 0, or -1 when the
+// statement failed or there is no database.
+int dbCWSMoveClipStates(dbCwsHandle* handle, int from, int to);
+
 // Marks every directory, clip and output element still in progress (2) as failed (4).
 // Returns -1 always.
 int dwCWSCheckDatabase(dbCwsHandle* handle);

@@ -3,6 +3,7 @@
 #include "db/countcache.h"
 
 #include "db/counting_p.h"
+#include "db/directories.h"
 #include "db/statement_p.h"
 
 #include <algorithm>
@@ -100,6 +101,11 @@ std::string joined(const std::vector<std::string>& parts, const std::string& sep
     return text;
 }
 
+std::string triggerName(const std::string& table, const char* rowEvent)
+{
+    return "CwsCount" + table + rowEvent;
+}
+
 std::string createTrigger(const std::string& table, const RowEvent& rowEvent)
 {
     const bool update = rowEvent.added && rowEvent.removed;
@@ -133,7 +139,7 @@ std::string createTrigger(const std::string& table, const RowEvent& rowEvent)
                 joined(present, " OR ") + ";";
     }
     // Table names inside a trigger's body take no schema: CwsCountCache is found in temp.
-    return "CREATE TEMP TRIGGER IF NOT EXISTS CwsCount" + table + rowEvent.name + " AFTER " +
+    return "CREATE TEMP TRIGGER IF NOT EXISTS " + triggerName(table, rowEvent.name) + " AFTER " +
            event + " ON main." + table + " BEGIN" + body + " END;";
 }
 
@@ -211,4 +217,25 @@ bool dbCwsReadCountCache(dbCwsHandle* handle, dbCwsCounts& counts)
     }
     counts = cached;
     return true;
+}
+
+void dbCwsUpdateManyClips(dbCwsHandle* handle, const char* fcn, const std::function<void()>& write)
+{
+    if (!dbCwsIsSQLite(handle) ||
+        !dbCwsRun(handle, fcn,
+                  "SELECT 1 FROM temp.sqlite_master WHERE name='CwsCountCache' AND type='table';")
+             .atRow()) {
+        write();
+        return;
+    }
+    // The other threads of the connection wait for the commit. Should the transaction not
+    // begin, the order below still keeps the counts right: the trigger goes before the stamp
+    // is emptied, so a read in between that recounts leaves the trigger in place for `write`,
+    // and a read afterwards recounts.
+    dbCwsWriteBatch batch(handle, fcn);
+    dbCwsRun(handle, fcn, "DROP TRIGGER IF EXISTS temp." + triggerName("Clips", "Update") + ";");
+    dbCwsRun(handle, fcn, "UPDATE temp.CwsCountCache SET Stamp=NULL;");
+    write();
+    dbCwsCounts counts{};
+    dbCwsReadCountCache(handle, counts);
 }

@@ -9,6 +9,8 @@
 #include "db/connection.h"
 #include "db/counting.h"
 
+#include <functional>
+
 // Creates the cache table and its triggers on the handle's SQLite connection, each only when
 // missing, and enables recursive triggers so that rows removed by REPLACE are counted out.
 // Failures are logged with the operation name `fcn`. True when everything is in place.
@@ -18,3 +20,9 @@ bool dbCwsInstallCountCache(dbCwsHandle* handle, const char* fcn);
 // the file was changed by another connection or its schema changed. False, after a logged
 // failure, when the cache cannot be read or recounted; `counts` is then left as it was.
 bool dbCwsReadCountCache(dbCwsHandle* handle, dbCwsCounts& counts);
+
+// Runs `write`, statements that change most rows of Clips, without the cache's work on every
+// row: the trigger that follows updates of Clips is taken away meanwhile, then put back and
+// every count recounted, all in one transaction. Where the connection has no cache (MySQL, or
+// before the first read) it only runs `write`. Failures are logged with `fcn`.
+void dbCwsUpdateManyClips(dbCwsHandle* handle, const char* fcn, const std::function<void()>& write);

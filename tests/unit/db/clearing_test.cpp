@@ -137,6 +137,22 @@ TEST_P(Clearing, ClearAllErrorsPutsFailedDirectoriesBack)
         EXPECT_EQ(dbCWSGetDirectoryState(handle, "/d" + std::to_string(before)), after) << before;
 }
 
+TEST_P(Clearing, MoveClipStatesMovesEveryRowOfTheMarkedAnchorPaths)
+{
+    clip("/a", "Complete=8, ProxyValue=8");
+    clip("/b", "Complete=3");
+    clip("/c", "Complete=NULL");
+    clip("/d", "Complete=8");
+    // A second row of "/d", as only a foreign write makes: a clip's writes address its anchor.
+    ASSERT_TRUE(exec("INSERT INTO Clips (ClipName, AnchorPath, SourceDir, Complete) "
+                     "VALUES ('d2', '/d', '/', 1)"));
+
+    EXPECT_EQ(dbCWSMoveClipStates(handle, 8, QZ_IN_PROGRESS), 0);
+    EXPECT_EQ(row("/a", "Complete,ProxyValue"), "2,8");
+    EXPECT_EQ(row("/b", "Complete") + row("/c", "Complete"), "3NULL");
+    EXPECT_EQ(number("SELECT COUNT(*) FROM Clips WHERE AnchorPath='/d' AND Complete=2"), 2);
+}
+
 TEST_P(Clearing, ClearInProgressEmptiesTheMaskedElementsAndProgressTexts)
 {
     clip("/a", "Complete=2, PiconPath='Progress 40%', PiconValue=1, PiconError='x', "

@@ -108,6 +108,8 @@ TEST_P(Counting, TheRefreshFollowsEveryWriteOfTheConnection)
     after("dbCWSClearRunning", [&] { dbCWSClearRunning(handle, 1, 1, 1, 1, 1, 1, 1); });
     after("dbCWSClearErrors", [&] { dbCWSClearErrors(handle, QZ_ERROR); });
     after("dbCWSClearAllErrors", [&] { dbCWSClearAllErrors(handle); });
+    after("dbCWSMoveClipStates", [&] { dbCWSMoveClipStates(handle, 8, QZ_IN_PROGRESS); });
+    after("dbCWSClearProcesses", [&] { dbCWSClearProcesses(handle); });
     afterSQL("REPLACE INTO Clips (ID, ClipName, AnchorPath, SourceDir, Complete, XMPValue) "
              "VALUES (3, 'r', '/r3', '/', 1, 5)");
     for (const char* sql :
@@ -172,7 +174,10 @@ TEST_P(Counting, TwoThreadsWritingLoseNothingWhileTheRefreshReads)
     std::thread first(write, 'a');
     std::thread second(write, 'b');
     int files = 0;
-    while (running > 0) {
+    // Clear Processes recounts in place of the per-row trigger: writes beside it are kept.
+    for (int pass = 0; running > 0; ++pass) {
+        if (pass % 8 == 0)
+            dbCWSClearProcesses(handle);
         const dbCwsCounts all = allCounts(handle);
         EXPECT_GE(all[CWS_COUNT_FILES], files) << "never loses a clip";
         EXPECT_LE(all[CWS_COUNT_COMPLETED] + all[CWS_COUNT_REMAINING], all[CWS_COUNT_FILES]);
@@ -182,7 +187,6 @@ TEST_P(Counting, TwoThreadsWritingLoseNothingWhileTheRefreshReads)
     second.join();
     EXPECT_EQ(allCounts(handle), dbCWSGetSingleCounts(handle));
     EXPECT_EQ(dbCWSGetFileCount(handle), 2 * perThread);
-    EXPECT_EQ(dbCWSGetProcessesCompleted(handle), 2 * perThread);
 }
 
 TEST(Inert, AHandleOfNoSupportedKindDoesNothing)
