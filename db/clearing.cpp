@@ -51,9 +51,12 @@ ColumnReset md5Reset(const std::string& match)
     return {"MD5", match, "NULL"};
 }
 
+// How many clips a clearing is expected to change.
+enum class Reach { Some, Most };
+
 // Applies every reset in one UPDATE, one pass over Clips, touching only the rows that change.
 void resetClips(dbCwsHandle* handle, const char* fcn, const std::vector<ColumnReset>& resets,
-                const char* tag = nullptr)
+                Reach reach = Reach::Some, const char* tag = nullptr)
 {
     std::string assignments, matches;
     for (const ColumnReset& reset : resets) {
@@ -61,20 +64,22 @@ void resetClips(dbCwsHandle* handle, const char* fcn, const std::vector<ColumnRe
                        reset.match + " THEN " + reset.value + " ELSE " + reset.column + " END";
         matches += (matches.empty() ? "(" : " OR (") + reset.match + ")";
     }
-    dbCwsRun(handle, fcn, "UPDATE Clips SET " + assignments + " WHERE " + matches + ";", {}, tag);
+    const std::string sql = "UPDATE Clips SET " + assignments + " WHERE " + matches + ";";
+    dbCwsUpdateClips(handle, fcn, reach == Reach::Most,
+                     [&] { dbCwsRun(handle, fcn, sql, {}, tag); });
 }
 
 // The states `codes` of the clip, the output elements and the wrap element back to 0, and the
 // MD5 texts that `md5` matches forgotten.
 void clearStates(dbCwsHandle* handle, const char* fcn, const std::string& codes,
-                 const std::string& md5)
+                 const std::string& md5, Reach reach)
 {
     std::vector<ColumnReset> resets;
     for (const dbCwsElement& element : dbCwsElements())
         if (isClearedElement(element, true))
             resets.push_back(stateReset(element, codes));
     resets.push_back(md5Reset(md5));
-    resetClips(handle, fcn, resets);
+    resetClips(handle, fcn, resets, reach);
 }
 
 // Sets the path, state and error columns of `element` to NULL where `condition` holds.
@@ -146,27 +151,24 @@ int dbCWSClearAllErrors(dbCwsHandle* handle)
                                                      : codeList({2, 3, 4, 5, 6, 7})));
     resets.push_back(md5Reset(std::string("MD5 IN (") + noResponseMD5Text +
                               ", 'lost process', 'lost process purged')"));
-    resetClips(handle, fcn, resets, "dbCWSClearAllErrors-Clips ");
+    resetClips(handle, fcn, resets, Reach::Some, "dbCWSClearAllErrors-Clips ");
     return -1;
 }
 
 int dbCWSClearErrors(dbCwsHandle* handle, int state)
 {
     clearStates(handle, "dbCWSClearErrors", std::to_string(state),
-                state == QZ_FINISHED ? "MD5 IS NOT NULL" : std::string("MD5=") + noResponseMD5Text);
+                state == QZ_FINISHED ? "MD5 IS NOT NULL" : std::string("MD5=") + noResponseMD5Text,
+                Reach::Some);
     return -1;
 }
 
 int dbCWSClearProcesses(dbCwsHandle* handle)
 {
-    const char* fcn = "dbCWSClearProcesses";
-    // Nearly every clip changes: the count cache recounts once instead of following each row.
-    dbCwsUpdateManyClips(handle, fcn, [handle, fcn] {
-        clearStates(handle, fcn,
-                    codeList({QZ_FINISHED, QZ_IN_PROGRESS, QZ_WAIT_PROCESS, QZ_ERROR,
-                              QZ_NETWORK_ERROR, QZ_FOUND_FILE, QZ_LOST_PROCESS}),
-                    "MD5 IS NOT NULL");
-    });
+    clearStates(handle, "dbCWSClearProcesses",
+                codeList({QZ_FINISHED, QZ_IN_PROGRESS, QZ_WAIT_PROCESS, QZ_ERROR, QZ_NETWORK_ERROR,
+                          QZ_FOUND_FILE, QZ_LOST_PROCESS}),
+                "MD5 IS NOT NULL", Reach::Most);
     return -1;
 }
 

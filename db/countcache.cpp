@@ -143,19 +143,104 @@ std::string createTrigger(const std::string& table, const RowEvent& rowEvent)
            event + " ON main." + table + " BEGIN" + body + " END;";
 }
 
+// True when every condition of count `n` reads exactly one column.
+bool readsOneColumnPerCondition(size_t n)
+{
+    for (const std::string& condition : dbCwsCountDefinitions()[n].conditions)
+        if (dbCwsConditionColumns(condition).size() != 1)
+            return false;
+    return true;
+}
+
+// The state columns of the numbered elements, which most databases leave NULL throughout.
+const std::vector<std::string>& rarelySetColumns()
+{
+    static const std::vector<std::string> columns = [] {
+        std::vector<std::string> list;
+        for (const dbCwsElement& element : dbCwsElements())
+            if (element.kind == dbCwsElementKind::Numbered)
+                list.push_back(element.stateColumn);
+        return list;
+    }();
+    return columns;
+}
+
+// The sum over a table's rows of count `counts[0]` plus 2^32 times count `counts[1]` (when
+// given), as a statement's expression. A NULL column satisfies no condition: each column is
+// tested for NULL once and only otherwise by the conditions that read it, and the rarely set
+// columns are passed over together while all of them are NULL. Each count must read one column
+// per condition; one below 2^31 (2^27 rows of 16 conditions) is kept exactly.
+std::string packedSum(const std::vector<size_t>& counts)
+{
+    std::vector<std::pair<std::string, std::string>> byColumn; // column, its terms
+    for (size_t k = 0; k < counts.size(); ++k) {
+        const char* weight = k == 0 ? "1" : "4294967296";
+        for (const std::string& condition : dbCwsCountDefinitions()[counts[k]].conditions) {
+            const std::string column = dbCwsConditionColumns(condition).front();
+            auto terms =
+                std::find_if(byColumn.begin(), byColumn.end(),
+                             [&column](const auto& entry) { return entry.first == column; });
+            if (terms == byColumn.end())
+                terms = byColumn.insert(byColumn.end(), {column, std::string()});
+            terms->second += (terms->second.empty() ? "" : " + ") + std::string("(CASE WHEN ") +
+                             dbCwsCountCondition(condition, "") + " THEN " + weight +
+                             " ELSE 0 END)";
+        }
+    }
+    std::vector<std::string> common, rare, rareColumns;
+    for (const auto& [column, terms] : byColumn) {
+        const bool rarelySet = std::find(rarelySetColumns().begin(), rarelySetColumns().end(),
+                                         column) != rarelySetColumns().end();
+        (rarelySet ? rare : common)
+            .push_back("(CASE WHEN " + column + " IS NULL THEN 0 ELSE " + terms + " END)");
+        if (rarelySet)
+            rareColumns.push_back(column);
+    }
+    if (rare.size() > 1)
+        common.push_back("(CASE WHEN COALESCE(" + joined(rareColumns, ", ") +
+                         ") IS NULL THEN 0 ELSE " + joined(rare, " + ") + " END)");
+    else
+        common.insert(common.end(), rare.begin(), rare.end());
+    return "COALESCE(SUM(" + joined(common, " + ") + "), 0)";
+}
+
+// The expressions that recount `table`, one per count in countsOf(table) order. The counts
+// whose conditions read one column each go two to a packed sum, which SQLite computes once for
+// both of its expressions: far fewer steps per row than a COUNT per condition.
+std::vector<std::string> recountExpressions(const std::string& table)
+{
+    const std::vector<size_t> counts = countsOf(table);
+    std::vector<std::string> expressions(counts.size());
+    std::vector<size_t> packed; // positions in `counts`
+    for (size_t i = 0; i < counts.size(); ++i) {
+        if (readsOneColumnPerCondition(counts[i]))
+            packed.push_back(i);
+        else
+            expressions[i] = dbCwsCountAggregate(dbCwsCountDefinitions()[counts[i]]);
+    }
+    for (size_t p = 0; p < packed.size(); p += 2) {
+        if (p + 1 == packed.size()) {
+            expressions[packed[p]] = packedSum({counts[packed[p]]});
+            continue;
+        }
+        const std::string sum = packedSum({counts[packed[p]], counts[packed[p + 1]]});
+        expressions[packed[p]] = sum + " % 4294967296";
+        expressions[packed[p + 1]] = sum + " / 4294967296";
+    }
+    return expressions;
+}
+
 // Sets every count from a full scan of both tables and records `stamp`, in one statement, so
 // that no write of another thread on the connection falls between the scans and the stamp.
 std::string recountStatement()
 {
     std::string sql = "UPDATE temp.CwsCountCache SET ";
     for (const char* table : tables) {
-        std::string columns, aggregates;
-        for (size_t n : countsOf(table)) {
-            columns += (columns.empty() ? "" : ", ") + countColumn(n);
-            aggregates +=
-                (aggregates.empty() ? "" : ", ") + dbCwsCountAggregate(dbCwsCountDefinitions()[n]);
-        }
-        sql += "(" + columns + ") = (SELECT " + aggregates + " FROM main." + table + "), ";
+        std::vector<std::string> columns;
+        for (size_t n : countsOf(table))
+            columns.push_back(countColumn(n));
+        sql += "(" + joined(columns, ", ") + ") = (SELECT " +
+               joined(recountExpressions(table), ", ") + " FROM main." + table + "), ";
     }
     return sql + "Stamp = ?;";
 }
@@ -219,12 +304,16 @@ bool dbCwsReadCountCache(dbCwsHandle* handle, dbCwsCounts& counts)
     return true;
 }
 
-void dbCwsUpdateManyClips(dbCwsHandle* handle, const char* fcn, const std::function<void()>& write)
+void dbCwsUpdateClips(dbCwsHandle* handle, const char* fcn, bool most,
+                      const std::function<void()>& write)
 {
+    dbCwsCounts unused{};
+    bool current = true;
     if (!dbCwsIsSQLite(handle) ||
         !dbCwsRun(handle, fcn,
                   "SELECT 1 FROM temp.sqlite_master WHERE name='CwsCountCache' AND type='table';")
-             .atRow()) {
+             .atRow() ||
+        !readCounts(handle, unused, current) || (current && !most)) {
         write();
         return;
     }
@@ -236,6 +325,5 @@ void dbCwsUpdateManyClips(dbCwsHandle* handle, const char* fcn, const std::funct
     dbCwsRun(handle, fcn, "DROP TRIGGER IF EXISTS temp." + triggerName("Clips", "Update") + ";");
     dbCwsRun(handle, fcn, "UPDATE temp.CwsCountCache SET Stamp=NULL;");
     write();
-    dbCwsCounts counts{};
-    dbCwsReadCountCache(handle, counts);
+    dbCwsReadCountCache(handle, unused);
 }

@@ -21,8 +21,10 @@ bool dbCwsInstallCountCache(dbCwsHandle* handle, const char* fcn);
 // failure, when the cache cannot be read or recounted; `counts` is then left as it was.
 bool dbCwsReadCountCache(dbCwsHandle* handle, dbCwsCounts& counts);
 
-// Runs `write`, statements that change most rows of Clips, without the cache's work on every
-// row: the trigger that follows updates of Clips is taken away meanwhile, then put back and
-// every count recounted, all in one transaction. Where the connection has no cache (MySQL, or
-// before the first read) it only runs `write`. Failures are logged with `fcn`.
-void dbCwsUpdateManyClips(dbCwsHandle* handle, const char* fcn, const std::function<void()>& write);
+// Runs `write`, statements that change many rows of Clips. When they change `most` rows, or
+// when the counts are to be recounted anyway (another connection wrote), the cache does not
+// follow each row: its trigger on updates of Clips is taken away meanwhile, then put back and
+// every count recounted, all in one transaction. Otherwise, and where the connection has no
+// cache (MySQL, or before the first read), it only runs `write`. Failures are logged with `fcn`.
+void dbCwsUpdateClips(dbCwsHandle* handle, const char* fcn, bool most,
+                      const std::function<void()>& write);

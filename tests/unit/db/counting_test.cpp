@@ -147,12 +147,28 @@ TEST_P(Counting, WritesOfAnotherConnectionAreCounted)
                           nullptr);
     dbCWSUpdateDirectoryCheck(other, "/d1", QZ_FINISHED);
     EXPECT_EQ(allCounts(handle), dbCWSGetSingleCounts(handle));
+    // A clearing after a foreign write recounts once instead of following its rows.
+    dbCWSSetElementStatus(other, -1, "/c2", CWS_ELEMENT_PICON, nullptr, "/p", QZ_ERROR, nullptr);
+    dbCWSClearAllErrors(handle);
+    EXPECT_EQ(allCounts(handle), dbCWSGetSingleCounts(handle));
     // Both connections write, one after the other.
     dbCWSAddClip(handle, "h", "/h", "/");
     dbCWSClearAllErrors(other);
     EXPECT_EQ(allCounts(handle), dbCWSGetSingleCounts(handle));
     EXPECT_EQ(allCounts(other), dbCWSGetSingleCounts(handle));
     EXPECT_EQ(allCounts(handle)[CWS_COUNT_FILES], 32);
+    if (!isMySQL()) {
+        // The recount after a foreign write counts values of every type as the single counts do.
+        for (const std::string v :
+             {"'1'", "1.0", "' 2 '", "'abc'", "X'01'", "1.5", "'4.0'", "-0", "'Error'", "NULL"}) {
+            SCOPED_TRACE(v);
+            other->sqlite->execQuery("UPDATE Clips SET Complete=" + v + ", MD5=" + v +
+                                     ", ProxyValue=" + v + ", Element9State=" + v +
+                                     " WHERE ID % 3 = 0");
+            other->sqlite->execQuery("UPDATE Directories SET Checked=" + v + " WHERE ID % 2 = 0");
+            EXPECT_EQ(allCounts(handle), dbCWSGetSingleCounts(handle));
+        }
+    }
     dbCWSClose(other);
 }
 
