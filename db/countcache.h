@@ -26,5 +26,6 @@ bool dbCwsReadCountCache(dbCwsHandle* handle, dbCwsCounts& counts);
 // follow each row: its trigger on updates of Clips is taken away meanwhile, then put back and
 // every count recounted, all in one transaction. Otherwise, and where the connection has no
 // cache (MySQL, or before the first read), it only runs `write`. Failures are logged with `fcn`.
+// The calling thread must not be inside a dbCwsWriteBatch of its own.
 void dbCwsUpdateClips(dbCwsHandle* handle, const char* fcn, bool most,
                       const std::function<void()>& write);
