@@ -3,7 +3,6 @@
 #include "db/countcache.h"
 
 #include "db/counting_p.h"
-#include "db/directories.h"
 #include "db/statement_p.h"
 
 #include <algorithm>
@@ -317,11 +316,10 @@ void dbCwsUpdateClips(dbCwsHandle* handle, const char* fcn, bool most,
         write();
         return;
     }
-    // The other threads of the connection wait for the commit. Should the transaction not
-    // begin, the order below still keeps the counts right: the trigger goes before the stamp
-    // is emptied, so a read in between that recounts leaves the trigger in place for `write`,
-    // and a read afterwards recounts.
-    dbCwsWriteBatch batch(handle, fcn);
+    // No transaction, so that a caller inside one of its own never waits for itself: the order
+    // keeps the counts right. The trigger goes before the stamp is emptied, so a write of
+    // another thread in between is recounted, a read in between that recounts puts the trigger
+    // back for `write`, and a read afterwards recounts.
     dbCwsRun(handle, fcn, "DROP TRIGGER IF EXISTS temp." + triggerName("Clips", "Update") + ";");
     dbCwsRun(handle, fcn, "UPDATE temp.CwsCountCache SET Stamp=NULL;");
     write();

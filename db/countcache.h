@@ -24,8 +24,7 @@ bool dbCwsReadCountCache(dbCwsHandle* handle, dbCwsCounts& counts);
 // Runs `write`, statements that change many rows of Clips. When they change `most` rows, or
 // when the counts are to be recounted anyway (another connection wrote), the cache does not
 // follow each row: its trigger on updates of Clips is taken away meanwhile, then put back and
-// every count recounted, all in one transaction. Otherwise, and where the connection has no
-// cache (MySQL, or before the first read), it only runs `write`. Failures are logged with `fcn`.
-// The calling thread must not be inside a dbCwsWriteBatch of its own.
+// every count recounted. Otherwise, and where the connection has no cache (MySQL, or before
+// the first read), it only runs `write`. Failures are logged with `fcn`.
 void dbCwsUpdateClips(dbCwsHandle* handle, const char* fcn, bool most,
                       const std::function<void()>& write);
