@@ -52,7 +52,6 @@ struct RowEvent {
 const RowEvent rowEvents[] = {
     {"Insert", "INSERT", "NEW.", nullptr},
     {"Delete", "DELETE", nullptr, "OLD."},
-    {"Update", "UPDATE", "NEW.", "OLD."},
 };
 
 // The columns of the counts of `table` that read more than one column (the per-element sums).
@@ -78,12 +77,10 @@ bool readsAny(const std::vector<std::string>& read, const std::vector<std::strin
     return false;
 }
 
-// The assignment that applies `rowEvent` to count `n`; empty when it cannot change the count.
+// The assignment that applies `rowEvent` to count `n`.
 std::string assignment(size_t n, const RowEvent& rowEvent)
 {
     const dbCwsCountDefinition& definition = dbCwsCountDefinitions()[n];
-    if (rowEvent.added && rowEvent.removed && dbCwsCountColumns(definition).empty())
-        return std::string(); // counts every row: an update cannot change it
     std::string delta;
     if (rowEvent.added)
         delta += " + (" + dbCwsCountOfRow(definition, rowEvent.added) + ")";
@@ -107,25 +104,14 @@ std::string triggerName(const std::string& table, const char* rowEvent)
 
 std::string createTrigger(const std::string& table, const RowEvent& rowEvent)
 {
-    const bool update = rowEvent.added && rowEvent.removed;
     // An insert or delete changes the counts of the sparse columns only for a row that has one
-    // of them set: the common row skips the per-element sums. An update changes them all.
-    const std::vector<std::string> sparse =
-        update ? std::vector<std::string>() : sparseColumns(table);
-    std::vector<std::string> dense, guarded, columns;
+    // of them set: the common row skips the per-element sums.
+    const std::vector<std::string> sparse = sparseColumns(table);
+    std::vector<std::string> dense, guarded;
     for (size_t n : countsOf(table)) {
-        const std::string set = assignment(n, rowEvent);
-        if (set.empty())
-            continue;
         const std::vector<std::string> read = dbCwsCountColumns(dbCwsCountDefinitions()[n]);
-        (readsAny(read, sparse) ? guarded : dense).push_back(set);
-        for (const std::string& column : read)
-            if (std::find(columns.begin(), columns.end(), column) == columns.end())
-                columns.push_back(column);
+        (readsAny(read, sparse) ? guarded : dense).push_back(assignment(n, rowEvent));
     }
-    std::string event = rowEvent.event;
-    if (update)
-        event += " OF " + joined(columns, ", ");
     std::string body;
     if (!dense.empty())
         body += " UPDATE CwsCountCache SET " + joined(dense, ", ") + ";";
@@ -139,7 +125,52 @@ std::string createTrigger(const std::string& table, const RowEvent& rowEvent)
     }
     // Table names inside a trigger's body take no schema: CwsCountCache is found in temp.
     return "CREATE TEMP TRIGGER IF NOT EXISTS " + triggerName(table, rowEvent.name) + " AFTER " +
-           event + " ON main." + table + " BEGIN" + body + " END;";
+           rowEvent.event + " ON main." + table + " BEGIN" + body + " END;";
+}
+
+// The sets of columns that the conditions of `table`'s counts read, each once: one column per
+// condition with these definitions.
+std::vector<std::vector<std::string>> conditionColumnSets(const std::string& table)
+{
+    std::vector<std::vector<std::string>> sets;
+    for (size_t n : countsOf(table))
+        for (const std::string& condition : dbCwsCountDefinitions()[n].conditions) {
+            const std::vector<std::string> read = dbCwsConditionColumns(condition);
+            if (!read.empty() && std::find(sets.begin(), sets.end(), read) == sets.end())
+                sets.push_back(read);
+        }
+    return sets;
+}
+
+std::string updateTriggerName(const std::string& table, const std::vector<std::string>& columns)
+{
+    return triggerName(table, ("Update" + joined(columns, "")).c_str());
+}
+
+// The update trigger of the conditions that read exactly `columns`: it fires only when one of
+// them changes, and applies the change of those conditions alone. The common write, one state
+// column of one clip, so runs a few terms instead of every count's. An update of several
+// columns fires the trigger of each, and their changes add up to the row's.
+std::string createUpdateTrigger(const std::string& table, const std::vector<std::string>& columns)
+{
+    std::vector<std::string> assignments, changed;
+    for (size_t n : countsOf(table)) {
+        dbCwsCountDefinition part = dbCwsCountDefinitions()[n];
+        part.conditions.clear();
+        for (const std::string& condition : dbCwsCountDefinitions()[n].conditions)
+            if (dbCwsConditionColumns(condition) == columns)
+                part.conditions.push_back(condition);
+        if (!part.conditions.empty())
+            assignments.push_back(countColumn(n) + " = " + countColumn(n) + " + (" +
+                                  dbCwsCountOfRow(part, "NEW.") + ") - (" +
+                                  dbCwsCountOfRow(part, "OLD.") + ")");
+    }
+    for (const std::string& column : columns)
+        changed.push_back("OLD." + column + " IS NOT NEW." + column);
+    return "CREATE TEMP TRIGGER IF NOT EXISTS " + updateTriggerName(table, columns) +
+           " AFTER UPDATE OF " + joined(columns, ", ") + " ON main." + table + " WHEN " +
+           joined(changed, " OR ") + " BEGIN UPDATE CwsCountCache SET " +
+           joined(assignments, ", ") + "; END;";
 }
 
 // True when every condition of count `n` reads exactly one column.
@@ -277,9 +308,13 @@ bool dbCwsInstallCountCache(dbCwsHandle* handle, const char* fcn)
                               "INSERT INTO temp.CwsCountCache (Stamp) SELECT NULL WHERE NOT "
                               "EXISTS (SELECT 1 FROM temp.CwsCountCache);")
                          .ok();
-    for (const char* table : tables)
+    for (const char* table : tables) {
         for (const RowEvent& rowEvent : rowEvents)
             installed = installed && dbCwsRun(handle, fcn, createTrigger(table, rowEvent)).ok();
+        for (const std::vector<std::string>& columns : conditionColumnSets(table))
+            installed =
+                installed && dbCwsRun(handle, fcn, createUpdateTrigger(table, columns)).ok();
+    }
     return installed;
 }
 
@@ -320,7 +355,9 @@ void dbCwsUpdateClips(dbCwsHandle* handle, const char* fcn, bool most,
     // keeps the counts right. The trigger goes before the stamp is emptied, so a write of
     // another thread in between is recounted, a read in between that recounts puts the trigger
     // back for `write`, and a read afterwards recounts.
-    dbCwsRun(handle, fcn, "DROP TRIGGER IF EXISTS temp." + triggerName("Clips", "Update") + ";");
+    for (const std::vector<std::string>& columns : conditionColumnSets("Clips"))
+        dbCwsRun(handle, fcn,
+                 "DROP TRIGGER IF EXISTS temp." + updateTriggerName("Clips", columns) + ";");
     dbCwsRun(handle, fcn, "UPDATE temp.CwsCountCache SET Stamp=NULL;");
     write();
     dbCwsReadCountCache(handle, unused);
