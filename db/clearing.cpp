@@ -1,18 +1,26 @@
 // Clearing errors and in-progress marks on SQLite and MySQL.
 #include "db/clearing.h"
 
+#include "db/countcache.h"
 #include "db/statement_p.h"
 #include "platform/qzlog.h"
 
 namespace
 {
 
-const char* const noResponseMD5 =
-    "UPDATE Clips SET MD5=NULL WHERE MD5='MD5 Not Created No Response from VexoBase';";
+const char* const noResponseMD5Text = "'MD5 Not Created No Response from VexoBase'";
 
 bool isOutput(const dbCwsElement& element)
 {
     return element.kind == dbCwsElementKind::Output;
+}
+
+// The elements whose states the clearing of errors and processes puts back: the clip, the
+// output elements and, when `wrap`, the wrap element.
+bool isClearedElement(const dbCwsElement& element, bool wrap)
+{
+    return isOutput(element) || element.kind == dbCwsElementKind::Clip ||
+           (wrap && element.code == CWS_ELEMENT_WRAP);
 }
 
 // "a, b, c" of the given codes.
@@ -22,6 +30,56 @@ std::string codeList(std::initializer_list<int> codes)
     for (int code : codes)
         list += (list.empty() ? "" : ", ") + std::to_string(code);
     return list;
+}
+
+// A column that a one-pass clearing sets to `value` on the rows where `match` holds. `match`
+// reads this column only, so the order of the assignments never matters (MySQL assigns left
+// to right and lets later ones see earlier results).
+struct ColumnReset {
+    std::string column;
+    std::string match;
+    const char* value;
+};
+
+ColumnReset stateReset(const dbCwsElement& element, const std::string& codes)
+{
+    return {element.stateColumn, element.stateColumn + " IN (" + codes + ")", "0"};
+}
+
+ColumnReset md5Reset(const std::string& match)
+{
+    return {"MD5", match, "NULL"};
+}
+
+// How many clips a clearing is expected to change.
+enum class Reach { Some, Most };
+
+// Applies every reset in one UPDATE, one pass over Clips, touching only the rows that change.
+void resetClips(dbCwsHandle* handle, const char* fcn, const std::vector<ColumnReset>& resets,
+                Reach reach = Reach::Some, const char* tag = nullptr)
+{
+    std::string assignments, matches;
+    for (const ColumnReset& reset : resets) {
+        assignments += (assignments.empty() ? "" : ", ") + reset.column + "=CASE WHEN " +
+                       reset.match + " THEN " + reset.value + " ELSE " + reset.column + " END";
+        matches += (matches.empty() ? "(" : " OR (") + reset.match + ")";
+    }
+    const std::string sql = "UPDATE Clips SET " + assignments + " WHERE " + matches + ";";
+    dbCwsUpdateClips(handle, fcn, reach == Reach::Most,
+                     [&] { dbCwsRun(handle, fcn, sql, {}, tag); });
+}
+
+// The states `codes` of the clip, the output elements and the wrap element back to 0, and the
+// MD5 texts that `md5` matches forgotten.
+void clearStates(dbCwsHandle* handle, const char* fcn, const std::string& codes,
+                 const std::string& md5, Reach reach)
+{
+    std::vector<ColumnReset> resets;
+    for (const dbCwsElement& element : dbCwsElements())
+        if (isClearedElement(element, true))
+            resets.push_back(stateReset(element, codes));
+    resets.push_back(md5Reset(md5));
+    resetClips(handle, fcn, resets, reach);
 }
 
 // Sets the path, state and error columns of `element` to NULL where `condition` holds.
@@ -84,40 +142,33 @@ int dbCWSClearAllErrors(dbCwsHandle* handle)
     const char* fcn = "dbCWSClearAllErrors";
     dbCwsRun(handle, fcn, "UPDATE Directories SET Checked=0 WHERE Checked IN (2, 4, 5, 7);", {},
              "dbCWSClearAllErrors-Directories ");
-    for (const dbCwsElement& element : dbCwsElements()) {
-        if (!isOutput(element) && element.kind != dbCwsElementKind::Clip)
-            continue;
-        // An RTIN index in progress stays in progress.
-        const std::string codes = element.code == CWS_ELEMENT_RTIN ? codeList({3, 4, 5, 6, 7})
-                                                                   : codeList({2, 3, 4, 5, 6, 7});
-        const std::string tag = "dbCWSClearInProgress-" + element.stateColumn + " ";
-        dbCwsRun(handle, fcn,
-                 "UPDATE Clips SET " + element.stateColumn + "=0 WHERE " + element.stateColumn +
-                     " IN (" + codes + ");",
-                 {}, tag.c_str());
-    }
-    dbCwsRun(handle, fcn,
-             "UPDATE Clips SET MD5=NULL WHERE MD5 IN ('MD5 Not Created No Response from "
-             "VexoBase', 'lost process', 'lost process purged');",
-             {}, "dbCWSClearInProgress-MD5 ");
+    std::vector<ColumnReset> resets;
+    for (const dbCwsElement& element : dbCwsElements())
+        if (isClearedElement(element, false))
+            // An RTIN index in progress stays in progress.
+            resets.push_back(stateReset(element, element.code == CWS_ELEMENT_RTIN
+                                                     ? codeList({3, 4, 5, 6, 7})
+                                                     : codeList({2, 3, 4, 5, 6, 7})));
+    resets.push_back(md5Reset(std::string("MD5 IN (") + noResponseMD5Text +
+                              ", 'lost process', 'lost process purged')"));
+    resetClips(handle, fcn, resets, Reach::Some, "dbCWSClearAllErrors-Clips ");
     return -1;
 }
 
 int dbCWSClearErrors(dbCwsHandle* handle, int state)
 {
-    const char* fcn = "dbCWSClearErrors";
-    for (const dbCwsElement& element : dbCwsElements()) {
-        if (!isOutput(element) && element.kind != dbCwsElementKind::Clip &&
-            element.code != CWS_ELEMENT_WRAP)
-            continue;
-        dbCwsRun(handle, fcn,
-                 "UPDATE Clips SET " + element.stateColumn + "=0 WHERE " + element.stateColumn +
-                     "=?;",
-                 {static_cast<long long>(state)});
-    }
-    dbCwsRun(handle, fcn,
-             state == QZ_FINISHED ? "UPDATE Clips SET MD5=NULL WHERE MD5 IS NOT NULL;"
-                                  : noResponseMD5);
+    clearStates(handle, "dbCWSClearErrors", std::to_string(state),
+                state == QZ_FINISHED ? "MD5 IS NOT NULL" : std::string("MD5=") + noResponseMD5Text,
+                Reach::Some);
+    return -1;
+}
+
+int dbCWSClearProcesses(dbCwsHandle* handle)
+{
+    clearStates(handle, "dbCWSClearProcesses",
+                codeList({QZ_FINISHED, QZ_IN_PROGRESS, QZ_WAIT_PROCESS, QZ_ERROR, QZ_NETWORK_ERROR,
+                          QZ_FOUND_FILE, QZ_LOST_PROCESS}),
+                "MD5 IS NOT NULL", Reach::Most);
     return -1;
 }
 
@@ -148,24 +199,36 @@ int dbCWSClearRunning(dbCwsHandle* handle, bool picon, bool xmp, bool proxy, boo
         {element9, CWS_ELEMENT_WRAP, "Clear-Element9 "},
     };
     const bool logged = dbCwsIsMySQL(handle);
-    const char* fcn = "dbCWSClearInProgress";
+    std::vector<ColumnReset> resets;
     for (const Switch& step : switches) {
         if (!step.on)
             continue;
         if (logged)
             ErrOut("%s", step.logLine);
-        const std::string& column = dbCwsFindElement(step.code)->stateColumn;
-        dbCwsRun(handle, fcn, "UPDATE Clips SET " + column + "=0 WHERE " + column + "=2;");
+        resets.push_back(stateReset(*dbCwsFindElement(step.code), "2"));
     }
     if (md5) {
         if (logged)
             ErrOut("Clear-MD5 ");
-        dbCwsRun(handle, fcn, noResponseMD5);
-        dbCwsRun(handle, fcn, "UPDATE Clips SET MD5=NULL WHERE MD5='Error';");
+        resets.push_back(md5Reset(std::string("MD5 IN (") + noResponseMD5Text + ", 'Error')"));
     }
+    resetClips(handle, "dbCWSClearInProgress", resets);
     if (logged)
         ErrOut("Clear-Done ");
     return -1;
+}
+
+int dbCWSMoveClipStates(dbCwsHandle* handle, int from, int to)
+{
+    // The inner table is read in full before the update: MySQL refuses an update that reads
+    // its own table otherwise.
+    return dbCwsRun(handle, "dbCWSSetElementStatus-complete",
+                    "UPDATE Clips SET Complete=? WHERE AnchorPath IN (SELECT AnchorPath FROM "
+                    "(SELECT AnchorPath FROM Clips WHERE Complete=?) AS Moved);",
+                    {static_cast<long long>(to), static_cast<long long>(from)})
+                   .ok()
+               ? 0
+               : -1;
 }
 
 int dwCWSCheckDatabase(dbCwsHandle* handle)

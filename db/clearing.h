@@ -1,6 +1,7 @@
 // Clearing: putting directories, clips and elements back to an earlier state so that the
 // scanner takes them up again, and marking work left in progress as failed at start-up.
-// Each statement stands alone: a failure is logged and the next one runs.
+// Each statement stands alone: a failure is logged and the next one runs. The clearing of
+// errors, processes and running work changes Clips in one pass (one UPDATE).
 #pragma once
 
 #include "db/connection.h"
@@ -14,6 +15,10 @@ int dbCWSClearAllErrors(dbCwsHandle* handle);
 // when `state` is 1, else only "MD5 Not Created No Response from VexoBase". Returns -1 always.
 int dbCWSClearErrors(dbCwsHandle* handle, int state);
 
+// Clear Processes: what dbCWSClearErrors does for each state from 1 to 7, at once. Returns -1
+// always.
+int dbCWSClearProcesses(dbCwsHandle* handle);
+
 // Empties the elements named in `mask` (element codes) that are in progress or hold a progress
 // text, and removes MD5 marker texts. On MySQL also sets a Complete of 2 to NULL. Returns 0, or
 // -1 when a MySQL statement failed (0 without a database).
@@ -23,6 +28,11 @@ int dbCWSClearInProgress(dbCwsHandle* handle, unsigned mask);
 // removes "MD5 Not Created No Response from VexoBase" and "Error". Returns -1 always.
 int dbCWSClearRunning(dbCwsHandle* handle, bool picon, bool xmp, bool proxy, bool mezzanine,
                       bool rtin, bool md5, bool element9);
+
+// Sets Complete to `to` on every clip whose anchor path has a clip with Complete `from`, as
+// dbCWSSetElementStatus of each such clip would, in one statement. Returns 0, or -1 when the
+// statement failed or there is no database.
+int dbCWSMoveClipStates(dbCwsHandle* handle, int from, int to);
 
 // Marks every directory, clip and output element still in progress (2) as failed (4).
 // Returns -1 always.

@@ -52,7 +52,6 @@ struct RowEvent {
 const RowEvent rowEvents[] = {
     {"Insert", "INSERT", "NEW.", nullptr},
     {"Delete", "DELETE", nullptr, "OLD."},
-    {"Update", "UPDATE", "NEW.", "OLD."},
 };
 
 // The columns of the counts of `table` that read more than one column (the per-element sums).
@@ -78,12 +77,10 @@ bool readsAny(const std::vector<std::string>& read, const std::vector<std::strin
     return false;
 }
 
-// The assignment that applies `rowEvent` to count `n`; empty when it cannot change the count.
+// The assignment that applies `rowEvent` to count `n`.
 std::string assignment(size_t n, const RowEvent& rowEvent)
 {
     const dbCwsCountDefinition& definition = dbCwsCountDefinitions()[n];
-    if (rowEvent.added && rowEvent.removed && dbCwsCountColumns(definition).empty())
-        return std::string(); // counts every row: an update cannot change it
     std::string delta;
     if (rowEvent.added)
         delta += " + (" + dbCwsCountOfRow(definition, rowEvent.added) + ")";
@@ -100,27 +97,21 @@ std::string joined(const std::vector<std::string>& parts, const std::string& sep
     return text;
 }
 
+std::string triggerName(const std::string& table, const char* rowEvent)
+{
+    return "CwsCount" + table + rowEvent;
+}
+
 std::string createTrigger(const std::string& table, const RowEvent& rowEvent)
 {
-    const bool update = rowEvent.added && rowEvent.removed;
     // An insert or delete changes the counts of the sparse columns only for a row that has one
-    // of them set: the common row skips the per-element sums. An update changes them all.
-    const std::vector<std::string> sparse =
-        update ? std::vector<std::string>() : sparseColumns(table);
-    std::vector<std::string> dense, guarded, columns;
+    // of them set: the common row skips the per-element sums.
+    const std::vector<std::string> sparse = sparseColumns(table);
+    std::vector<std::string> dense, guarded;
     for (size_t n : countsOf(table)) {
-        const std::string set = assignment(n, rowEvent);
-        if (set.empty())
-            continue;
         const std::vector<std::string> read = dbCwsCountColumns(dbCwsCountDefinitions()[n]);
-        (readsAny(read, sparse) ? guarded : dense).push_back(set);
-        for (const std::string& column : read)
-            if (std::find(columns.begin(), columns.end(), column) == columns.end())
-                columns.push_back(column);
+        (readsAny(read, sparse) ? guarded : dense).push_back(assignment(n, rowEvent));
     }
-    std::string event = rowEvent.event;
-    if (update)
-        event += " OF " + joined(columns, ", ");
     std::string body;
     if (!dense.empty())
         body += " UPDATE CwsCountCache SET " + joined(dense, ", ") + ";";
@@ -133,8 +124,140 @@ std::string createTrigger(const std::string& table, const RowEvent& rowEvent)
                 joined(present, " OR ") + ";";
     }
     // Table names inside a trigger's body take no schema: CwsCountCache is found in temp.
-    return "CREATE TEMP TRIGGER IF NOT EXISTS CwsCount" + table + rowEvent.name + " AFTER " +
-           event + " ON main." + table + " BEGIN" + body + " END;";
+    return "CREATE TEMP TRIGGER IF NOT EXISTS " + triggerName(table, rowEvent.name) + " AFTER " +
+           rowEvent.event + " ON main." + table + " BEGIN" + body + " END;";
+}
+
+// The sets of columns that the conditions of `table`'s counts read, each once: one column per
+// condition with these definitions.
+std::vector<std::vector<std::string>> conditionColumnSets(const std::string& table)
+{
+    std::vector<std::vector<std::string>> sets;
+    for (size_t n : countsOf(table))
+        for (const std::string& condition : dbCwsCountDefinitions()[n].conditions) {
+            const std::vector<std::string> read = dbCwsConditionColumns(condition);
+            if (!read.empty() && std::find(sets.begin(), sets.end(), read) == sets.end())
+                sets.push_back(read);
+        }
+    return sets;
+}
+
+std::string updateTriggerName(const std::string& table, const std::vector<std::string>& columns)
+{
+    return triggerName(table, ("Update" + joined(columns, "")).c_str());
+}
+
+// The update trigger of the conditions that read exactly `columns`: it fires only when one of
+// them changes, and applies the change of those conditions alone. The common write, one state
+// column of one clip, so runs a few terms instead of every count's. An update of several
+// columns fires the trigger of each, and their changes add up to the row's.
+std::string createUpdateTrigger(const std::string& table, const std::vector<std::string>& columns)
+{
+    std::vector<std::string> assignments, changed;
+    for (size_t n : countsOf(table)) {
+        dbCwsCountDefinition part = dbCwsCountDefinitions()[n];
+        part.conditions.clear();
+        for (const std::string& condition : dbCwsCountDefinitions()[n].conditions)
+            if (dbCwsConditionColumns(condition) == columns)
+                part.conditions.push_back(condition);
+        if (!part.conditions.empty())
+            assignments.push_back(countColumn(n) + " = " + countColumn(n) + " + (" +
+                                  dbCwsCountOfRow(part, "NEW.") + ") - (" +
+                                  dbCwsCountOfRow(part, "OLD.") + ")");
+    }
+    for (const std::string& column : columns)
+        changed.push_back("OLD." + column + " IS NOT NEW." + column);
+    return "CREATE TEMP TRIGGER IF NOT EXISTS " + updateTriggerName(table, columns) +
+           " AFTER UPDATE OF " + joined(columns, ", ") + " ON main." + table + " WHEN " +
+           joined(changed, " OR ") + " BEGIN UPDATE CwsCountCache SET " +
+           joined(assignments, ", ") + "; END;";
+}
+
+// True when every condition of count `n` reads exactly one column.
+bool readsOneColumnPerCondition(size_t n)
+{
+    for (const std::string& condition : dbCwsCountDefinitions()[n].conditions)
+        if (dbCwsConditionColumns(condition).size() != 1)
+            return false;
+    return true;
+}
+
+// The state columns of the numbered elements, which most databases leave NULL throughout.
+const std::vector<std::string>& rarelySetColumns()
+{
+    static const std::vector<std::string> columns = [] {
+        std::vector<std::string> list;
+        for (const dbCwsElement& element : dbCwsElements())
+            if (element.kind == dbCwsElementKind::Numbered)
+                list.push_back(element.stateColumn);
+        return list;
+    }();
+    return columns;
+}
+
+// The sum over a table's rows of count `counts[0]` plus 2^32 times count `counts[1]` (when
+// given), as a statement's expression. A NULL column satisfies no condition: each column is
+// tested for NULL once and only otherwise by the conditions that read it, and the rarely set
+// columns are passed over together while all of them are NULL. Each count must read one column
+// per condition; one below 2^31 (2^27 rows of 16 conditions) is kept exactly.
+std::string packedSum(const std::vector<size_t>& counts)
+{
+    std::vector<std::pair<std::string, std::string>> byColumn; // column, its terms
+    for (size_t k = 0; k < counts.size(); ++k) {
+        const char* weight = k == 0 ? "1" : "4294967296";
+        for (const std::string& condition : dbCwsCountDefinitions()[counts[k]].conditions) {
+            const std::string column = dbCwsConditionColumns(condition).front();
+            auto terms =
+                std::find_if(byColumn.begin(), byColumn.end(),
+                             [&column](const auto& entry) { return entry.first == column; });
+            if (terms == byColumn.end())
+                terms = byColumn.insert(byColumn.end(), {column, std::string()});
+            terms->second += (terms->second.empty() ? "" : " + ") + std::string("(CASE WHEN ") +
+                             dbCwsCountCondition(condition, "") + " THEN " + weight +
+                             " ELSE 0 END)";
+        }
+    }
+    std::vector<std::string> common, rare, rareColumns;
+    for (const auto& [column, terms] : byColumn) {
+        const bool rarelySet = std::find(rarelySetColumns().begin(), rarelySetColumns().end(),
+                                         column) != rarelySetColumns().end();
+        (rarelySet ? rare : common)
+            .push_back("(CASE WHEN " + column + " IS NULL THEN 0 ELSE " + terms + " END)");
+        if (rarelySet)
+            rareColumns.push_back(column);
+    }
+    if (rare.size() > 1)
+        common.push_back("(CASE WHEN COALESCE(" + joined(rareColumns, ", ") +
+                         ") IS NULL THEN 0 ELSE " + joined(rare, " + ") + " END)");
+    else
+        common.insert(common.end(), rare.begin(), rare.end());
+    return "COALESCE(SUM(" + joined(common, " + ") + "), 0)";
+}
+
+// The expressions that recount `table`, one per count in countsOf(table) order. The counts
+// whose conditions read one column each go two to a packed sum, which SQLite computes once for
+// both of its expressions: far fewer steps per row than a COUNT per condition.
+std::vector<std::string> recountExpressions(const std::string& table)
+{
+    const std::vector<size_t> counts = countsOf(table);
+    std::vector<std::string> expressions(counts.size());
+    std::vector<size_t> packed; // positions in `counts`
+    for (size_t i = 0; i < counts.size(); ++i) {
+        if (readsOneColumnPerCondition(counts[i]))
+            packed.push_back(i);
+        else
+            expressions[i] = dbCwsCountAggregate(dbCwsCountDefinitions()[counts[i]]);
+    }
+    for (size_t p = 0; p < packed.size(); p += 2) {
+        if (p + 1 == packed.size()) {
+            expressions[packed[p]] = packedSum({counts[packed[p]]});
+            continue;
+        }
+        const std::string sum = packedSum({counts[packed[p]], counts[packed[p + 1]]});
+        expressions[packed[p]] = sum + " % 4294967296";
+        expressions[packed[p + 1]] = sum + " / 4294967296";
+    }
+    return expressions;
 }
 
 // Sets every count from a full scan of both tables and records `stamp`, in one statement, so
@@ -143,13 +266,11 @@ std::string recountStatement()
 {
     std::string sql = "UPDATE temp.CwsCountCache SET ";
     for (const char* table : tables) {
-        std::string columns, aggregates;
-        for (size_t n : countsOf(table)) {
-            columns += (columns.empty() ? "" : ", ") + countColumn(n);
-            aggregates +=
-                (aggregates.empty() ? "" : ", ") + dbCwsCountAggregate(dbCwsCountDefinitions()[n]);
-        }
-        sql += "(" + columns + ") = (SELECT " + aggregates + " FROM main." + table + "), ";
+        std::vector<std::string> columns;
+        for (size_t n : countsOf(table))
+            columns.push_back(countColumn(n));
+        sql += "(" + joined(columns, ", ") + ") = (SELECT " +
+               joined(recountExpressions(table), ", ") + " FROM main." + table + "), ";
     }
     return sql + "Stamp = ?;";
 }
@@ -187,9 +308,13 @@ bool dbCwsInstallCountCache(dbCwsHandle* handle, const char* fcn)
                               "INSERT INTO temp.CwsCountCache (Stamp) SELECT NULL WHERE NOT "
                               "EXISTS (SELECT 1 FROM temp.CwsCountCache);")
                          .ok();
-    for (const char* table : tables)
+    for (const char* table : tables) {
         for (const RowEvent& rowEvent : rowEvents)
             installed = installed && dbCwsRun(handle, fcn, createTrigger(table, rowEvent)).ok();
+        for (const std::vector<std::string>& columns : conditionColumnSets(table))
+            installed =
+                installed && dbCwsRun(handle, fcn, createUpdateTrigger(table, columns)).ok();
+    }
     return installed;
 }
 
@@ -211,4 +336,29 @@ bool dbCwsReadCountCache(dbCwsHandle* handle, dbCwsCounts& counts)
     }
     counts = cached;
     return true;
+}
+
+void dbCwsUpdateClips(dbCwsHandle* handle, const char* fcn, bool most,
+                      const std::function<void()>& write)
+{
+    dbCwsCounts unused{};
+    bool current = true;
+    if (!dbCwsIsSQLite(handle) ||
+        !dbCwsRun(handle, fcn,
+                  "SELECT 1 FROM temp.sqlite_master WHERE name='CwsCountCache' AND type='table';")
+             .atRow() ||
+        !readCounts(handle, unused, current) || (current && !most)) {
+        write();
+        return;
+    }
+    // No transaction, so that a caller inside one of its own never waits for itself: the order
+    // keeps the counts right. The trigger goes before the stamp is emptied, so a write of
+    // another thread in between is recounted, a read in between that recounts puts the trigger
+    // back for `write`, and a read afterwards recounts.
+    for (const std::vector<std::string>& columns : conditionColumnSets("Clips"))
+        dbCwsRun(handle, fcn,
+                 "DROP TRIGGER IF EXISTS temp." + updateTriggerName("Clips", columns) + ";");
+    dbCwsRun(handle, fcn, "UPDATE temp.CwsCountCache SET Stamp=NULL;");
+    write();
+    dbCwsReadCountCache(handle, unused);
 }

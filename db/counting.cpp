@@ -135,21 +135,28 @@ std::string dbCwsCountOfRow(const dbCwsCountDefinition& definition, const std::s
     return sum;
 }
 
+std::vector<std::string> dbCwsConditionColumns(const std::string& condition)
+{
+    std::vector<std::string> columns;
+    for (size_t mark = condition.find('$'); mark != std::string::npos;
+         mark = condition.find('$', mark + 1)) {
+        size_t end = mark + 1;
+        while (end < condition.size() && std::isalnum(static_cast<unsigned char>(condition[end])))
+            ++end;
+        const std::string column = condition.substr(mark + 1, end - mark - 1);
+        if (std::find(columns.begin(), columns.end(), column) == columns.end())
+            columns.push_back(column);
+    }
+    return columns;
+}
+
 std::vector<std::string> dbCwsCountColumns(const dbCwsCountDefinition& definition)
 {
     std::vector<std::string> columns;
-    for (const std::string& condition : definition.conditions) {
-        for (size_t mark = condition.find('$'); mark != std::string::npos;
-             mark = condition.find('$', mark + 1)) {
-            size_t end = mark + 1;
-            while (end < condition.size() &&
-                   std::isalnum(static_cast<unsigned char>(condition[end])))
-                ++end;
-            const std::string column = condition.substr(mark + 1, end - mark - 1);
+    for (const std::string& condition : definition.conditions)
+        for (const std::string& column : dbCwsConditionColumns(condition))
             if (std::find(columns.begin(), columns.end(), column) == columns.end())
                 columns.push_back(column);
-        }
-    }
     return columns;
 }
 

@@ -1,6 +1,7 @@
 // Private to db/: the definition of every count, shared by the counting queries and the
 // per-connection count cache. Conditions mark each column with "$", which is replaced by the
-// row the column is read from: nothing in a WHERE clause, "NEW." or "OLD." in a trigger.
+// row the column is read from: nothing in a WHERE clause, "NEW." or "OLD." in a trigger. No
+// condition holds for a row whose columns it reads are NULL: the cache passes over NULL columns.
 #pragma once
 
 #include "db/counting.h"
@@ -30,3 +31,6 @@ std::string dbCwsCountOfRow(const dbCwsCountDefinition& definition, const std::s
 
 // The columns the count reads, each once.
 std::vector<std::string> dbCwsCountColumns(const dbCwsCountDefinition& definition);
+
+// The columns one condition reads, each once.
+std::vector<std::string> dbCwsConditionColumns(const std::string& condition);

@@ -13,25 +13,6 @@
 
 #include <QMutexLocker>
 
-namespace
-{
-
-// The states Clear Processes resets, in order, with the text shown before each.
-const struct {
-    int state;
-    const char* label;
-} kClearedStates[] = {
-    {QZ_FINISHED, "Clearing Processes... QZ_FINISHED"},
-    {QZ_IN_PROGRESS, "Clearing Processes... QZ_IN_PROGRESS"},
-    {QZ_WAIT_PROCESS, "Clearing Processes... QZ_WAIT_PROCESS"},
-    {QZ_ERROR, "Clearing Processes... QZ_ERROR"},
-    {QZ_NETWORK_ERROR, "Clearing Processes... QZ_NETWORK_ERROR"},
-    {QZ_FOUND_FILE, "Clearing Processes... QZ_FOUND_FILE"},
-    {QZ_LOST_PROCESS, "Clearing Processes... QZ_LOST_PROCESS"},
-};
-
-} // namespace
-
 int CQZClipwatch::ClearErrors()
 {
     if (!Database())
@@ -55,10 +36,8 @@ int CQZClipwatch::ClearProcesses()
     if (!db)
         return 0;
     clearProcessesRequested = false;
-    for (const auto& cleared : kClearedStates) {
-        Show(StateLabel, cleared.label);
-        dbCWSClearErrors(db.get(), cleared.state);
-    }
+    Show(StateLabel, "Clearing Processes...");
+    dbCWSClearProcesses(db.get());
     Show(StateLabel, "Cleared");
     LoadDatabase();
     return 0;

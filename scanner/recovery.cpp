@@ -6,7 +6,10 @@
 #include "platform/qzlog.h"
 #include "scanner/elementsettings.h"
 
+#include <QMutexLocker>
 #include <QString>
+
+#include <chrono>
 
 #include <set>
 
@@ -18,17 +21,25 @@ bool sameText(const std::string& text, const char* word)
     return QString::fromStdString(text).compare(word, Qt::CaseInsensitive) == 0;
 }
 
+// The longest time the other threads wait for the writes of a walk over clips.
+constexpr std::chrono::milliseconds kLongestBatch{50};
+
 // Calls `visit` for each clip whose own state is `clipState`, taken one at a time; `visit` must
 // move the clip out of that state. A clip handed out twice ends the walk, so that a write that
-// did not take effect can never loop for ever.
-template <typename Visit> void forEachClipInState(dbCwsHandle* db, int clipState, Visit visit)
+// did not take effect can never loop for ever. The writes are committed in batches (`fcn` names
+// them in failure lines).
+template <typename Visit>
+void forEachClipInState(dbCwsHandle* db, int clipState, const char* fcn, Visit visit)
 {
     std::set<std::string> seen;
     std::string anchor;
+    dbCwsWriteBatch batch(db, fcn);
     while (dbCWSGetNextFileFromState(db, nullptr, &anchor, nullptr, CWS_ELEMENT_CLIP, clipState) ==
                0 &&
-           !anchor.empty() && seen.insert(anchor).second)
+           !anchor.empty() && seen.insert(anchor).second) {
         visit(anchor);
+        batch.renewAfter(kLongestBatch);
+    }
 }
 
 } // namespace
@@ -37,7 +48,7 @@ void CQZClipwatch::RecoverClipsInState(const CWSSettings& s, int clipState)
 {
     const std::shared_ptr<dbCwsHandle> db = Database();
     const bool inProgress = clipState == QZ_IN_PROGRESS;
-    forEachClipInState(db.get(), clipState, [&](const std::string& anchor) {
+    forEachClipInState(db.get(), clipState, "RecoverInProgress", [&](const std::string& anchor) {
         dbCwsElementStatus status;
         if (dbCWSGetElementStatus(db.get(), anchor, status) == 0) {
             for (const dbCwsElement& e : dbCwsElements()) {
@@ -78,12 +89,12 @@ void CQZClipwatch::RecoverInProgress()
     if (!db)
         return;
     const CWSSettings s = Settings();
+    // The jobs are queued inside the write batches. Abort All holds the job list while it
+    // writes, so the list is taken first here too: the same order, never a deadlock.
+    QMutexLocker jobsLocked(checkThread.jobList.lock());
     RecoverClipsInState(s, QZ_IN_PROGRESS);
     RecoverClipsInState(s, QZ_WAIT_PROCESS);
-    forEachClipInState(db.get(), 8, [&](const std::string& anchor) {
-        dbCWSSetElementStatus(db.get(), -1, anchor, CWS_ELEMENT_CLIP, nullptr, nullptr,
-                              QZ_IN_PROGRESS, nullptr);
-    });
+    dbCWSMoveClipStates(db.get(), 8, QZ_IN_PROGRESS);
 }
 
 void CQZClipwatch::ResetCompletion()
@@ -95,7 +106,7 @@ void CQZClipwatch::ResetCompletion()
     if (!db)
         return;
     resetCompletionRequested = false;
-    forEachClipInState(db.get(), QZ_FINISHED, [&](const std::string& anchor) {
+    forEachClipInState(db.get(), QZ_FINISHED, "ResetCompletion", [&](const std::string& anchor) {
         Show(StateLabel, QString("Clearing Processes...%1").arg(QString::fromStdString(anchor)));
         dbCWSSetElementStatus(db.get(), -1, anchor, CWS_ELEMENT_CLIP, "", "", 0, "");
     });

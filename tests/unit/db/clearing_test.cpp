@@ -1,41 +1,156 @@
 // Clearing errors and in-progress marks on both backends, including the wrap element.
 #include "tests/unit/db/dbfixture.h"
 
+#include <functional>
+#include <map>
+#include <set>
+
 namespace
 {
 
 using Clearing = DbTest;
 
-TEST_P(Clearing, ClearAllErrorsResetsFailuresButKeepsRtinInProgress)
-{
-    clip("/a", "Complete=6, RTINValue=2, PiconValue=7, XMPValue=1, Element0State=4");
-    clip("/b", "Complete=1, RTINValue=4, MD5='lost process', ProxyValue=2");
-    clip("/c", "MD5='Error No VexoBase', MezzanineValue=3");
-    dbCWSAddDirectory(handle, "/d", 0);
-    dbCWSUpdateDirectoryCheck(handle, "/d", 5);
+// What one clearing operation puts back: the states of each column that become 0 and the MD5
+// texts that become NULL; every other value stays.
+struct ClearingCase {
+    const char* name;
+    std::function<int(dbCwsHandle*)> run;
+    std::map<std::string, std::set<int>> clearedStates;
+    std::set<std::string> forgottenMD5s; // "*": every text
+};
 
-    EXPECT_EQ(dbCWSClearAllErrors(handle), -1);
-    EXPECT_EQ(row("/a", "Complete,RTINValue,PiconValue,XMPValue,Element0State"), "0,2,0,1,4");
-    EXPECT_EQ(row("/b", "Complete,RTINValue,ProxyValue,MD5"), "1,0,0,NULL");
-    EXPECT_EQ(row("/c", "MD5,MezzanineValue"), "Error No VexoBase,0");
-    EXPECT_EQ(dbCWSGetDirectoryState(handle, "/d"), 0);
+const std::set<int> failed = {2, 3, 4, 5, 6, 7};
+const std::set<int> everyState = {1, 2, 3, 4, 5, 6, 7};
+
+const ClearingCase clearingCases[] = {
+    {"ClearAllErrors",
+     dbCWSClearAllErrors,
+     {{"Complete", failed},
+      {"PiconValue", failed},
+      {"XMPValue", failed},
+      {"ProxyValue", failed},
+      {"MezzanineValue", failed},
+      {"RTINValue", {3, 4, 5, 6, 7}}},
+     {"MD5 Not Created No Response from VexoBase", "lost process", "lost process purged"}},
+    {"ClearErrors(4)",
+     [](dbCwsHandle* h) { return dbCWSClearErrors(h, QZ_ERROR); },
+     {{"Complete", {4}},
+      {"PiconValue", {4}},
+      {"XMPValue", {4}},
+      {"ProxyValue", {4}},
+      {"MezzanineValue", {4}},
+      {"RTINValue", {4}},
+      {"Element9State", {4}}},
+     {"MD5 Not Created No Response from VexoBase"}},
+    {"ClearErrors(1)",
+     [](dbCwsHandle* h) { return dbCWSClearErrors(h, QZ_FINISHED); },
+     {{"Complete", {1}},
+      {"PiconValue", {1}},
+      {"XMPValue", {1}},
+      {"ProxyValue", {1}},
+      {"MezzanineValue", {1}},
+      {"RTINValue", {1}},
+      {"Element9State", {1}}},
+     {"*"}},
+    {"ClearProcesses",
+     dbCWSClearProcesses,
+     {{"Complete", everyState},
+      {"PiconValue", everyState},
+      {"XMPValue", everyState},
+      {"ProxyValue", everyState},
+      {"MezzanineValue", everyState},
+      {"RTINValue", everyState},
+      {"Element9State", everyState}},
+     {"*"}},
+    {"ClearRunning(picon, proxy, rtin, md5, element9)",
+     [](dbCwsHandle* h) {
+         return dbCWSClearRunning(h, true, false, true, false, true, true, true);
+     },
+     {{"Complete", {2}},
+      {"PiconValue", {2}},
+      {"ProxyValue", {2}},
+      {"RTINValue", {2}},
+      {"Element9State", {2}}},
+     {"MD5 Not Created No Response from VexoBase", "Error"}},
+};
+
+TEST_P(Clearing, EachClearingChangesExactlyItsStatesAndTexts)
+{
+    const std::vector<std::string> columns = {"Complete",      "PiconValue",     "XMPValue",
+                                              "ProxyValue",    "MezzanineValue", "RTINValue",
+                                              "Element0State", "Element9State"};
+    const std::vector<std::string> md5s = {"abc",
+                                           "Error",
+                                           "in progress",
+                                           "lost process",
+                                           "lost process purged",
+                                           "MD5 Not Created No Response from VexoBase"};
+    constexpr int kStates = 10; // NULL (-1) and 0 to 8
+    auto stateOf = [&](int clip, size_t column) { return (clip + int(column)) % kStates - 1; };
+    auto text = [](int state) { return state < 0 ? std::string("NULL") : std::to_string(state); };
+    for (const ClearingCase& clearing : clearingCases) {
+        SCOPED_TRACE(clearing.name);
+        ASSERT_TRUE(exec("DELETE FROM Clips"));
+        // Every column meets every state, each clip with a different state per column; the MD5
+        // clips have states that nothing clears, so only their text can change.
+        for (int i = 0; i < kStates; ++i) {
+            std::string set = "MD5=NULL";
+            for (size_t k = 0; k < columns.size(); ++k)
+                set += ", " + columns[k] + "=" + text(stateOf(i, k));
+            clip("/s" + std::to_string(i), set);
+        }
+        for (size_t j = 0; j < md5s.size(); ++j)
+            clip("/m" + std::to_string(j), "Complete=8, RTINValue=8, MD5='" + md5s[j] + "'");
+
+        EXPECT_EQ(clearing.run(handle), -1);
+
+        for (int i = 0; i < kStates; ++i) {
+            for (size_t k = 0; k < columns.size(); ++k) {
+                const int before = stateOf(i, k);
+                const auto cleared = clearing.clearedStates.find(columns[k]);
+                const bool reset =
+                    cleared != clearing.clearedStates.end() && cleared->second.count(before);
+                EXPECT_EQ(row("/s" + std::to_string(i), columns[k]), text(reset ? 0 : before))
+                    << columns[k] << " was " << text(before);
+            }
+        }
+        for (size_t j = 0; j < md5s.size(); ++j) {
+            const bool forgotten =
+                clearing.forgottenMD5s.count("*") || clearing.forgottenMD5s.count(md5s[j]);
+            EXPECT_EQ(row("/m" + std::to_string(j), "Complete,RTINValue,MD5"),
+                      "8,8," + (forgotten ? std::string("NULL") : md5s[j]));
+        }
+    }
 }
 
-TEST_P(Clearing, ClearErrorsOfFinishedForgetsEveryChecksum)
+TEST_P(Clearing, ClearAllErrorsPutsFailedDirectoriesBack)
 {
-    clip("/a", "Complete=1, PiconValue=1, RTINValue=1, Element9State=1, MD5='abc'");
-    clip("/b", "Complete=4, PiconValue=4, Element9State=4, "
-               "MD5='MD5 Not Created No Response from VexoBase'");
-    clip("/c", "MD5='Error'");
+    const std::pair<int, int> checked[] = {{0, 0}, {1, 1}, {2, 0}, {3, 3}, {4, 0},
+                                           {5, 0}, {6, 6}, {7, 0}, {8, 8}};
+    for (const auto& [before, after] : checked) {
+        const std::string dir = "/d" + std::to_string(before);
+        dbCWSAddDirectory(handle, dir, 0);
+        dbCWSUpdateDirectoryCheck(handle, dir, before);
+    }
+    dbCWSClearAllErrors(handle);
+    for (const auto& [before, after] : checked)
+        EXPECT_EQ(dbCWSGetDirectoryState(handle, "/d" + std::to_string(before)), after) << before;
+}
 
-    EXPECT_EQ(dbCWSClearErrors(handle, QZ_ERROR), -1);
-    EXPECT_EQ(row("/b", "Complete,PiconValue,Element9State,MD5"), "0,0,0,NULL");
-    EXPECT_EQ(row("/a", "Complete,MD5"), "1,abc");
-    EXPECT_EQ(row("/c", "MD5"), "Error");
+TEST_P(Clearing, MoveClipStatesMovesEveryRowOfTheMarkedAnchorPaths)
+{
+    clip("/a", "Complete=8, ProxyValue=8");
+    clip("/b", "Complete=3");
+    clip("/c", "Complete=NULL");
+    clip("/d", "Complete=8");
+    // A second row of "/d", as only a foreign write makes: a clip's writes address its anchor.
+    ASSERT_TRUE(exec("INSERT INTO Clips (ClipName, AnchorPath, SourceDir, Complete) "
+                     "VALUES ('d2', '/d', '/', 1)"));
 
-    dbCWSClearErrors(handle, QZ_FINISHED);
-    EXPECT_EQ(row("/a", "Complete,RTINValue,Element9State,MD5"), "0,0,0,NULL");
-    EXPECT_EQ(row("/c", "MD5"), "NULL");
+    EXPECT_EQ(dbCWSMoveClipStates(handle, 8, QZ_IN_PROGRESS), 0);
+    EXPECT_EQ(row("/a", "Complete,ProxyValue"), "2,8");
+    EXPECT_EQ(row("/b", "Complete") + row("/c", "Complete"), "3NULL");
+    EXPECT_EQ(number("SELECT COUNT(*) FROM Clips WHERE AnchorPath='/d' AND Complete=2"), 2);
 }
 
 TEST_P(Clearing, ClearInProgressEmptiesTheMaskedElementsAndProgressTexts)
@@ -55,20 +170,6 @@ TEST_P(Clearing, ClearInProgressEmptiesTheMaskedElementsAndProgressTexts)
     EXPECT_EQ(row("/b", "Element9State,MD5,MezzanineValue"), "NULL,NULL,4");
     // Only MySQL puts a clip in progress back to NULL.
     EXPECT_EQ(row("/a", "Complete"), isMySQL() ? "NULL" : "2");
-}
-
-TEST_P(Clearing, ClearRunningPutsSwitchedElementsBack)
-{
-    clip("/a", "Complete=2, PiconValue=2, ProxyValue=2, RTINValue=4, Element9State=2, "
-               "MD5='Error'");
-    clip("/b", "MD5='MD5 Not Created No Response from VexoBase'");
-    EXPECT_EQ(dbCWSClearRunning(handle, true, false, false, false, true, false, true), -1);
-    EXPECT_EQ(row("/a", "Complete,PiconValue,ProxyValue,RTINValue,Element9State,MD5"),
-              "0,0,2,4,0,Error");
-
-    dbCWSClearRunning(handle, false, false, false, false, false, true, false);
-    EXPECT_EQ(row("/a", "MD5,ProxyValue"), "NULL,2");
-    EXPECT_EQ(row("/b", "MD5"), "NULL");
 }
 
 TEST_P(Clearing, CheckDatabaseMarksWorkLeftInProgressAsFailed)

@@ -108,6 +108,8 @@ TEST_P(Counting, TheRefreshFollowsEveryWriteOfTheConnection)
     after("dbCWSClearRunning", [&] { dbCWSClearRunning(handle, 1, 1, 1, 1, 1, 1, 1); });
     after("dbCWSClearErrors", [&] { dbCWSClearErrors(handle, QZ_ERROR); });
     after("dbCWSClearAllErrors", [&] { dbCWSClearAllErrors(handle); });
+    after("dbCWSMoveClipStates", [&] { dbCWSMoveClipStates(handle, 8, QZ_IN_PROGRESS); });
+    after("dbCWSClearProcesses", [&] { dbCWSClearProcesses(handle); });
     afterSQL("REPLACE INTO Clips (ID, ClipName, AnchorPath, SourceDir, Complete, XMPValue) "
              "VALUES (3, 'r', '/r3', '/', 1, 5)");
     for (const char* sql :
@@ -145,12 +147,28 @@ TEST_P(Counting, WritesOfAnotherConnectionAreCounted)
                           nullptr);
     dbCWSUpdateDirectoryCheck(other, "/d1", QZ_FINISHED);
     EXPECT_EQ(allCounts(handle), dbCWSGetSingleCounts(handle));
+    // A clearing after a foreign write recounts once instead of following its rows.
+    dbCWSSetElementStatus(other, -1, "/c2", CWS_ELEMENT_PICON, nullptr, "/p", QZ_ERROR, nullptr);
+    dbCWSClearAllErrors(handle);
+    EXPECT_EQ(allCounts(handle), dbCWSGetSingleCounts(handle));
     // Both connections write, one after the other.
     dbCWSAddClip(handle, "h", "/h", "/");
     dbCWSClearAllErrors(other);
     EXPECT_EQ(allCounts(handle), dbCWSGetSingleCounts(handle));
     EXPECT_EQ(allCounts(other), dbCWSGetSingleCounts(handle));
     EXPECT_EQ(allCounts(handle)[CWS_COUNT_FILES], 32);
+    if (!isMySQL()) {
+        // The recount after a foreign write counts values of every type as the single counts do.
+        for (const std::string v :
+             {"'1'", "1.0", "' 2 '", "'abc'", "X'01'", "1.5", "'4.0'", "-0", "'Error'", "NULL"}) {
+            SCOPED_TRACE(v);
+            other->sqlite->execQuery("UPDATE Clips SET Complete=" + v + ", MD5=" + v +
+                                     ", ProxyValue=" + v + ", Element9State=" + v +
+                                     " WHERE ID % 3 = 0");
+            other->sqlite->execQuery("UPDATE Directories SET Checked=" + v + " WHERE ID % 2 = 0");
+            EXPECT_EQ(allCounts(handle), dbCWSGetSingleCounts(handle));
+        }
+    }
     dbCWSClose(other);
 }
 
@@ -172,7 +190,10 @@ TEST_P(Counting, TwoThreadsWritingLoseNothingWhileTheRefreshReads)
     std::thread first(write, 'a');
     std::thread second(write, 'b');
     int files = 0;
-    while (running > 0) {
+    // Clear Processes recounts in place of the per-row trigger: writes beside it are kept.
+    for (int pass = 0; running > 0; ++pass) {
+        if (pass % 8 == 0)
+            dbCWSClearProcesses(handle);
         const dbCwsCounts all = allCounts(handle);
         EXPECT_GE(all[CWS_COUNT_FILES], files) << "never loses a clip";
         EXPECT_LE(all[CWS_COUNT_COMPLETED] + all[CWS_COUNT_REMAINING], all[CWS_COUNT_FILES]);
@@ -182,7 +203,6 @@ TEST_P(Counting, TwoThreadsWritingLoseNothingWhileTheRefreshReads)
     second.join();
     EXPECT_EQ(allCounts(handle), dbCWSGetSingleCounts(handle));
     EXPECT_EQ(dbCWSGetFileCount(handle), 2 * perThread);
-    EXPECT_EQ(dbCWSGetProcessesCompleted(handle), 2 * perThread);
 }
 
 TEST(Inert, AHandleOfNoSupportedKindDoesNothing)
