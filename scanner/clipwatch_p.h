@@ -1,8 +1,13 @@
 // Private to scanner/: the service exchange and small helpers shared by the instance's files.
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <string>
+
+// The longest time a write batch of the scanning thread holds the database from the instance's
+// other threads.
+constexpr std::chrono::milliseconds kLongestBatch{50};
 
 // `path` with its separators made uniform (vexoFixSeperators).
 std::string cwsUniformPath(const std::string& path);

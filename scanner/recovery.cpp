@@ -4,12 +4,11 @@
 #include "db/dbcws.h"
 #include "monitor/completion.h"
 #include "platform/qzlog.h"
+#include "scanner/clipwatch_p.h"
 #include "scanner/elementsettings.h"
 
 #include <QMutexLocker>
 #include <QString>
-
-#include <chrono>
 
 #include <set>
 
@@ -20,9 +19,6 @@ bool sameText(const std::string& text, const char* word)
 {
     return QString::fromStdString(text).compare(word, Qt::CaseInsensitive) == 0;
 }
-
-// The longest time the other threads wait for the writes of a walk over clips.
-constexpr std::chrono::milliseconds kLongestBatch{50};
 
 // Calls `visit` for each clip whose own state is `clipState`, taken one at a time; `visit` must
 // move the clip out of that state. A clip handed out twice ends the walk, so that a write that

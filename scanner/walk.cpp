@@ -19,8 +19,6 @@ namespace
 constexpr int kDebugLogWalk = 0x10000100;
 constexpr int kDebugLogSearch = 0x10000;
 constexpr int kDebugLogFiles = 0x20000;
-// The longest time a batch of clip records holds the database from the instance's other threads.
-constexpr std::chrono::milliseconds kLongestBatch{50};
 
 } // namespace
 
