@@ -1,9 +1,7 @@
 // Running one statement on SQLite or MySQL with bound values, and reading its rows.
 #include "db/statement_p.h"
 
-#include <QSqlDriver>
 #include <QSqlError>
-#include <QSqlField>
 #include <QStringList>
 #include <QVariant>
 #include <QtDebug>
@@ -101,45 +99,13 @@ dbCwsRows runSQLite(dbCwsHandle* handle, const char* fcn, std::string_view sql,
     }
 }
 
-// `value` as a literal of the connection: NULL, a number, or text escaped by the client library
-// for the connection's character set and SQL mode.
-QByteArray mysqlLiteral(const QSqlDatabase& database, const CSQLite3Value& value)
+QVariant mysqlValue(const CSQLite3Value& value)
 {
     if (const auto* number = std::get_if<long long>(&value))
-        return QByteArray::number(*number);
-    const auto* text = std::get_if<std::string>(&value);
-    if (!text)
-        return "NULL";
-    QSqlField field(QString(), QVariant::ByteArray);
-    field.setValue(QByteArray(text->data(), static_cast<int>(text->size())));
-    return database.driver()->formatValue(field).toUtf8();
-}
-
-// `sql` with its "?" placeholders outside quoted text replaced by `values` in order. Such a
-// statement takes one round trip to the server, where a prepared one takes two and the server
-// keeps it until it is closed: the scan runs several statements per clip.
-QString withLiterals(const QSqlDatabase& database, std::string_view sql,
-                     const std::vector<CSQLite3Value>& values)
-{
-    QByteArray statement;
-    statement.reserve(static_cast<int>(sql.size()) + 64);
-    size_t next = 0;
-    char quote = 0;
-    for (size_t i = 0; i < sql.size(); ++i) {
-        const char c = sql[i];
-        if (!quote && c == '?' && next < values.size()) {
-            statement += mysqlLiteral(database, values[next++]);
-            continue;
-        }
-        statement += c;
-        if (quote && c == '\\' && i + 1 < sql.size())
-            statement += sql[++i];
-        else if (quote && c == quote)
-            quote = 0;
-        else if (!quote && (c == '\'' || c == '"' || c == '`'))
-            quote = c;
-    }
-    return QString::fromUtf8(statement);
+        return QVariant(static_cast<qlonglong>(*number));
+    if (const auto* text = std::get_if<std::string>(&value))
+        return QVariant(QString::fromUtf8(text->data(), static_cast<int>(text->size())));
+    return QVariant(QVariant::String);
 }
 
 // Client error codes of a server that cannot be reached or went away mid-statement, and the
@@ -157,7 +123,13 @@ dbCwsRows runMySQL(dbCwsHandle* handle, const char* fcn, std::string_view sql,
     const QSqlDatabase database = dbCWSGetThreadDatabase(handle->connectionName);
     QSqlQuery query(database);
     query.setForwardOnly(true);
-    if (!query.exec(withLiterals(database, sql, values))) {
+    bool done = query.prepare(QString::fromUtf8(sql.data(), static_cast<int>(sql.size())));
+    if (done) {
+        for (const CSQLite3Value& value : values)
+            query.addBindValue(mysqlValue(value));
+        done = query.exec();
+    }
+    if (!done) {
         const std::string prefix = tag ? std::string(tag) : std::string(fcn) + " ";
         qDebug("%s%s%s", prefix.c_str(), query.lastError().text().toUtf8().constData(),
                suffix.c_str());

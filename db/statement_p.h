@@ -43,11 +43,9 @@ bool dbCwsIsSQLite(const dbCwsHandle* handle);
 bool dbCwsIsMySQL(const dbCwsHandle* handle);
 
 // Runs `sql` on the handle's database (the calling thread's clone on MySQL) with `values`
-// bound to its "?" placeholders in order; on MySQL they are written in as literals that the
-// client library escapes, so that a statement takes one round trip ("?" inside quoted text is
-// no placeholder). A failure is logged as the debug line "Err: %d, Msg: %s, Fcn: <fcn>" on
-// SQLite, or `tag` (default: `fcn` and a blank) followed by the driver's text and `suffix` on
-// MySQL, and gives rows that are not ok().
+// bound to its "?" placeholders in order. A failure is logged as the debug line
+// "Err: %d, Msg: %s, Fcn: <fcn>" on SQLite, or `tag` (default: `fcn` and a blank) followed by
+// the driver's text and `suffix` on MySQL, and gives rows that are not ok().
 dbCwsRows dbCwsRun(dbCwsHandle* handle, const char* fcn, std::string_view sql,
                    const std::vector<CSQLite3Value>& values = {}, const char* tag = nullptr,
                    const std::string& suffix = std::string());

@@ -111,8 +111,8 @@ TEST_P(MySQLScale, ABatchWhoseConnectionIsLostCountsItsWritesLost)
     dbCWSClose(observer);
 }
 
-// Values are written into the statements as literals: text that looks like SQL is stored as
-// it is, whether or not the server takes backslashes for escapes.
+// Values are bound, never pasted: text that looks like SQL is stored as it is, whether or not
+// the server takes backslashes for escapes.
 TEST_P(MySQLScale, ClipNamesThatLookLikeSQLAreStoredAsTheyAre)
 {
     const std::vector<std::string> names{
