@@ -15,6 +15,7 @@
 #include <httplib.h>
 
 #include <algorithm>
+#include <functional>
 #include <optional>
 
 namespace web
@@ -94,6 +95,25 @@ bool instanceFilter(const httplib::Request& request, httplib::Response& response
     return true;
 }
 
+// Answers with the JSON array that `add` fills from each instance the optional parameter
+// "instance" names (every instance when it is absent).
+void listOverInstances(Program& program, MainThreadCalls& calls, const httplib::Request& request,
+                       httplib::Response& response,
+                       const std::function<void(QJsonArray&, const InstanceView&)>& add)
+{
+    int number = -1;
+    if (!instanceFilter(request, response, number))
+        return;
+    const auto views = snapshot(program, calls, response);
+    if (!views)
+        return;
+    QJsonArray list;
+    for (const InstanceView& v : *views)
+        if (number < 0 || v.number == number)
+            add(list, v);
+    response.set_content(jsonText(list), kJson);
+}
+
 // Runs `request` through the interpreter on the main thread and answers with its reply.
 void runCommand(Program& program, MainThreadCalls& calls, const std::string& request,
                 httplib::Response& response)
@@ -153,38 +173,24 @@ void installReads(httplib::Server& server, Program& program, MainThreadCalls& ca
             response.set_content(metricsText(*views), "text/plain; version=0.0.4; charset=utf-8");
     });
     server.Get("/api/failures", [&](const httplib::Request& request, httplib::Response& response) {
-        int number = -1;
         const std::string word = request.get_param_value("element");
         const dbCwsElement* only = word.empty() ? nullptr : dbCwsFindElementByWord(word);
         if (!word.empty() && !only)
             return answer(response, 400, "unknown element");
-        if (!instanceFilter(request, response, number))
-            return;
-        const auto views = snapshot(program, calls, response);
-        if (!views)
-            return;
-        QJsonArray list;
-        for (const InstanceView& v : *views)
-            if (number < 0 || v.number == number)
+        listOverInstances(
+            program, calls, request, response, [&](QJsonArray& list, const InstanceView& v) {
                 appendFailures(list, v.number, latestFailures(v.db.get(), only, kFailureLimit));
-        response.set_content(jsonText(list), kJson);
+            });
     });
     server.Get("/api/clip", [&](const httplib::Request& request, httplib::Response& response) {
-        int number = -1;
         const std::string words = request.get_param_value("q");
         if (words.empty())
             return answer(response, 400, "q is needed");
-        if (!instanceFilter(request, response, number))
-            return;
-        const auto views = snapshot(program, calls, response);
-        if (!views)
-            return;
-        QJsonArray list;
-        for (const InstanceView& v : *views)
-            if (number < 0 || v.number == number)
+        listOverInstances(
+            program, calls, request, response, [&](QJsonArray& list, const InstanceView& v) {
                 for (const ClipRecord& clip : findClips(v.db.get(), words, kClipLimit))
                     list.append(clipJson(v.number, clip));
-        response.set_content(jsonText(list), kJson);
+            });
     });
 }
 
