@@ -166,9 +166,9 @@ TEST_F(Jobs, MD5ReplyJudgement)
 
 TEST(ServicePool, FewestInFlightAmongTheAnsweringFirstOfEquals)
 {
-    const std::string a = "127.0.0.1:1081", b = "127.0.0.1:1082", c = "10.0.0.5";
+    const std::string a = "127.0.0.1:1081", b = "127.0.0.1:1082", c = "127.0.0.5";
     const QString ja = "http://127.0.0.1:1081/vexojson?x", jb = "http://127.0.0.1:1082/vexojson?x";
-    const QString jc = "http://10.0.0.5:1080/vexojson?x"; // the default port
+    const QString jc = "http://127.0.0.5:1080/vexojson?x"; // the default port
     const QString other = "http://127.0.0.1:10810/vexojson?x";
     const struct {
         QStringList jobs;
@@ -186,7 +186,7 @@ TEST(ServicePool, FewestInFlightAmongTheAnsweringFirstOfEquals)
         {{jc, ja, jb, jb, jc}, {a, b, c}, a}, // none answers: the least busy of all
     };
     ServicePool pool;
-    pool.Use(" 127.0.0.1:1081;;127.0.0.1:1082; 10.0.0.5", "h");
+    pool.Use(" 127.0.0.1:1081;;127.0.0.1:1082; 127.0.0.5", "h");
     EXPECT_EQ(pool.Addresses(), (std::vector<std::string>{a, b, c}));
     for (const auto& k : cases) {
         for (const std::string& address : pool.Addresses())

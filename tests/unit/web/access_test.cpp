@@ -37,10 +37,10 @@ TEST(DashboardAccess, JudgesTokenHostAndOrigin)
         {"an action from the own page", true, action("http://" + kHost, kBearer), 0},
         {"an action from a foreign page", true, action("http://evil.example", kBearer), 403},
         {"an action from another port", true, action("http://127.0.0.1:8080", kBearer), 403},
-        {"off loopback, the page", false, read("/dashboard.js", "10.0.0.5:6280"), 0},
-        {"off loopback, a read without token", false, read("/metrics", "10.0.0.5:6280"), 401},
-        {"off loopback, a read with the token", false, read("/metrics", "10.0.0.5:6280", kBearer),
-         0},
+        {"off loopback, the page", false, read("/dashboard.js", "ingest.example:6280"), 0},
+        {"off loopback, a read without token", false, read("/metrics", "ingest.example:6280"), 401},
+        {"off loopback, a read with the token", false,
+         read("/metrics", "ingest.example:6280", kBearer), 0},
     };
     for (const auto& c : cases)
         EXPECT_EQ(web::judgeRequest({kToken, c.loopback}, c.request), c.verdict) << c.what;
