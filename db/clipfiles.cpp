@@ -10,7 +10,10 @@ std::vector<std::string> dbCwsAddedTables(bool mysql)
         return {"CREATE TABLE IF NOT EXISTS ClipFiles (ClipID INT NOT NULL, Size BIGINT, MTime "
                 "BIGINT, PRIMARY KEY (ClipID));",
                 "CREATE TABLE IF NOT EXISTS ElementFailures (ClipID INT NOT NULL, Element INT NOT "
-                "NULL, Time BIGINT, PRIMARY KEY (ClipID, Element));"};
+                "NULL, Time BIGINT, PRIMARY KEY (ClipID, Element));",
+                "CREATE TABLE IF NOT EXISTS Claims (Kind CHAR(1) NOT NULL, Item INT NOT NULL, Host "
+                "VARCHAR(255) NOT NULL, Until BIGINT NOT NULL, PRIMARY KEY (Kind, Item), KEY "
+                "ClaimsByHost (Host));"};
     return {"CREATE TABLE IF NOT EXISTS ClipFiles (ClipID INTEGER PRIMARY KEY, Size INTEGER, "
             "MTime INTEGER);",
             "CREATE TABLE IF NOT EXISTS ElementFailures (ClipID INTEGER NOT NULL, Element INTEGER "

@@ -1,12 +1,14 @@
 // Clip records on SQLite and MySQL.
 #include "db/clips.h"
 
+#include "db/claims_p.h"
 #include "db/statement_p.h"
 #include "platform/qzlog.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
+#include <functional>
 #include <utility>
 
 namespace
@@ -80,6 +82,25 @@ std::string limitText(int limit, const std::vector<dbCwsClipSlot>& slots)
     return std::to_string(bounded);
 }
 
+// Reads the clips of the MySQL work query `condition`, at most `limit`, into `read`. On a shared
+// catalogue the clips are claimed for this host as they are read, and those of other hosts are
+// left out; when the claims do not commit, the slots are emptied again.
+void readWork(dbCwsHandle* handle, const char* fcn, const std::string& condition,
+              const std::string& limit, const char* end, std::vector<dbCwsClipSlot>& slots,
+              const std::function<bool(dbCwsRows&)>& read)
+{
+    if (dbCWSSharedCatalogue(handle)) {
+        if (!dbCwsClaimClipRows(handle, fcn, condition, limit, read))
+            for (dbCwsClipSlot& slot : slots)
+                slot = dbCwsClipSlot();
+        return;
+    }
+    dbCwsRows rows =
+        dbCwsRun(handle, fcn, "SELECT * FROM Clips WHERE " + condition + " LIMIT " + limit + end);
+    for (; rows.atRow() && read(rows); rows.next()) {
+    }
+}
+
 } // namespace
 
 int dbCwsElementStatus::state(unsigned code) const
@@ -144,20 +165,24 @@ int dbCWSGetNextFileToCheck(dbCwsHandle* handle, std::vector<dbCwsClipSlot>& slo
                                  true);
     if (!dbCwsIsMySQL(handle))
         return 0;
-    std::string sql = "SELECT * FROM Clips WHERE (";
+    std::string condition = "(";
     for (unsigned code : workElements)
         if (made & code) {
             const std::string& column = dbCwsFindElement(code)->stateColumn;
-            sql += column + " IS NULL OR " + column + "=0 OR ";
+            condition += column + " IS NULL OR " + column + "=0 OR ";
         }
-    sql += "0) AND (Complete=0 OR Complete=2 OR Complete IS NULL) LIMIT " + limitText(limit, slots);
-    dbCwsRows rows = dbCwsRun(handle, "dbCWSGetNextFileToCheck", sql);
-    for (size_t i = 0; rows.atRow() && i < slots.size(); ++i, rows.next()) {
-        if (rows.text("ClipName").value_or(std::string()).empty())
-            emptySlotTexts(slots[i]);
-        else
-            fillSlot(rows, slots[i], true);
-    }
+    condition += "0) AND (Complete=0 OR Complete=2 OR Complete IS NULL)";
+    size_t i = 0;
+    readWork(handle, "dbCWSGetNextFileToCheck", condition, limitText(limit, slots), "", slots,
+             [&](dbCwsRows& rows) {
+                 if (i >= slots.size())
+                     return false;
+                 if (rows.text("ClipName").value_or(std::string()).empty())
+                     emptySlotTexts(slots[i++]);
+                 else
+                     fillSlot(rows, slots[i++], true);
+                 return true;
+             });
     return 0;
 }
 
@@ -168,18 +193,22 @@ int dbCWSGetNextMD5FileToCheck(dbCwsHandle* handle, std::vector<dbCwsClipSlot>& 
                                  "SELECT * FROM Clips WHERE MD5 IS NULL;", slots, false);
     if (!dbCwsIsMySQL(handle))
         return 0;
-    dbCwsRows rows =
-        dbCwsRun(handle, "dbCWSGetNextMD5FileToCheck",
-                 "SELECT * FROM Clips WHERE MD5 IS NULL LIMIT " + limitText(limit, slots) + ";");
-    for (size_t i = 0; rows.atRow() && i < slots.size(); ++i, rows.next()) {
-        if (rows.text("ClipName").value_or(std::string()).empty()) {
-            qDebug("dbCWSGetNextMD5FileToCheck %s database %s", rows.errorText().c_str(),
-                   handle->connectionName.toUtf8().constData());
-            return -1;
-        }
-        fillSlot(rows, slots[i], false);
-    }
-    return 0;
+    size_t i = 0;
+    int result = 0;
+    readWork(handle, "dbCWSGetNextMD5FileToCheck", "MD5 IS NULL", limitText(limit, slots), ";",
+             slots, [&](dbCwsRows& rows) {
+                 if (i >= slots.size() || result < 0)
+                     return false;
+                 if (rows.text("ClipName").value_or(std::string()).empty()) {
+                     qDebug("dbCWSGetNextMD5FileToCheck %s database %s", rows.errorText().c_str(),
+                            handle->connectionName.toUtf8().constData());
+                     result = -1;
+                     return false;
+                 }
+                 fillSlot(rows, slots[i++], false);
+                 return true;
+             });
+    return result;
 }
 
 int dbCWSGetNextFileFromState(dbCwsHandle* handle, std::string* clipName, std::string* anchorPath,

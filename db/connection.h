@@ -18,12 +18,15 @@ class dbCwsHandle
 public:
     virtual ~dbCwsHandle() = default;
 
-    std::unique_ptr<CSQLite3DataBase> sqlite; // kind 1 only
-    QSqlDatabase connection;                  // kind 2 only: the registered connection
-    uint32_t kind = 0;                        // CWS_DB_SQLITE, CWS_DB_MYSQL, others inert
-    QString databaseName;                     // SQLite file path or MySQL database name
-    QString connectionName;                   // Qt name of the registered MySQL connection
-    std::atomic<unsigned> lostStatements{0};  // MySQL statements lost with the server
+    std::unique_ptr<CSQLite3DataBase> sqlite;  // kind 1 only
+    QSqlDatabase connection;                   // kind 2 only: the registered connection
+    uint32_t kind = 0;                         // CWS_DB_SQLITE, CWS_DB_MYSQL, others inert
+    QString databaseName;                      // SQLite file path or MySQL database name
+    QString connectionName;                    // Qt name of the registered MySQL connection
+    std::atomic<unsigned> lostStatements{0};   // MySQL statements lost with the server
+    std::string claimHost;                     // this host's name in a shared MySQL catalogue
+    int claimSeconds = 0;                      // how long its claims hold unless renewed
+    std::atomic<long long> claimsRenewedMs{0}; // steady clock of the last renewal
 };
 
 // How many statements have failed because the MySQL server could not be reached or a deadlock

@@ -1,6 +1,7 @@
 // Every public operation of the clip database.
 #pragma once
 
+#include "db/claims.h"
 #include "db/clearing.h"
 #include "db/clipfiles.h"
 #include "db/clips.h"

@@ -1,6 +1,8 @@
 // Directory records on SQLite and MySQL.
 #include "db/directories.h"
 
+#include "db/claims.h"
+
 #include "db/statement_p.h"
 #include "platform/qzlog.h"
 
@@ -53,6 +55,9 @@ int dbCWSUpdateDirectoryCheck(dbCwsHandle* handle, const std::string& path, int 
     dbCwsRun(handle, "dbCWSUpdateDirectoryCheck",
              "UPDATE Directories SET Checked=? WHERE Directory=?",
              {static_cast<long long>(code), path});
+    // On a shared catalogue a directory searched, or to be searched again, is no host's.
+    if (code == 0 || code == 1)
+        dbCWSReleaseDirectory(handle, path);
     return 0;
 }
 

@@ -105,6 +105,7 @@ void CheckClipCompletion(JobOwner* owner, const std::string& anchorPath)
         ClipCompletionOutcome(status, owner->JobSettingsNow().madeElements);
     if (outcome == CompletionOutcome::Running)
         return;
+    dbCWSReleaseClip(db.get(), anchorPath);
     if (outcome == CompletionOutcome::Complete) {
         dbCWSSetElementStatus(db.get(), -1, anchorPath, CWS_ELEMENT_CLIP, nullptr, "Complete",
                               QZ_FINISHED, "Success");

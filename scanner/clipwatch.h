@@ -370,6 +370,19 @@ private:
 
     // Re-queues the in-progress elements of clips in `clipState` (2 or 3) at start-up.
     void RecoverClipsInState(const CWSSettings& s, int clipState);
+    // Re-queues the in-progress elements of the clip at `anchor` (in progress, or waiting for
+    // its process when not `inProgress`) and puts an MD5 in progress back to waiting; true when
+    // it found any.
+    bool RecoverClip(const CWSSettings& s, const std::string& anchor, bool inProgress);
+
+    // On a catalogue shared with other hosts, once a second: frees directories and takes over
+    // clips whose hosts' claims ran out, walks again after a walk that was cut short, and
+    // searches one directory waiting for its search. True when it started anything.
+    bool FollowSharedCatalogue(const CWSSettings& s);
+    // Whether this host walks the tree now: on a shared catalogue only the holder of the walk.
+    bool ClaimWalk();
+    // This host's own jobs in flight as the share counts, on a shared catalogue.
+    void CountOwnJobs();
 
 private:
     // Replaces one output directory, appending its separator; then saves.
@@ -400,6 +413,7 @@ private:
 
     std::vector<dbCwsClipSlot> slots_; // work slots of the scanning thread, while it runs
     SettleWatch settle_;               // folders with files still being written
+    uint32_t catalogueFollowedAt_ = 0; // scanning thread: last FollowSharedCatalogue pass
     ServicePool services_;             // the services that take this instance's jobs
 
     std::atomic<bool> heldUntilStart_{false}; // paused or stopped by request, not started since

@@ -52,6 +52,12 @@ void appendSeparatorAfterName(std::string& dir, char separator)
 // it is searched again.
 void checkLeftInProgress(dbCwsHandle* db)
 {
+    // On a shared catalogue only this host's own work is looked at again: what other hosts have
+    // in progress is live.
+    if (dbCWSSharedCatalogue(db)) {
+        dbCWSReleaseOwnWork(db);
+        return;
+    }
     dbCWSMoveDirectoryChecks(db, QZ_IN_PROGRESS, 0);
     dbCWSMoveDirectoryChecks(db, CWS_DIR_SETTLING, 0);
     dwCWSCheckDatabase(db);
@@ -85,6 +91,10 @@ bool CQZClipwatch::OpenDatabase(const CWSSettings& s, bool create)
                   QString::fromStdString(s.DBHost), s.DBPort);
     if (!handle)
         return false;
+    dbCWSShareCatalogue(handle, s.FarmHost, s.ClaimSeconds);
+    if (dbCWSSharedCatalogue(handle))
+        ErrOut("Database <%s> shared by this host as <%s>, claims held %d s\n", s.DataBase.c_str(),
+               s.FarmHost.c_str(), handle->claimSeconds);
     std::lock_guard<std::mutex> lock(databaseMutex_);
     database_.reset(handle, dbCWSClose);
     return true;
@@ -97,6 +107,11 @@ void CQZClipwatch::RefreshCounts()
         dbCWSGetAllCounts(db.get(), fresh);
     for (size_t i = 0; i < fresh.size(); ++i)
         counts[i] = fresh[i];
+    // The catalogue's counts are shown; the shares count this host's own jobs.
+    if (dbCWSSharedCatalogue(Database().get())) {
+        CountOwnJobs();
+        return;
+    }
     translationsInProgress =
         static_cast<unsigned>(std::max(0, fresh[CWS_COUNT_PROCESSES_IN_PROGRESS]));
     md5sInProgress = static_cast<unsigned>(std::max(0, fresh[CWS_COUNT_MD5_IN_PROGRESS]));
@@ -123,7 +138,8 @@ void CQZClipwatch::OpenOrCreateDatabase(const CWSSettings& s)
                 listener_.databaseFailed();
         }
     }
-    if (const std::shared_ptr<dbCwsHandle> db = Database()) {
+    const std::shared_ptr<dbCwsHandle> db = Database();
+    if (db && !dbCWSSharedCatalogue(db.get())) {
         ErrOut("ClearInProgress(%s)\n", s.DataBase.c_str());
         dbCWSClearInProgress(db.get(), ~0u);
     }
@@ -164,7 +180,9 @@ int CQZClipwatch::StartScanning()
     if (fresh) {
         SaveSettings(number_);
         const CWSSettings s = Settings();
-        vexoSendRequest(vexoPurgeAllRequest(s.serviceHost), kVexoTimeoutMs);
+        // Hosts that share their catalogue share the services: their jobs are not purged.
+        if (s.FarmHost.empty())
+            vexoSendRequest(vexoPurgeAllRequest(s.serviceHost), kVexoTimeoutMs);
         SetState(cwsNotRunning);
         if (s.DataBase.empty()) {
             ErrOut("StartScanning:  Error, database name not specified");
@@ -214,8 +232,10 @@ int CQZClipwatch::StartScanning()
             return refuseStart(s, number_);
     }
     const std::shared_ptr<dbCwsHandle> db = Database();
+    // On a shared catalogue what runs may be other hosts' live work: this host's own is taken
+    // over through its claims instead (checkLeftInProgress).
     const auto clearRunning = [&db] {
-        if (db)
+        if (db && !dbCWSSharedCatalogue(db.get()))
             dbCWSClearRunning(db.get(), true, true, true, true, true, true, true);
     };
     switch (state.load()) {

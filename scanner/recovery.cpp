@@ -40,37 +40,42 @@ void forEachClipInState(dbCwsHandle* db, int clipState, const char* fcn, Visit v
 
 } // namespace
 
+bool CQZClipwatch::RecoverClip(const CWSSettings& s, const std::string& anchor, bool inProgress)
+{
+    const std::shared_ptr<dbCwsHandle> db = Database();
+    dbCwsElementStatus status;
+    if (dbCWSGetElementStatus(db.get(), anchor, status) != 0)
+        return false;
+    bool found = false;
+    for (const dbCwsElement& e : dbCwsElements()) {
+        if (!e.recoveredInProgress || status.state(e.code) != QZ_IN_PROGRESS || !cwsMakes(s, e))
+            continue;
+        if (inProgress)
+            ErrOut("\nStart up found %s %s in progress", anchor.c_str(), e.recoveredInProgress);
+        else
+            ErrOut("\nStart up found %s %s waiting process", anchor.c_str(), e.recoveredWaiting);
+        found = true;
+        RequestByCode(e.code, anchor, false, false, -1);
+    }
+    const bool md5Running = sameText(status.md5, "in progress");
+    if (s.MakeMD5 && inProgress && (md5Running || sameText(status.md5, "lost process purged"))) {
+        ErrOut("\nStart up found %s md5 in progress, reseting", anchor.c_str());
+        found = true;
+        dbCWSSetElementStatus(db.get(), -1, anchor, CWS_ELEMENT_MD5, "", "", 0, "");
+    } else if (s.MakeMD5 && !inProgress && md5Running) {
+        ErrOut("\nStart up found %s md5 waiting process", anchor.c_str());
+        MakeMD5(anchor, false, -1);
+    }
+    return found;
+}
+
 void CQZClipwatch::RecoverClipsInState(const CWSSettings& s, int clipState)
 {
     const std::shared_ptr<dbCwsHandle> db = Database();
     const bool inProgress = clipState == QZ_IN_PROGRESS;
     forEachClipInState(db.get(), clipState, "RecoverInProgress", [&](const std::string& anchor) {
-        dbCwsElementStatus status;
-        if (dbCWSGetElementStatus(db.get(), anchor, status) == 0) {
-            for (const dbCwsElement& e : dbCwsElements()) {
-                if (!e.recoveredInProgress || status.state(e.code) != QZ_IN_PROGRESS ||
-                    !cwsMakes(s, e))
-                    continue;
-                if (inProgress)
-                    ErrOut("\nStart up found %s %s in progress", anchor.c_str(),
-                           e.recoveredInProgress);
-                else
-                    ErrOut("\nStart up found %s %s waiting process", anchor.c_str(),
-                           e.recoveredWaiting);
-                rescanWhenComplete = true;
-                RequestByCode(e.code, anchor, false, false, -1);
-            }
-            const bool md5Running = sameText(status.md5, "in progress");
-            if (s.MakeMD5 && inProgress &&
-                (md5Running || sameText(status.md5, "lost process purged"))) {
-                ErrOut("\nStart up found %s md5 in progress, reseting", anchor.c_str());
-                rescanWhenComplete = true;
-                dbCWSSetElementStatus(db.get(), -1, anchor, CWS_ELEMENT_MD5, "", "", 0, "");
-            } else if (s.MakeMD5 && !inProgress && md5Running) {
-                ErrOut("\nStart up found %s md5 waiting process", anchor.c_str());
-                MakeMD5(anchor, false, -1);
-            }
-        }
+        if (RecoverClip(s, anchor, inProgress))
+            rescanWhenComplete = true;
         dbCWSSetElementStatus(db.get(), -1, anchor, CWS_ELEMENT_CLIP, nullptr, nullptr, 8, nullptr);
         if (inProgress)
             CheckClipCompletion(this, anchor);
@@ -82,7 +87,9 @@ void CQZClipwatch::RecoverInProgress()
     if (!Database())
         LoadDatabase();
     const std::shared_ptr<dbCwsHandle> db = Database();
-    if (!db)
+    // On a shared catalogue the work this host left is taken over as other hosts' is
+    // (FollowSharedCatalogue): the other hosts' live work is not touched.
+    if (!db || dbCWSSharedCatalogue(db.get()))
         return;
     const CWSSettings s = Settings();
     // The jobs are queued inside the write batches. Abort All holds the job list while it

@@ -231,6 +231,8 @@ const std::vector<CWSKey>& cwsSettingsKeys()
         unsaved(number("CompressedFileLimit", &S::CompressedFileLimit)),
         unsaved(number("StartingState", &S::StartingState)),
         unsaved(text("ServiceHosts", &S::ServiceHosts, R::Clear)),
+        unsaved(text("FarmHost", &S::FarmHost, R::Clear)),
+        unsaved(number("ClaimSeconds", &S::ClaimSeconds)),
     };
     return keys;
 }

@@ -73,6 +73,8 @@ struct CWSSettings {
     int CompressedFileLimit = 0;              // limit used for compressed files
     int StartingState = 1;    // state that the command "start" sends the instance to
     std::string ServiceHosts; // "address:port;..." of the services; empty: serviceHost alone
+    std::string FarmHost;     // this host's name in a MySQL catalogue shared with other hosts
+    int ClaimSeconds = 60;    // how long a host's claim on work holds unless it is renewed
 
     // Computed, never stored.
     std::string effectiveSkipList; // built-in and/or user extensions to skip

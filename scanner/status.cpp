@@ -92,7 +92,8 @@ void CQZClipwatch::ShowCounts(bool directories, bool clips, bool processing)
 void CQZClipwatch::_UpdateCount()
 {
     for (unsigned pass = 0; KeepGoing(Work::Following); ++pass) {
-        if (Database()) {
+        if (const std::shared_ptr<dbCwsHandle> db = Database()) {
+            dbCWSRenewClaims(db.get());
             const int s = state;
             const bool directories = s == cwsFindDirectories || pass % 50 == 16;
             const bool clips = s == cwsFindClips || pass % 50 == 32;

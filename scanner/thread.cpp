@@ -105,6 +105,12 @@ void CQZClipwatch::FindDirectories()
     Show(StateLabel, QString("Scanning %1").arg(QString::fromStdString(s.Dir)));
     ErrOut("\ncwsFindDirectories(%s) ", s.Dir.c_str());
     const std::string root = cwsUniformPath(s.Dir);
+    if (!ClaimWalk()) {
+        // Another host walks the shared catalogue's tree; this one searches what it records.
+        MoveState(cwsFindDirectories, cwsFindClips);
+        Sleep(50);
+        return;
+    }
     const unsigned lost = dbCWSLostStatements(Database().get());
     if (const std::shared_ptr<dbCwsHandle> db = Database()) {
         // The callback is never called for the scan directory itself: a known one is marked
@@ -133,6 +139,7 @@ void CQZClipwatch::FindDirectories()
     }
     // The whole tree is walked: every directory it recorded is ready for the clip search.
     dbCWSMoveDirectoryChecks(db.get(), QZ_FOUND_FILE, 0);
+    dbCWSReleaseClaim(db.get(), dbCwsClaimKind::Walk, 0);
     Sleep(50);
 }
 
@@ -144,7 +151,9 @@ void CQZClipwatch::FindClips()
         return;
     std::shared_ptr<dbCwsHandle> db = Database();
     std::string directory;
-    const int found = dbCWSGetNextDirectoryToCheck(db.get(), directory);
+    const int found = dbCWSSharedCatalogue(db.get())
+                          ? dbCWSClaimNextDirectory(db.get(), directory)
+                          : dbCWSGetNextDirectoryToCheck(db.get(), directory);
     if (found == 0 && !directory.empty()) {
         SearchDirectory(directory);
         return;
@@ -185,7 +194,9 @@ bool CQZClipwatch::ProcessClips(const CWSSettings& s, unsigned pass)
         CheckServiceAddress();
     SearchSettledFolder();
     const unsigned lost = dbCWSLostStatements(Database().get());
-    bool started = false;
+    bool started = FollowSharedCatalogue(s);
+    if (state != cwsProcessingClips)
+        return true;
     // A full share skips its query: its jobs may all end during the sleep, and the pass must
     // not then take "nothing started, nothing running" for "nothing left".
     bool skipped = false;
@@ -193,7 +204,7 @@ bool CQZClipwatch::ProcessClips(const CWSSettings& s, unsigned pass)
         Sleep(50);
         skipped = true;
     } else if (s.MakeMD5 && serviceAvailable == 1) {
-        started = StartMD5s(s);
+        started = StartMD5s(s) || started;
     }
 
     const bool anyTranslation = (cwsMadeElements(s) & ~CWS_ELEMENT_MD5) != 0;
@@ -227,10 +238,16 @@ bool CQZClipwatch::ProcessClips(const CWSSettings& s, unsigned pass)
         return true;
     }
     if (!started && !skipped && translationsInProgress == 0 && md5sInProgress == 0) {
-        // Files still being written keep the instance processing until they are clips.
+        const std::shared_ptr<dbCwsHandle> db = Database();
+        // This host has nothing left of the clips it claimed.
+        dbCWSReleaseClips(db.get());
+        // Files still being written keep the instance processing until they are clips, and on a
+        // shared catalogue so does the other hosts' work, which may yet fall to this one.
         if (settle_.Files() > 0)
             Sleep(200);
-        else if (Database())
+        else if (dbCWSCatalogueBusy(db.get()))
+            Sleep(500);
+        else if (db)
             MoveState(cwsProcessingClips, cwsWaitingForProcesses);
         else
             WarnNoDatabase();

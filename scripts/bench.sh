@@ -33,11 +33,13 @@ if [ "${1:-}" = "--inside" ]; then
     run bench_db_status
     run bench_db_record
     run bench_dashboard
+    echo "== farm scaling"
+    bench/farm/scaling.sh $quick || echo "== farm scaling failed ($?)"
     exit 0
 fi
 
 scripts/setup.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build -j "${CLIPWATCH_BENCH_JOBS:-1}" --target vexobase \
+cmake --build build -j "${CLIPWATCH_BENCH_JOBS:-1}" --target clipwatch vexobase \
     $(cmake --build build --target help | sed -n "s/^\.\.\. \(bench_[a-z_]*\)$/\1/p" | grep -v _autogen)
 exec unshare -n "$0" --inside "${1:-}"
