@@ -218,26 +218,6 @@ TEST_F(CommandTest, DatabaseWordsAndTheScanStatusFragment)
                   folder.toStdString() + "/a&lt;b &amp; c</operation>\n");
 }
 
-TEST_F(CommandTest, GetProgressRepliesWithTheFiguresOfTheWorkingPhase)
-{
-    startWindow(1);
-    CQZClipwatch* instance = program->instances[0];
-    const auto reply = [](const char* state, int done, int total) {
-        return "<state>" + std::string(state) + "</state>\n<done>" + std::to_string(done) +
-               "</done>\n<total>" + std::to_string(total) +
-               "</total>\n<rate>0.000</rate>\n<secondsLeft>-1</secondsLeft>\n";
-    };
-    instance->state = CQZClipwatch::cwsProcessingPaused;
-    EXPECT_EQ(run("scandir=0&getprogress"), reply("state=paused", 0, 0));
-    // Folders walked count while the instance walks; their total is unknown.
-    instance->state = CQZClipwatch::cwsFindDirectories;
-    for (const char* dir : {"/a", "/b"})
-        CQZClipwatch::DirectoryVisited(instance, folder.toStdString() + dir,
-                                       QZ_ATTRIBUTE_DIRECTORY);
-    EXPECT_EQ(run("scandir=0&getprogress"), reply("state=finddirectories", 2, -1));
-    instance->state = CQZClipwatch::cwsNotRunning;
-}
-
 TEST_F(CommandTest, CreationRequestAddsConfiguresAndReports)
 {
     startWindow(4);

@@ -10,6 +10,10 @@
 namespace
 {
 
+// SQLite values of every type for the state and MD5 columns: numbers as texts, reals, blobs.
+const char* const anyType[] = {"'1'", "1.0",   "' 2 '", "'abc'",   "X'01'",
+                               "1.5", "'4.0'", "-0",    "'Error'", "NULL"};
+
 class Counting : public DbTest
 {
 protected:
@@ -120,8 +124,7 @@ TEST_P(Counting, TheRefreshFollowsEveryWriteOfTheConnection)
     if (!isMySQL()) {
         // SQLite stores values of any type: texts that are numbers become integers in an
         // INTEGER column, others stay texts.
-        for (const std::string v :
-             {"'1'", "1.0", "' 2 '", "'abc'", "X'01'", "1.5", "'4.0'", "-0"}) {
+        for (const std::string v : anyType) {
             afterSQL("UPDATE Clips SET Complete=" + v + ", MD5=" + v + ", PiconValue=" + v +
                      ", Element3State=" + v + " WHERE ID % 2 = 0");
             afterSQL("UPDATE Directories SET Checked=" + v);
@@ -159,8 +162,7 @@ TEST_P(Counting, WritesOfAnotherConnectionAreCounted)
     EXPECT_EQ(allCounts(handle)[CWS_COUNT_FILES], 32);
     if (!isMySQL()) {
         // The recount after a foreign write counts values of every type as the single counts do.
-        for (const std::string v :
-             {"'1'", "1.0", "' 2 '", "'abc'", "X'01'", "1.5", "'4.0'", "-0", "'Error'", "NULL"}) {
+        for (const std::string v : anyType) {
             SCOPED_TRACE(v);
             other->sqlite->execQuery("UPDATE Clips SET Complete=" + v + ", MD5=" + v +
                                      ", ProxyValue=" + v + ", Element9State=" + v +

@@ -1,15 +1,13 @@
-// The SQLite access layer and files, including a process killed while recording clips.
+// The SQLite access layer and its files.
 #include "db/dbcws.h"
 #include "platform/qzlog.h"
 #include "tests/support/testenv.h"
 
-#include <QProcess>
 #include <atomic>
 #include <chrono>
 #include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <string>
 #include <thread>
 
@@ -121,9 +119,9 @@ TEST_F(SQLiteLayer, ALockedDatabaseIsWaitedForThenABlockedTransactionHoldsNothin
     EXPECT_EQ(committedRows(), 3);
 }
 
-dbCwsHandle* openSQLite(const std::string& file, uint32_t create = 0)
+dbCwsHandle* openSQLite(const std::string& file)
 {
-    return dbCWSOpen(QString::fromStdString(file), "scanner0", CWS_DB_SQLITE | create, "", "", "");
+    return dbCWSOpen(QString::fromStdString(file), "scanner0", CWS_DB_SQLITE, "", "", "");
 }
 
 TEST(SQLiteFile, OpenFailuresGiveNoHandleAndALoggedError)
@@ -137,32 +135,6 @@ TEST(SQLiteFile, OpenFailuresGiveNoHandleAndALoggedError)
                              "ERROR(CWSdb): /nonexistent-folder/clips.db\n"))
         << log.toStdString();
     ErrLogClose();
-}
-
-TEST(SQLiteFile, AKilledProcessLosesNoReturnedClip)
-{
-    const std::string file = (testenv::makeDir("crash") + "/clips.db").toStdString();
-    dbCWSClose(openSQLite(file, CWS_DB_CREATE));
-    QProcess helper;
-    helper.start(testenv::buildDir() + "/tests/unit/db/db_addclip_helper",
-                 {QString::fromStdString(file), "10000"});
-    ASSERT_TRUE(helper.waitForStarted());
-    QByteArray printed;
-    while (printed.count('\n') < 1000 && helper.waitForReadyRead(10000))
-        printed += helper.readAllStandardOutput();
-    ::kill(static_cast<pid_t>(helper.processId()), SIGKILL);
-    helper.waitForFinished();
-    printed += helper.readAllStandardOutput();
-    const QList<QByteArray> returned = printed.left(printed.lastIndexOf('\n')).split('\n');
-    ASSERT_GE(returned.size(), 1000);
-    ASSERT_LT(returned.size(), 10000) << "the helper finished before it was killed";
-
-    dbCwsHandle* handle = openSQLite(file);
-    ASSERT_NE(handle, nullptr);
-    EXPECT_STREQ(handle->sqlite->execQuery("PRAGMA integrity_check").fieldValue(0), "ok");
-    for (const QByteArray& anchor : returned)
-        ASSERT_EQ(dbCWSAddClip(handle, "c", anchor.toStdString(), "/"), 1) << anchor.data();
-    dbCWSClose(handle);
 }
 
 } // namespace

@@ -7,22 +7,6 @@
 namespace
 {
 
-QString job(const std::string& source, const std::string& target, const std::string& profile,
-            const std::string& type, const std::string& extra = "")
-{
-    return QString::fromStdString("http://127.0.0.1:1080/vexojson?request=set&client=127.0.0.1"
-                                  "&command=copy&source=" +
-                                  source + "&target=" + target + "&profile=" + profile +
-                                  "&kilobitrate=2000&flags=timeconversion" + extra +
-                                  "&type=" + type);
-}
-
-QString proxyJob(const std::string& source, const std::string& target,
-                 const std::string& extra = "")
-{
-    return job(source, target, "mp4-h264", "proxy", extra);
-}
-
 const std::string kNotFound = "{\"result\":\"1\",\"resultstring\":\"copy not found\"}";
 
 class PollJob : public MonitorTest
@@ -36,6 +20,11 @@ protected:
         addClip(anchor);
     }
 
+    QString proxyJob(const std::string& extra = "")
+    {
+        return jobString("proxy", anchor, target, "mp4-h264", extra);
+    }
+
     const std::string anchor = "/media/a.mov";
     const std::string target = "/out/a.mp4";
 };
@@ -44,7 +33,8 @@ TEST_F(PollJob, FinishedJobMatchesAfterNormalisationAndIsPurged)
 {
     const std::string windows = "c:\\media\\a.mov";
     addClip(windows);
-    const QString j = job(windows, "D:/out/a.mp4", "PROXY", "proxy");
+    // On a second service: polled and purged there.
+    const QString j = jobString("proxy", windows, "D:/out/a.mp4", "PROXY", "", "127.0.0.1:1082");
     monitor.jobList.append(j);
     answer(statusReply("C:/Media/A.MOV", "d:\\\\out\\\\a.mp4", "proxy", 10000, 0, "complete"));
     monitor.PollJob(j);
@@ -56,42 +46,29 @@ TEST_F(PollJob, FinishedJobMatchesAfterNormalisationAndIsPurged)
     EXPECT_TRUE(monitor.jobList.isEmpty());
     const std::vector<std::string> urls = sent();
     ASSERT_EQ(urls.size(), 2u) << "the status request, then the purge";
-    EXPECT_EQ(urls[1], "http://127.0.0.1:1080/vexojson?request=set&group=any&client=127.0.0.1"
+    EXPECT_EQ(urls[0].rfind("http://127.0.0.1:1082/vexojson?request=get", 0), 0u) << urls[0];
+    EXPECT_EQ(urls[1], "http://127.0.0.1:1082/vexojson?request=set&group=any&client=127.0.0.1"
                        "&command=copy&source=c:\\media\\a.mov&target=D:/out/a.mp4&profile=PROXY"
                        "&purge=true");
 }
 
-TEST_F(PollJob, AJobIsPolledAndPurgedOnTheServiceThatTookIt)
-{
-    QString j = proxyJob(anchor, target);
-    j.replace("127.0.0.1:1080", "127.0.0.1:1082");
-    monitor.jobList.append(j);
-    answer(statusReply(anchor, target, "mp4-h264", 10000, 0, "complete"));
-    monitor.PollJob(j);
-    const std::vector<std::string> urls = sent();
-    ASSERT_EQ(urls.size(), 2u);
-    for (const std::string& url : urls)
-        EXPECT_EQ(url.rfind("http://127.0.0.1:1082/vexojson?request=", 0), 0u) << url;
-}
-
 TEST_F(PollJob, OutcomeOfAReplyThatDoesNotEndTheJobAsAsked)
 {
-    const QString md5 = job(anchor, anchor, "md5", "md5");
+    const QString md5 = jobString("md5", anchor, anchor, "md5");
     const struct {
         QString job;
         std::string reply;
         int state;        // of the proxy element afterwards (in progress: the job is kept); -1: MD5
         const char* text; // the error, or the MD5 text; null: not checked
     } cases[] = {
-        {proxyJob(anchor, target), statusReply("/media/other.mov", target, "mp4-h264", 5000),
-         QZ_LOST_PROCESS, "lost process purged"},
-        {proxyJob(anchor, target), "{\"result\":\"1\",\"resultstring\":\"busy\"}", QZ_IN_PROGRESS,
-         "x"},
+        {proxyJob(), statusReply("/media/other.mov", target, "mp4-h264", 5000), QZ_LOST_PROCESS,
+         "lost process purged"},
+        {proxyJob(), "{\"result\":\"1\",\"resultstring\":\"busy\"}", QZ_IN_PROGRESS, "x"},
         // A proxy job without a target matches only a crash report.
-        {proxyJob(anchor, ""), statusReply(anchor, "", "mp4-h264", 10000, 0, "done"),
-         QZ_LOST_PROCESS, nullptr},
-        {proxyJob(anchor, ""), statusReply(anchor, "", "mp4-h264", -1, 9, "Process Crashed"),
-         QZ_ERROR, nullptr},
+        {jobString("proxy", anchor, "", "mp4-h264"),
+         statusReply(anchor, "", "mp4-h264", 10000, 0, "done"), QZ_LOST_PROCESS, nullptr},
+        {jobString("proxy", anchor, "", "mp4-h264"),
+         statusReply(anchor, "", "mp4-h264", -1, 9, "Process Crashed"), QZ_ERROR, nullptr},
         // A failed MD5 keeps the result text.
         {md5, statusReply(anchor, anchor, "md5", 10000, -3), -1, "Error -3 (0xFFFFFFFD)"},
         {md5, statusReply(anchor, anchor, "md5", 5000, -1), -1, "Error -1 (0xFFFFFFFF)"},
@@ -133,12 +110,12 @@ TEST_F(PollJob, OutcomeOfAReplyThatDoesNotEndTheJobAsAsked)
 TEST_F(PollJob, CountdownRunsOutOnCopyNotFound)
 {
     answer(kNotFound);
-    const QString j = proxyJob(anchor, target, "&cwstimeout=3");
+    const QString j = proxyJob("&cwstimeout=3");
     monitor.jobList.append(j);
     monitor.PollJob(j);
-    ASSERT_EQ(monitor.jobList.snapshot(), QStringList{proxyJob(anchor, target, "&cwstimeout=2")});
+    ASSERT_EQ(monitor.jobList.snapshot(), QStringList{proxyJob("&cwstimeout=2")});
     monitor.PollJob(monitor.jobList.snapshot()[0]);
-    ASSERT_EQ(monitor.jobList.snapshot(), QStringList{proxyJob(anchor, target, "&cwstimeout=1")});
+    ASSERT_EQ(monitor.jobList.snapshot(), QStringList{proxyJob("&cwstimeout=1")});
     EXPECT_EQ(elementState(anchor, CWS_ELEMENT_PROXY), 0) << "not failed before the end";
     monitor.PollJob(monitor.jobList.snapshot()[0]);
     EXPECT_TRUE(monitor.jobList.isEmpty());
@@ -150,11 +127,11 @@ TEST_F(PollJob, CountdownRunsOutOnCopyNotFound)
 
 TEST_F(PollJob, CountdownJobSeenRunningIsFollowedWithoutIt)
 {
-    const QString j = proxyJob(anchor, target, "&cwstimeout=3");
+    const QString j = proxyJob("&cwstimeout=3");
     monitor.jobList.append(j);
     answer(statusReply(anchor, target, "mp4-h264", 100));
     monitor.PollJob(j);
-    const QString kept = proxyJob(anchor, target, "&2");
+    const QString kept = proxyJob("&2");
     ASSERT_EQ(monitor.jobList.snapshot(), QStringList{kept});
     answer(kNotFound);
     monitor.PollJob(kept);
@@ -169,8 +146,8 @@ TEST_F(PollJob, ProgressIsWrittenOnEveryFourthPollButNeverForMD5)
     addClip(other);
     dbCWSSetElementStatus(db.get(), -1, other, CWS_ELEMENT_MD5, "in progress", nullptr,
                           QZ_IN_PROGRESS, nullptr);
-    const QString proxy = proxyJob(anchor, target);
-    const QString md5 = job(other, other, "md5", "md5");
+    const QString proxy = proxyJob();
+    const QString md5 = jobString("md5", other, other, "md5");
     monitor.jobList.append(proxy);
     monitor.jobList.append(md5);
     serve([&](const std::string& url) {

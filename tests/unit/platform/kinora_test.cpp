@@ -8,7 +8,6 @@
 #include <QFile>
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace
 {
@@ -141,15 +140,13 @@ TEST(Kinora, CameraCardsAndPackagesAreOneUnit)
 
 TEST(Kinora, FileInfoFailsForFilesThatCannotBeRead)
 {
+    // A FIFO and a dangling link: Hostile.EveryClipRecordedOnceUnderItsExactPath.
     const std::string dir = makeFiles("info", "good.mov empty.mp4");
     QFile(QString::fromStdString(dir + "/empty.mp4")).resize(0);
-    ASSERT_EQ(mkfifo((dir + "/pipe.mov").c_str(), 0644), 0);
-    ASSERT_EQ(symlink((dir + "/gone.mov").c_str(), (dir + "/dangling.mov").c_str()), 0);
     ASSERT_EQ(mkdir((dir + "/folder.mov").c_str(), 0755), 0);
 
     KnListing listing;
-    for (const char* name :
-         {"good.mov", "empty.mp4", "pipe.mov", "dangling.mov", "folder.mov", "absent.mov"})
+    for (const char* name : {"good.mov", "empty.mp4", "folder.mov", "absent.mov"})
         listing.files.push_back(dir + "/" + name);
     KnFileInfo info;
     ASSERT_TRUE(dqzGetFileInfo(listing, 0, &info));
@@ -157,36 +154,6 @@ TEST(Kinora, FileInfoFailsForFilesThatCannotBeRead)
     EXPECT_EQ(info.size, 4u);
     EXPECT_EQ(info.typeFlags, KN_TYPE_VIDEO);
     EXPECT_TRUE(dqzGetFileInfo(listing, 1, &info)) << "an empty file opens and reads";
-    for (int i = 2; i < 7; ++i)
+    for (int i = 2; i < 5; ++i)
         EXPECT_FALSE(dqzGetFileInfo(listing, i, &info)) << i;
-
-    const auto listed = dqzOpenDir(dir, KN_DIR_PLAIN);
-    ASSERT_TRUE(listed);
-    EXPECT_EQ(names(*listed), "dangling.mov empty.mp4 good.mov pipe.mov")
-        << "special files are listed, so that they are recorded as errors";
-}
-
-TEST(Kinora, FileInfoTellsAFileHeldOpenForWriting)
-{
-    const std::string dir = makeFiles("writer", "held.mov");
-    KnListing listing;
-    listing.files.push_back(dir + "/held.mov");
-    KnFileInfo info;
-    {
-        QFile writer(QString::fromStdString(listing.files[0]));
-        ASSERT_TRUE(writer.open(QIODevice::Append));
-        ASSERT_TRUE(dqzGetFileInfo(listing, 0, &info));
-        EXPECT_TRUE(info.writerOpen);
-        EXPECT_GE(info.changed, info.modified);
-    }
-    ASSERT_TRUE(dqzGetFileInfo(listing, 0, &info));
-    EXPECT_FALSE(info.writerOpen) << "the writer has closed it";
-
-    uint64_t size = 0;
-    int64_t modified = 0;
-    ASSERT_TRUE(dqzGetFileStamp(listing, 0, &size, &modified));
-    EXPECT_EQ(size, info.size);
-    EXPECT_EQ(modified, info.modified);
-    listing.files.push_back(dir + "/absent.mov");
-    EXPECT_FALSE(dqzGetFileStamp(listing, 1, &size, &modified));
 }

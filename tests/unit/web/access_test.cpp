@@ -29,13 +29,10 @@ TEST(DashboardAccess, JudgesTokenHostAndOrigin)
         web::RequestFacts request;
         int verdict;
     } cases[] = {
+        // Actions refused for their token or their page: the dashboard API integration test.
         {"a read on loopback", true, read("/api/instances", "localhost:6280"), 0},
         {"a read through a rebound name", true, read("/api/instances", "evil.example:6280"), 403},
-        {"an action without token", true, action("", ""), 401},
-        {"an action with a wrong token", true, action("", "Bearer " + std::string(32, '0')), 401},
         {"an action with the token", true, action("", kBearer), 0},
-        {"an action from the own page", true, action("http://" + kHost, kBearer), 0},
-        {"an action from a foreign page", true, action("http://evil.example", kBearer), 403},
         {"an action from another port", true, action("http://127.0.0.1:8080", kBearer), 403},
         {"off loopback, the page", false, read("/dashboard.js", "ingest.example:6280"), 0},
         {"off loopback, a read without token", false, read("/metrics", "ingest.example:6280"), 401},

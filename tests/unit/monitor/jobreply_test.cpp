@@ -1,0 +1,48 @@
+// Reading of the service's status replies.
+#include "monitor/jobreply.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+TEST(JobReply, ReadsQuotedKeysKeepsFirstResultStringAndLastSourceAndWholeTokens)
+{
+    QString address = "kept";
+    const JobReply r = parseJobReply(
+        R"({"progress":"2500","result":"0","resultstring":"first","resultstring":"second",)"
+        R"("source":"/a.mov","source":"/b.mov","target":"/o.mp4","profile":"PROXY"})",
+        address);
+    EXPECT_EQ(r.progress, 2500);
+    EXPECT_EQ(r.result, 0);
+    EXPECT_EQ(r.resultString, "first");
+    EXPECT_EQ(r.source, "/b.mov");
+    EXPECT_EQ(r.target, "/o.mp4");
+    EXPECT_EQ(r.profile, "PROXY");
+    EXPECT_EQ(address, "kept") << "a reply without an address keeps the previous one";
+    parseJobReply(R"({"ADDRESS":"127.0.0.5"})", address);
+    EXPECT_EQ(address, "127.0.0.5");
+    // Result -1 fails the job, non-numbers read as 0, "copy not found" is a whole token.
+    EXPECT_EQ(parseJobReply(R"({"progress":"5000","result":"-1"})", address).progress, -1);
+    const JobReply odd = parseJobReply(R"({"progress":"abc","result":"5"})", address);
+    EXPECT_EQ(odd.progress, 0);
+    EXPECT_EQ(odd.result, 5);
+    EXPECT_EQ(parseJobReply("{}", address).progress, -1) << "-1 until the reply gives one";
+    EXPECT_EQ(parseJobReply(R"({"error":"Copy Not Found"})", address).notFound, 1);
+    EXPECT_EQ(parseJobReply(R"({"error":"copy not found here"})", address).notFound, 0);
+}
+
+TEST(JobReply, ValuesAreCutAtTheirCapacity)
+{
+    QString address;
+    const QByteArray longPath(5000, 'p');
+    const QByteArray longProfile(300, 'f');
+    const JobReply r = parseJobReply(R"({"source":")" + longPath + R"(","profile":")" +
+                                         longProfile + R"(","resultstring":"unterminated)",
+                                     address);
+    EXPECT_EQ(r.source.size(), kReplyPathCapacity);
+    EXPECT_EQ(r.profile.size(), kReplyProfileCapacity);
+    EXPECT_EQ(r.resultString, "unterminated") << "a value without a closing quote runs to the end";
+}
+
+} // namespace
