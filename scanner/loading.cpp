@@ -180,9 +180,11 @@ int CQZClipwatch::StartScanning()
     if (fresh) {
         SaveSettings(number_);
         const CWSSettings s = Settings();
-        // Hosts that share their catalogue share the services: their jobs are not purged.
+        // Every service is purged, unless hosts that share their catalogue share the services.
+        services_.Use(s.ServiceHosts, s.serviceHost);
         if (s.FarmHost.empty())
-            vexoSendRequest(vexoPurgeAllRequest(s.serviceHost), kVexoTimeoutMs);
+            for (const std::string& service : services_.Addresses())
+                vexoSendRequest(vexoPurgeAllRequest(service), kVexoTimeoutMs);
         SetState(cwsNotRunning);
         if (s.DataBase.empty()) {
             ErrOut("StartScanning:  Error, database name not specified");
