@@ -100,6 +100,19 @@ private:
     bool open = false;
 };
 
+// Ends this host's claim of kind `kind` on the row of `table` whose `column` is `path`.
+void releaseByPath(dbCwsHandle* handle, dbCwsClaimKind kind, const char* table, const char* column,
+                   const std::string& path)
+{
+    const char* fcn = "dbCWSRelease";
+    if (readCommitted(handle, fcn))
+        dbCwsRun(handle, fcn,
+                 std::string("DELETE FROM Claims WHERE Kind=? AND Host=? AND Item IN (SELECT ID "
+                             "FROM ") +
+                     table + " WHERE " + column + "=?)",
+                 {kindValue(kind), hostValue(handle), path});
+}
+
 } // namespace
 
 void dbCWSShareCatalogue(dbCwsHandle* handle, const std::string& host, int seconds)
@@ -175,20 +188,12 @@ int dbCWSClaimNextDirectory(dbCwsHandle* handle, std::string& path)
 
 void dbCWSReleaseDirectory(dbCwsHandle* handle, const std::string& path)
 {
-    if (readCommitted(handle, "dbCWSReleaseDirectory"))
-        dbCwsRun(handle, "dbCWSReleaseDirectory",
-                 "DELETE FROM Claims WHERE Kind=? AND Host=? AND Item IN (SELECT ID FROM "
-                 "Directories WHERE Directory=?)",
-                 {kindValue(dbCwsClaimKind::Directory), hostValue(handle), path});
+    releaseByPath(handle, dbCwsClaimKind::Directory, "Directories", "Directory", path);
 }
 
 void dbCWSReleaseClip(dbCwsHandle* handle, const std::string& anchorPath)
 {
-    if (readCommitted(handle, "dbCWSReleaseClip"))
-        dbCwsRun(handle, "dbCWSReleaseClip",
-                 "DELETE FROM Claims WHERE Kind=? AND Host=? AND Item IN (SELECT ID FROM Clips "
-                 "WHERE AnchorPath=?)",
-                 {kindValue(dbCwsClaimKind::Clip), hostValue(handle), anchorPath});
+    releaseByPath(handle, dbCwsClaimKind::Clip, "Clips", "AnchorPath", anchorPath);
 }
 
 void dbCWSReleaseClips(dbCwsHandle* handle)
