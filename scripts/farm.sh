@@ -48,7 +48,7 @@ finish() {
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
     wait 2>/dev/null || true
     [ -n "$own_server" ] && scripts/mariadb.sh stop >/dev/null
-    rm -rf "$work"
+    [ -n "${CLIPWATCH_FARM_KEEP:-}" ] || rm -rf "$work"
 }
 trap finish EXIT
 
@@ -100,7 +100,7 @@ DataBase=$database
 DBUsername=${CLIPWATCH_MARIADB_USER:-clipwatch}
 DBPassword=${CLIPWATCH_MARIADB_PASSWORD:-clipwatch}
 DBHost=127.0.0.1
-ServiceHosts=$addresses
+ServiceHosts="$addresses"
 FarmHost=host$i
 ClaimSeconds=30
 EOF
