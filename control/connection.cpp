@@ -49,6 +49,9 @@ void Program::connected()
     SetConnectionStatus(QString("Connected IP %1").arg(controllerAddress.toString()));
 
     for (CQZClipwatch* instance : instances) {
+        // The jobs of a host that shares its catalogue run on shared services: they go on.
+        if (instance->SharesCatalogue())
+            continue;
         instance->RecoverInProgress();
         QMutexLocker lock(instance->checkThread.jobList.lock());
         instance->checkThread.jobList.clear();

@@ -169,6 +169,8 @@ public:
     void ResetCompletion();
     // The open database, held by the caller while it works; null when none is open.
     std::shared_ptr<dbCwsHandle> Database() const override;
+    // Whether the instance's catalogue is shared with other hosts (FarmHost on MySQL).
+    bool SharesCatalogue() const;
     // The monitor's view of the instance (monitor/jobowner.h; scanner/service.cpp).
     void ReloadDatabase() override;
     JobSettings JobSettingsNow() const override;
@@ -371,9 +373,9 @@ private:
     // Re-queues the in-progress elements of clips in `clipState` (2 or 3) at start-up.
     void RecoverClipsInState(const CWSSettings& s, int clipState);
     // Re-queues the in-progress elements of the clip at `anchor` (in progress, or waiting for
-    // its process when not `inProgress`) and puts an MD5 in progress back to waiting; true when
-    // it found any.
-    bool RecoverClip(const CWSSettings& s, const std::string& anchor, bool inProgress);
+    // its process when not `inProgress`), asking the service again when `send`, and puts an MD5
+    // in progress back to waiting; true when it found any.
+    bool RecoverClip(const CWSSettings& s, const std::string& anchor, bool inProgress, bool send);
 
     // On a catalogue shared with other hosts, once a second: frees directories and takes over
     // clips whose hosts' claims ran out, walks again after a walk that was cut short, and
@@ -383,6 +385,9 @@ private:
     bool ClaimWalk();
     // This host's own jobs in flight as the share counts, on a shared catalogue.
     void CountOwnJobs();
+    // On a shared catalogue, once this host has nothing running or to start: whether it keeps
+    // processing because the catalogue still has work that may fall to it.
+    bool SharedCatalogueBusy();
 
 private:
     // Replaces one output directory, appending its separator; then saves.
@@ -414,6 +419,7 @@ private:
     std::vector<dbCwsClipSlot> slots_; // work slots of the scanning thread, while it runs
     SettleWatch settle_;               // folders with files still being written
     uint32_t catalogueFollowedAt_ = 0; // scanning thread: last FollowSharedCatalogue pass
+    bool claimsReleased_ = false;      // scanning thread: claims released since work last ran
     ServicePool services_;             // the services that take this instance's jobs
 
     std::atomic<bool> heldUntilStart_{false}; // paused or stopped by request, not started since

@@ -40,7 +40,8 @@ void forEachClipInState(dbCwsHandle* db, int clipState, const char* fcn, Visit v
 
 } // namespace
 
-bool CQZClipwatch::RecoverClip(const CWSSettings& s, const std::string& anchor, bool inProgress)
+bool CQZClipwatch::RecoverClip(const CWSSettings& s, const std::string& anchor, bool inProgress,
+                               bool send)
 {
     const std::shared_ptr<dbCwsHandle> db = Database();
     dbCwsElementStatus status;
@@ -55,7 +56,7 @@ bool CQZClipwatch::RecoverClip(const CWSSettings& s, const std::string& anchor, 
         else
             ErrOut("\nStart up found %s %s waiting process", anchor.c_str(), e.recoveredWaiting);
         found = true;
-        RequestByCode(e.code, anchor, false, false, -1);
+        RequestByCode(e.code, anchor, send, false, -1);
     }
     const bool md5Running = sameText(status.md5, "in progress");
     if (s.MakeMD5 && inProgress && (md5Running || sameText(status.md5, "lost process purged"))) {
@@ -64,7 +65,7 @@ bool CQZClipwatch::RecoverClip(const CWSSettings& s, const std::string& anchor, 
         dbCWSSetElementStatus(db.get(), -1, anchor, CWS_ELEMENT_MD5, "", "", 0, "");
     } else if (s.MakeMD5 && !inProgress && md5Running) {
         ErrOut("\nStart up found %s md5 waiting process", anchor.c_str());
-        MakeMD5(anchor, false, -1);
+        MakeMD5(anchor, send, -1);
     }
     return found;
 }
@@ -74,7 +75,7 @@ void CQZClipwatch::RecoverClipsInState(const CWSSettings& s, int clipState)
     const std::shared_ptr<dbCwsHandle> db = Database();
     const bool inProgress = clipState == QZ_IN_PROGRESS;
     forEachClipInState(db.get(), clipState, "RecoverInProgress", [&](const std::string& anchor) {
-        if (RecoverClip(s, anchor, inProgress))
+        if (RecoverClip(s, anchor, inProgress, false))
             rescanWhenComplete = true;
         dbCWSSetElementStatus(db.get(), -1, anchor, CWS_ELEMENT_CLIP, nullptr, nullptr, 8, nullptr);
         if (inProgress)

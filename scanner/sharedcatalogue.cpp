@@ -18,6 +18,11 @@ constexpr int kClipsTakenAtOnce = 50;
 
 } // namespace
 
+bool CQZClipwatch::SharesCatalogue() const
+{
+    return dbCWSSharedCatalogue(Database().get());
+}
+
 bool CQZClipwatch::ClaimWalk()
 {
     // A host that joins a catalogue whose scan is under way takes part in it; a new walk (a
@@ -49,7 +54,8 @@ bool CQZClipwatch::FollowSharedCatalogue(const CWSSettings& s)
         for (const dbCwsClipSlot& clip : taken) {
             ErrOut("\nShared catalogue: clip of a host that stopped taken over: %s",
                    clip.anchorPath.c_str());
-            RecoverClip(s, clip.anchorPath, clip.complete != QZ_WAIT_PROCESS);
+            // Which service ran its jobs is not known here: they are asked again.
+            RecoverClip(s, clip.anchorPath, clip.complete != QZ_WAIT_PROCESS, true);
             dbCWSSetElementStatus(db.get(), clip.id, clip.anchorPath, CWS_ELEMENT_CLIP, nullptr,
                                   nullptr, QZ_IN_PROGRESS, nullptr);
             CheckClipCompletion(this, clip.anchorPath);
@@ -61,6 +67,22 @@ bool CQZClipwatch::FollowSharedCatalogue(const CWSSettings& s)
         return true;
     }
     return !taken.empty();
+}
+
+bool CQZClipwatch::SharedCatalogueBusy()
+{
+    const std::shared_ptr<dbCwsHandle> db = Database();
+    if (!dbCWSSharedCatalogue(db.get()))
+        return false;
+    // The clips this host claimed have nothing left to start or follow: they are released, and
+    // the queries look once more, so that a clip another host left while this one held it (or
+    // one this host put back) is never left behind by every host at once.
+    if (!claimsReleased_) {
+        dbCWSReleaseClips(db.get());
+        claimsReleased_ = true;
+        return true;
+    }
+    return dbCWSCatalogueBusy(db.get());
 }
 
 void CQZClipwatch::CountOwnJobs()

@@ -237,16 +237,16 @@ bool CQZClipwatch::ProcessClips(const CWSSettings& s, unsigned pass)
         WaitForDatabase(); // the queries may have missed work
         return true;
     }
+    if (started || translationsInProgress > 0 || md5sInProgress > 0)
+        claimsReleased_ = false;
     if (!started && !skipped && translationsInProgress == 0 && md5sInProgress == 0) {
         const std::shared_ptr<dbCwsHandle> db = Database();
-        // This host has nothing left of the clips it claimed.
-        dbCWSReleaseClips(db.get());
         // Files still being written keep the instance processing until they are clips, and on a
         // shared catalogue so does the other hosts' work, which may yet fall to this one.
         if (settle_.Files() > 0)
             Sleep(200);
-        else if (dbCWSCatalogueBusy(db.get()))
-            Sleep(500);
+        else if (SharedCatalogueBusy())
+            Sleep(200);
         else if (db)
             MoveState(cwsProcessingClips, cwsWaitingForProcesses);
         else

@@ -3,8 +3,10 @@
 // one host, every element asked once across both services, every clip complete once; with a
 // host killed mid-run and a service killed and started again, the dead host's work is taken
 // over and every clip still completes once.
+#include "control/xmlreply.h"
 #include "tests/integration/endtoend/e2efixture.h"
 #include "tests/support/testenv.h"
+#include "tools/clipwatchctl/controller.h"
 
 #include <QDir>
 #include <QFile>
@@ -76,6 +78,20 @@ public:
             .setValue("commandip", QString("127.0.0.%1").arg(address));
     }
 
+    // Its controller: listens on its command address, where it connects.
+    bool listen()
+    {
+        return controller.listen(QHostAddress(QString("127.0.0.%1").arg(address)), 6216);
+    }
+    // Its instance's count of clips, once it is connected; -1 before or without a reply.
+    int clipsCounted()
+    {
+        if (!controller.isConnected() && !controller.waitForProgram(100))
+            return -1;
+        const std::optional<QString> reply = controller.request("scandir=0&getscanstatus", 5000);
+        return reply ? control::replyValues(*reply).value("totalClips", "-1").toInt() : -1;
+    }
+
     bool start(const QStringList& batch = {"--start"})
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -104,6 +120,7 @@ private:
     const int address;
     QString home;
     QProcess process;
+    ctl::Controller controller;
 };
 
 class Farm : public ::testing::Test
@@ -136,6 +153,7 @@ protected:
         for (int i = 0; i < 3; ++i) {
             hosts.push_back(std::make_unique<Host>(QString("host%1").arg(i + 1), i + 2));
             hosts.back()->configure(store);
+            ASSERT_TRUE(hosts.back()->listen()) << "port 6216 taken";
             ASSERT_TRUE(hosts.back()->start()) << hosts.back()->name.toStdString();
         }
     }
@@ -167,6 +185,11 @@ protected:
 TEST_F(Farm, EveryFolderSearchedOnceEveryElementAskedOnce)
 {
     start(100, 200, 20, 60);
+    // Each host searches a part of the tree and counts the whole catalogue.
+    for (const auto& host : hosts) {
+        EXPECT_TRUE(e2e::waitFor([&] { return host->clipsCounted() == clips.size(); }, 600000))
+            << host->name.toStdString() << " does not count every clip";
+    }
     expectEveryHostEnds(1200000);
     e2e::ClipDb db(Backend::MySQL, folder);
     e2e::expectAllComplete(db, clips);
