@@ -65,6 +65,15 @@ void killHard(QProcess& process)
     process.waitForFinished(10000);
 }
 
+void startHeadless(QProcess& process, const QStringList& arguments)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* display : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        env.remove(display);
+    process.setProcessEnvironment(env);
+    process.start(testenv::buildDir() + "/clipwatch", arguments);
+}
+
 Service::~Service()
 {
     process.terminate();
@@ -73,7 +82,7 @@ Service::~Service()
 
 bool Service::start(int jobMs, bool listJobs)
 {
-    QStringList options{"--port", "1080", "--bind", "127.0.0.1"};
+    QStringList options{"--port", QString::number(port), "--bind", "127.0.0.1"};
     if (listJobs)
         options << "--log-jobs";
     if (jobMs > 0)
@@ -87,7 +96,8 @@ bool Service::start(int jobMs, bool listJobs)
 
 QStringList Service::jobs()
 {
-    process.waitForReadyRead(100);
+    while (process.waitForReadyRead(50)) {
+    }
     while (process.canReadLine()) {
         const QString line = QString::fromUtf8(process.readLine()).trimmed();
         if (line.startsWith("job "))

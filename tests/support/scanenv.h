@@ -30,11 +30,15 @@ void configure(Backend backend, const QString& folder, const QString& media,
 bool waitForOutput(QProcess& process, const QByteArray& word, int ms);
 // Sends SIGKILL to the process and reaps it.
 void killHard(QProcess& process);
+// Starts the program (clipwatch) with `arguments` and without a display: no QT_QPA_PLATFORM,
+// DISPLAY or WAYLAND_DISPLAY in its environment.
+void startHeadless(QProcess& process, const QStringList& arguments);
 
-// The reference service on 127.0.0.1:1080; stopped on destruction.
+// The reference service on 127.0.0.1:`port`; stopped on destruction.
 class Service
 {
 public:
+    explicit Service(int port = 1080) : port(port) {}
     ~Service();
     // Starts it with simulated jobs of `jobMs`, or doing the real work when `jobMs` is 0; true
     // once it listens. `listJobs` has it list the jobs it takes (a few hundred at most: the
@@ -45,6 +49,7 @@ public:
     QStringList jobs();
 
 private:
+    const int port;
     QProcess process;
     QStringList taken;
 };
