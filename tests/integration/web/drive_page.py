@@ -15,88 +15,83 @@ import sys
 import time
 
 
-class Browser:
-    """Chromium with --remote-debugging-pipe: NUL-terminated JSON messages on its fds 3 and 4."""
+def start(chromium, url):
+    """Chromium with --remote-debugging-pipe (it reads fd 3, writes fd 4); the process and a
+    call(method, session, **params) giving the result of one DevTools command."""
+    commands, to_browser = os.pipe()
+    from_browser, replies = os.pipe()
 
-    def __init__(self, chromium, url):
-        commands, self.to_browser = os.pipe()
-        from_browser, replies = os.pipe()
+    def give_pipes():
+        ends = os.dup(commands), os.dup(replies)  # above 4: dup2 cannot clobber them
+        os.dup2(ends[0], 3)
+        os.dup2(ends[1], 4)
 
-        def give_pipes():
-            ends = os.dup(commands), os.dup(replies)  # above 4: dup2 then cannot clobber them
-            os.dup2(ends[0], 3)
-            os.dup2(ends[1], 4)
+    browser = subprocess.Popen(
+        [chromium, '--headless', '--no-sandbox', '--disable-gpu', '--no-first-run',
+         '--remote-debugging-pipe', url],
+        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, preexec_fn=give_pipes,
+        close_fds=False)
+    os.close(commands)
+    os.close(replies)
+    messages = os.fdopen(from_browser, 'rb')
+    ids = itertools.count(1)
 
-        self.process = subprocess.Popen(
-            [chromium, '--headless', '--no-sandbox', '--disable-gpu', '--no-first-run',
-             '--remote-debugging-pipe', url],
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, preexec_fn=give_pipes,
-            close_fds=False)
-        os.close(commands)
-        os.close(replies)
-        self.replies = os.fdopen(from_browser, 'rb')
-        self.ids = itertools.count(1)
-        self.session = None
-
-    def call(self, method, **params):
-        """The result of `method`, sent to the attached page once there is one."""
-        message = {'id': next(self.ids), 'method': method, 'params': params}
-        if self.session:
-            message['sessionId'] = self.session
-        os.write(self.to_browser, json.dumps(message).encode() + b'\0')
+    def call(method, session=None, **params):
+        request = {'id': next(ids), 'method': method, 'params': params}
+        if session:
+            request['sessionId'] = session
+        os.write(to_browser, json.dumps(request).encode() + b'\0')
         while True:
             text = b''
-            while (byte := self.replies.read(1)) != b'\0':
+            while (byte := messages.read(1)) != b'\0':
                 if not byte:
                     raise OSError('Chromium closed its pipe')
                 text += byte
             answer = json.loads(text)
-            if answer.get('id') == message['id']:
+            if answer.get('id') == request['id']:
                 return answer.get('result', {})
 
-    def attach(self, deadline):
-        while time.time() < deadline:
-            pages = [t for t in self.call('Target.getTargets')['targetInfos']
-                     if t['type'] == 'page']
-            if pages:
-                self.session = self.call('Target.attachToTarget', targetId=pages[0]['targetId'],
-                                         flatten=True)['sessionId']
-                return
-            time.sleep(0.1)
-        raise OSError('Chromium opened no page')
+    return browser, call
 
-    def evaluate(self, expression):
-        return self.call('Runtime.evaluate', expression=expression, returnByValue=True,
-                         awaitPromise=True).get('result', {}).get('value')
+
+def drive(call, steps):
+    deadline = time.time() + 30
+    pages = []
+    while not pages and time.time() < deadline:
+        pages = [t for t in call('Target.getTargets')['targetInfos'] if t['type'] == 'page']
+    if not pages:
+        raise OSError('Chromium opened no page')
+    session = call('Target.attachToTarget', targetId=pages[0]['targetId'], flatten=True)
+    for step in steps:
+        deadline = time.time() + 10
+        while True:
+            value = call('Runtime.evaluate', session['sessionId'], expression=step,
+                         returnByValue=True, awaitPromise=True).get('result', {}).get('value')
+            if value or time.time() > deadline:
+                break
+            time.sleep(0.1)
+        print(json.dumps(value), flush=True)
+        if not value:
+            print(f'step never held: {step}', file=sys.stderr)
+            return 1
+    return 0
 
 
 def main():
-    chromium, url, steps = sys.argv[1], sys.argv[2], sys.argv[3:]
-    browser = Browser(chromium, url)
+    browser, call = start(sys.argv[1], sys.argv[2])
     try:
-        browser.attach(time.time() + 30)
-        for step in steps:
-            deadline = time.time() + 10
-            value = browser.evaluate(step)
-            while not value and time.time() < deadline:
-                time.sleep(0.1)
-                value = browser.evaluate(step)
-            print(json.dumps(value), flush=True)
-            if not value:
-                print(f'step never held: {step}', file=sys.stderr)
-                return 1
-        return 0
+        return drive(call, sys.argv[3:])
     except OSError as error:
         print(f'cannot drive Chromium: {error}', file=sys.stderr)
         return 2
     finally:
         # A loaded machine may take Chromium longer to end; the steps' outcome stands.
-        browser.process.terminate()
+        browser.terminate()
         try:
-            browser.process.wait(10)
+            browser.wait(10)
         except subprocess.TimeoutExpired:
-            browser.process.kill()
-            browser.process.wait()
+            browser.kill()
+            browser.wait()
 
 
 if __name__ == '__main__':
