@@ -48,6 +48,7 @@ TEST_P(ScanFolderAway, NothingIsLostAndTheScanGoesOnWhenItIsBack)
     e2e::ClipDb db(backend(), folder); // the program has made the database
     takeAwayDuringTheSearch(run, db);
     ASSERT_TRUE(first.waitIdle(120000)) << "the scan did not go on once the folder was back";
+    EXPECT_EQ(e2e::logCount(run, "Scan folder unavailable: "), 1) << "logged once while away";
     e2e::expectAllComplete(db, clips);
     const QStringList before = e2e::rowsWithIds(db);
 

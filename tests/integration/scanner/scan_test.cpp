@@ -144,13 +144,18 @@ TEST_P(Scan, EndingWhileScanningStopsEveryThread)
     EXPECT_LT(ms, 1000 + 2500 + 500) << "the specified waits of the destructor";
 }
 
-TEST_P(Scan, AMissingScanFolderIsWaitedForWithTheReasonShown)
+TEST_P(Scan, AMissingScanFolderIsWaitedForWithTheReasonShownAndScannedOnceThere)
 {
-    ASSERT_NO_FATAL_FAILURE(start(folder + "/absent/"));
+    const QString absent = folder + "/absent/";
+    ASSERT_NO_FATAL_FAILURE(start(absent));
     EXPECT_TRUE(
         waitFor([&] { return instance->StatusText() == "Scan folder unavailable"; }, 20000));
     EXPECT_EQ(instance->state, CQZClipwatch::cwsFindDirectories) << "waiting, not idle";
-    EXPECT_EQ(dbCWSGetDirectoryCount(instance->Database().get()), 0);
+    const std::shared_ptr<dbCwsHandle> db = instance->Database();
+    EXPECT_EQ(dbCWSGetDirectoryCount(db.get()), 0);
+    ASSERT_TRUE(touch(absent + "late.mov"));
+    EXPECT_TRUE(waitFor([&] { return dbCWSGetFileCount(db.get()) == 1; }, 60000))
+        << "the scan did not go on when the folder came";
 }
 
 TEST_P(Scan, AFileHeldOpenByItsWriterWaitsAndIsShownAsSettling)
