@@ -78,7 +78,7 @@ void startHeadless(QProcess& process, const QStringList& arguments)
 
 Service::~Service()
 {
-    if (process.state() != QProcess::NotRunning && !stop(10000))
+    if (!stop(10000))
         kill();
 }
 
@@ -110,6 +110,8 @@ bool Service::startWith(const QStringList& options)
 
 bool Service::stop(int ms)
 {
+    if (process.state() == QProcess::NotRunning)
+        return false;
     ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
     return process.waitForFinished(ms) && process.exitStatus() == QProcess::NormalExit &&
            process.exitCode() == 0;

@@ -50,7 +50,7 @@ public:
     bool startWith(const QStringList& options);
     int port() const { return port_; }
     qint64 pid() const { return process.processId(); }
-    // Sends SIGTERM; true when it then ends within `ms` with exit code 0.
+    // Sends SIGTERM; true when it then ends within `ms` with exit code 0 (false: not running).
     bool stop(int ms);
     void kill() { killHard(process); }
     // "<profile> <source>" of every job it has taken so far, in order.
