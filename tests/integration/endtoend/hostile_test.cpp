@@ -5,7 +5,6 @@
 
 #include <QDir>
 
-#include <algorithm>
 #include <cstdio>
 
 #include <sys/stat.h>

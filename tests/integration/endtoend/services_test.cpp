@@ -13,7 +13,7 @@ namespace
 
 constexpr int kClips = 200;
 constexpr int kElements = 2 * kClips; // a picon and an MD5 of each clip
-constexpr int kJobMs = 300;
+constexpr int kJobMs = 300;           // every simulated job's length
 
 // How often each element was asked for over `lists`.
 QMap<QString, int> asked(const std::initializer_list<QStringList>& lists)
