@@ -1,11 +1,13 @@
 // Media files, instance settings and the simulated service of a test scan (see scanenv.h).
 #include "tests/support/scanenv.h"
 
+#include "platform/vexorequests.h"
 #include "tests/support/testenv.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSettings>
 
 #include <signal.h>
@@ -65,15 +67,24 @@ void killHard(QProcess& process)
     process.waitForFinished(10000);
 }
 
+void startHeadless(QProcess& process, const QStringList& arguments)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* display : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        env.remove(display);
+    process.setProcessEnvironment(env);
+    process.start(testenv::buildDir() + "/clipwatch", arguments);
+}
+
 Service::~Service()
 {
-    process.terminate();
-    process.waitForFinished(5000);
+    if (!stop(10000))
+        kill();
 }
 
 bool Service::start(int jobMs, bool listJobs)
 {
-    QStringList options{"--port", "1080", "--bind", "127.0.0.1"};
+    QStringList options;
     if (listJobs)
         options << "--log-jobs";
     if (jobMs > 0)
@@ -81,13 +92,41 @@ bool Service::start(int jobMs, bool listJobs)
                 << "--jobs"
                 << "200"
                 << "--job-ms" << QString::number(jobMs);
-    process.start(testenv::buildDir() + "/vexobase", options);
-    return waitForOutput(process, "listening", 10000);
+    return startWith(options);
+}
+
+bool Service::startWith(const QStringList& options)
+{
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(testenv::buildDir() + "/vexobase",
+                  QStringList{"--port", QString::number(port_), "--bind", "127.0.0.1"} + options);
+    if (!waitForOutput(process, "\n", 10000))
+        return false;
+    const QRegularExpressionMatch listening =
+        QRegularExpression("listening on 127\\.0\\.0\\.1:(\\d+)").match(process.peek(1 << 16));
+    port_ = listening.hasMatch() ? listening.captured(1).toInt() : 0;
+    return port_ > 0;
+}
+
+bool Service::stop(int ms)
+{
+    if (process.state() == QProcess::NotRunning)
+        return false;
+    ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+    return process.waitForFinished(ms) && process.exitStatus() == QProcess::NormalExit &&
+           process.exitCode() == 0;
+}
+
+std::optional<std::string> Service::get(const std::string& pathAndQuery, int timeoutMs) const
+{
+    return vexoSendRequest("http://127.0.0.1:" + std::to_string(port_) + pathAndQuery,
+                           static_cast<uint32_t>(timeoutMs));
 }
 
 QStringList Service::jobs()
 {
-    process.waitForReadyRead(100);
+    while (process.waitForReadyRead(50)) {
+    }
     while (process.canReadLine()) {
         const QString line = QString::fromUtf8(process.readLine()).trimmed();
         if (line.startsWith("job "))

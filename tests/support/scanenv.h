@@ -1,5 +1,5 @@
 // The surroundings of a test scan: media files, instance 0's settings on either kind of database,
-// and the simulated reference service on 127.0.0.1:1080.
+// and the reference service on 127.0.0.1.
 #pragma once
 
 #include "tests/support/testdb.h"
@@ -12,6 +12,8 @@
 #include <QVariant>
 
 #include <initializer_list>
+#include <optional>
+#include <string>
 #include <utility>
 
 namespace scanenv
@@ -30,21 +32,34 @@ void configure(Backend backend, const QString& folder, const QString& media,
 bool waitForOutput(QProcess& process, const QByteArray& word, int ms);
 // Sends SIGKILL to the process and reaps it.
 void killHard(QProcess& process);
+// Starts the program (clipwatch) with `arguments` and without a display: no QT_QPA_PLATFORM,
+// DISPLAY or WAYLAND_DISPLAY in its environment.
+void startHeadless(QProcess& process, const QStringList& arguments);
 
-// The reference service on 127.0.0.1:1080; stopped on destruction.
+// The reference service on 127.0.0.1:`port` (0: a free port); stopped on destruction.
 class Service
 {
 public:
+    explicit Service(int port = 1080) : port_(port) {}
     ~Service();
     // Starts it with simulated jobs of `jobMs`, or doing the real work when `jobMs` is 0; true
     // once it listens. `listJobs` has it list the jobs it takes (a few hundred at most: the
     // list waits in a pipe until jobs() reads it).
     bool start(int jobMs, bool listJobs = false);
+    // Starts it with vexobase's `options`; true once it listens, on port().
+    bool startWith(const QStringList& options);
+    int port() const { return port_; }
+    qint64 pid() const { return process.processId(); }
+    // Sends SIGTERM; true when it then ends within `ms` with exit code 0 (false: not running).
+    bool stop(int ms);
     void kill() { killHard(process); }
     // "<profile> <source>" of every job it has taken so far, in order.
     QStringList jobs();
+    // GET of `pathAndQuery` ("/vexojson?..."); nothing when no reply came within `timeoutMs`.
+    std::optional<std::string> get(const std::string& pathAndQuery, int timeoutMs = 5000) const;
 
 private:
+    int port_;
     QProcess process;
     QStringList taken;
 };

@@ -1,13 +1,11 @@
 // The service half of the reachability check against the reference service on 127.0.0.1:1080
 // holding its replies: a probe resumes the auto-start instance; a silent service is probed again.
-#include "tests/integration/vexobase/vexoclient.h"
+#include "tests/support/scanenv.h"
 #include "tests/unit/control/programfixture.h"
 
 #include "platform/qzhttp.h"
 
 #include <QElapsedTimer>
-
-#include <memory>
 
 namespace
 {
@@ -25,9 +23,7 @@ protected:
     void SetUp() override
     {
         ProgramTest::SetUp();
-        service = std::make_unique<vexotest::Service>(QStringList{"--port", "1080", "--simulate"});
-        ASSERT_TRUE(service->started());
-        ASSERT_EQ(service->port(), 1080);
+        ASSERT_TRUE(service.start(100)) << "port 1080 taken";
         qzSetHTTPTransport(nullptr);
         startProgram(2);
         // Creating the database switched AutoStart off; the user started the instance since.
@@ -35,12 +31,7 @@ protected:
         // The resume below is the probe's doing, not the database loading's.
         ASSERT_EQ(program->instances[0]->state, CQZClipwatch::cwsNotRunning);
     }
-    void TearDown() override
-    {
-        ProgramTest::TearDown();
-        service.reset();
-    }
-    void delayReplies(int ms) { ASSERT_TRUE(service->get("/control?delay=" + std::to_string(ms))); }
+    void delayReplies(int ms) { ASSERT_TRUE(service.get("/control?delay=" + std::to_string(ms))); }
     // Runs one probe and returns how long it blocked.
     qint64 probe()
     {
@@ -49,7 +40,7 @@ protected:
         program->CheckVexoBase();
         return clock.elapsed();
     }
-    std::unique_ptr<vexotest::Service> service;
+    scanenv::Service service;
 };
 
 } // namespace

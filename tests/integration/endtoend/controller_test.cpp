@@ -31,14 +31,8 @@ protected:
         media = folder + "/media/";
         ASSERT_TRUE(service.start(200)) << "port 1080 taken";
         ASSERT_TRUE(listen()) << "port 6216 taken";
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char* display : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
-            env.remove(display);
-        if (!GetParam())
-            env.insert("QT_QPA_PLATFORM", "offscreen");
-        program.setProcessEnvironment(env);
-        program.start(testenv::buildDir() + "/clipwatch",
-                      GetParam() ? QStringList{"--no-window"} : QStringList{});
+        scanenv::startHeadless(program, GetParam() ? QStringList{"--no-window"}
+                                                   : QStringList{"-platform", "offscreen"});
         ASSERT_TRUE(program.waitForStarted(5000));
     }
 

@@ -46,21 +46,15 @@ Driver::~Driver()
 
 bool Driver::start(const QString& logName, const QStringList& batch)
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* display : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
-        env.remove(display);
-    process.setProcessEnvironment(env);
-    process.start(testenv::buildDir() + "/clipwatch",
-                  QStringList{"--no-window", "--log", logName, "--until-idle"} + batch);
+    scanenv::startHeadless(process,
+                           QStringList{"--no-window", "--log", logName, "--until-idle"} + batch);
     return scanenv::waitForOutput(process, "started", 30000);
 }
 
-int Driver::waitEnd(int ms)
+bool Driver::waitIdle(int ms)
 {
     return waitFor([&] { return process.state() == QProcess::NotRunning; }, ms) &&
-                   process.exitStatus() == QProcess::NormalExit
-               ? process.exitCode()
-               : -1;
+           process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
 ClipDb::ClipDb(Backend backend, const QString& folder)

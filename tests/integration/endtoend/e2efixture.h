@@ -42,9 +42,8 @@ public:
     // Starts it with its log named `logName` and `batch` options (see app/batchrun.h); true once
     // it says it has started scanning.
     bool start(const QString& logName, const QStringList& batch = {"--start"});
-    // Its exit code once it ended by itself within `ms`; -1 when it crashed or is still running.
-    int waitEnd(int ms);
-    bool waitIdle(int ms) { return waitEnd(ms) == 0; }
+    // True once it ended by itself within `ms` with exit code 0 (idle).
+    bool waitIdle(int ms);
     void kill() { killHard(process); }
     qint64 pid() const { return process.processId(); }
 

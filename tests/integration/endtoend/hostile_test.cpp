@@ -1,11 +1,10 @@
 // Hostile scan trees: names with quotes, URL and SQL punctuation, a newline, non-ASCII letters, a
 // 255-byte name, a path over 1,000 characters, a link loop, a FIFO and a dangling link; a folder
-// removed while it is searched; a scan directory that does not exist yet.
+// removed while it is searched.
 #include "tests/integration/endtoend/e2efixture.h"
 
 #include <QDir>
 
-#include <algorithm>
 #include <cstdio>
 
 #include <sys/stat.h>
@@ -144,22 +143,6 @@ TEST_P(Hostile, FolderRemovedWhileItIsSearched)
     EXPECT_EQ(db.number("SELECT COUNT(*) FROM Clips WHERE PiconValue = 2 OR MD5 = 'in progress'"),
               0);
     e2e::expectDirectoriesDone(db);
-}
-
-TEST_P(Hostile, MissingScanDirectoryIsWaitedForWithALoggedReason)
-{
-    const QString absent = folder + "/absent/";
-    e2e::configure(GetParam(), folder, absent, {{"MakeMD5", 1}, {"MakeProxy", 0}});
-    e2e::Driver driver;
-    ASSERT_TRUE(driver.start(logName("absent")));
-    const QString reason = "Scan folder unavailable: " + absent + " does not exist";
-    ASSERT_TRUE(e2e::waitFor([&] { return e2e::logCount(logName("absent"), reason) == 1; }, 30000));
-    // Once there, the folder is scanned without being asked again.
-    ASSERT_TRUE(e2e::touch(absent + "late.mov"));
-    ASSERT_TRUE(driver.waitIdle(120000)) << "the scan did not go on when the folder came";
-    e2e::ClipDb db(GetParam(), folder);
-    e2e::expectAllComplete(db, {absent + "late.mov"});
-    EXPECT_EQ(e2e::logCount(logName("absent"), reason), 1) << "logged once while it was away";
 }
 
 CLIPWATCH_BOTH_BACKENDS(Hostile);

@@ -3,7 +3,6 @@
 // service killed mid-run and started again, every clip completes and only the jobs lost with it
 // are asked again.
 #include "tests/integration/endtoend/e2efixture.h"
-#include "tests/support/testenv.h"
 
 #include <QMap>
 
@@ -14,45 +13,7 @@ namespace
 
 constexpr int kClips = 200;
 constexpr int kElements = 2 * kClips; // a picon and an MD5 of each clip
-
-// A simulated service on 127.0.0.1:`port` that lists the jobs it takes.
-class PortService
-{
-public:
-    explicit PortService(int port) : port(port) {}
-    ~PortService()
-    {
-        process.terminate();
-        process.waitForFinished(5000);
-    }
-
-    bool start()
-    {
-        process.start(testenv::buildDir() + "/vexobase",
-                      {"--simulate", "--jobs", "200", "--job-ms", "300", "--log-jobs", "--port",
-                       QString::number(port), "--bind", "127.0.0.1"});
-        return scanenv::waitForOutput(process, "listening", 10000);
-    }
-    void kill() { e2e::killHard(process); }
-
-    // "<profile> <source>" of every job taken so far.
-    QStringList jobs()
-    {
-        while (process.waitForReadyRead(50)) {
-        }
-        while (process.canReadLine()) {
-            const QString line = QString::fromUtf8(process.readLine()).trimmed();
-            if (line.startsWith("job "))
-                taken << line.mid(4);
-        }
-        return taken;
-    }
-
-private:
-    const int port;
-    QProcess process;
-    QStringList taken;
-};
+constexpr int kJobMs = 300;           // every simulated job's length
 
 // How often each element was asked for over `lists`.
 QMap<QString, int> asked(const std::initializer_list<QStringList>& lists)
@@ -83,14 +44,14 @@ protected:
         e2e::configure(
             Backend::SQLite, folder, folder + "/media/",
             {{"MakeMD5", 1}, {"MakeProxy", 0}, {"ServiceHosts", "127.0.0.1:1081;127.0.0.1:1082"}});
-        ASSERT_TRUE(first.start()) << "port 1081 taken";
-        ASSERT_TRUE(second->start()) << "port 1082 taken";
+        ASSERT_TRUE(first.start(kJobMs, true)) << "port 1081 taken";
+        ASSERT_TRUE(second->start(kJobMs, true)) << "port 1082 taken";
     }
 
     QString folder;
     QStringList clips;
-    PortService first{1081};
-    std::unique_ptr<PortService> second = std::make_unique<PortService>(1082);
+    e2e::Service first{1081};
+    std::unique_ptr<e2e::Service> second = std::make_unique<e2e::Service>(1082);
 };
 
 TEST_F(TwoServices, EveryElementAskedOnceEachServiceAFairShare)
@@ -128,15 +89,18 @@ TEST_F(TwoServices, OneKilledMidRunOnlyItsLostJobsAskedAgain)
     const int before = first.jobs().size();
     ASSERT_TRUE(e2e::waitFor([&] { return first.jobs().size() > before + 10; }, 30000))
         << "1081 took no job while 1082 was away";
-    second = std::make_unique<PortService>(1082);
-    ASSERT_TRUE(second->start()) << "port 1082 taken";
+    second = std::make_unique<e2e::Service>(1082);
+    ASSERT_TRUE(second->start(kJobMs, true)) << "port 1082 taken";
     ASSERT_TRUE(driver.waitIdle(300000)) << "jobs of the killed service kept the instance busy";
     EXPECT_GE(e2e::logCount("services-killed", "\nMissing Process "), 1);
+    e2e::ClipDb db(Backend::SQLite, folder);
+    EXPECT_EQ(db.number("SELECT COUNT(*) FROM Clips WHERE PiconValue = 2 OR MD5 = 'in progress'"),
+              0)
+        << "a lost element left in progress";
 
     e2e::Driver again;
     ASSERT_TRUE(again.start("services-cleared", {"--request", "scandir=0&clearerrors", "--start"}));
     ASSERT_TRUE(again.waitIdle(300000)) << "the run after Clear Errors did not finish";
-    e2e::ClipDb db(Backend::SQLite, folder);
     e2e::expectAllComplete(db, clips);
 
     const QMap<QString, int> times = asked({first.jobs(), lost, second->jobs()});

@@ -1,8 +1,8 @@
 // Server messages of a clip: to a real HTTP server on 127.0.0.1 and to real local programs.
+#include "tests/integration/endtoend/e2efixture.h"
 #include "tests/support/instancetest.h"
 
 #include <httplib.h>
-#include <sqlite3.h>
 
 #include <QFile>
 #include <QSettings>
@@ -60,26 +60,13 @@ protected:
                               QZ_FINISHED, nullptr);
     }
 
-    // Text, state and error columns of numbered element `n`, joined by "|".
+    // Text, state and error columns of numbered element `n`, joined by "|" (NULL for none).
     std::string element(int n)
     {
-        sqlite3* raw = nullptr;
-        sqlite3_open((folder + "/clips.db").toUtf8().constData(), &raw);
-        const std::string e = "Element" + std::to_string(n);
-        const std::string sql = "SELECT " + e + ", " + e + "State, " + e +
-                                "Error FROM Clips WHERE AnchorPath='" + anchor + "'";
-        std::string row;
-        sqlite3_exec(
-            raw, sql.c_str(),
-            [](void* out, int columns, char** values, char**) {
-                for (int c = 0; c < columns; ++c)
-                    *static_cast<std::string*>(out) +=
-                        (c ? "|" : "") + std::string(values[c] ? values[c] : "NULL");
-                return 0;
-            },
-            &row, nullptr);
-        sqlite3_close(raw);
-        return row;
+        const QString column = QString("COALESCE(Element%1%2, 'NULL')").arg(n);
+        const QString sql = "SELECT " + column.arg("") + " || '|' || " + column.arg("State") +
+                            " || '|' || " + column.arg("Error") + " FROM Clips";
+        return e2e::ClipDb(Backend::SQLite, folder).column(sql).value(0).toStdString();
     }
 
     std::vector<std::string> receivedRequests()

@@ -92,7 +92,7 @@ protected:
     std::string runJob(const std::string& source, const std::string& target,
                        const std::string& profile, const std::string& extra = {})
     {
-        EXPECT_TRUE(service->start(source, target, profile, extra)) << profile;
+        EXPECT_TRUE(service->startJob(source, target, profile, extra)) << profile;
         return service->waitForEnd(source, target, profile, 120000);
     }
 
@@ -209,7 +209,7 @@ TEST_F(Ffmpeg, AbortMidJobLeavesNoFile)
     const std::string source = makeClip(
         sub, "long.mov", {"-c:v", "libx264", "-preset", "ultrafast", "-c:a", "aac"}, 30, "640x480");
     const std::string target = sub.toStdString() + "/long-mezzanine.mov";
-    ASSERT_TRUE(service->start(source, target, "mov"));
+    ASSERT_TRUE(service->startJob(source, target, "mov"));
     int progress = 0;
     for (int i = 0; i < 600 && progress <= 0; ++i) {
         QThread::msleep(50);
@@ -239,7 +239,7 @@ TEST_F(Ffmpeg, QueuedJobsNeverRunMoreThanTheWorkerCount)
     const int jobs = 200;
     auto target = [&](int i) { return dir.toStdString() + "/out" + std::to_string(i) + ".mkv"; };
     for (int i = 0; i < jobs; ++i)
-        ASSERT_TRUE(service->start(clip, target(i), "wrap"));
+        ASSERT_TRUE(service->startJob(clip, target(i), "wrap"));
     int done = 0;
     for (int i = 0; i < jobs; ++i)
         done += progressOf(service->waitForEnd(clip, target(i), "wrap", 120000)) == 10000;
@@ -258,7 +258,7 @@ TEST(Load, PurgedJobsFreeTheirEntries)
     auto cycles = [&](int from, int count) {
         for (int i = from; i < from + count; ++i) {
             const std::string target = source + std::to_string(i) + ".xmp";
-            ASSERT_TRUE(service.start(source, target, "xmp"));
+            ASSERT_TRUE(service.startJob(source, target, "xmp"));
             const std::string purge = jobQuery("set", source, target, "xmp") + "&purge=true";
             ASSERT_EQ(replyValue(service.get(purge).value_or(""), "result"), "0");
         }

@@ -50,7 +50,7 @@ protected:
     std::string startJob(const std::string& name)
     {
         const std::string source = makeFile(name);
-        EXPECT_TRUE(service->start(source, source + ".xmp", "xmp")) << name;
+        EXPECT_TRUE(service->startJob(source, source + ".xmp", "xmp")) << name;
         return source;
     }
     std::string status(const std::string& source, const std::string& target = {},
@@ -93,7 +93,7 @@ TEST_F(Simulated, JobRunsToTheEndRunsAgainAndIsPurgedOnce)
     EXPECT_EQ(replyValue(ended, "resultstring"), "complete");
     EXPECT_EQ(replyValue(ended, "address"), "127.0.0.1");
     // An ended job started again runs again, as after Clear Errors.
-    ASSERT_TRUE(service->start(source, source + ".xmp", "xmp"));
+    ASSERT_TRUE(service->startJob(source, source + ".xmp", "xmp"));
     EXPECT_LT(progressOf(status(source)), 10000);
 
     EXPECT_EQ(set(source, "&purge=true"), "0");
@@ -129,7 +129,7 @@ TEST_F(Simulated, AbortsEndOrClearTheJob)
 {
     const std::string source = makeFile("abort me.mov");
     const std::string target = source + ".rtin";
-    ASSERT_TRUE(service->start(source, target, "index"));
+    ASSERT_TRUE(service->startJob(source, target, "index"));
     // The form sent by Abort All: the job's own fragments, also the ones the service ignores.
     const std::string abort = "/vexojson?request=set&group=any&request=set&client=127.0.0.1"
                               "&command=copy&source=" +
@@ -147,7 +147,7 @@ TEST_F(Simulated, AbortsEndOrClearTheJob)
 
     // The stalled-job abort lower-cases the paths and clears the job.
     const std::string stalled = makeFile("Stall.VexoFault-Stall.MOV");
-    ASSERT_TRUE(service->start(stalled, stalled + ".XMP", "XMP"));
+    ASSERT_TRUE(service->startJob(stalled, stalled + ".XMP", "XMP"));
     const QString clear = QString::fromStdString(jobQuery("set", stalled, stalled + ".XMP", "xmp"));
     EXPECT_EQ(result(clear.toLower().toStdString() + "&abort=1&clear=1"), "0");
     EXPECT_TRUE(notFound(status(stalled, stalled + ".XMP", "XMP")));
@@ -174,7 +174,7 @@ TEST_F(Simulated, PurgeOfCompletedJobsKeepsRunningOnes)
     const std::string stuck = startJob("Stuck.VEXOFAULT-STALL.mov"); // markers ignore case
     EXPECT_EQ(progressOf(waitForEnd(done)), 10000);
     // The program sends a running job's start again: the job is kept as it is.
-    ASSERT_TRUE(service->start(stuck, stuck + ".xmp", "xmp"));
+    ASSERT_TRUE(service->startJob(stuck, stuck + ".xmp", "xmp"));
     EXPECT_EQ(progressOf(status(stuck)), 5000);
 
     EXPECT_EQ(result("/vexo?request=set&client=all&command=copy&complete=1&purge=1"), "0");
@@ -188,7 +188,7 @@ TEST_F(Simulated, HostilePathsRoundTripIntoNewFoldersAndOntoThePage)
          {"Zoë's <b>clip & take 1 #2 100%.mov", "x\",\"progress\":\"1.mov", "a&b&&c.mov"}) {
         const std::string source = makeFile("dir & co/" + name);
         const std::string target = dir + "/new & folder/" + name + ".xmp";
-        ASSERT_TRUE(service->start(source, target, "xmp"));
+        ASSERT_TRUE(service->startJob(source, target, "xmp"));
         EXPECT_TRUE(QFileInfo(QString::fromStdString(target)).dir().exists());
         const std::string answer = status(source, target);
         // Double quotes come back escaped, so that no path can forge a key.
@@ -226,9 +226,9 @@ TEST_F(Simulated, ControlFaultsApplyToTheCountedJobsAndSetTheFailureResult)
 
     ASSERT_EQ(control("fault=refuse"), "0");
     const std::string source = makeFile("third.mov");
-    EXPECT_FALSE(service->start(source, source + ".xmp", "xmp"));
+    EXPECT_FALSE(service->startJob(source, source + ".xmp", "xmp"));
     ASSERT_EQ(control("fault=none&failresult=7"), "0");
-    EXPECT_TRUE(service->start(source, source + ".xmp", "xmp"));
+    EXPECT_TRUE(service->startJob(source, source + ".xmp", "xmp"));
     const std::string failed = waitForEnd(startJob("a.vexofault-fail.mov"));
     EXPECT_EQ(progressOf(failed), -1) << failed;
     EXPECT_EQ(replyValue(failed, "result"), "7");
@@ -252,7 +252,7 @@ std::string startTwo(const Service& service, const QString& folder)
     QFile file(QString::fromStdString(source));
     EXPECT_TRUE(service.started() && file.open(QIODevice::WriteOnly));
     for (const char* target : {".1.xmp", ".2.xmp"})
-        EXPECT_TRUE(service.start(source, source + target, "xmp"));
+        EXPECT_TRUE(service.startJob(source, source + target, "xmp"));
     return source;
 }
 

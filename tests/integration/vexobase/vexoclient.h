@@ -2,16 +2,10 @@
 // through the program's request sender, its replies read with the program's reply-token rules.
 #pragma once
 
-#include "tests/support/testenv.h"
-
-#include "platform/vexorequests.h"
+#include "tests/support/scanenv.h"
 
 #include <QDeadlineTimer>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QThread>
-
-#include <signal.h>
 
 #include <optional>
 #include <string>
@@ -64,52 +58,16 @@ inline std::string jobQuery(const std::string& request, const std::string& sourc
            "&profile=" + profile;
 }
 
-// A running vexobase; stopped (SIGTERM, then waited for) on destruction.
-class Service
+// A running vexobase on a free port, asked about jobs.
+class Service : public scanenv::Service
 {
 public:
-    explicit Service(const QStringList& arguments)
-    {
-        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start(testenv::buildDir() + "/vexobase",
-                       QStringList{"--bind", "127.0.0.1", "--port", "0"} + arguments);
-        QDeadlineTimer deadline(10000);
-        QByteArray out;
-        while (process_.waitForStarted(10000) && !deadline.hasExpired() && !out.contains('\n')) {
-            process_.waitForReadyRead(100);
-            out += process_.readAllStandardOutput();
-        }
-        const QRegularExpressionMatch match =
-            QRegularExpression("listening on 127\\.0\\.0\\.1:(\\d+)").match(QString(out));
-        port_ = match.hasMatch() ? match.captured(1).toInt() : 0;
-    }
-    ~Service()
-    {
-        if (process_.state() != QProcess::NotRunning && !stop(10000))
-            process_.kill();
-        process_.waitForFinished(2000);
-    }
+    explicit Service(const QStringList& arguments) : scanenv::Service(0) { startWith(arguments); }
 
-    bool started() const { return port_ > 0; }
-    int port() const { return port_; }
-    qint64 pid() const { return process_.processId(); }
-    // Sends SIGTERM; true when the service then ends within `timeoutMs` with exit code 0.
-    bool stop(int timeoutMs)
-    {
-        ::kill(static_cast<pid_t>(process_.processId()), SIGTERM);
-        return process_.waitForFinished(timeoutMs) &&
-               process_.exitStatus() == QProcess::NormalExit && process_.exitCode() == 0;
-    }
-
-    // GET of `pathAndQuery` ("/vexojson?..."); nothing when no reply came within `timeoutMs`.
-    std::optional<std::string> get(const std::string& pathAndQuery, int timeoutMs = 5000) const
-    {
-        return vexoSendRequest("http://127.0.0.1:" + std::to_string(port_) + pathAndQuery,
-                               static_cast<uint32_t>(timeoutMs));
-    }
+    bool started() const { return port() > 0; }
     // Starts a job; true when the reply says "success" and nowhere "fail".
-    bool start(const std::string& source, const std::string& target, const std::string& profile,
-               const std::string& extra = {}) const
+    bool startJob(const std::string& source, const std::string& target, const std::string& profile,
+                  const std::string& extra = {}) const
     {
         const std::string reply = get(startQuery(source, target, profile, extra)).value_or("");
         return reply.find("success") != std::string::npos &&
@@ -130,10 +88,6 @@ public:
         } while (!deadline.hasExpired());
         return reply;
     }
-
-private:
-    QProcess process_;
-    int port_ = 0;
 };
 
 } // namespace vexotest

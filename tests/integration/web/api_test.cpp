@@ -10,34 +10,18 @@
 #include <QRegularExpression>
 
 #include <map>
-#include <memory>
 
 namespace
 {
-
-using dashboardtest::RunningProgram;
 
 const char* const kFigures[] = {"totalDirectories", "directoryErrors",  "directoriesComplete",
                                 "totalFilesFound",  "totalClips",       "clipsCompleted",
                                 "erroredClips",     "processesWaiting", "processes",
                                 "processesMD5"};
 
-class DashboardApi : public ::testing::Test
+class DashboardApi : public dashboardtest::DashboardTest
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        program = std::make_unique<RunningProgram>();
-        if (!program->start())
-            program.reset();
-    }
-    static void TearDownTestSuite() { program.reset(); }
-    void SetUp() override
-    {
-        if (!program)
-            GTEST_SKIP() << "the program did not start";
-    }
-
     static QJsonDocument getJson(const std::string& path)
     {
         const httplib::Result result = program->client().Get(path.c_str());
@@ -53,11 +37,7 @@ protected:
             program->client().Post(path.c_str(), headers, "", "text/plain");
         return result ? result->status : 0;
     }
-
-    static std::unique_ptr<RunningProgram> program;
 };
-
-std::unique_ptr<RunningProgram> DashboardApi::program;
 
 // Prometheus text: "# HELP"/"# TYPE" lines and samples `name{label="value",...} number`; every
 // sample keyed "name/instance". A line that fits neither form fails the test.

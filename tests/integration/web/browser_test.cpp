@@ -8,33 +8,21 @@
 #include <QProcess>
 #include <QStandardPaths>
 
-#include <memory>
-
 namespace
 {
-
-using dashboardtest::RunningProgram;
 
 const char* const kShownFigures[] = {"totalDirectories", "directoryErrors", "directoriesComplete",
                                      "totalClips",       "clipsCompleted",  "erroredClips",
                                      "processesWaiting", "processes",       "processesMD5"};
 
-class DashboardPage : public ::testing::Test
+class DashboardPage : public dashboardtest::DashboardTest
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        program = std::make_unique<RunningProgram>();
-        if (!program->start())
-            program.reset();
-    }
-    static void TearDownTestSuite() { program.reset(); }
     void SetUp() override
     {
         chromium = QStandardPaths::findExecutable("chromium");
         ASSERT_FALSE(chromium.isEmpty()) << "chromium is missing (scripts/setup.sh installs it)";
-        if (!program)
-            GTEST_SKIP() << "the program did not start";
+        DashboardTest::SetUp();
     }
 
     // The page's DOM after its scripts have run.
@@ -60,11 +48,8 @@ protected:
         return driver.exitCode();
     }
 
-    static std::unique_ptr<RunningProgram> program;
     QString chromium;
 };
-
-std::unique_ptr<RunningProgram> DashboardPage::program;
 
 TEST_F(DashboardPage, ShowsTheCountsAndFailuresWithFileNamesAsText)
 {

@@ -66,12 +66,7 @@ bool RunningProgram::start()
         ADD_FAILURE() << "port 1080 or 6216 taken";
         return false;
     }
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* display : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
-        env.remove(display);
-    program.setProcessEnvironment(env);
-    program.start(testenv::buildDir() + "/clipwatch",
-                  {"--no-window", "--log", "dashboard", "--start"});
+    scanenv::startHeadless(program, {"--no-window", "--log", "dashboard", "--start"});
     if (!scanenv::waitForOutput(program, "started", 30000) || !controller.waitForProgram(30000)) {
         ADD_FAILURE() << "the program did not start or connect";
         return false;
@@ -125,6 +120,21 @@ httplib::Client RunningProgram::client() const
 std::string RunningProgram::url(const std::string& path) const
 {
     return "http://127.0.0.1:" + std::to_string(port) + path;
+}
+
+std::unique_ptr<RunningProgram> DashboardTest::program;
+
+void DashboardTest::SetUpTestSuite()
+{
+    program = std::make_unique<RunningProgram>();
+    if (!program->start())
+        program.reset();
+}
+
+void DashboardTest::SetUp()
+{
+    if (!program)
+        GTEST_SKIP() << "the program did not start";
 }
 
 QString fieldOfInstance(const QString& dom, int instance, const QString& field)

@@ -6,12 +6,14 @@
 #include "tests/integration/endtoend/e2efixture.h"
 #include "tools/clipwatchctl/controller.h"
 
+#include <gtest/gtest.h>
 #include <httplib.h>
 
 #include <QMap>
 #include <QProcess>
 #include <QString>
 
+#include <memory>
 #include <string>
 
 namespace dashboardtest
@@ -48,6 +50,18 @@ private:
     e2e::Service service;
     ctl::Controller controller;
     QProcess program;
+};
+
+// Suite base: one running program shared by the suite's tests, which are skipped when it did
+// not start.
+class DashboardTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite();
+    static void TearDownTestSuite() { program.reset(); }
+    void SetUp() override;
+
+    static std::unique_ptr<RunningProgram> program;
 };
 
 // The text of the cell data-field="`field`" in the row of instance `instance` of the page's
