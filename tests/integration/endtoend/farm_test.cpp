@@ -19,45 +19,6 @@
 namespace
 {
 
-// A simulated service on 127.0.0.1:`port` that lists the jobs it takes.
-class PortService
-{
-public:
-    explicit PortService(int port) : port(port) {}
-    ~PortService()
-    {
-        process.terminate();
-        process.waitForFinished(5000);
-    }
-
-    bool start(int jobMs)
-    {
-        process.start(testenv::buildDir() + "/vexobase",
-                      {"--simulate", "--jobs", "400", "--job-ms", QString::number(jobMs),
-                       "--log-jobs", "--port", QString::number(port), "--bind", "127.0.0.1"});
-        return scanenv::waitForOutput(process, "listening", 10000);
-    }
-    void kill() { e2e::killHard(process); }
-
-    // "<profile> <source>" of every job taken so far.
-    QStringList jobs()
-    {
-        while (process.waitForReadyRead(50)) {
-        }
-        while (process.canReadLine()) {
-            const QString line = QString::fromUtf8(process.readLine()).trimmed();
-            if (line.startsWith("job "))
-                taken << line.mid(4);
-        }
-        return taken;
-    }
-
-private:
-    const int port;
-    QProcess process;
-    QStringList taken;
-};
-
 // One host: the program without a window, with its own settings store (a copy of this test's,
 // naming the host) and command address 127.0.0.`address`, logging to "farm-<name>".
 class Host
@@ -123,6 +84,13 @@ private:
     ctl::Controller controller;
 };
 
+// A simulated service with room for the jobs of three hosts, listing the jobs it takes.
+bool startService(e2e::Service& service, int jobMs)
+{
+    return service.startWith(
+        {"--simulate", "--jobs", "400", "--job-ms", QString::number(jobMs), "--log-jobs"});
+}
+
 class Farm : public ::testing::Test
 {
 protected:
@@ -148,8 +116,8 @@ protected:
         const QString store =
             QSettings(QSettings::NativeFormat, QSettings::UserScope, "Velmora", "Clipwatch")
                 .fileName();
-        for (PortService* service : {&first, second.get()})
-            ASSERT_TRUE(service->start(jobMs)) << "service port taken";
+        for (e2e::Service* service : {&first, second.get()})
+            ASSERT_TRUE(startService(*service, jobMs)) << "service port taken";
         for (int i = 0; i < 3; ++i) {
             hosts.push_back(std::make_unique<Host>(QString("host%1").arg(i + 1), i + 2));
             hosts.back()->configure(store);
@@ -160,16 +128,18 @@ protected:
 
     void expectEveryHostEnds(int ms)
     {
-        for (const auto& host : hosts)
-            if (host)
+        for (const auto& host : hosts) {
+            if (host) {
                 EXPECT_TRUE(host->ended(ms)) << host->name.toStdString() << " did not end";
+            }
+        }
     }
 
     // How often each element was asked for, over both services.
     QMap<QString, int> asked()
     {
         QMap<QString, int> times;
-        for (PortService* service : {&first, second.get()})
+        for (e2e::Service* service : {&first, second.get()})
             for (const QString& job : service->jobs())
                 ++times[job];
         return times;
@@ -177,19 +147,14 @@ protected:
 
     QString folder;
     QStringList clips;
-    PortService first{1081};
-    std::unique_ptr<PortService> second = std::make_unique<PortService>(1082);
+    e2e::Service first{1081};
+    std::unique_ptr<e2e::Service> second = std::make_unique<e2e::Service>(1082);
     std::vector<std::unique_ptr<Host>> hosts;
 };
 
 TEST_F(Farm, EveryFolderSearchedOnceEveryElementAskedOnce)
 {
     start(100, 200, 20, 60);
-    // Each host searches a part of the tree and counts the whole catalogue.
-    for (const auto& host : hosts) {
-        EXPECT_TRUE(e2e::waitFor([&] { return host->clipsCounted() == clips.size(); }, 600000))
-            << host->name.toStdString() << " does not count every clip";
-    }
     expectEveryHostEnds(1200000);
     e2e::ClipDb db(Backend::MySQL, folder);
     e2e::expectAllComplete(db, clips);
@@ -217,8 +182,14 @@ TEST_F(Farm, AKilledHostsWorkIsTakenOverAfterItsClaimsRunOut)
         << "the second host started no clip";
     victim->kill();
     second->kill();
-    second = std::make_unique<PortService>(1082);
-    ASSERT_TRUE(second->start(300)) << "port 1082 taken";
+    // Each host searched a part of the tree and counts the whole catalogue.
+    for (const int live : {0, 2}) {
+        EXPECT_TRUE(
+            e2e::waitFor([&] { return hosts[live]->clipsCounted() == clips.size(); }, 60000))
+            << hosts[live]->name.toStdString() << " does not count every clip";
+    }
+    second = std::make_unique<e2e::Service>(1082);
+    ASSERT_TRUE(startService(*second, 300)) << "port 1082 taken";
     expectEveryHostEnds(900000);
     EXPECT_GT(hosts[0]->logged("taken over") + hosts[2]->logged("taken over"), 0)
         << "nobody took over the killed host's clips";
