@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <regex>
 
 namespace
 {
@@ -195,36 +196,98 @@ const std::vector<std::string>& rarelySetColumns()
     return columns;
 }
 
+// The values that `condition` compares its one column with, when it is nothing but "$C=value"
+// tests joined by OR; nothing for any other form.
+std::optional<std::vector<std::string>> equalityValues(const std::string& condition)
+{
+    static const std::regex test(R"(^\$\w+\s*=\s*('[^']*'|-?\d+)$)");
+    std::vector<std::string> values;
+    size_t start = 0;
+    while (true) {
+        const size_t end = condition.find(" OR ", start);
+        std::smatch match;
+        const std::string part = condition.substr(start, end - start);
+        if (!std::regex_match(part, match, test))
+            return std::nullopt;
+        values.push_back(match[1]);
+        if (end == std::string::npos)
+            return values;
+        start = end + 4;
+    }
+}
+
+// What one column adds to a packed sum: the weight of each value its equality conditions
+// name, and its other conditions with their weights.
+struct ColumnTerms {
+    std::string column;
+    std::vector<std::pair<std::string, long long>> equal; // value, summed weight
+    std::vector<std::pair<std::string, long long>> other; // condition, weight
+};
+
+void addTerm(ColumnTerms& terms, const std::string& condition, long long weight)
+{
+    const std::optional<std::vector<std::string>> values = equalityValues(condition);
+    if (!values) {
+        terms.other.emplace_back(dbCwsCountCondition(condition, ""), weight);
+        return;
+    }
+    for (const std::string& value : *values) {
+        auto known = std::find_if(terms.equal.begin(), terms.equal.end(),
+                                  [&value](const auto& entry) { return entry.first == value; });
+        if (known == terms.equal.end())
+            terms.equal.emplace_back(value, weight);
+        else
+            known->second += weight;
+    }
+}
+
+// The column's share of a row: its equality tests as one CASE on the column, which reads it
+// once, and its other conditions each on their own. A NULL column adds 0 without them all
+// being tried.
+std::string columnShare(const ColumnTerms& terms)
+{
+    std::vector<std::string> parts;
+    if (!terms.equal.empty()) {
+        std::string cases = "(CASE " + terms.column;
+        for (const auto& [value, weight] : terms.equal)
+            cases += " WHEN " + value + " THEN " + std::to_string(weight);
+        parts.push_back(cases + " ELSE 0 END)");
+    }
+    for (const auto& [condition, weight] : terms.other)
+        parts.push_back("(CASE WHEN " + condition + " THEN " + std::to_string(weight) +
+                        " ELSE 0 END)");
+    if (parts.size() == 1 && terms.other.empty())
+        return parts.front();
+    return "(CASE WHEN " + terms.column + " IS NULL THEN 0 ELSE " + joined(parts, " + ") + " END)";
+}
+
 // The sum over a table's rows of count `counts[0]` plus 2^32 times count `counts[1]` (when
-// given), as a statement's expression. A NULL column satisfies no condition: each column is
-// tested for NULL once and only otherwise by the conditions that read it, and the rarely set
-// columns are passed over together while all of them are NULL. Each count must read one column
-// per condition; one below 2^31 (2^27 rows of 16 conditions) is kept exactly.
+// given), as a statement's expression. A NULL column satisfies no condition, and the rarely
+// set columns are passed over together while all of them are NULL. Each count must read one
+// column per condition; one below 2^31 (2^27 rows of 16 conditions) is kept exactly.
 std::string packedSum(const std::vector<size_t>& counts)
 {
-    std::vector<std::pair<std::string, std::string>> byColumn; // column, its terms
+    std::vector<ColumnTerms> byColumn;
     for (size_t k = 0; k < counts.size(); ++k) {
-        const char* weight = k == 0 ? "1" : "4294967296";
+        const long long weight = k == 0 ? 1 : 4294967296LL;
         for (const std::string& condition : dbCwsCountDefinitions()[counts[k]].conditions) {
             const std::string column = dbCwsConditionColumns(condition).front();
             auto terms =
-                std::find_if(byColumn.begin(), byColumn.end(),
-                             [&column](const auto& entry) { return entry.first == column; });
+                std::find_if(byColumn.begin(), byColumn.end(), [&column](const ColumnTerms& entry) {
+                    return entry.column == column;
+                });
             if (terms == byColumn.end())
-                terms = byColumn.insert(byColumn.end(), {column, std::string()});
-            terms->second += (terms->second.empty() ? "" : " + ") + std::string("(CASE WHEN ") +
-                             dbCwsCountCondition(condition, "") + " THEN " + weight +
-                             " ELSE 0 END)";
+                terms = byColumn.insert(byColumn.end(), ColumnTerms{column, {}, {}});
+            addTerm(*terms, condition, weight);
         }
     }
     std::vector<std::string> common, rare, rareColumns;
-    for (const auto& [column, terms] : byColumn) {
+    for (const ColumnTerms& terms : byColumn) {
         const bool rarelySet = std::find(rarelySetColumns().begin(), rarelySetColumns().end(),
-                                         column) != rarelySetColumns().end();
-        (rarelySet ? rare : common)
-            .push_back("(CASE WHEN " + column + " IS NULL THEN 0 ELSE " + terms + " END)");
+                                         terms.column) != rarelySetColumns().end();
+        (rarelySet ? rare : common).push_back(columnShare(terms));
         if (rarelySet)
-            rareColumns.push_back(column);
+            rareColumns.push_back(terms.column);
     }
     if (rare.size() > 1)
         common.push_back("(CASE WHEN COALESCE(" + joined(rareColumns, ", ") +
