@@ -196,67 +196,95 @@ const std::vector<std::string>& rarelySetColumns()
     return columns;
 }
 
-// The values that `condition` compares its one column with, when it is nothing but "$C=value"
-// tests joined by OR; nothing for any other form.
-std::optional<std::vector<std::string>> equalityValues(const std::string& condition)
-{
-    static const std::regex test(R"(^\$\w+\s*=\s*('[^']*'|-?\d+)$)");
+// A condition on one column as a test of its value: true for the listed values or, when
+// `negated`, for every value but them; never for NULL.
+struct ValueTest {
     std::vector<std::string> values;
-    size_t start = 0;
-    while (true) {
+    bool negated;
+};
+
+// `condition` as a ValueTest when it has one of the forms "$C=v OR $C=w ...", "NOT $C=v" and
+// "$C IS NOT NULL AND $C <> v" (v a number or a quoted text); nothing for any other form.
+std::optional<ValueTest> valueTest(const std::string& condition)
+{
+    static const std::string value = R"(('[^']*'|-?\d+))";
+    static const std::regex equal(R"(^\$\w+\s*=\s*)" + value + "$");
+    static const std::regex notEqual(
+        R"(^(?:NOT \$\w+\s*=\s*|\$(\w+) IS NOT NULL AND \$\1\s*<>\s*))" + value + "$");
+    std::smatch match;
+    if (std::regex_match(condition, match, notEqual))
+        return ValueTest{{match[2]}, true};
+    ValueTest test{{}, false};
+    for (size_t start = 0;;) {
         const size_t end = condition.find(" OR ", start);
-        std::smatch match;
         const std::string part = condition.substr(start, end - start);
-        if (!std::regex_match(part, match, test))
+        if (!std::regex_match(part, match, equal))
             return std::nullopt;
-        values.push_back(match[1]);
+        test.values.push_back(match[1]);
         if (end == std::string::npos)
-            return values;
+            return test;
         start = end + 4;
     }
 }
 
-// What one column adds to a packed sum: the weight of each value its equality conditions
-// name, and its other conditions with their weights.
+// What one column adds to a packed sum: its value tests and its other conditions, each with
+// its weight.
 struct ColumnTerms {
     std::string column;
-    std::vector<std::pair<std::string, long long>> equal; // value, summed weight
-    std::vector<std::pair<std::string, long long>> other; // condition, weight
+    std::vector<std::pair<ValueTest, long long>> tests;
+    std::vector<std::pair<std::string, long long>> other;
 };
 
 void addTerm(ColumnTerms& terms, const std::string& condition, long long weight)
 {
-    const std::optional<std::vector<std::string>> values = equalityValues(condition);
-    if (!values) {
+    if (const std::optional<ValueTest> test = valueTest(condition))
+        terms.tests.emplace_back(*test, weight);
+    else
         terms.other.emplace_back(dbCwsCountCondition(condition, ""), weight);
-        return;
-    }
-    for (const std::string& value : *values) {
-        auto known = std::find_if(terms.equal.begin(), terms.equal.end(),
-                                  [&value](const auto& entry) { return entry.first == value; });
-        if (known == terms.equal.end())
-            terms.equal.emplace_back(value, weight);
-        else
-            known->second += weight;
-    }
 }
 
-// The column's share of a row: its equality tests as one CASE on the column, which reads it
-// once, and its other conditions each on their own. A NULL column adds 0 without them all
-// being tried.
+bool lists(const std::vector<std::string>& values, const std::string& value)
+{
+    return std::find(values.begin(), values.end(), value) != values.end();
+}
+
+// The value tests of a column as one CASE on it, which reads it once: each value named by a
+// test gives the weights of the tests it passes, any other value those of the negated tests.
+std::string valueCases(const ColumnTerms& terms, long long& otherValues)
+{
+    std::vector<std::string> named;
+    otherValues = 0;
+    for (const auto& [test, weight] : terms.tests) {
+        otherValues += test.negated ? weight : 0;
+        for (const std::string& value : test.values)
+            if (!lists(named, value))
+                named.push_back(value);
+    }
+    std::string cases;
+    for (const std::string& value : named) {
+        long long weight = 0;
+        for (const auto& [test, testWeight] : terms.tests)
+            weight += lists(test.values, value) != test.negated ? testWeight : 0;
+        if (weight != otherValues)
+            cases += " WHEN " + value + " THEN " + std::to_string(weight);
+    }
+    if (cases.empty())
+        return std::to_string(otherValues);
+    return "(CASE " + terms.column + cases + " ELSE " + std::to_string(otherValues) + " END)";
+}
+
+// The column's share of a row: its value tests in one CASE and its other conditions each on
+// their own. A NULL column adds 0 without them all being tried.
 std::string columnShare(const ColumnTerms& terms)
 {
     std::vector<std::string> parts;
-    if (!terms.equal.empty()) {
-        std::string cases = "(CASE " + terms.column;
-        for (const auto& [value, weight] : terms.equal)
-            cases += " WHEN " + value + " THEN " + std::to_string(weight);
-        parts.push_back(cases + " ELSE 0 END)");
-    }
+    long long otherValues = 0;
+    if (!terms.tests.empty())
+        parts.push_back(valueCases(terms, otherValues));
     for (const auto& [condition, weight] : terms.other)
         parts.push_back("(CASE WHEN " + condition + " THEN " + std::to_string(weight) +
                         " ELSE 0 END)");
-    if (parts.size() == 1 && terms.other.empty())
+    if (terms.other.empty() && otherValues == 0)
         return parts.front();
     return "(CASE WHEN " + terms.column + " IS NULL THEN 0 ELSE " + joined(parts, " + ") + " END)";
 }
