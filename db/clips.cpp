@@ -234,7 +234,7 @@ int dbCWSGetNextFileFromState(dbCwsHandle* handle, std::string* clipName, std::s
 }
 
 int dbCWSGetElementStatus(dbCwsHandle* handle, const std::string& anchorPath,
-                          dbCwsElementStatus& status)
+                          dbCwsElementStatus& status, unsigned elements)
 {
     if (!hasDatabase(handle))
         return -1;
@@ -248,8 +248,9 @@ int dbCWSGetElementStatus(dbCwsHandle* handle, const std::string& anchorPath,
     }
     status.states.clear();
     for (const dbCwsElement& element : dbCwsElements())
-        status.states.push_back(
-            element.stateColumn.empty() ? 0 : rows.integer(element.stateColumn.c_str(), 0));
+        status.states.push_back(element.stateColumn.empty() || !(elements & element.code)
+                                    ? 0
+                                    : rows.integer(element.stateColumn.c_str(), 0));
     status.md5 = rows.text("MD5").value_or(std::string());
     return 0;
 }
