@@ -234,7 +234,7 @@ int dbCWSGetNextFileFromState(dbCwsHandle* handle, std::string* clipName, std::s
 }
 
 int dbCWSGetElementStatus(dbCwsHandle* handle, const std::string& anchorPath,
-                          dbCwsElementStatus& status)
+                          dbCwsElementStatus& status, unsigned elements)
 {
     if (!hasDatabase(handle))
         return -1;
@@ -248,8 +248,9 @@ int dbCWSGetElementStatus(dbCwsHandle* handle, const std::string& anchorPath,
     }
     status.states.clear();
     for (const dbCwsElement& element : dbCwsElements())
-        status.states.push_back(
-            element.stateColumn.empty() ? 0 : rows.integer(element.stateColumn.c_str(), 0));
+        status.states.push_back(element.stateColumn.empty() || !(elements & element.code)
+                                    ? 0
+                                    : rows.integer(element.stateColumn.c_str(), 0));
     status.md5 = rows.text("MD5").value_or(std::string());
     return 0;
 }
@@ -302,16 +303,32 @@ elementAssignments(const dbCwsElement& element, const char* elementText, const c
     return {{element.textColumn, hasText ? dbCwsText(elementText) : CSQLite3Value()}};
 }
 
-// SQLite: one statement per column, each on its own, all addressed by anchor path.
+// One UPDATE of every column in `assignments` of the clip whose `key` column is `keyValue`,
+// with its values in order.
+std::pair<std::string, std::vector<CSQLite3Value>>
+assignmentUpdate(const std::vector<std::pair<std::string, CSQLite3Value>>& assignments,
+                 const char* key, CSQLite3Value keyValue)
+{
+    std::string sql = "UPDATE Clips SET ";
+    std::vector<CSQLite3Value> values;
+    for (const auto& assignment : assignments) {
+        sql += (values.empty() ? "" : ", ") + assignment.first + "=?";
+        values.push_back(assignment.second);
+    }
+    sql += std::string(" WHERE ") + key + "=?;";
+    values.push_back(std::move(keyValue));
+    return {sql, values};
+}
+
+// SQLite: one statement addressed by anchor path.
 int setElementSQLite(dbCwsHandle* handle, const dbCwsElement& element,
                      const std::string& anchorPath,
                      const std::vector<std::pair<std::string, CSQLite3Value>>& assignments)
 {
     const char* fcn = element.kind == dbCwsElementKind::Clip ? "dbCWSSetElementStatus-complete"
                                                              : "dbCWSSetElementStatus";
-    for (const auto& assignment : assignments)
-        dbCwsRun(handle, fcn, "UPDATE Clips SET " + assignment.first + "=? WHERE AnchorPath=?",
-                 {assignment.second, anchorPath});
+    const auto [sql, values] = assignmentUpdate(assignments, "AnchorPath", anchorPath);
+    dbCwsRun(handle, fcn, sql, values);
     return 0;
 }
 
@@ -320,19 +337,9 @@ int setElementMySQL(dbCwsHandle* handle, const dbCwsElement& element, int id,
                     const std::string& anchorPath,
                     const std::vector<std::pair<std::string, CSQLite3Value>>& assignments)
 {
-    std::string sql = "UPDATE Clips SET ";
-    std::vector<CSQLite3Value> values;
-    for (const auto& assignment : assignments) {
-        sql += (values.empty() ? "" : ", ") + assignment.first + "=?";
-        values.push_back(assignment.second);
-    }
-    if (id != -1) {
-        sql += " WHERE ID=?;";
-        values.emplace_back(static_cast<long long>(id));
-    } else {
-        sql += " WHERE AnchorPath=?;";
-        values.emplace_back(anchorPath);
-    }
+    const auto [sql, values] = id != -1
+                                   ? assignmentUpdate(assignments, "ID", static_cast<long long>(id))
+                                   : assignmentUpdate(assignments, "AnchorPath", anchorPath);
     const char* tag =
         element.code == CWS_ELEMENT_XMP ? "dbCWSSetElementStatusXMP " : "dbCWSSetElementStatus ";
     return dbCwsRun(handle, "dbCWSSetElementStatus", sql, values, tag).ok() ? 0 : -1;

@@ -59,10 +59,11 @@ int dbCWSGetNextMD5FileToCheck(dbCwsHandle* handle, std::vector<dbCwsClipSlot>& 
 int dbCWSGetNextFileFromState(dbCwsHandle* handle, std::string* clipName, std::string* anchorPath,
                               std::string* sourceDir, unsigned code, int state);
 
-// Reads the element states and the MD5 text of the clip at `anchorPath`. Returns 0 when found,
-// -1 when not found, on failure or without a database.
+// Reads the element states and the MD5 text of the clip at `anchorPath`: the states of the
+// elements in `elements` (element codes as a bit set), the others read as 0. Returns 0 when
+// found, -1 when not found, on failure or without a database.
 int dbCWSGetElementStatus(dbCwsHandle* handle, const std::string& anchorPath,
-                          dbCwsElementStatus& status);
+                          dbCwsElementStatus& status, unsigned elements = ~0u);
 
 // Reads the clip's name and source directory and, for an output element `code` (picon, XMP,
 // proxy, mezzanine, RTIN), its path, state (NULL as 0) and error text; other codes read no

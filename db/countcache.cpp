@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <regex>
 
 namespace
 {
@@ -195,36 +196,126 @@ const std::vector<std::string>& rarelySetColumns()
     return columns;
 }
 
+// A condition on one column as a test of its value: true for the listed values or, when
+// `negated`, for every value but them; never for NULL.
+struct ValueTest {
+    std::vector<std::string> values;
+    bool negated;
+};
+
+// `condition` as a ValueTest when it has one of the forms "$C=v OR $C=w ...", "NOT $C=v" and
+// "$C IS NOT NULL AND $C <> v" (v a number or a quoted text); nothing for any other form.
+std::optional<ValueTest> valueTest(const std::string& condition)
+{
+    static const std::string value = R"(('[^']*'|-?\d+))";
+    static const std::regex equal(R"(^\$\w+\s*=\s*)" + value + "$");
+    static const std::regex notEqual(
+        R"(^(?:NOT \$\w+\s*=\s*|\$(\w+) IS NOT NULL AND \$\1\s*<>\s*))" + value + "$");
+    std::smatch match;
+    if (std::regex_match(condition, match, notEqual))
+        return ValueTest{{match[2]}, true};
+    ValueTest test{{}, false};
+    for (size_t start = 0;;) {
+        const size_t end = condition.find(" OR ", start);
+        const std::string part = condition.substr(start, end - start);
+        if (!std::regex_match(part, match, equal))
+            return std::nullopt;
+        test.values.push_back(match[1]);
+        if (end == std::string::npos)
+            return test;
+        start = end + 4;
+    }
+}
+
+// What one column adds to a packed sum: its value tests and its other conditions, each with
+// its weight.
+struct ColumnTerms {
+    std::string column;
+    std::vector<std::pair<ValueTest, long long>> tests;
+    std::vector<std::pair<std::string, long long>> other;
+};
+
+void addTerm(ColumnTerms& terms, const std::string& condition, long long weight)
+{
+    if (const std::optional<ValueTest> test = valueTest(condition))
+        terms.tests.emplace_back(*test, weight);
+    else
+        terms.other.emplace_back(dbCwsCountCondition(condition, ""), weight);
+}
+
+bool lists(const std::vector<std::string>& values, const std::string& value)
+{
+    return std::find(values.begin(), values.end(), value) != values.end();
+}
+
+// The value tests of a column as one CASE on it, which reads it once: each value named by a
+// test gives the weights of the tests it passes, any other value those of the negated tests.
+std::string valueCases(const ColumnTerms& terms, long long& otherValues)
+{
+    std::vector<std::string> named;
+    otherValues = 0;
+    for (const auto& [test, weight] : terms.tests) {
+        otherValues += test.negated ? weight : 0;
+        for (const std::string& value : test.values)
+            if (!lists(named, value))
+                named.push_back(value);
+    }
+    std::string cases;
+    for (const std::string& value : named) {
+        long long weight = 0;
+        for (const auto& [test, testWeight] : terms.tests)
+            weight += lists(test.values, value) != test.negated ? testWeight : 0;
+        if (weight != otherValues)
+            cases += " WHEN " + value + " THEN " + std::to_string(weight);
+    }
+    if (cases.empty())
+        return std::to_string(otherValues);
+    return "(CASE " + terms.column + cases + " ELSE " + std::to_string(otherValues) + " END)";
+}
+
+// The column's share of a row: its value tests in one CASE and its other conditions each on
+// their own. A NULL column adds 0 without them all being tried.
+std::string columnShare(const ColumnTerms& terms)
+{
+    std::vector<std::string> parts;
+    long long otherValues = 0;
+    if (!terms.tests.empty())
+        parts.push_back(valueCases(terms, otherValues));
+    for (const auto& [condition, weight] : terms.other)
+        parts.push_back("(CASE WHEN " + condition + " THEN " + std::to_string(weight) +
+                        " ELSE 0 END)");
+    if (terms.other.empty() && otherValues == 0)
+        return parts.front();
+    return "(CASE WHEN " + terms.column + " IS NULL THEN 0 ELSE " + joined(parts, " + ") + " END)";
+}
+
 // The sum over a table's rows of count `counts[0]` plus 2^32 times count `counts[1]` (when
-// given), as a statement's expression. A NULL column satisfies no condition: each column is
-// tested for NULL once and only otherwise by the conditions that read it, and the rarely set
-// columns are passed over together while all of them are NULL. Each count must read one column
-// per condition; one below 2^31 (2^27 rows of 16 conditions) is kept exactly.
+// given), as a statement's expression. A NULL column satisfies no condition, and the rarely
+// set columns are passed over together while all of them are NULL. Each count must read one
+// column per condition; one below 2^31 (2^27 rows of 16 conditions) is kept exactly.
 std::string packedSum(const std::vector<size_t>& counts)
 {
-    std::vector<std::pair<std::string, std::string>> byColumn; // column, its terms
+    std::vector<ColumnTerms> byColumn;
     for (size_t k = 0; k < counts.size(); ++k) {
-        const char* weight = k == 0 ? "1" : "4294967296";
+        const long long weight = k == 0 ? 1 : 4294967296LL;
         for (const std::string& condition : dbCwsCountDefinitions()[counts[k]].conditions) {
             const std::string column = dbCwsConditionColumns(condition).front();
             auto terms =
-                std::find_if(byColumn.begin(), byColumn.end(),
-                             [&column](const auto& entry) { return entry.first == column; });
+                std::find_if(byColumn.begin(), byColumn.end(), [&column](const ColumnTerms& entry) {
+                    return entry.column == column;
+                });
             if (terms == byColumn.end())
-                terms = byColumn.insert(byColumn.end(), {column, std::string()});
-            terms->second += (terms->second.empty() ? "" : " + ") + std::string("(CASE WHEN ") +
-                             dbCwsCountCondition(condition, "") + " THEN " + weight +
-                             " ELSE 0 END)";
+                terms = byColumn.insert(byColumn.end(), ColumnTerms{column, {}, {}});
+            addTerm(*terms, condition, weight);
         }
     }
     std::vector<std::string> common, rare, rareColumns;
-    for (const auto& [column, terms] : byColumn) {
+    for (const ColumnTerms& terms : byColumn) {
         const bool rarelySet = std::find(rarelySetColumns().begin(), rarelySetColumns().end(),
-                                         column) != rarelySetColumns().end();
-        (rarelySet ? rare : common)
-            .push_back("(CASE WHEN " + column + " IS NULL THEN 0 ELSE " + terms + " END)");
+                                         terms.column) != rarelySetColumns().end();
+        (rarelySet ? rare : common).push_back(columnShare(terms));
         if (rarelySet)
-            rareColumns.push_back(column);
+            rareColumns.push_back(terms.column);
     }
     if (rare.size() > 1)
         common.push_back("(CASE WHEN COALESCE(" + joined(rareColumns, ", ") +
@@ -236,17 +327,21 @@ std::string packedSum(const std::vector<size_t>& counts)
 
 // The expressions that recount `table`, one per count in countsOf(table) order. The counts
 // whose conditions read one column each go two to a packed sum, which SQLite computes once for
-// both of its expressions: far fewer steps per row than a COUNT per condition.
+// both of its expressions: far fewer steps per row than a COUNT per condition. A count of every
+// row is a subquery of its own, which SQLite answers without stepping through the rows.
 std::vector<std::string> recountExpressions(const std::string& table)
 {
     const std::vector<size_t> counts = countsOf(table);
     std::vector<std::string> expressions(counts.size());
     std::vector<size_t> packed; // positions in `counts`
     for (size_t i = 0; i < counts.size(); ++i) {
-        if (readsOneColumnPerCondition(counts[i]))
+        const dbCwsCountDefinition& definition = dbCwsCountDefinitions()[counts[i]];
+        if (definition.conditions == std::vector<std::string>{""})
+            expressions[i] = "(SELECT COUNT(*) FROM main." + table + ")";
+        else if (readsOneColumnPerCondition(counts[i]))
             packed.push_back(i);
         else
-            expressions[i] = dbCwsCountAggregate(dbCwsCountDefinitions()[counts[i]]);
+            expressions[i] = dbCwsCountAggregate(definition);
     }
     for (size_t p = 0; p < packed.size(); p += 2) {
         if (p + 1 == packed.size()) {

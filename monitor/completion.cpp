@@ -98,11 +98,11 @@ CompletionOutcome ClipCompletionOutcome(const dbCwsElementStatus& status, unsign
 void CheckClipCompletion(JobOwner* owner, const std::string& anchorPath)
 {
     const std::shared_ptr<dbCwsHandle> db = owner->Database();
+    const unsigned made = owner->JobSettingsNow().madeElements;
     dbCwsElementStatus status;
-    if (!db || dbCWSGetElementStatus(db.get(), anchorPath, status) != 0)
+    if (!db || dbCWSGetElementStatus(db.get(), anchorPath, status, made) != 0)
         return;
-    const CompletionOutcome outcome =
-        ClipCompletionOutcome(status, owner->JobSettingsNow().madeElements);
+    const CompletionOutcome outcome = ClipCompletionOutcome(status, made);
     if (outcome == CompletionOutcome::Running)
         return;
     dbCWSReleaseClip(db.get(), anchorPath);

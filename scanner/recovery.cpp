@@ -44,12 +44,16 @@ bool CQZClipwatch::RecoverClip(const CWSSettings& s, const std::string& anchor, 
                                bool send)
 {
     const std::shared_ptr<dbCwsHandle> db = Database();
+    unsigned recovered = 0;
+    for (const dbCwsElement& e : dbCwsElements())
+        if (e.recoveredInProgress && cwsMakes(s, e))
+            recovered |= e.code;
     dbCwsElementStatus status;
-    if (dbCWSGetElementStatus(db.get(), anchor, status) != 0)
+    if (dbCWSGetElementStatus(db.get(), anchor, status, recovered) != 0)
         return false;
     bool found = false;
     for (const dbCwsElement& e : dbCwsElements()) {
-        if (!e.recoveredInProgress || status.state(e.code) != QZ_IN_PROGRESS || !cwsMakes(s, e))
+        if (!(recovered & e.code) || status.state(e.code) != QZ_IN_PROGRESS)
             continue;
         if (inProgress)
             ErrOut("\nStart up found %s %s in progress", anchor.c_str(), e.recoveredInProgress);

@@ -242,6 +242,14 @@ TEST_P(Records, ElementStatusIsWrittenAndReadPerElement)
     }
     EXPECT_EQ(status.md5, "text");
     EXPECT_EQ(row(anchor, "Element9Value"), "value");
+    // A read of some elements gives the others' states as 0.
+    const unsigned some = CWS_ELEMENT_PROXY | CWS_ELEMENT_NUMBERED0 << 3;
+    dbCwsElementStatus part;
+    ASSERT_EQ(dbCWSGetElementStatus(handle, anchor, part, some), 0);
+    for (const dbCwsElement& element : dbCwsElements())
+        EXPECT_EQ(part.state(element.code), some & element.code ? stateOf(element) : 0)
+            << element.word;
+    EXPECT_EQ(part.md5, "text");
 
     std::string name, dir, path = "stale", error;
     int state = -5;
