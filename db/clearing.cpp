@@ -104,6 +104,10 @@ void clearInProgressSQLite(dbCwsHandle* handle, unsigned mask)
         dbCwsRun(handle, fcn, "UPDATE Clips SET MD5=NULL WHERE lower(MD5) LIKE ?", {pattern});
 }
 
+// The MySQL MD5 texts of a checksum that failed or was lost, as lower-case LIKE patterns.
+const char* const failedMD5Patterns[] = {"lost process purged", "error%", "unable%",
+                                         "%no response%"};
+
 int clearInProgressMySQL(dbCwsHandle* handle, unsigned mask)
 {
     const char* fcn = "dbCWSClearInProgress";
@@ -123,11 +127,12 @@ int clearInProgressMySQL(dbCwsHandle* handle, unsigned mask)
         statements.push_back(
             emptyElement(element, lowerPath + (openEnded ? "'%no response%'" : "'%no response'")));
     }
-    if (mask & CWS_ELEMENT_MD5)
-        for (const char* pattern :
-             {"in progress", "lost process purged", "error%", "unable%", "%no response%"})
+    if (mask & CWS_ELEMENT_MD5) {
+        statements.push_back("UPDATE Clips SET MD5=NULL WHERE lower(MD5) LIKE 'in progress'");
+        for (const char* pattern : failedMD5Patterns)
             statements.push_back(std::string("UPDATE Clips SET MD5=NULL WHERE lower(MD5) LIKE '") +
                                  pattern + "'");
+    }
     int result = 0;
     for (const std::string& statement : statements)
         if (!dbCwsRun(handle, fcn, statement).ok())
@@ -170,6 +175,13 @@ int dbCWSClearProcesses(dbCwsHandle* handle)
                           QZ_FOUND_FILE, QZ_LOST_PROCESS}),
                 "MD5 IS NOT NULL", Reach::Most);
     return -1;
+}
+
+void dbCWSClearFailedMD5s(dbCwsHandle* handle)
+{
+    for (const char* pattern : failedMD5Patterns)
+        dbCwsRun(handle, "dbCWSClearFailedMD5s",
+                 "UPDATE Clips SET MD5=NULL WHERE lower(MD5) LIKE ?", {pattern});
 }
 
 int dbCWSClearInProgress(dbCwsHandle* handle, unsigned mask)

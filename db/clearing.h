@@ -24,6 +24,11 @@ int dbCWSClearProcesses(dbCwsHandle* handle);
 // -1 when a MySQL statement failed (0 without a database).
 int dbCWSClearInProgress(dbCwsHandle* handle, unsigned mask);
 
+// MySQL: the checksums that failed or were lost (their MD5 texts as dbCWSClearInProgress knows
+// them) are made again; an MD5 in progress is left alone. For a host that shares its catalogue,
+// whose start must not touch the other hosts' running work.
+void dbCWSClearFailedMD5s(dbCwsHandle* handle);
+
 // Puts clips and the switched-on elements that are in progress (2) back to 0; the MD5 switch
 // removes "MD5 Not Created No Response from VexoBase" and "Error". Returns -1 always.
 int dbCWSClearRunning(dbCwsHandle* handle, bool picon, bool xmp, bool proxy, bool mezzanine,

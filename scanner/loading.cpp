@@ -139,7 +139,9 @@ void CQZClipwatch::OpenOrCreateDatabase(const CWSSettings& s)
         }
     }
     const std::shared_ptr<dbCwsHandle> db = Database();
-    if (db && !dbCWSSharedCatalogue(db.get())) {
+    if (dbCWSSharedCatalogue(db.get())) {
+        dbCWSClearFailedMD5s(db.get());
+    } else if (db) {
         ErrOut("ClearInProgress(%s)\n", s.DataBase.c_str());
         dbCWSClearInProgress(db.get(), ~0u);
     }

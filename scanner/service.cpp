@@ -43,7 +43,8 @@ void CQZClipwatch::CheckServiceAddress()
 std::string CQZClipwatch::ChooseService(const CWSSettings& s)
 {
     services_.Use(s.ServiceHosts, s.serviceHost);
-    return services_.Choose(checkThread.jobList.snapshot());
+    // One service takes every job: the job list, long while thousands are followed, is not read.
+    return services_.Choose(services_.Size() > 1 ? checkThread.jobList.snapshot() : QStringList());
 }
 
 void CQZClipwatch::ServiceUnanswered(const std::string& address)

@@ -1,6 +1,7 @@
 // Request checks of the dashboard (see access.h).
 #include "web/access.h"
 
+#include <QHostAddress>
 #include <QRandomGenerator>
 
 #include <cstdio>
@@ -20,10 +21,14 @@ std::string hostName(const std::string& host)
     return host.substr(0, colon);
 }
 
+// A name of this machine's loopback: "localhost", "[::1]" or any 127.x.y.z (a dashboard may
+// listen on another loopback address than 127.0.0.1, as each host of a farm on one machine does).
 bool isLoopbackName(const std::string& host)
 {
     const std::string name = hostName(host);
-    return name == "127.0.0.1" || name == "localhost" || name == "[::1]";
+    return name == "localhost" || name == "[::1]" ||
+           (name.rfind("127.", 0) == 0 &&
+            QHostAddress(QString::fromStdString(name)).protocol() == QAbstractSocket::IPv4Protocol);
 }
 
 // Compares without stopping at the first difference, so the time taken tells nothing.

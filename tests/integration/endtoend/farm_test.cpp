@@ -3,14 +3,14 @@
 // one host, every element asked once across both services, every clip complete once; with a
 // host killed mid-run and a service killed and started again, the dead host's work is taken
 // over and every clip still completes once.
-#include "control/xmlreply.h"
+#include "platform/vexorequests.h"
 #include "tests/integration/endtoend/e2efixture.h"
 #include "tests/support/testenv.h"
-#include "tools/clipwatchctl/controller.h"
 
 #include <QDir>
 #include <QFile>
 #include <QMap>
+#include <QRegularExpression>
 #include <QSettings>
 
 #include <memory>
@@ -33,24 +33,23 @@ public:
         const QString config = home + "/config/Velmora/";
         QDir().mkpath(config);
         QFile::copy(store, config + "Clipwatch.conf");
-        QSettings(config + "Clipwatch.conf", QSettings::IniFormat)
-            .setValue("Instance0/FarmHost", name);
+        QSettings settings(config + "Clipwatch.conf", QSettings::IniFormat);
+        settings.setValue("Instance0/FarmHost", name);
+        settings.setValue("DashboardAddress", QString("127.0.0.%1").arg(address));
+        settings.setValue("DashboardPort", 6280);
         QSettings(config + "VexoCmd.conf", QSettings::IniFormat)
             .setValue("commandip", QString("127.0.0.%1").arg(address));
     }
 
-    // Its controller: listens on its command address, where it connects.
-    bool listen()
+    // Its instance's count of clips as its dashboard gives it; -1 without an answer.
+    int clipsCounted() const
     {
-        return controller.listen(QHostAddress(QString("127.0.0.%1").arg(address)), 6216);
-    }
-    // Its instance's count of clips, once it is connected; -1 before or without a reply.
-    int clipsCounted()
-    {
-        if (!controller.isConnected() && !controller.waitForProgram(100))
-            return -1;
-        const std::optional<QString> reply = controller.request("scandir=0&getscanstatus", 5000);
-        return reply ? control::replyValues(*reply).value("totalClips", "-1").toInt() : -1;
+        const std::optional<std::string> metrics = vexoSendRequest(
+            QString("http://127.0.0.%1:6280/metrics").arg(address).toStdString(), 2000);
+        const QRegularExpressionMatch count =
+            QRegularExpression("\nclipwatch_totalClips\\{[^}]*\\} (\\d+)")
+                .match(QString::fromStdString(metrics.value_or("")));
+        return count.hasMatch() ? count.captured(1).toInt() : -1;
     }
 
     bool start(const QStringList& batch = {"--start"})
@@ -81,7 +80,6 @@ private:
     const int address;
     QString home;
     QProcess process;
-    ctl::Controller controller;
 };
 
 // A simulated service with room for the jobs of three hosts, listing the jobs it takes.
@@ -121,7 +119,6 @@ protected:
         for (int i = 0; i < 3; ++i) {
             hosts.push_back(std::make_unique<Host>(QString("host%1").arg(i + 1), i + 2));
             hosts.back()->configure(store);
-            ASSERT_TRUE(hosts.back()->listen()) << "port 6216 taken";
             ASSERT_TRUE(hosts.back()->start()) << hosts.back()->name.toStdString();
         }
     }
@@ -182,14 +179,14 @@ TEST_F(Farm, AKilledHostsWorkIsTakenOverAfterItsClaimsRunOut)
         << "the second host started no clip";
     victim->kill();
     second->kill();
+    second = std::make_unique<e2e::Service>(1082);
+    ASSERT_TRUE(startService(*second, 300)) << "port 1082 taken";
     // Each host searched a part of the tree and counts the whole catalogue.
     for (const int live : {0, 2}) {
         EXPECT_TRUE(
             e2e::waitFor([&] { return hosts[live]->clipsCounted() == clips.size(); }, 60000))
             << hosts[live]->name.toStdString() << " does not count every clip";
     }
-    second = std::make_unique<e2e::Service>(1082);
-    ASSERT_TRUE(startService(*second, 300)) << "port 1082 taken";
     expectEveryHostEnds(900000);
     EXPECT_GT(hosts[0]->logged("taken over") + hosts[2]->logged("taken over"), 0)
         << "nobody took over the killed host's clips";
