@@ -175,8 +175,16 @@ TEST_F(Farm, AKilledHostsWorkIsTakenOverAfterItsClaimsRunOut)
 {
     start(30, 100, 300, 5);
     const std::unique_ptr<Host> victim = std::move(hosts[1]);
-    ASSERT_TRUE(e2e::waitFor([&] { return victim->logged("ncwsProcessingClips(") >= 20; }, 120000))
-        << "the second host started no clip";
+    e2e::ClipDb db(Backend::MySQL, folder);
+    // Killed while it holds clips: a moment when its jobs have all ended would leave nothing to
+    // take over.
+    ASSERT_TRUE(e2e::waitFor(
+        [&] {
+            return victim->logged("ncwsProcessingClips(") >= 20 &&
+                   db.number("SELECT COUNT(*) FROM Claims WHERE Host='host2' AND Kind='C'") > 0;
+        },
+        120000))
+        << "the second host took no clip";
     victim->kill();
     second->kill();
     second = std::make_unique<e2e::Service>(1082);
@@ -195,7 +203,6 @@ TEST_F(Farm, AKilledHostsWorkIsTakenOverAfterItsClaimsRunOut)
     Host& last = *hosts[0];
     ASSERT_TRUE(last.start({"--request", "scandir=0&clearerrors", "--start"}));
     EXPECT_TRUE(last.ended(900000)) << "the run after Clear Errors did not end";
-    e2e::ClipDb db(Backend::MySQL, folder);
     e2e::expectAllComplete(db, clips);
     EXPECT_EQ(db.number("SELECT COUNT(*) FROM Claims WHERE Host='host2'"), 0)
         << "the killed host's claims were not taken over";
