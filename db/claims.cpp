@@ -2,7 +2,6 @@
 // (UNIX_TIMESTAMP()), so the hosts' clocks need not agree.
 #include "db/claims_p.h"
 
-#include "db/directories.h"
 #include "db/elements.h"
 
 #include <QSqlError>

@@ -7,10 +7,6 @@
 #include <chrono>
 #include <string>
 
-// Checked of a searched directory whose files are not all settled yet: it is searched again
-// once they may have, or at the next start.
-constexpr int CWS_DIR_SETTLING = 8;
-
 // Records `path` with Checked 1 when `finished` is non-zero, else 6 (QZ_FOUND_FILE).
 // Returns 0 when added (also when the insert failed; it is logged), -1 when the path is
 // already recorded or there is no database.

@@ -22,6 +22,9 @@ constexpr int QZ_ERROR = 4;
 constexpr int QZ_NETWORK_ERROR = 5;
 constexpr int QZ_FOUND_FILE = 6;
 constexpr int QZ_LOST_PROCESS = 7;
+// Checked of a searched directory whose files are not all settled yet: it is searched again
+// once they may have, or at the next start.
+constexpr int CWS_DIR_SETTLING = 8;
 
 // Element codes: the bit by which operations and jobs name an element.
 constexpr unsigned CWS_ELEMENT_PICON = 1;
