@@ -296,10 +296,12 @@ bool dbCWSCatalogueBusy(dbCwsHandle* handle)
     if (!dbCWSSharedCatalogue(handle))
         return false;
     const char* fcn = "dbCWSCatalogueBusy";
-    return dbCwsRun(handle, fcn, "SELECT COUNT(*) FROM Claims WHERE Host<>?", {hostValue(handle)})
-                   .integer("COUNT(*)", 0) > 0 ||
-           dbCwsRun(handle, fcn, "SELECT COUNT(*) FROM Directories WHERE Checked=0")
-                   .integer("COUNT(*)", 0) > 0;
+    // Whether any such row exists, not how many: the tables may hold millions.
+    return dbCwsRun(handle, fcn,
+                    "SELECT EXISTS (SELECT 1 FROM Claims WHERE Host<>?) OR EXISTS (SELECT 1 FROM "
+                    "Directories WHERE Checked=0) AS Busy",
+                    {hostValue(handle)})
+               .integer("Busy", 0) != 0;
 }
 
 bool dbCwsClaimClipRows(dbCwsHandle* handle, const char* fcn, const std::string& condition,
