@@ -2,6 +2,8 @@
 #include "db/clips.h"
 
 #include "db/claims_p.h"
+#include "db/clipbatch.h"
+#include "db/clips_p.h"
 #include "db/statement_p.h"
 #include "platform/qzlog.h"
 
@@ -65,17 +67,6 @@ long long numberOf(const dbCwsRows& rows, const char* column)
     return text ? std::strtoll(text->c_str(), nullptr, 10) : -1;
 }
 
-dbCwsKnownClip knownClip(const dbCwsRows& rows)
-{
-    dbCwsKnownClip clip;
-    clip.id = rows.integer("ID", -1);
-    clip.inProgress = rows.integer("Complete", 0) == QZ_IN_PROGRESS ||
-                      rows.text("MD5").value_or(std::string()) == "in progress";
-    clip.stamp.size = numberOf(rows, "Size");
-    clip.stamp.modified = numberOf(rows, "MTime");
-    return clip;
-}
-
 std::string limitText(int limit, const std::vector<dbCwsClipSlot>& slots)
 {
     const long long bounded = std::min<long long>(std::max(limit, 0), slots.size());
@@ -103,6 +94,17 @@ void readWork(dbCwsHandle* handle, const char* fcn, const std::string& condition
 
 } // namespace
 
+dbCwsKnownClip dbCwsKnownClipOf(const dbCwsRows& rows)
+{
+    dbCwsKnownClip clip;
+    clip.id = rows.integer("ID", -1);
+    clip.inProgress = rows.integer("Complete", 0) == QZ_IN_PROGRESS ||
+                      rows.text("MD5").value_or(std::string()) == "in progress";
+    clip.stamp.size = numberOf(rows, "Size");
+    clip.stamp.modified = numberOf(rows, "MTime");
+    return clip;
+}
+
 int dbCwsElementStatus::state(unsigned code) const
 {
     const int index = dbCwsElementIndex(code);
@@ -117,42 +119,16 @@ int dbCWSAddClip(dbCwsHandle* handle, const std::string& clipName, const std::st
 {
     if (!hasDatabase(handle))
         return 0;
-    ErrOut("\nAddClip(%s %s) ", sourceDir.c_str(), anchorPath.c_str());
-    // On MySQL a proxy or mezzanine that this system wrote is not a new clip.
-    if (dbCwsIsMySQL(handle))
-        for (const char* lookup : {"SELECT ID FROM Clips WHERE ProxyPath=?",
-                                   "SELECT ID FROM Clips WHERE MezzaninePath=?"})
-            if (dbCwsRun(handle, "dbCWSAddClip", lookup, {anchorPath}).atRow())
-                return 1;
-    const dbCwsRows rows = dbCwsRun(
-        handle, "dbCWSAddClip",
-        "SELECT Clips.ID AS ID, Clips.Complete AS Complete, Clips.MD5 AS MD5, ClipFiles.Size AS "
-        "Size, "
-        "ClipFiles.MTime AS MTime FROM Clips LEFT JOIN ClipFiles ON ClipFiles.ClipID=Clips.ID "
-        "WHERE Clips.AnchorPath=?",
-        {anchorPath});
-    if (rows.atRow()) {
+    const dbCwsFoundClip found = dbCWSFindClips(handle, sourceDir, {anchorPath}).front();
+    if (found.kind != dbCwsFoundClip::New) {
         if (known)
-            *known = knownClip(rows);
+            *known = found.known;
         return 1;
     }
     const int state = newState ? newState() : QZ_FOUND_FILE;
     if (state < 0)
         return -1;
-    const bool inserted =
-        dbCwsRun(
-            handle, "dbCWSAddClip",
-            "INSERT INTO Clips (ClipName, AnchorPath, SourceDir, Complete) VALUES (?, ?, ?, ?);",
-            {clipName, anchorPath, sourceDir, static_cast<long long>(state)})
-            .ok();
-    if (inserted && stamp.known())
-        dbCwsRun(
-            handle, "dbCWSAddClip",
-            dbCwsIsMySQL(handle)
-                ? "INSERT INTO ClipFiles (ClipID, Size, MTime) VALUES (LAST_INSERT_ID(), ?, ?);"
-                : "INSERT INTO ClipFiles (ClipID, Size, MTime) VALUES (last_insert_rowid(), ?, "
-                  "?);",
-            {stamp.size, stamp.modified});
+    dbCWSInsertClips(handle, sourceDir, {{clipName, anchorPath, state, stamp}});
     return 0;
 }
 

@@ -9,6 +9,7 @@
 #include <QString>
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 
 // One instance's connection to its database. Made by dbCWSOpen, destroyed by dbCWSClose;
@@ -27,6 +28,7 @@ public:
     std::string claimHost;                     // this host's name in a shared MySQL catalogue
     int claimSeconds = 0;                      // how long its claims hold unless renewed
     std::atomic<long long> claimsRenewedMs{0}; // steady clock of the last renewal
+    std::mutex staging; // held while a thread uses CwsStaged: SQLite's one connection shares it
 };
 
 // How many statements have failed because the MySQL server could not be reached or a deadlock

@@ -3,6 +3,7 @@
 
 #include "db/claims.h"
 #include "db/clearing.h"
+#include "db/clipbatch.h"
 #include "db/clipfiles.h"
 #include "db/clips.h"
 #include "db/connection.h"

@@ -424,6 +424,15 @@ std::string dqzGetFilePath(const KnListing& listing, int index)
     return listing.files[static_cast<size_t>(index)];
 }
 
+int dqzFindListedFile(const KnListing& listing, const std::string& path)
+{
+    const auto begin = listing.files.begin(), end = listing.files.end();
+    // A plain listing is in byte order; the others keep the order of their structure.
+    const auto found = listing.directory.empty() ? std::find(begin, end, path)
+                                                 : std::lower_bound(begin, end, path);
+    return found != end && *found == path ? static_cast<int>(found - begin) : -1;
+}
+
 bool dqzGetFileInfo(const KnListing& listing, int index, KnFileInfo* info)
 {
     const std::string path = dqzGetFilePath(listing, index);

@@ -90,6 +90,9 @@ int dqzGetTotalFiles(const KnListing& listing);
 // The full path of file `index`; "" for an index outside the listing.
 std::string dqzGetFilePath(const KnListing& listing, int index);
 
+// The index of the file `path` in `listing`; -1 when it holds none of that path.
+int dqzFindListedFile(const KnListing& listing, const std::string& path);
+
 // Fills `info` for file `index`. Fails (false) for an index outside the listing and for a file
 // that cannot be opened and read: missing, a dangling link, a directory, a FIFO or other special
 // file, or one whose first bytes cannot be read.

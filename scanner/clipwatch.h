@@ -28,6 +28,7 @@
 #include <future>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -355,11 +356,22 @@ private:
     void QueueJob(const std::string& url, const char* word, bool sent);
     // Logs an "End...=<%s> In progress : %d md5 : %d" line when DebugOutFlags bit 29 is set.
     void LogRequestEnd(const char* format, const std::string& anchor);
-    // Adds file `index` of a directory listing as a clip when it is one and has settled, and
-    // sends a recorded clip whose file was replaced since to be made again; false, recording
-    // nothing, when the file cannot be read because the scan folder has gone away.
-    bool AddListedFile(const CWSSettings& s, const KnListing& listing, int index,
-                       const std::string& sourceDir);
+    // A file of a directory listing that names a clip, before it is looked up.
+    struct ListedClip {
+        std::string path;     // the clip's file (a still beside a video stands for the video)
+        int fileIndex = 0;    // that file's index in the listing
+        std::string clipName; // as recorded
+        std::string anchor;   // the clip's anchor path
+        bool isShort = false; // a still sequence shorter than MinimumStillLength
+    };
+    // The clip that file `index` of a listing names; nothing when it names none.
+    std::optional<ListedClip> ListedClipOf(const CWSSettings& s, const KnListing& listing,
+                                           int index);
+    // Records the new clips of `clips` once settled (an unreadable file as failed), and sends
+    // recorded ones whose file was replaced since to be made again; false, recording nothing
+    // more, when a file cannot be read because the scan folder has gone away.
+    bool RecordClips(const CWSSettings& s, const KnListing& listing, const std::string& sourceDir,
+                     std::vector<ListedClip> clips);
     // A recorded clip (`known`) whose file `index` no longer has the kept size and time is made
     // again once the file has settled; a clip without a kept stamp is given one.
     void RenewIfReplaced(const CWSSettings& s, const KnListing& listing, int index,

@@ -11,6 +11,7 @@
 #include "scanner/clipwatch_p.h"
 #include "scanner/elementsettings.h"
 
+#include <algorithm>
 #include <ctime>
 
 namespace
@@ -19,6 +20,8 @@ namespace
 constexpr int kDebugLogWalk = 0x10000100;
 constexpr int kDebugLogSearch = 0x10000;
 constexpr int kDebugLogFiles = 0x20000;
+// Clips of a listing looked up and recorded together (the database's statements per stretch).
+constexpr size_t kClipsRecordedTogether = 1000;
 
 } // namespace
 
@@ -154,24 +157,31 @@ bool CQZClipwatch::CreateClipList(const std::string& directory)
     }
     const std::string sourceDir = cwsUniformPath(directory);
     const int count = dqzGetTotalFiles(*listing);
+    std::vector<ListedClip> clips;
+    for (int i = 0; i < count && KeepGoing(Work::Scan); ++i)
+        if (std::optional<ListedClip> clip = ListedClipOf(s, *listing, i))
+            clips.push_back(std::move(*clip));
     // The directory's clips are committed together, before the caller marks it searched; a
     // crash before that leaves it in progress, to be searched again.
     const std::shared_ptr<dbCwsHandle> db = Database();
     dbCwsWriteBatch batch(db.get(), "CreateClipList");
-    for (int i = 0; i < count && KeepGoing(Work::Scan); ++i) {
-        if (!AddListedFile(s, *listing, i, sourceDir))
+    for (size_t begin = 0; begin < clips.size() && KeepGoing(Work::Scan);
+         begin += kClipsRecordedTogether) {
+        const auto first = clips.begin() + static_cast<std::ptrdiff_t>(begin);
+        const size_t n = std::min(kClipsRecordedTogether, clips.size() - begin);
+        if (!RecordClips(s, *listing, sourceDir, {first, first + static_cast<std::ptrdiff_t>(n)}))
             return false;
         batch.renewAfter(kLongestBatch);
     }
     return true;
 }
 
-bool CQZClipwatch::AddListedFile(const CWSSettings& s, const KnListing& listing, int index,
-                                 const std::string& sourceDir)
+std::optional<CQZClipwatch::ListedClip>
+CQZClipwatch::ListedClipOf(const CWSSettings& s, const KnListing& listing, int index)
 {
     std::string path = dqzGetFilePath(listing, index);
     if (path.empty())
-        return true;
+        return std::nullopt;
     if (s.DebugOutFlags & kDebugLogFiles)
         ErrOut("\nClip=<%s> ", path.c_str());
     std::string name, ext;
@@ -180,59 +190,83 @@ bool CQZClipwatch::AddListedFile(const CWSSettings& s, const KnListing& listing,
     if (ext.empty() || path.find(".picon") != std::string::npos ||
         CheckFileExtensions(path, s.scanExtensions) != 1 ||
         (!s.SkipName.empty() && CheckFileName(name + ext, s.SkipName)))
-        return true;
+        return std::nullopt;
     std::string groupExtensions;
     FindFileExtensions(listing, path, &groupExtensions);
     ChooseVideoExtension(&path, groupExtensions);
     qzOSSplitPath(path, nullptr, nullptr, &name, &ext);
     if (name + ext == "." || name + ext == "..")
-        return true;
-    bool isShort = false;
-    std::string clipName = name;
+        return std::nullopt;
+    ListedClip clip;
+    // A file standing for its group's video (a still beside it) is read and stamped as that
+    // video, so that both files of the group agree on the clip's stamp.
+    const int found = dqzFindListedFile(listing, path);
+    clip.fileIndex = found >= 0 ? found : index;
+    clip.clipName = name;
     if (knIsStillExtension(ext)) {
         std::string first;
-        isShort = FindFistFilesNumber(listing, &first, path) < s.MinimumStillLength;
+        clip.isShort = FindFistFilesNumber(listing, &first, path) < s.MinimumStillLength;
         if (knFileTypeFlags(ext) & KN_TYPE_FRAME_FILES)
-            clipName = dqzGetBaseName(name);
+            clip.clipName = dqzGetBaseName(name);
     }
+    clip.anchor = cwsUniformPath(path);
+    clip.path = std::move(path);
+    return clip;
+}
+
+bool CQZClipwatch::RecordClips(const CWSSettings& s, const KnListing& listing,
+                               const std::string& sourceDir, std::vector<ListedClip> clips)
+{
     const std::shared_ptr<dbCwsHandle> db = Database();
-    const std::string anchor = cwsUniformPath(path);
-    // A new clip's row is inserted in the state its status write would give it: waiting
-    // ("Added", "Success"), or QZ_ERROR ("Exception", "Not Opened") for a file that cannot be
-    // read. The file is read for new clips only; one that cannot be read because the scan
-    // folder has gone away, or that is still being written, is not recorded now.
-    bool readable = true;
-    bool folderGone = false;
-    dbCwsFileStamp stamp;
-    const auto newState = [&] {
-        KnFileInfo info;
-        readable = dqzGetFileInfo(listing, index, &info);
-        folderGone = !readable && ScanFolderProblem(s.Dir);
-        if (folderGone)
-            return -1;
-        if (!readable)
-            return QZ_ERROR;
-        if (!settle_.Settled(info, s.SettleSeconds, time(nullptr), qzOSGetMs()))
-            return -1;
-        stamp = {static_cast<long long>(info.size), info.modified};
-        return 0;
-    };
-    dbCwsKnownClip known;
-    const int added = dbCWSAddClip(db.get(), clipName, anchor, sourceDir, newState, stamp, &known);
-    if (added == 0) {
-        ++counts[CWS_COUNT_FILES];
-        if (!readable)
-            reportUnreadableFile(s, path);
-        for (const dbCwsElement& e : dbCwsElements())
-            if (readable && isShort && e.shortClipText && cwsMakes(s, e))
-                dbCWSSetElementStatus(db.get(), -1, anchor, e.code, nullptr, nullptr, 9,
-                                      e.shortClipText);
-    } else if (added == 1 && known.id >= 0) {
-        RenewIfReplaced(s, listing, index, known);
+    // Paths equal to an earlier one of the same look-up are looked up again once it is in.
+    while (!clips.empty()) {
+        std::vector<std::string> anchors;
+        for (const ListedClip& clip : clips)
+            anchors.push_back(clip.anchor);
+        const std::vector<dbCwsFoundClip> found = dbCWSFindClips(db.get(), sourceDir, anchors);
+        std::vector<ListedClip> repeats, added;
+        std::vector<dbCwsNewClip> rows;
+        std::vector<bool> readable;
+        for (size_t i = 0; i < clips.size(); ++i) {
+            const ListedClip& clip = clips[i];
+            Show(StateLabel, QString("Found clip %1").arg(QString::fromStdString(clip.anchor)));
+            if (found[i].kind == dbCwsFoundClip::Repeat)
+                repeats.push_back(clip);
+            if (found[i].kind == dbCwsFoundClip::Known)
+                RenewIfReplaced(s, listing, clip.fileIndex, found[i].known);
+            if (found[i].kind != dbCwsFoundClip::New)
+                continue;
+            // A new clip's row is inserted in the state its status write would give it: waiting
+            // ("Added", "Success"), or QZ_ERROR ("Exception", "Not Opened") for a file that
+            // cannot be read. One that cannot be read because the scan folder has gone away, or
+            // that is still being written, is not recorded now.
+            KnFileInfo info;
+            const bool canRead = dqzGetFileInfo(listing, clip.fileIndex, &info);
+            if (!canRead && ScanFolderProblem(s.Dir))
+                return false;
+            if (canRead && !settle_.Settled(info, s.SettleSeconds, time(nullptr), qzOSGetMs()))
+                continue;
+            rows.push_back({clip.clipName, clip.anchor, canRead ? 0 : QZ_ERROR,
+                            canRead
+                                ? dbCwsFileStamp{static_cast<long long>(info.size), info.modified}
+                                : dbCwsFileStamp()});
+            added.push_back(clip);
+            readable.push_back(canRead);
+        }
+        dbCWSInsertClips(db.get(), sourceDir, rows);
+        for (size_t i = 0; i < added.size(); ++i) {
+            ++counts[CWS_COUNT_FILES];
+            if (!readable[i])
+                reportUnreadableFile(s, added[i].path);
+            for (const dbCwsElement& e : dbCwsElements())
+                if (readable[i] && added[i].isShort && e.shortClipText && cwsMakes(s, e))
+                    dbCWSSetElementStatus(db.get(), -1, added[i].anchor, e.code, nullptr, nullptr,
+                                          9, e.shortClipText);
+        }
+        Show(ClipCountLabel, ClipCountText());
+        clips = std::move(repeats);
     }
-    Show(ClipCountLabel, ClipCountText());
-    Show(StateLabel, QString("Found clip %1").arg(QString::fromStdString(anchor)));
-    return !folderGone;
+    return true;
 }
 
 void CQZClipwatch::RenewIfReplaced(const CWSSettings& s, const KnListing& listing, int index,

@@ -1,5 +1,6 @@
-// Recording clips on SQLite in a file on disk: 100k dbCWSAddClip calls (lookup and insert,
-// each its own durable write) beside raw prepared inserts of the same rows in one transaction.
+// Recording clips on SQLite in a file on disk as the clip search records them: listings of 100
+// looked up and inserted together, each its own durable write, beside raw prepared inserts of
+// the same rows in one transaction.
 // Usage: bench_db_record [folder] [count]   (default: a new folder under /tmp, 100000)
 #include "db/dbcws.h"
 #include "platform/qzlog.h"
@@ -7,11 +8,14 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
 namespace
 {
+
+constexpr int kListing = 100;
 
 std::string anchorOf(int i)
 {
@@ -54,14 +58,23 @@ int main(int argc, char** argv)
     const double rawSeconds = secondsSince(start);
 
     start = std::chrono::steady_clock::now();
-    for (int i = 0; i < count; ++i)
-        dbCWSAddClip(recorded, "clip.mxf", anchorOf(i), "/scan");
+    for (int begin = 0; begin < count; begin += kListing) {
+        std::vector<std::string> anchors;
+        std::vector<dbCwsNewClip> clips;
+        for (int i = begin; i < std::min(count, begin + kListing); ++i) {
+            anchors.push_back(anchorOf(i));
+            clips.push_back({"clip.mxf", anchors.back(), QZ_FOUND_FILE, dbCwsFileStamp()});
+        }
+        dbCwsWriteBatch batch(recorded, "bench");
+        dbCWSFindClips(recorded, "/scan", anchors);
+        dbCWSInsertClips(recorded, "/scan", clips);
+    }
     const double addSeconds = secondsSince(start);
 
     const bool complete = dbCWSGetFileCount(recorded) == count;
     std::printf("recording %d clips on disk (%s)\n", count, folder.toUtf8().constData());
     std::printf("  raw prepared inserts, one transaction: %7.2f s\n", rawSeconds);
-    std::printf("  dbCWSAddClip, one durable write each:  %7.2f s  (%.1f us per clip)\n",
+    std::printf("  listings of %d, one durable write each: %7.2f s  (%.1f us per clip)\n", kListing,
                 addSeconds, addSeconds * 1e6 / count);
     std::printf("  ratio: %.1f\n", addSeconds / rawSeconds);
     std::printf("  every clip recorded: %s\n", complete ? "yes" : "NO");

@@ -1,0 +1,168 @@
+// Clips looked up and inserted a listing at a time, through a temporary table of this
+// connection that holds the paths of one stretch.
+#include "db/clipbatch.h"
+
+#include "db/clips_p.h"
+#include "db/statement_p.h"
+#include "platform/qzlog.h"
+
+#include <algorithm>
+#include <functional>
+#include <set>
+
+namespace
+{
+
+// Rows of one statement: few enough for SQLite's limits on values and compound rows.
+constexpr size_t kStretch = 100;
+
+// `count` copies of `row`, joined by commas.
+std::string repeated(size_t count, const char* row)
+{
+    std::string text;
+    for (size_t i = 0; i < count; ++i)
+        text += (i ? ", " : "") + std::string(row);
+    return text;
+}
+
+// Calls `run` with the begin and end of each stretch of `count` items.
+void inStretches(size_t count, const std::function<void(size_t, size_t)>& run)
+{
+    for (size_t begin = 0; begin < count; begin += kStretch)
+        run(begin, std::min(count, begin + kStretch));
+}
+
+// Fills the temporary table CwsStaged with `rows` rows of `values` (position, anchor path, size,
+// modification time), emptying it first; false when a statement failed.
+bool stage(dbCwsHandle* handle, const char* fcn, size_t rows,
+           const std::vector<CSQLite3Value>& values)
+{
+    const char* create = dbCwsIsMySQL(handle)
+                             ? "CREATE TEMPORARY TABLE IF NOT EXISTS CwsStaged (Pos INT, "
+                               "AnchorPath TEXT, Size BIGINT, MTime BIGINT);"
+                             : "CREATE TEMP TABLE IF NOT EXISTS CwsStaged (Pos INTEGER, "
+                               "AnchorPath TEXT, Size INTEGER, MTime INTEGER);";
+    return dbCwsRun(handle, fcn, create).ok() &&
+           dbCwsRun(handle, fcn, "DELETE FROM CwsStaged;").ok() &&
+           dbCwsRun(handle, fcn,
+                    "INSERT INTO CwsStaged (Pos, AnchorPath, Size, MTime) VALUES " +
+                        repeated(rows, "(?, ?, ?, ?)") + ";",
+                    values)
+               .ok();
+}
+
+// Positions of the staged rows that the statement `sql` gives in its column Pos.
+std::set<int> positions(dbCwsHandle* handle, const char* fcn, const std::string& sql, bool* ok)
+{
+    std::set<int> found;
+    dbCwsRows rows = dbCwsRun(handle, fcn, sql);
+    *ok = *ok && rows.ok();
+    for (; rows.atRow(); rows.next())
+        found.insert(rows.integer("Pos", -1));
+    return found;
+}
+
+// Looks up the stretch [begin, end) of `anchors` into `found`; false when a statement failed.
+bool findStretch(dbCwsHandle* handle, const std::vector<std::string>& anchors, size_t begin,
+                 size_t end, std::vector<dbCwsFoundClip>& found)
+{
+    const char* fcn = "dbCWSAddClip";
+    std::vector<CSQLite3Value> values;
+    std::lock_guard<std::mutex> staged(handle->staging);
+    for (size_t i = begin; i < end; ++i)
+        values.insert(values.end(),
+                      {static_cast<long long>(i), anchors[i], std::monostate(), std::monostate()});
+    if (!stage(handle, fcn, end - begin, values))
+        return false;
+    bool ok = true;
+    // The first of equal paths stands for them all, as the server compares them.
+    const std::set<int> firsts =
+        positions(handle, fcn, "SELECT MIN(Pos) AS Pos FROM CwsStaged GROUP BY AnchorPath;", &ok);
+    // On MySQL a proxy or mezzanine that this system wrote is not a new clip.
+    const std::set<int> derived =
+        dbCwsIsMySQL(handle)
+            ? positions(handle, fcn,
+                        "SELECT CwsStaged.Pos AS Pos FROM CwsStaged JOIN Clips ON "
+                        "Clips.ProxyPath=CwsStaged.AnchorPath UNION SELECT CwsStaged.Pos FROM "
+                        "CwsStaged JOIN Clips ON Clips.MezzaninePath=CwsStaged.AnchorPath;",
+                        &ok)
+            : std::set<int>();
+    dbCwsRows rows = dbCwsRun(
+        handle, fcn,
+        "SELECT CwsStaged.Pos AS Pos, Clips.ID AS ID, Clips.Complete AS Complete, Clips.MD5 AS "
+        "MD5, ClipFiles.Size AS Size, ClipFiles.MTime AS MTime FROM CwsStaged JOIN Clips ON "
+        "Clips.AnchorPath=CwsStaged.AnchorPath LEFT JOIN ClipFiles ON ClipFiles.ClipID=Clips.ID "
+        "ORDER BY CwsStaged.Pos, Clips.ID;");
+    if (!ok || !rows.ok())
+        return false;
+    for (; rows.atRow(); rows.next()) {
+        dbCwsFoundClip& clip = found[static_cast<size_t>(rows.integer("Pos", -1))];
+        if (clip.kind == dbCwsFoundClip::New)
+            clip = {dbCwsFoundClip::Known, dbCwsKnownClipOf(rows)};
+    }
+    for (size_t i = begin; i < end; ++i) {
+        const int pos = static_cast<int>(i);
+        if (derived.count(pos))
+            found[i] = {dbCwsFoundClip::Derived, dbCwsKnownClip()};
+        else if (!firsts.count(pos))
+            found[i] = {dbCwsFoundClip::Repeat, dbCwsKnownClip()};
+    }
+    return true;
+}
+
+} // namespace
+
+std::vector<dbCwsFoundClip> dbCWSFindClips(dbCwsHandle* handle, const std::string& sourceDir,
+                                           const std::vector<std::string>& anchorPaths)
+{
+    std::vector<dbCwsFoundClip> found(anchorPaths.size());
+    if (!dbCwsIsSQLite(handle) && !dbCwsIsMySQL(handle))
+        return found;
+    for (const std::string& anchor : anchorPaths)
+        ErrOut("\nAddClip(%s %s) ", sourceDir.c_str(), anchor.c_str());
+    inStretches(anchorPaths.size(), [&](size_t begin, size_t end) {
+        if (!findStretch(handle, anchorPaths, begin, end, found))
+            std::fill(found.begin() + begin, found.begin() + end, dbCwsFoundClip());
+    });
+    return found;
+}
+
+int dbCWSInsertClips(dbCwsHandle* handle, const std::string& sourceDir,
+                     const std::vector<dbCwsNewClip>& clips)
+{
+    if (!dbCwsIsSQLite(handle) && !dbCwsIsMySQL(handle))
+        return 0;
+    const char* fcn = "dbCWSAddClip";
+    bool ok = true;
+    inStretches(clips.size(), [&](size_t begin, size_t end) {
+        std::vector<CSQLite3Value> rows, stamps;
+        size_t stamped = 0;
+        for (size_t i = begin; i < end; ++i) {
+            const dbCwsNewClip& c = clips[i];
+            rows.insert(rows.end(),
+                        {c.clipName, c.anchorPath, sourceDir, static_cast<long long>(c.complete)});
+            if (c.stamp.known()) {
+                stamps.insert(stamps.end(), {static_cast<long long>(i), c.anchorPath, c.stamp.size,
+                                             c.stamp.modified});
+                ++stamped;
+            }
+        }
+        ok = dbCwsRun(handle, fcn,
+                      "INSERT INTO Clips (ClipName, AnchorPath, SourceDir, Complete) VALUES " +
+                          repeated(end - begin, "(?, ?, ?, ?)") + ";",
+                      rows)
+                 .ok() &&
+             ok;
+        // The stamps find their new clips by path: no other clip has an equal one.
+        std::lock_guard<std::mutex> staged(handle->staging);
+        if (stamped > 0)
+            ok = stage(handle, fcn, stamped, stamps) &&
+                 dbCwsRun(handle, fcn,
+                          "INSERT INTO ClipFiles (ClipID, Size, MTime) SELECT Clips.ID, "
+                          "CwsStaged.Size, CwsStaged.MTime FROM CwsStaged JOIN Clips ON "
+                          "Clips.AnchorPath=CwsStaged.AnchorPath;")
+                     .ok() &&
+                 ok;
+    });
+    return ok ? 0 : -1;
+}

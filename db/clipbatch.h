@@ -1,0 +1,41 @@
+// The clips of one folder listing looked up and inserted together, in a few statements for any
+// number of clips instead of several per clip. A path matches as in dbCWSAddClip: by the
+// server's own comparison, so on MySQL its collation decides, as for a single clip.
+#pragma once
+
+#include "db/clipfiles.h"
+#include "db/connection.h"
+
+#include <string>
+#include <vector>
+
+// What dbCWSFindClips found of one anchor path.
+struct dbCwsFoundClip {
+    enum Kind {
+        New,     // not recorded
+        Known,   // recorded: the clip is in `known`
+        Derived, // MySQL: some clip's proxy or mezzanine path, never a clip itself
+        Repeat,  // equal to an earlier path of the same call: look it up once that one is in
+    };
+    Kind kind = New;
+    dbCwsKnownClip known;
+};
+
+// A clip to record: its file name, anchor path, Complete value and its file's stamp (kept
+// beside it when known).
+struct dbCwsNewClip {
+    std::string clipName;
+    std::string anchorPath;
+    int complete = 0;
+    dbCwsFileStamp stamp;
+};
+
+// Looks up each of `anchorPaths` (logged as dbCWSAddClip logs it, with `sourceDir`); one result
+// per path, in order. Without a database, or when a look-up fails (logged), every path is New.
+std::vector<dbCwsFoundClip> dbCWSFindClips(dbCwsHandle* handle, const std::string& sourceDir,
+                                           const std::vector<std::string>& anchorPaths);
+
+// Inserts `clips` of directory `sourceDir`, which dbCWSFindClips found New, with their known
+// stamps. Returns 0, or -1 when a statement failed (logged).
+int dbCWSInsertClips(dbCwsHandle* handle, const std::string& sourceDir,
+                     const std::vector<dbCwsNewClip>& clips);

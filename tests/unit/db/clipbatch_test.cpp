@@ -1,0 +1,64 @@
+// A listing's clips looked up and recorded together, on both backends: each path is found as a
+// look-up of that path alone finds it (on MySQL by the server's collation), and each new clip
+// gets its own stamp.
+#include "tests/unit/db/dbfixture.h"
+
+namespace
+{
+
+using ClipBatch = DbTest;
+
+std::vector<dbCwsFoundClip::Kind> kinds(const std::vector<dbCwsFoundClip>& found)
+{
+    std::vector<dbCwsFoundClip::Kind> result;
+    for (const dbCwsFoundClip& clip : found)
+        result.push_back(clip.kind);
+    return result;
+}
+
+} // namespace
+
+TEST_P(ClipBatch, EachPathIsFoundAsItsOwnLookUpWouldFindIt)
+{
+    using K = dbCwsFoundClip;
+    dbCWSAddClip(handle, "known", "/scan/known.mov", "/scan", nullptr, {7, 1700000000});
+    clip("/scan/made.mov", "ProxyPath='/scan/made.mov.mp4'");
+    const std::vector<dbCwsFoundClip> found =
+        dbCWSFindClips(handle, "/scan",
+                       {"/scan/new.mov", "/scan/known.mov", "/scan/new.mov", "/scan/made.mov.mp4",
+                        "/scan/a.mov", "/scan/A.MOV", "/scan/MADE.MOV"});
+    if (isMySQL()) // its collation ignores case; its proxies are no clips
+        EXPECT_EQ(kinds(found), (std::vector<K::Kind>{K::New, K::Known, K::Repeat, K::Derived,
+                                                      K::New, K::Repeat, K::Known}));
+    else
+        EXPECT_EQ(kinds(found), (std::vector<K::Kind>{K::New, K::Known, K::Repeat, K::New, K::New,
+                                                      K::New, K::New}));
+    EXPECT_EQ(found[1].known.id, number("SELECT ID FROM Clips WHERE ClipName='known'"));
+    EXPECT_TRUE(found[1].known.stamp == (dbCwsFileStamp{7, 1700000000}));
+}
+
+TEST_P(ClipBatch, ManyNewClipsEachKeepTheirOwnStamp)
+{
+    std::vector<std::string> anchors;
+    std::vector<dbCwsNewClip> clips;
+    for (int i = 0; i < 250; ++i) { // more than one statement's stretch
+        anchors.push_back("/scan/c" + std::to_string(i) + ".mov");
+        clips.push_back({"c", anchors.back(), i % 2 ? 0 : QZ_ERROR,
+                         i % 3 ? dbCwsFileStamp{i, 1700000000 + i} : dbCwsFileStamp()});
+    }
+    for (const dbCwsFoundClip& clip : dbCWSFindClips(handle, "/scan", anchors))
+        ASSERT_EQ(clip.kind, dbCwsFoundClip::New);
+    ASSERT_EQ(dbCWSInsertClips(handle, "/scan", clips), 0);
+
+    const std::vector<dbCwsFoundClip> found = dbCWSFindClips(handle, "/scan", anchors);
+    for (int i = 0; i < 250; ++i) {
+        SCOPED_TRACE(anchors[i]);
+        EXPECT_EQ(found[i].kind, dbCwsFoundClip::Known);
+        EXPECT_TRUE(found[i].known.stamp == clips[i].stamp);
+        EXPECT_EQ(row(anchors[i], "Complete,SourceDir"),
+                  std::to_string(clips[i].complete) + ",/scan");
+    }
+    EXPECT_EQ(number("SELECT COUNT(*) FROM Clips"), 250);
+}
+
+CLIPWATCH_BOTH_BACKENDS(ClipBatch);

@@ -1,0 +1,38 @@
+// The clip search of one folder by an instance.
+#include "db/dbcws.h"
+#include "tests/support/instancetest.h"
+#include "tests/support/scanenv.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace
+{
+
+using Walk = InstanceTest;
+
+bool write(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+} // namespace
+
+// A still beside a video of the same name stands for that video: both files must give the clip
+// the video's stamp, or every search takes the clip as replaced and makes it again.
+TEST_F(Walk, AStillBesideItsVideoLeavesTheFinishedClipAlone)
+{
+    makeInstance();
+    const QString media = folder + "/media/";
+    ASSERT_TRUE(QDir().mkpath(media));
+    ASSERT_TRUE(write(media + "clip.mov", QByteArray(4000, 'v')));
+    ASSERT_TRUE(write(media + "clip.png", QByteArray(100, 'j')));
+    const std::string anchor = (media + "clip.mov").toStdString();
+
+    ASSERT_TRUE(instance->CreateClipList(media.toStdString()));
+    EXPECT_EQ(dbCWSGetFileCount(db.get()), 1);
+    dbCWSSetElementStatus(db.get(), -1, anchor, CWS_ELEMENT_CLIP, nullptr, nullptr, 1, nullptr);
+    ASSERT_TRUE(instance->CreateClipList(media.toStdString()));
+    EXPECT_EQ(clipState(anchor), 1) << "an unchanged clip was made again";
+}
