@@ -66,12 +66,10 @@ TEST_P(MySQLScale, EveryDatabaseHasTheIndexesOfTheScansLookupsOnceOpened)
         }
     }
     ASSERT_NE(plans(), expected);
-    for (int opened = 1; opened <= 2; ++opened) {
-        dbCWSClose(handle);
-        handle = open(false);
-        ASSERT_NE(handle, nullptr);
-        EXPECT_EQ(plans(), expected) << "opened " << opened << " times";
-    }
+    dbCWSClose(handle);
+    handle = open(false);
+    ASSERT_NE(handle, nullptr);
+    EXPECT_EQ(plans(), expected) << "an older database opened";
 }
 
 // A batch's connection lost before its next write, or before it ends: the transaction is gone

@@ -13,10 +13,10 @@ using Anchors = std::vector<std::string>;
 class Records : public DbTest
 {
 protected:
-    Anchors work(int limit = 3)
+    Anchors work()
     {
-        std::vector<dbCwsClipSlot> picked(static_cast<size_t>(limit));
-        dbCWSGetNextFileToCheck(handle, picked, CWS_ELEMENT_PICON, limit);
+        std::vector<dbCwsClipSlot> picked(3);
+        dbCWSGetNextFileToCheck(handle, picked, CWS_ELEMENT_PICON, 3);
         Anchors anchors;
         for (const dbCwsClipSlot& slot : picked)
             if (!slot.anchorPath.empty())

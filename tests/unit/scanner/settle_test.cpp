@@ -13,12 +13,7 @@ constexpr uint32_t kMs = 4'000'000'000u; // monotonic clock near its wrap
 
 KnFileInfo file(const char* path, uint64_t size, int64_t changed, bool writerOpen = false)
 {
-    KnFileInfo info;
-    info.path = path;
-    info.size = size;
-    info.changed = changed;
-    info.writerOpen = writerOpen;
-    return info;
+    return {path, "", size, 0, changed, writerOpen};
 }
 
 // One search of folder "/m/" at `seconds` after the start, of `files`; which of them settled.
