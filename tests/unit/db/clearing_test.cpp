@@ -120,22 +120,6 @@ TEST_P(Clearing, ClearAllErrorsPutsFailedDirectoriesBack)
         EXPECT_EQ(dbCWSGetDirectoryState(handle, "/d" + std::to_string(before)), after) << before;
 }
 
-TEST_P(Clearing, MoveClipStatesMovesEveryRowOfTheMarkedAnchorPaths)
-{
-    clip("/a", "Complete=8, ProxyValue=8");
-    clip("/b", "Complete=3");
-    clip("/c", "Complete=NULL");
-    clip("/d", "Complete=8");
-    // A second row of "/d", as only a foreign write makes: a clip's writes address its anchor.
-    ASSERT_TRUE(exec("INSERT INTO Clips (ClipName, AnchorPath, SourceDir, Complete) "
-                     "VALUES ('d2', '/d', '/', 1)"));
-
-    EXPECT_EQ(dbCWSMoveClipStates(handle, 8, QZ_IN_PROGRESS), 0);
-    EXPECT_EQ(row("/a", "Complete,ProxyValue"), "2,8");
-    EXPECT_EQ(row("/b", "Complete") + row("/c", "Complete"), "3NULL");
-    EXPECT_EQ(number("SELECT COUNT(*) FROM Clips WHERE AnchorPath='/d' AND Complete=2"), 2);
-}
-
 TEST_P(Clearing, ClearInProgressEmptiesTheMaskedElementsAndProgressTexts)
 {
     clip("/a", "Complete=2, PiconPath='Progress 40%', PiconValue=1, PiconError='x', "
@@ -155,20 +139,33 @@ TEST_P(Clearing, ClearInProgressEmptiesTheMaskedElementsAndProgressTexts)
     EXPECT_EQ(row("/a", "Complete"), isMySQL() ? "NULL" : "2");
 }
 
-TEST_P(Clearing, CheckDatabaseMarksWorkLeftInProgressAsFailed)
+TEST_P(Clearing, StartUpFailsWorkLeftInProgressAndMovesEveryRowOfTheMarkedAnchorPaths)
 {
     dbCWSAddDirectory(handle, "/d1", 0);
     dbCWSUpdateDirectoryCheck(handle, "/d1", 2);
     dbCWSAddDirectory(handle, "/d3", 1);
-    clip("/a", "Complete=2");
-    clip("/b", "Complete=2, RTINValue=2, Element0State=2");
-    clip("/c", "Complete=2, MezzanineValue=2");
+    clip("/e", "Complete=2");
+    clip("/f", "Complete=2, RTINValue=2, Element0State=2");
+    clip("/g", "Complete=2, MezzanineValue=2");
+    clip("/a", "Complete=8, ProxyValue=8");
+    clip("/b", "Complete=3");
+    clip("/c", "Complete=NULL");
+    clip("/d", "Complete=8");
+    // A second row of "/d", as only a foreign write makes: a clip's writes address its anchor.
+    ASSERT_TRUE(exec("INSERT INTO Clips (ClipName, AnchorPath, SourceDir, Complete) "
+                     "VALUES ('d2', '/d', '/', 1)"));
+
     EXPECT_EQ(dwCWSCheckDatabase(handle), -1);
     EXPECT_EQ(dbCWSGetDirectoryState(handle, "/d1"), QZ_ERROR);
     EXPECT_EQ(dbCWSGetDirectoryState(handle, "/d3"), QZ_FINISHED);
-    EXPECT_EQ(row("/a", "Complete"), "4");
-    EXPECT_EQ(row("/b", "Complete,RTINValue,Element0State"), "4,4,2");
-    EXPECT_EQ(row("/c", "Complete,MezzanineValue"), "4,4");
+    EXPECT_EQ(row("/e", "Complete"), "4");
+    EXPECT_EQ(row("/f", "Complete,RTINValue,Element0State"), "4,4,2");
+    EXPECT_EQ(row("/g", "Complete,MezzanineValue"), "4,4");
+
+    EXPECT_EQ(dbCWSMoveClipStates(handle, 8, QZ_IN_PROGRESS), 0);
+    EXPECT_EQ(row("/a", "Complete,ProxyValue"), "2,8");
+    EXPECT_EQ(row("/b", "Complete") + row("/c", "Complete"), "3NULL");
+    EXPECT_EQ(number("SELECT COUNT(*) FROM Clips WHERE AnchorPath='/d' AND Complete=2"), 2);
 }
 
 CLIPWATCH_BOTH_BACKENDS(Clearing);
