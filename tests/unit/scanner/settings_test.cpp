@@ -51,6 +51,7 @@ protected:
 
 TEST_F(Settings, DerivedDefaultsAndTextRules)
 {
+    ErrLogSetFileName("settings-words");
     writeGroup(2, {{"MaxTranslations", 30},
                    {"ProxyDir", "/out/proxy"},
                    {"MakeXMP", 1},
@@ -58,9 +59,12 @@ TEST_F(Settings, DerivedDefaultsAndTextRules)
                    {"RtinDir", "C:\\rtin"},
                    {"DBUsername", "user"},
                    {"DataBase", "clips.db"},
-                   {"Separator", "\\x"}});
+                   {"Separator", "\\x"},
+                   {"MezzanineModeS", QString(70, 'm')},
+                   {"MakeMezzanine", 1}});
     CQZClipwatch inst(2, "127.0.0.1");
     CWSSettings s = inst.Settings();
+    EXPECT_EQ(s.MezzanineModeS, std::string(63, 'm'));
     EXPECT_EQ(s.MaxMD5s, 30);
     EXPECT_EQ(s.PiconDir, "/out/proxy/");
     EXPECT_TRUE(s.MakeRtin);
@@ -73,7 +77,8 @@ TEST_F(Settings, DerivedDefaultsAndTextRules)
                    {"DBUsername", ""},
                    {"DataBase", ""},
                    {"Separator", QString::fromUtf8("€")},
-                   {"MaxTranslations", "many"}});
+                   {"MaxTranslations", "many"},
+                   {"MezzanineModeS", ""}});
     inst.LoadSettings(2);
     s = inst.Settings();
     EXPECT_EQ(s.Dir, "/media/in/");
@@ -81,6 +86,14 @@ TEST_F(Settings, DerivedDefaultsAndTextRules)
     EXPECT_EQ(s.DataBase, "") << "an empty database path clears it";
     EXPECT_EQ(s.Separator, '\\') << "an unusable separator keeps the current one";
     EXPECT_EQ(s.MaxTranslations, 30) << "a value that is no number keeps the current one";
+    // Mezzanine words are cut to 63 bytes, never inside a character.
+    inst.UpdateSettings([](CWSSettings& r) { r.MezzanineTypeS = std::string(62, 't') + "é"; });
+    EXPECT_EQ(inst.Settings().MezzanineTypeS, std::string(62, 't'));
+    ErrLogClose();
+    const QString log = testenv::readLog("settings-words");
+    EXPECT_TRUE(log.contains("WARNING(CWSscan): MezzanineModeS longer than 63 characters"));
+    EXPECT_TRUE(log.contains("ERROR(CWSscan): Attempting to make mezzanine file without "
+                             "settting a mode for the mezzanine file"));
 }
 
 TEST_F(Settings, DesktopHeapLimitsByRow)
@@ -189,27 +202,6 @@ TEST_F(Settings, SettersSaveKeepTheDirectoryRulesAndRecomputeLists)
     again.SetDatabasePath("/var/db/clips.db");
     EXPECT_EQ(again.Settings().DataBase, "clips");
     EXPECT_EQ(stored(0, "DataBase").toString(), "clips") << "saved by the reload of the database";
-}
-
-TEST_F(Settings, MezzanineWordsAreCutTo63Characters)
-{
-    ErrLogSetFileName("settings-words");
-    writeGroup(
-        0,
-        {{"MezzanineModeS", QString(70, 'm')}, {"MezzanineTypeS", "xdcam"}, {"MakeMezzanine", 1}});
-    CQZClipwatch inst(0, "127.0.0.1");
-    EXPECT_EQ(inst.Settings().MezzanineModeS, std::string(63, 'm'));
-    inst.UpdateSettings([](CWSSettings& s) { s.MezzanineTypeS = std::string(64, 't'); });
-    EXPECT_EQ(inst.Settings().MezzanineTypeS, std::string(63, 't'));
-    inst.UpdateSettings([](CWSSettings& s) { s.MezzanineTypeS = std::string(62, 't') + "é"; });
-    EXPECT_EQ(inst.Settings().MezzanineTypeS, std::string(62, 't')) << "no half character";
-    writeGroup(0, {{"MezzanineModeS", ""}});
-    inst.LoadSettings(0);
-    ErrLogClose();
-    const QString log = testenv::readLog("settings-words");
-    EXPECT_TRUE(log.contains("WARNING(CWSscan): MezzanineModeS longer than 63 characters"));
-    EXPECT_TRUE(log.contains("ERROR(CWSscan): Attempting to make mezzanine file without "
-                             "settting a mode for the mezzanine file"));
 }
 
 TEST_F(Settings, DeletingMovesWholeGroupsDown)
