@@ -6,7 +6,7 @@
 
 #include <set>
 
-TEST(OutputNames, BesideTheSourceInTheDirectoryOrRecreatedBelowIt)
+TEST(OutputNames, BesideTheSourceInTheDirectoryOrRecreatedBelowItWithTheirExtensions)
 {
     const struct {
         unsigned code;
@@ -28,10 +28,7 @@ TEST(OutputNames, BesideTheSourceInTheDirectoryOrRecreatedBelowIt)
     EXPECT_EQ(cwsErrorCopyPath("/err/", "/media/a b/x.mov"), "/err/media/a b/x.mov");
     EXPECT_EQ(cwsErrorCopyPath("/err/", "C:\\media\\x.mov"), "/err/media\\x.mov");
     EXPECT_EQ(cwsErrorCopyPath("/err/", "s3://bucket/x.mov"), "/err/bucket/x.mov");
-}
-
-TEST(CompFileTables, MezzanineWordsMatchByTheirBeginningLongestFirst)
-{
+    // Mezzanine words match by their beginning, the longest first.
     std::string ext;
     EXPECT_TRUE(cwsMezzanineExtension("MOV-ProRes", &ext) && ext == ".mov") << "ignoring case";
     EXPECT_FALSE(cwsMezzanineExtension("xdcam", &ext));

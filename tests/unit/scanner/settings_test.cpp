@@ -123,7 +123,7 @@ TEST_F(Settings, DesktopHeapLimitsByRow)
     }
 }
 
-TEST_F(Settings, SkipAndScanListsAsLoaded)
+TEST_F(Settings, SkipAndScanListsAsLoadedWithTokensRemovedWhole)
 {
     CQZClipwatch inst(0, "127.0.0.1");
     CWSSettings s = inst.Settings();
@@ -150,10 +150,8 @@ TEST_F(Settings, SkipAndScanListsAsLoaded)
     writeGroup(0, {{"UseOnlyExtensions", ".mxf.mov"}});
     inst.LoadSettings(0);
     EXPECT_EQ(inst.Settings().scanExtensions, ".mxf.mov");
-}
 
-TEST(ExtensionLists, TokensAreRemovedWholeAndIgnoringCase)
-{
+    // Skipped tokens are removed whole and ignoring case.
     const std::string longToken = "." + std::string(300, 'x');
     const struct {
         std::string list, skip, expected;
