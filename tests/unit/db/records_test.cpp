@@ -31,7 +31,7 @@ protected:
     }
 };
 
-TEST_P(Records, DirectoriesMoveThroughTheirStates)
+TEST_P(Records, DirectoriesAndClipsAreRecordedOnceInTheirStates)
 {
     EXPECT_EQ(dbCWSAddDirectory(handle, "/scan/a", 0), 0);
     EXPECT_EQ(dbCWSAddDirectory(handle, "/scan/a", 0), -1);
@@ -49,10 +49,8 @@ TEST_P(Records, DirectoriesMoveThroughTheirStates)
     EXPECT_EQ(dbCWSCheckDirectory(handle, "/n"), 0);
     std::string next;
     EXPECT_EQ(dbCWSGetNextDirectoryToCheck(handle, next), -1);
-}
 
-TEST_P(Records, AClipIsRecordedOnceInTheStateItsCallerGives)
-{
+    // A clip is recorded once, in the state its caller gives.
     int asked = 0;
     const auto waiting = [&] { return ++asked, 0; };
     EXPECT_EQ(dbCWSAddClip(handle, "a.mxf", "/scan/a.mxf", "/scan"), 0);
