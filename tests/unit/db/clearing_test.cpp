@@ -20,7 +20,25 @@ struct ClearingCase {
 };
 
 const std::set<int> failed = {2, 3, 4, 5, 6, 7};
-const std::set<int> everyState = {1, 2, 3, 4, 5, 6, 7};
+const std::string noResponse = "MD5 Not Created No Response from VexoBase";
+
+// `states` cleared in each of `columns` (by default the clip's, the output elements' and the
+// wrap element's).
+std::map<std::string, std::set<int>> each(const std::set<int>& states,
+                                          const std::vector<std::string>& columns = {
+                                              "Complete", "PiconValue", "XMPValue", "ProxyValue",
+                                              "MezzanineValue", "RTINValue", "Element9State"})
+{
+    std::map<std::string, std::set<int>> cleared;
+    for (const std::string& column : columns)
+        cleared[column] = states;
+    return cleared;
+}
+
+template <int State> int clearErrors(dbCwsHandle* handle)
+{
+    return dbCWSClearErrors(handle, State);
+}
 
 const ClearingCase clearingCases[] = {
     {"ClearAllErrors",
@@ -31,47 +49,16 @@ const ClearingCase clearingCases[] = {
       {"ProxyValue", failed},
       {"MezzanineValue", failed},
       {"RTINValue", {3, 4, 5, 6, 7}}},
-     {"MD5 Not Created No Response from VexoBase", "lost process", "lost process purged"}},
-    {"ClearErrors(4)",
-     [](dbCwsHandle* h) { return dbCWSClearErrors(h, QZ_ERROR); },
-     {{"Complete", {4}},
-      {"PiconValue", {4}},
-      {"XMPValue", {4}},
-      {"ProxyValue", {4}},
-      {"MezzanineValue", {4}},
-      {"RTINValue", {4}},
-      {"Element9State", {4}}},
-     {"MD5 Not Created No Response from VexoBase"}},
-    {"ClearErrors(1)",
-     [](dbCwsHandle* h) { return dbCWSClearErrors(h, QZ_FINISHED); },
-     {{"Complete", {1}},
-      {"PiconValue", {1}},
-      {"XMPValue", {1}},
-      {"ProxyValue", {1}},
-      {"MezzanineValue", {1}},
-      {"RTINValue", {1}},
-      {"Element9State", {1}}},
-     {"*"}},
-    {"ClearProcesses",
-     dbCWSClearProcesses,
-     {{"Complete", everyState},
-      {"PiconValue", everyState},
-      {"XMPValue", everyState},
-      {"ProxyValue", everyState},
-      {"MezzanineValue", everyState},
-      {"RTINValue", everyState},
-      {"Element9State", everyState}},
-     {"*"}},
+     {noResponse, "lost process", "lost process purged"}},
+    {"ClearErrors(4)", clearErrors<QZ_ERROR>, each({4}), {noResponse}},
+    {"ClearErrors(1)", clearErrors<QZ_FINISHED>, each({1}), {"*"}},
+    {"ClearProcesses", dbCWSClearProcesses, each({1, 2, 3, 4, 5, 6, 7}), {"*"}},
     {"ClearRunning(picon, proxy, rtin, md5, element9)",
      [](dbCwsHandle* h) {
          return dbCWSClearRunning(h, true, false, true, false, true, true, true);
      },
-     {{"Complete", {2}},
-      {"PiconValue", {2}},
-      {"ProxyValue", {2}},
-      {"RTINValue", {2}},
-      {"Element9State", {2}}},
-     {"MD5 Not Created No Response from VexoBase", "Error"}},
+     each({2}, {"Complete", "PiconValue", "ProxyValue", "RTINValue", "Element9State"}),
+     {noResponse, "Error"}},
 };
 
 TEST_P(Clearing, EachClearingChangesExactlyItsStatesAndTexts)
@@ -79,12 +66,8 @@ TEST_P(Clearing, EachClearingChangesExactlyItsStatesAndTexts)
     const std::vector<std::string> columns = {"Complete",      "PiconValue",     "XMPValue",
                                               "ProxyValue",    "MezzanineValue", "RTINValue",
                                               "Element0State", "Element9State"};
-    const std::vector<std::string> md5s = {"abc",
-                                           "Error",
-                                           "in progress",
-                                           "lost process",
-                                           "lost process purged",
-                                           "MD5 Not Created No Response from VexoBase"};
+    const std::vector<std::string> md5s = {
+        "abc", "Error", "in progress", "lost process", "lost process purged", noResponse};
     constexpr int kStates = 10; // NULL (-1) and 0 to 8
     auto stateOf = [&](int clip, size_t column) { return (clip + int(column)) % kStates - 1; };
     auto text = [](int state) { return state < 0 ? std::string("NULL") : std::to_string(state); };
@@ -137,22 +120,6 @@ TEST_P(Clearing, ClearAllErrorsPutsFailedDirectoriesBack)
         EXPECT_EQ(dbCWSGetDirectoryState(handle, "/d" + std::to_string(before)), after) << before;
 }
 
-TEST_P(Clearing, MoveClipStatesMovesEveryRowOfTheMarkedAnchorPaths)
-{
-    clip("/a", "Complete=8, ProxyValue=8");
-    clip("/b", "Complete=3");
-    clip("/c", "Complete=NULL");
-    clip("/d", "Complete=8");
-    // A second row of "/d", as only a foreign write makes: a clip's writes address its anchor.
-    ASSERT_TRUE(exec("INSERT INTO Clips (ClipName, AnchorPath, SourceDir, Complete) "
-                     "VALUES ('d2', '/d', '/', 1)"));
-
-    EXPECT_EQ(dbCWSMoveClipStates(handle, 8, QZ_IN_PROGRESS), 0);
-    EXPECT_EQ(row("/a", "Complete,ProxyValue"), "2,8");
-    EXPECT_EQ(row("/b", "Complete") + row("/c", "Complete"), "3NULL");
-    EXPECT_EQ(number("SELECT COUNT(*) FROM Clips WHERE AnchorPath='/d' AND Complete=2"), 2);
-}
-
 TEST_P(Clearing, ClearInProgressEmptiesTheMaskedElementsAndProgressTexts)
 {
     clip("/a", "Complete=2, PiconPath='Progress 40%', PiconValue=1, PiconError='x', "
@@ -172,23 +139,33 @@ TEST_P(Clearing, ClearInProgressEmptiesTheMaskedElementsAndProgressTexts)
     EXPECT_EQ(row("/a", "Complete"), isMySQL() ? "NULL" : "2");
 }
 
-TEST_P(Clearing, CheckDatabaseMarksWorkLeftInProgressAsFailed)
+TEST_P(Clearing, StartUpFailsWorkLeftInProgressAndMovesEveryRowOfTheMarkedAnchorPaths)
 {
-    for (const char* dir : {"/d1", "/d2"}) {
-        dbCWSAddDirectory(handle, dir, 0);
-        dbCWSUpdateDirectoryCheck(handle, dir, 2);
-    }
+    dbCWSAddDirectory(handle, "/d1", 0);
+    dbCWSUpdateDirectoryCheck(handle, "/d1", 2);
     dbCWSAddDirectory(handle, "/d3", 1);
-    clip("/a", "Complete=2");
-    clip("/b", "Complete=2, RTINValue=2, Element0State=2");
-    clip("/c", "Complete=2, MezzanineValue=2");
+    clip("/e", "Complete=2");
+    clip("/f", "Complete=2, RTINValue=2, Element0State=2");
+    clip("/g", "Complete=2, MezzanineValue=2");
+    clip("/a", "Complete=8, ProxyValue=8");
+    clip("/b", "Complete=3");
+    clip("/c", "Complete=NULL");
+    clip("/d", "Complete=8");
+    // A second row of "/d", as only a foreign write makes: a clip's writes address its anchor.
+    ASSERT_TRUE(exec("INSERT INTO Clips (ClipName, AnchorPath, SourceDir, Complete) "
+                     "VALUES ('d2', '/d', '/', 1)"));
+
     EXPECT_EQ(dwCWSCheckDatabase(handle), -1);
     EXPECT_EQ(dbCWSGetDirectoryState(handle, "/d1"), QZ_ERROR);
-    EXPECT_EQ(dbCWSGetDirectoryState(handle, "/d2"), QZ_ERROR);
     EXPECT_EQ(dbCWSGetDirectoryState(handle, "/d3"), QZ_FINISHED);
-    EXPECT_EQ(row("/a", "Complete"), "4");
-    EXPECT_EQ(row("/b", "Complete,RTINValue,Element0State"), "4,4,2");
-    EXPECT_EQ(row("/c", "Complete,MezzanineValue"), "4,4");
+    EXPECT_EQ(row("/e", "Complete"), "4");
+    EXPECT_EQ(row("/f", "Complete,RTINValue,Element0State"), "4,4,2");
+    EXPECT_EQ(row("/g", "Complete,MezzanineValue"), "4,4");
+
+    EXPECT_EQ(dbCWSMoveClipStates(handle, 8, QZ_IN_PROGRESS), 0);
+    EXPECT_EQ(row("/a", "Complete,ProxyValue"), "2,8");
+    EXPECT_EQ(row("/b", "Complete") + row("/c", "Complete"), "3NULL");
+    EXPECT_EQ(number("SELECT COUNT(*) FROM Clips WHERE AnchorPath='/d' AND Complete=2"), 2);
 }
 
 CLIPWATCH_BOTH_BACKENDS(Clearing);

@@ -59,7 +59,7 @@ protected:
     }
 };
 
-TEST_P(Counting, NullAndMarkerTextsCountByTheirExactValues)
+TEST_P(Counting, ValuesCountExactlyAndTheRefreshFollowsEveryWriteOfTheConnection)
 {
     EXPECT_EQ(allCounts(handle), dbCwsCounts{}) << "an empty database counts 0";
     clip("/null", "Complete=NULL, MD5='Error No VexoBase'");
@@ -71,10 +71,7 @@ TEST_P(Counting, NullAndMarkerTextsCountByTheirExactValues)
     const dbCwsCounts expected = {1, 0, 1, 2, 0, 1, 0, 0, 0, 2, 1, 0};
     EXPECT_EQ(dbCWSGetSingleCounts(handle), expected);
     EXPECT_EQ(allCounts(handle), expected);
-}
 
-TEST_P(Counting, TheRefreshFollowsEveryWriteOfTheConnection)
-{
     fillMixed(60, 20);
     EXPECT_EQ(allCounts(handle)[CWS_COUNT_MD5_IN_PROGRESS], 12);
     after("mixed states", [] {});
@@ -154,7 +151,6 @@ TEST_P(Counting, WritesOfAnotherConnectionAreCounted)
     dbCWSSetElementStatus(other, -1, "/c2", CWS_ELEMENT_PICON, nullptr, "/p", QZ_ERROR, nullptr);
     dbCWSClearAllErrors(handle);
     EXPECT_EQ(allCounts(handle), dbCWSGetSingleCounts(handle));
-    // Both connections write, one after the other.
     dbCWSAddClip(handle, "h", "/h", "/");
     dbCWSClearAllErrors(other);
     EXPECT_EQ(allCounts(handle), dbCWSGetSingleCounts(handle));

@@ -48,7 +48,7 @@ template <typename Run> std::string failure(Run run)
     return "no exception";
 }
 
-TEST_F(SQLiteLayer, FailuresAreExceptionsWithTheirCodes)
+TEST_F(SQLiteLayer, FailuresAreExceptionsWithTheirCodesAndAFailedOpenIsLogged)
 {
     CSQLite3DataBase closed, missing, notDatabase;
     const std::string layer = "1000 CPPSQLITE_ERROR[1000]: ";
@@ -73,6 +73,18 @@ TEST_F(SQLiteLayer, FailuresAreExceptionsWithTheirCodes)
     CSQLite3Exception copy(CSQLite3Exception(SQLITE_BUSY, nullptr));
     copy = CSQLite3Exception(copy);
     EXPECT_STREQ(copy.errorMessage(), "SQLITE_BUSY[5]: ");
+
+    // Through the database layer: no handle, and the file named in the log.
+    ErrLogSetFileName("schema");
+    EXPECT_EQ(dbCWSOpen("", "scanner0", CWS_DB_SQLITE, "", "", ""), nullptr);
+    EXPECT_EQ(testenv::readLog("schema"), "");
+    EXPECT_EQ(dbCWSOpen("/nonexistent-folder/clips.db", "scanner0", CWS_DB_SQLITE, "", "", ""),
+              nullptr);
+    const QString log = testenv::readLog("schema");
+    EXPECT_TRUE(log.contains("ERROR(CWSdb): Unable to open SQLite database\n"
+                             "ERROR(CWSdb): /nonexistent-folder/clips.db\n"))
+        << log.toStdString();
+    ErrLogClose();
 }
 
 TEST_F(SQLiteLayer, ATransactionHoldsOtherThreadsUntilItsCommit)
@@ -117,24 +129,6 @@ TEST_F(SQLiteLayer, ALockedDatabaseIsWaitedForThenABlockedTransactionHoldsNothin
     reader.join();
     blocked.execQuery("INSERT INTO T (Name) VALUES ('autocommit')");
     EXPECT_EQ(committedRows(), 3);
-}
-
-dbCwsHandle* openSQLite(const std::string& file)
-{
-    return dbCWSOpen(QString::fromStdString(file), "scanner0", CWS_DB_SQLITE, "", "", "");
-}
-
-TEST(SQLiteFile, OpenFailuresGiveNoHandleAndALoggedError)
-{
-    ErrLogSetFileName("schema");
-    EXPECT_EQ(openSQLite(""), nullptr);
-    EXPECT_EQ(testenv::readLog("schema"), "");
-    EXPECT_EQ(openSQLite("/nonexistent-folder/clips.db"), nullptr);
-    const QString log = testenv::readLog("schema");
-    EXPECT_TRUE(log.contains("ERROR(CWSdb): Unable to open SQLite database\n"
-                             "ERROR(CWSdb): /nonexistent-folder/clips.db\n"))
-        << log.toStdString();
-    ErrLogClose();
 }
 
 } // namespace

@@ -17,12 +17,12 @@ struct Clocked {
     int64_t now = 0;
     ProgressMeter meter{[this] { return now; }};
 
-    // `units` of work every `everyMs` for `ms`.
-    void work(int64_t ms, int64_t everyMs, unsigned units = 1)
+    // A unit of work every `everyMs` for `ms`.
+    void work(int64_t ms, int64_t everyMs)
     {
         for (const int64_t end = now + ms; now < end;) {
             now += everyMs;
-            meter.Add(kPhase, units);
+            meter.Add(kPhase, 1);
         }
     }
     int secondsLeft(long remaining) { return meter.Read(kPhase, remaining).secondsLeft; }
@@ -87,10 +87,8 @@ TEST(ProgressMeter, TimeLeftText)
     const std::pair<int, const char*> cases[] = {
         {-1, ""},
         {0, "About 5 s left"},
-        {41, "About 40 s left"},
         {113, "About 115 s left"},
         {150, "About 3 min left"},
-        {12 * 60 + 20, "About 12 min left"},
         {3590, "About 1 h left"},
         {2 * 3600 + 5 * 60 + 10, "About 2 h 5 min left"},
     };
@@ -121,7 +119,6 @@ TEST_F(InstanceProgress, FiguresCountFoldersLeftAndElementsLeft)
         },
         5000));
     ProgressFigures f = figures(CQZClipwatch::cwsFindClips);
-    EXPECT_EQ(f.state, CQZClipwatch::cwsFindClips);
     EXPECT_EQ(f.done, 1);
     EXPECT_EQ(f.total, 3);
     EXPECT_EQ(f.secondsLeft, -1) << "no data yet";

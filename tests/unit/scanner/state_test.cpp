@@ -21,10 +21,6 @@ TEST_F(States, SharesDivideTheLimitsAmongInstances)
 
 TEST_F(States, EveryRequestedState)
 {
-    instance = std::make_unique<CQZClipwatch>(0, "127.0.0.1");
-    EXPECT_EQ(instance->SetState(CQZClipwatch::cwsFindClips), -1) << "no database";
-    EXPECT_EQ(instance->state, CQZClipwatch::cwsNotRunning);
-
     makeInstance();
     // The state requested, and AutoStart as it writes it (-1: not written).
     const std::pair<int, int> cases[] = {{1, 0}, {5, 0}, {8, 0},  {2, 1},  {3, 1},
@@ -46,13 +42,17 @@ TEST_F(States, EveryRequestedState)
     EXPECT_FALSE(instance->isRunning()) << "none of these starts the scanning thread";
 }
 
-TEST_F(States, ResumeReturnsToTheWorkingStateOrDerivesIt)
+TEST_F(States, ResumeKeepsAWorkingStateOrDerivesIt)
 {
     makeInstance();
     instance->SetState(CQZClipwatch::cwsFindClips);
     instance->SetState(CQZClipwatch::cwsProcessingPaused);
     instance->scanThreadRunning = true; // as if the loop ran: resume only changes the state
     EXPECT_EQ(instance->SetState(CQZClipwatch::cwsProcessingResume), CQZClipwatch::cwsFindClips);
+    // The reachability check resumes auto-start instances every few seconds while the
+    // controller is away; a working instance keeps its state (and its pass).
+    instance->ResumeAutoStart();
+    EXPECT_EQ(instance->state, CQZClipwatch::cwsFindClips);
 
     // Not resuming a working state: derived from the database.
     instance->SetState(CQZClipwatch::cwsNotRunning);
@@ -68,19 +68,6 @@ TEST_F(States, ResumeReturnsToTheWorkingStateOrDerivesIt)
         instance->SetState(CQZClipwatch::cwsNotRunning);
         EXPECT_EQ(instance->SetState(CQZClipwatch::cwsProcessingResume), resumed) << directory;
     }
-    instance->scanThreadRunning = false;
-}
-
-TEST_F(States, TheAutoStartResumeLeavesAWorkingInstanceAlone)
-{
-    // The reachability check resumes auto-start instances every few seconds while the
-    // controller is away; a working instance must keep its state (and its pass).
-    makeInstance();
-    instance->SetState(CQZClipwatch::cwsFindDirectories);
-    instance->SetState(CQZClipwatch::cwsFindClips);
-    instance->scanThreadRunning = true;
-    instance->ResumeAutoStart();
-    EXPECT_EQ(instance->state, CQZClipwatch::cwsFindClips);
     instance->scanThreadRunning = false;
 }
 
@@ -114,42 +101,27 @@ TEST_F(States, RecoveryQueuesClipsInStates2And3AgainWithoutSending)
     EXPECT_TRUE(sent().empty());
 }
 
-// The instance with only `keys` switched on, started as the control word "start" starts it.
-class Starts : public InstanceTest
-{
-protected:
-    void start(const std::map<QString, QVariant>& keys)
-    {
-        std::map<QString, QVariant> all = {
-            {"MakePicons", 0}, {"MakeProxy", 0}, {"MakeXMP", 0}, {"MakeMD5", 0}};
-        for (const auto& [key, value] : keys)
-            all[key] = value;
-        makeInstance(all);
-    }
-    void start()
-    {
-        instance->SetState(CQZClipwatch::cwsProcessingResume);
-        instance->StartScanning();
-    }
-};
+// Starts as the control word "start" makes them: a resume, then the scanning thread.
+using Starts = InstanceTest;
 
 TEST_F(Starts, ResumeAtProcessingSearchesAFolderACrashLeftBeingSearched)
 {
-    start({});
+    makeInstance();
     // The scan folder is there, so only the folder left being searched waits for the search.
     ASSERT_TRUE(scanenv::touch(folder + "/media/notes.txt"));
     const std::string done = addClip("/m/done.mov");
     dbCWSSetElementStatus(db.get(), -1, done, CWS_ELEMENT_PICON, "/m/done.jpg", "ok", 1, nullptr);
     dbCWSAddDirectory(db.get(), "/gone/", 1);
     dbCWSUpdateDirectoryCheck(db.get(), "/gone/", 2);
-    start();
+    instance->SetState(CQZClipwatch::cwsProcessingResume);
+    instance->StartScanning();
     EXPECT_TRUE(
         testenv::waitFor([&] { return dbCWSGetDirectoryState(db.get(), "/gone/") == 1; }, 10000));
 }
 
 TEST_F(Starts, StartDuringThePauseAfterNoServiceRunsTheRoundWithTheService)
 {
-    start({{"MakePicons", 1}});
+    makeInstance({{"MakePicons", 1}});
     addClip("/m/a.mov");
     answer(std::nullopt);
     instance->serviceAvailable = 0;
@@ -160,7 +132,8 @@ TEST_F(Starts, StartDuringThePauseAfterNoServiceRunsTheRoundWithTheService)
         testenv::waitFor([&] { return instance->state == CQZClipwatch::cwsNotRunning; }, 30000));
     // The loop now sleeps a second after "No VexoBase for processing"; the service is back.
     answer(std::string("success"));
-    start();
+    instance->SetState(CQZClipwatch::cwsProcessingResume);
+    instance->StartScanning();
     EXPECT_TRUE(testenv::waitFor(
         [&] {
             const std::vector<std::string> urls = sent();
