@@ -20,6 +20,15 @@ struct Random {
     std::mt19937_64 engine;
     int below(int n) { return static_cast<int>(engine() % static_cast<uint64_t>(n)); }
     char byte() { return static_cast<char>(below(256)); }
+    // A piece of a request or a troublesome value.
+    const char* piece()
+    {
+        static const QList<QByteArray> pieces =
+            QByteArray("&|=|<elf>|sdims=|scandir=|scandir=0|scandir=1|newscandir=|getfirstscandir|"
+                       "getscandir|\xc3\xa9|\xff|<|>|%s%n|99999999999|-1|0.5|1e308|t|F|")
+                .split('|');
+        return pieces[below(pieces.size())].constData();
+    }
 };
 
 // Words whose commands create, remove or start instances, send service requests or open
@@ -27,32 +36,17 @@ struct Random {
 const QSet<QString> heavyWords = {"start",         "process",     "restart",      "delete",
                                   "setcurrentdir", "setdatabase", "retryprocess", "clearerrors"};
 
-// Pieces of requests and troublesome values, "|" between them.
-const QList<QByteArray> pieces =
-    QByteArray("&|=|<elf>|sdims=|scandir=|scandir=0|scandir=1|newscandir=|getfirstscandir|"
-               "getscandir|\xc3\xa9|\xff|<|>|%s%n|99999999999|-1|0.5|1e308|t|F|")
-        .split('|');
-
-const char* piece(Random& rng)
-{
-    return pieces[rng.below(pieces.size())].constData();
-}
-// A well-formed request of one to four command words with random values.
-std::string seedRequest(Random& rng)
+// A well-formed request of one to four command words with random values, mutated.
+std::string mutatedRequest(Random& rng)
 {
     const std::vector<std::string>& words = control::commandWords();
-    std::string request = "scandir=" + std::to_string(rng.below(3));
-    const int tokens = 1 + rng.below(4);
-    for (int i = 0; i < tokens; ++i) {
-        request += "&" + words[rng.below(static_cast<int>(words.size()))] + "=" + piece(rng);
+    std::string text = "<elf>CWSCTL01scandir=" + std::to_string(rng.below(3));
+    for (int tokens = 1 + rng.below(4); tokens > 0; --tokens) {
+        text += "&" + words[rng.below(static_cast<int>(words.size()))] + "=" + rng.piece();
         for (int b = rng.below(4); b > 0; --b)
-            request += rng.byte();
+            text += rng.byte();
     }
-    return request + "&sdims=" + std::to_string(rng.below(1000));
-}
-
-void mutate(std::string& text, Random& rng)
-{
+    text += "&sdims=" + std::to_string(rng.below(1000)) + "<elf>";
     for (int e = rng.below(4); e > 0; --e) {
         const size_t at =
             text.empty() ? 0 : static_cast<size_t>(rng.below(static_cast<int>(text.size())));
@@ -61,7 +55,7 @@ void mutate(std::string& text, Random& rng)
             text.replace(at, 1, 1, rng.byte());
             break;
         case 1:
-            text.insert(at, piece(rng));
+            text.insert(at, rng.piece());
             break;
         case 2:
             text.erase(at, static_cast<size_t>(rng.below(8)));
@@ -74,6 +68,7 @@ void mutate(std::string& text, Random& rng)
             break;
         }
     }
+    return text;
 }
 
 // Whether to run `request`: never the heavy words; a request that writes the settings file (every
@@ -115,8 +110,7 @@ TEST_F(ProgramTest, FuzzedFramesNeitherCrashNorGrowNorChangeTheInstances)
                 frame += std::string(control::kMaxOpenFrame, 'z');
             break;
         default:
-            frame = "<elf>CWSCTL01" + seedRequest(rng) + "<elf>";
-            mutate(frame, rng);
+            frame = mutatedRequest(rng);
         }
         buffer += QString::fromUtf8(frame.data(), static_cast<int>(frame.size()));
         control::InboundFrame taken;

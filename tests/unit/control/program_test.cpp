@@ -2,41 +2,8 @@
 // 127.0.0.1:6216 as the controller.
 #include "tests/unit/control/programfixture.h"
 
-#include "control/pingloss.h"
-
 #include <QFile>
 #include <QTcpServer>
-
-TEST(PingLoss, ReadsTheFigureBeforePacketLoss)
-{
-    EXPECT_EQ(pingLoss("3 packets transmitted, 1 received, +2 errors, 66.6667% packet loss"), 66);
-    // A figure that is no number reads as 0; without the summary there is nothing yet.
-    EXPECT_EQ(pingLoss("received, % packet loss"), 0);
-    EXPECT_EQ(pingLoss("PING 127.0.0.1 (127.0.0.1) 56(84) bytes of data."), std::nullopt);
-    EXPECT_EQ(pingLoss("rtt min/avg/max/mdev = 0.046/0.184/0.419/0.166 ms, 5%"), std::nullopt);
-}
-
-namespace
-{
-
-// A ping stand-in printing a header and `summary`, that appends its address argument to `calls`.
-QStringList fakePing(const QString& folder, const QString& summary)
-{
-    return {"sh", "-c",
-            QString("echo \"$1\" >> '%1/calls'; echo 'PING $1 ($1) 56(84) bytes of data.'; "
-                    "echo '%2'")
-                .arg(folder, summary),
-            "ping"};
-}
-
-int calls(const QString& folder)
-{
-    QFile file(folder + "/calls");
-    file.open(QIODevice::ReadOnly);
-    return file.readAll().count("127.0.0.1\n");
-}
-
-} // namespace
 
 class PingCheck : public ProgramTest
 {
@@ -61,6 +28,12 @@ protected:
             [this] { return program->probeTimer.isActive() || program->checkIPTimer.isActive(); },
             5000));
     }
+    int calls() const
+    {
+        QFile file(folder + "/calls");
+        file.open(QIODevice::ReadOnly);
+        return file.readAll().count("127.0.0.1\n");
+    }
     QTcpServer controller;
 };
 
@@ -74,18 +47,22 @@ TEST_F(PingCheck, TotalLossPingsAgainAfterFiveSecondsAnyOtherOpensTheConnection)
         {"ping: unknown host", false},
         {nullptr, false},
         {"3 packets transmitted, 3 received, 0% packet loss, time 2ms", true},
-        {"4 packets transmitted, 3 received, 25% packet loss", true},
+        {"3 packets transmitted, 1 received, +2 errors, 66.6667% packet loss", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.summary ? c.summary : "no ping tool");
-        const int found = logCount("Clipwatch: Host Found 127.0.0.1");
-        check(c.summary ? fakePing(folder, c.summary) : QStringList{folder + "/no-such-ping"});
-        EXPECT_EQ(logCount("Clipwatch: Host Found 127.0.0.1"), found + (c.found ? 1 : 0));
+        // A ping stand-in printing a header and the summary, noting its address argument.
+        check(c.summary
+                  ? QStringList{"sh", "-c",
+                                QString("echo \"$1\" >> '%1/calls'; "
+                                        "echo 'PING $1 ($1) 56(84) bytes of data.'; echo '%2'")
+                                    .arg(folder, c.summary),
+                                "ping"}
+                  : QStringList{folder + "/no-such-ping"});
         EXPECT_EQ(program->probeTimer.isActive(), c.found);
         EXPECT_EQ(program->checkIPTimer.isActive(), !c.found);
         if (c.found) {
             EXPECT_EQ(program->serviceStatus, "Connecting to Vexobase");
-            EXPECT_EQ(program->probeTimer.interval(), 1000);
             continue;
         }
         EXPECT_EQ(program->connectionStatus, "Host Not Found 127.0.0.1 retry in 5 seconds");
@@ -94,12 +71,12 @@ TEST_F(PingCheck, TotalLossPingsAgainAfterFiveSecondsAnyOtherOpensTheConnection)
         EXPECT_GT(program->checkIPTimer.remainingTime(), 4000);
         EXPECT_FALSE(controller.hasPendingConnections());
     }
-    EXPECT_EQ(calls(folder), 4);
+    EXPECT_EQ(calls(), 4);
     // One connection for the two found checks.
     EXPECT_TRUE(QTest::qWaitFor([this] { return program->connectedFlag == 1; }, 5000));
     EXPECT_TRUE(controller.hasPendingConnections());
     EXPECT_EQ(logCount("Clipwatch: Connected IP 127.0.0.1"), 1);
     // When the check timer runs out the host is pinged again.
     program->checkIPTimer.start(0);
-    EXPECT_TRUE(QTest::qWaitFor([this] { return calls(folder) == 5; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([this] { return calls() == 5; }, 5000));
 }

@@ -37,7 +37,6 @@ protected:
         qzSetHTTPTransport(nullptr);
     }
 
-    // Writes keys of the settings group "Instance<number>".
     static void setKeys(int number, const std::map<QString, QVariant>& values)
     {
         QSettings store("Velmora", "Clipwatch");

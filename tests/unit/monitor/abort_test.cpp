@@ -34,10 +34,15 @@ protected:
 
 TEST_F(Abort, AbortOfOneJobForgetsEveryJobOfItsClip)
 {
+    // While no scan runs the request is done at once; an empty list only stops the instance.
+    instance->RequestAbortProcesses();
+    EXPECT_TRUE(sent().empty());
+    EXPECT_EQ(instance->state, CQZClipwatch::cwsProcessingStopped);
+    EXPECT_FALSE(instance->abortAllRequested);
     instance->checkThread.jobList.append(jobString("picon", a, "/o/x", "p"));
     instance->checkThread.jobList.append(jobString("proxy", a, "/o/x", "p"));
     instance->checkThread.jobList.append(jobString("xmp", b, "/o/x", "p"));
-    instance->AbortProcesses();
+    instance->RequestAbortProcesses();
 
     EXPECT_TRUE(instance->checkThread.jobList.isEmpty());
     const std::vector<std::string> urls = sent();
@@ -58,7 +63,6 @@ TEST_F(Abort, AbortOfOneJobForgetsEveryJobOfItsClip)
         << "both removals reset the aborted job's element, the picon";
     EXPECT_EQ(elementState(b, CWS_ELEMENT_XMP), 0);
     EXPECT_EQ(elementState(b, CWS_ELEMENT_PROXY), QZ_IN_PROGRESS);
-    EXPECT_EQ(instance->state, CQZClipwatch::cwsProcessingStopped);
 }
 
 TEST_F(Abort, UnansweredRefusedOrSourcelessAbortsKeepTheJobs)
@@ -88,6 +92,9 @@ TEST_F(Abort, ClearProcessesPutsEveryStateBackAndClearErrorsOnlyTheFailures)
     EXPECT_EQ(elementState(b, CWS_ELEMENT_PROXY), 0);
     EXPECT_EQ(elementState(a, CWS_ELEMENT_PROXY), QZ_FINISHED) << "finished work is kept";
     EXPECT_EQ(instance->LabelText(CQZClipwatch::StateLabel), "Idle") << "reloaded";
+    dbCWSSetElementStatus(db.get(), -1, a, CWS_ELEMENT_PROXY, nullptr, "", QZ_ERROR, "");
+    instance->RequestClearErrors();
+    EXPECT_EQ(elementState(a, CWS_ELEMENT_PROXY), 0) << "at once while no scan runs";
 
     instance->clearProcessesRequested = true;
     EXPECT_EQ(instance->ClearProcesses(), 0);
@@ -95,22 +102,6 @@ TEST_F(Abort, ClearProcessesPutsEveryStateBackAndClearErrorsOnlyTheFailures)
     for (const std::string& clip : {a, b})
         for (unsigned code : {CWS_ELEMENT_PICON, CWS_ELEMENT_PROXY, CWS_ELEMENT_XMP})
             EXPECT_EQ(elementState(clip, code), 0) << clip << " " << code;
-}
-
-TEST_F(Abort, RequestsRunAtOnceWhileNoScanRuns)
-{
-    ASSERT_FALSE(instance->scanThreadRunning);
-    instance->RequestAbortProcesses();
-    EXPECT_TRUE(sent().empty()) << "an empty list only stops the instance";
-    EXPECT_EQ(instance->state, CQZClipwatch::cwsProcessingStopped);
-    EXPECT_FALSE(instance->abortAllRequested);
-    instance->checkThread.jobList.append(jobString("xmp", b, "/o/x", "p"));
-    instance->RequestAbortProcesses();
-    EXPECT_TRUE(instance->checkThread.jobList.isEmpty());
-    dbCWSSetElementStatus(db.get(), -1, a, CWS_ELEMENT_PROXY, nullptr, "", QZ_ERROR, "");
-    instance->RequestClearErrors();
-    EXPECT_EQ(elementState(a, CWS_ELEMENT_PROXY), 0);
-    EXPECT_FALSE(instance->clearErrorsRequested);
 }
 
 } // namespace

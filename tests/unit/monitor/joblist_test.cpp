@@ -23,12 +23,6 @@ TEST(JobList, RemovalsTakeTheStatedOccurrence)
     EXPECT_FALSE(jobs.removeFirst("A&type=picon")) << "whole strings, case-sensitive";
     EXPECT_FALSE(jobs.removeLast("b&type="));
 
-    jobs.removeAt(3);
-    jobs.removeAt(-1);
-    EXPECT_EQ(jobs.size(), 3);
-    jobs.removeAt(1);
-    EXPECT_EQ(jobs.snapshot(), QStringList({"b&type=proxy", "c&type=xmp"}));
-
     // removeIf examines every entry once after shifts.
     jobs.clear();
     for (const char* job : {"src=A", "src=a", "src=B", "src=A", "src=A"})

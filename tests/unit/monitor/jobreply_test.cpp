@@ -6,7 +6,7 @@
 namespace
 {
 
-TEST(JobReply, ReadsQuotedKeysKeepsFirstResultStringAndLastSourceAndWholeTokens)
+TEST(JobReply, ReadsQuotedKeysKeepsFirstResultStringAndLastSourceWholeTokensAndCapacities)
 {
     QString address = "kept";
     const JobReply r = parseJobReply(
@@ -30,19 +30,16 @@ TEST(JobReply, ReadsQuotedKeysKeepsFirstResultStringAndLastSourceAndWholeTokens)
     EXPECT_EQ(parseJobReply("{}", address).progress, -1) << "-1 until the reply gives one";
     EXPECT_EQ(parseJobReply(R"({"error":"Copy Not Found"})", address).notFound, 1);
     EXPECT_EQ(parseJobReply(R"({"error":"copy not found here"})", address).notFound, 0);
-}
 
-TEST(JobReply, ValuesAreCutAtTheirCapacity)
-{
-    QString address;
-    const QByteArray longPath(5000, 'p');
-    const QByteArray longProfile(300, 'f');
-    const JobReply r = parseJobReply(R"({"source":")" + longPath + R"(","profile":")" +
-                                         longProfile + R"(","resultstring":"unterminated)",
-                                     address);
-    EXPECT_EQ(r.source.size(), kReplyPathCapacity);
-    EXPECT_EQ(r.profile.size(), kReplyProfileCapacity);
-    EXPECT_EQ(r.resultString, "unterminated") << "a value without a closing quote runs to the end";
+    // Values are cut at their capacity.
+    const JobReply cut =
+        parseJobReply(R"({"source":")" + QByteArray(5000, 'p') + R"(","profile":")" +
+                          QByteArray(300, 'f') + R"(","resultstring":"unterminated)",
+                      address);
+    EXPECT_EQ(cut.source.size(), kReplyPathCapacity);
+    EXPECT_EQ(cut.profile.size(), kReplyProfileCapacity);
+    EXPECT_EQ(cut.resultString, "unterminated")
+        << "a value without a closing quote runs to the end";
 }
 
 } // namespace

@@ -6,7 +6,9 @@
 namespace
 {
 
-struct Harness {
+class ProgressElementsTest : public ::testing::Test
+{
+protected:
     uint32_t now = 1000;
     std::vector<QString> removed; // sources whose job strings were removed
     std::vector<std::pair<QString, uint32_t>> aborted;
@@ -22,75 +24,70 @@ struct Harness {
     }
 };
 
-TEST(ProgressElements, RegressionIsIgnoredButEndingsAreRecorded)
+TEST_F(ProgressElementsTest, RegressionIsIgnoredButEndingsAreRecorded)
 {
-    Harness h;
-    EXPECT_FALSE(h.update("a", 5000));
-    EXPECT_FALSE(h.update("a", 4000));
-    ASSERT_EQ(h.elements.snapshot().size(), 1u);
-    EXPECT_EQ(h.elements.snapshot()[0].target, "/out/a") << "texts are kept lower-cased";
-    EXPECT_FALSE(h.update("A", -7)) << "an error code is ignored, upper case finds the element";
-    EXPECT_EQ(h.elements.snapshot()[0].progress, 5000);
-    EXPECT_TRUE(h.update("a", -1));
-    EXPECT_TRUE(h.elements.snapshot().empty()) << "an ended element is removed";
+    EXPECT_FALSE(update("a", 5000));
+    EXPECT_FALSE(update("a", 4000));
+    ASSERT_EQ(elements.snapshot().size(), 1u);
+    EXPECT_EQ(elements.snapshot()[0].target, "/out/a") << "texts are kept lower-cased";
+    EXPECT_FALSE(update("A", -7)) << "an error code is ignored, upper case finds the element";
+    EXPECT_EQ(elements.snapshot()[0].progress, 5000);
+    EXPECT_TRUE(update("a", -1));
+    EXPECT_TRUE(elements.snapshot().empty()) << "an ended element is removed";
 }
 
-TEST(ProgressElements, StalledJobIsAbortedAfterFourHours)
+TEST_F(ProgressElementsTest, StalledJobIsAbortedAfterFourHours)
 {
-    Harness h;
-    h.update("a", 2500);
-    h.update("a", 3000);
-    h.now += ProgressElements::kStalledAbortMs;
-    EXPECT_FALSE(h.update("a", 3000));
-    EXPECT_TRUE(h.aborted.empty()) << "exactly four hours is not yet more than four hours";
-    h.now += 60001;
-    EXPECT_FALSE(h.update("a", 3000));
-    ASSERT_EQ(h.aborted.size(), 1u);
-    EXPECT_EQ(h.aborted[0].second, 241u);
-    EXPECT_TRUE(h.elements.snapshot().empty());
+    update("a", 2500);
+    update("a", 3000);
+    now += ProgressElements::kStalledAbortMs;
+    EXPECT_FALSE(update("a", 3000));
+    EXPECT_TRUE(aborted.empty()) << "exactly four hours is not yet more than four hours";
+    now += 60001;
+    EXPECT_FALSE(update("a", 3000));
+    ASSERT_EQ(aborted.size(), 1u);
+    EXPECT_EQ(aborted[0].second, 241u);
+    EXPECT_TRUE(elements.snapshot().empty());
 }
 
-TEST(ProgressElements, EndedElementsOfOtherJobsGoAfterTenSeconds)
+TEST_F(ProgressElementsTest, EndedElementsOfOtherJobsGoAfterTenSeconds)
 {
-    Harness h;
-    h.update("running", 5000);
-    EXPECT_TRUE(h.elements.update("x", "lost1", "t", "p", -2, 10, 20));
-    EXPECT_TRUE(h.elements.update("x", "lost2", "t", "p", -2, 10, 20));
-    EXPECT_EQ(h.elements.snapshot().size(), 3u) << "lost jobs are remembered as ended elements";
-    h.now += ProgressElements::kEndedDropMs;
-    h.update("other", 100);
-    EXPECT_TRUE(h.removed.empty());
-    h.now += 1;
-    h.update("running", 5100);
-    EXPECT_TRUE(h.removed.empty()) << "the walk stops at the polled job's own element";
-    h.update("third", 100);
-    EXPECT_EQ(h.removed, (std::vector<QString>{"lost1", "lost2"}))
+    update("running", 5000);
+    EXPECT_TRUE(elements.update("x", "lost1", "t", "p", -2, 10, 20));
+    EXPECT_TRUE(elements.update("x", "lost2", "t", "p", -2, 10, 20));
+    EXPECT_EQ(elements.snapshot().size(), 3u) << "lost jobs are remembered as ended elements";
+    now += ProgressElements::kEndedDropMs;
+    update("other", 100);
+    EXPECT_TRUE(removed.empty());
+    now += 1;
+    update("running", 5100);
+    EXPECT_TRUE(removed.empty()) << "the walk stops at the polled job's own element";
+    update("third", 100);
+    EXPECT_EQ(removed, (std::vector<QString>{"lost1", "lost2"}))
         << "two removals in a row: the second element is examined too";
-    EXPECT_EQ(h.elements.snapshot().size(), 3u);
+    EXPECT_EQ(elements.snapshot().size(), 3u);
 }
 
-TEST(ProgressElements, WaitingJobDropsElementsIdleForTwoMinutesIncludingNeighbours)
+TEST_F(ProgressElementsTest, WaitingJobDropsElementsIdleForTwoMinutesIncludingNeighbours)
 {
-    Harness h;
-    h.update("b", 6000);
-    h.update("c", 7000);
-    h.update("d", 8000);
-    h.now += 120001;
-    h.update("d", 8000);
-    EXPECT_TRUE(h.removed.empty()) << "only a poll that reports 0 drops idle elements";
-    h.update("new", 0);
-    EXPECT_EQ(h.removed, (std::vector<QString>{"b", "c", "d"}))
+    update("b", 6000);
+    update("c", 7000);
+    update("d", 8000);
+    now += 120001;
+    update("d", 8000);
+    EXPECT_TRUE(removed.empty()) << "only a poll that reports 0 drops idle elements";
+    update("new", 0);
+    EXPECT_EQ(removed, (std::vector<QString>{"b", "c", "d"}))
         << "a removal does not skip the next element";
 }
 
-TEST(ProgressElements, CapacityFollowsTheLimits)
+TEST_F(ProgressElementsTest, CapacityFollowsTheLimits)
 {
     EXPECT_EQ(ProgressElements::capacity(300, 300), 500u) << "capped";
-    Harness h;
     for (int i = 0; i < 200; ++i)
-        h.update(QString::number(i), 10);
-    EXPECT_EQ(h.elements.snapshot().size(), 130u);
-    EXPECT_TRUE(h.update("overflow", 10000)) << "an ended progress still answers final";
+        update(QString::number(i), 10);
+    EXPECT_EQ(elements.snapshot().size(), 130u);
+    EXPECT_TRUE(update("overflow", 10000)) << "an ended progress still answers final";
 }
 
 } // namespace

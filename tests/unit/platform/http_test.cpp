@@ -14,34 +14,6 @@
 namespace
 {
 
-// An HTTP server on a free port of 127.0.0.1, running on its own thread for one test.
-class LocalServer
-{
-public:
-    explicit LocalServer(const std::function<void(httplib::Server&)>& routes)
-    {
-        server.set_keep_alive_timeout(1);
-        routes(server);
-        port = server.bind_to_any_port("127.0.0.1");
-        thread = std::thread([this] { server.listen_after_bind(); });
-        while (!server.is_running())
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    ~LocalServer()
-    {
-        server.stop();
-        thread.join();
-    }
-    std::string url(const std::string& rest) const
-    {
-        return "http://127.0.0.1:" + std::to_string(port) + rest;
-    }
-
-    httplib::Server server;
-    int port = 0;
-    std::thread thread;
-};
-
 // A reply of qzOSHTTPCommand, released with QZFree.
 struct Reply {
     char* text = nullptr;
@@ -50,88 +22,97 @@ struct Reply {
     ~Reply() { QZFree(text); }
 };
 
-void get(const std::string& url, Reply& reply)
+// An HTTP server on a free port of 127.0.0.1, on its own thread for one test, noting what the
+// requests carried.
+class Http : public ::testing::Test
 {
-    reply.result = qzOSHTTPCommand(url.c_str(), "GET", "Content-Type:application/xml", nullptr, 0,
-                                   &reply.text, &reply.length, 2000);
-}
-
-} // namespace
-
-TEST(Http, RepliesArriveWholeWithTheirStatusIgnored)
-{
-    std::string big(600 * 1024, 0);
-    for (size_t i = 0; i < big.size(); ++i)
-        big[i] = static_cast<char>('a' + i % 26);
-    std::string header;
-    LocalServer local([&](httplib::Server& s) {
-        s.Get("/big", [&](const httplib::Request& req, httplib::Response& res) {
+protected:
+    void SetUp() override
+    {
+        server.set_keep_alive_timeout(1);
+        server.Get("/big", [this](const httplib::Request& req, httplib::Response& res) {
             header = req.get_header_value("Content-Type");
             res.set_content(big, "text/plain");
         });
-        s.Get("/fail", [](const httplib::Request&, httplib::Response& res) {
+        server.Get("/fail", [](const httplib::Request&, httplib::Response& res) {
             res.status = 500;
             res.set_content("{\"result\":\"-1\"}", "application/json");
         });
-        s.Get("/empty", [](const httplib::Request&, httplib::Response&) {});
-    });
+        server.Get("/empty", [](const httplib::Request&, httplib::Response&) {});
+        server.Get("/who", [this](const httplib::Request& req, httplib::Response& res) {
+            std::lock_guard<std::mutex> lock(mutex);
+            portsByThread[req.get_param_value("thread")].insert(req.remote_port);
+            res.set_content(req.get_param_value("n"), "text/plain");
+        });
+        server.Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
+            seenPath = req.path;
+            seen = req.params;
+            res.set_content("success", "text/plain");
+        });
+        port = server.bind_to_any_port("127.0.0.1");
+        thread = std::thread([this] { server.listen_after_bind(); });
+        while (!server.is_running())
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    void TearDown() override
+    {
+        server.stop();
+        thread.join();
+    }
+    void get(const std::string& pathAndQuery, Reply& reply)
+    {
+        const std::string url = "http://127.0.0.1:" + std::to_string(port) + pathAndQuery;
+        reply.result = qzOSHTTPCommand(url.c_str(), "GET", "Content-Type:application/xml", nullptr,
+                                       0, &reply.text, &reply.length, 2000);
+    }
 
-    Reply whole, failed, empty;
-    get(local.url("/big"), whole);
+    httplib::Server server;
+    int port = 0;
+    std::thread thread;
+    std::string big, header, seenPath;
+    httplib::Params seen;
+    std::mutex mutex;
+    std::map<std::string, std::set<int>> portsByThread;
+};
+
+TEST_F(Http, RepliesArriveWholeWithTheirStatusIgnoredAndRequestsAsTheCallerWroteThem)
+{
+    big.resize(600 * 1024);
+    for (size_t i = 0; i < big.size(); ++i)
+        big[i] = static_cast<char>('a' + i % 26);
+    Reply whole, failed, empty, awkward;
+    get("/big", whole);
     ASSERT_EQ(whole.result, 0);
     ASSERT_NE(whole.text, nullptr);
     EXPECT_EQ(whole.length, big.size());
     EXPECT_EQ(std::string(whole.text), big) << "NUL-terminated and complete";
     EXPECT_EQ(header, "application/xml");
-    get(local.url("/fail"), failed);
+    get("/fail", failed);
     ASSERT_NE(failed.text, nullptr) << "the host answered, whatever its status";
     EXPECT_STREQ(failed.text, "{\"result\":\"-1\"}");
-    get(local.url("/empty"), empty);
+    get("/empty", empty);
     EXPECT_EQ(empty.result, 0);
     EXPECT_STREQ(empty.text, "") << "an empty reply is an empty text, not none";
-}
 
-TEST(Http, AwkwardCharactersArriveAsTheCallerWroteThem)
-{
-    std::string seenPath;
-    httplib::Params seen;
-    LocalServer local([&](httplib::Server& s) {
-        s.Get(".*", [&](const httplib::Request& req, httplib::Response& res) {
-            seenPath = req.path;
-            seen = req.params;
-            res.set_content("success", "text/plain");
-        });
-    });
     const std::string source = "/m/a b\"c%41d#e<f>g\\h^i`j{k|l}m+n\xC3\xBC\t\x01\x7f.mov";
     const std::string path = "/dir with space/100%/\xC3\xBC\"q/vexojson";
-    Reply reply;
-    get(local.url(path + "?request=set&source=" + source + "&x=what?&target=t:/u"), reply);
-    ASSERT_NE(reply.text, nullptr);
+    get(path + "?request=set&source=" + source + "&x=what?&target=t:/u", awkward);
+    ASSERT_NE(awkward.text, nullptr);
     EXPECT_EQ(seenPath, path);
     const httplib::Params expected = {
         {"request", "set"}, {"source", source}, {"x", "what?"}, {"target", "t:/u"}};
     EXPECT_EQ(seen, expected);
 }
 
-TEST(Http, EachThreadReusesOneConnection)
+TEST_F(Http, EachThreadReusesOneConnection)
 {
-    std::mutex mutex;
-    std::map<std::string, std::set<int>> portsByThread;
-    LocalServer local([&](httplib::Server& s) {
-        s.Get("/who", [&](const httplib::Request& req, httplib::Response& res) {
-            std::lock_guard<std::mutex> lock(mutex);
-            portsByThread[req.get_param_value("thread")].insert(req.remote_port);
-            res.set_content(req.get_param_value("n"), "text/plain");
-        });
-    });
     std::vector<std::thread> clients;
     std::atomic<int> wrongReplies{0};
     for (int t = 0; t < 3; ++t)
         clients.emplace_back([&, t] {
             for (int n = 0; n < 4; ++n) {
                 Reply reply;
-                get(local.url("/who?thread=" + std::to_string(t) + "&n=" + std::to_string(n)),
-                    reply);
+                get("/who?thread=" + std::to_string(t) + "&n=" + std::to_string(n), reply);
                 wrongReplies += !reply.text || std::to_string(n) != reply.text;
             }
         });
@@ -146,3 +127,5 @@ TEST(Http, EachThreadReusesOneConnection)
     }
     EXPECT_EQ(allPorts.size(), 3u) << "threads do not share a handle";
 }
+
+} // namespace

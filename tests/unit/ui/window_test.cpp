@@ -2,8 +2,7 @@
 // panel check boxes, detached labels, closing, and the elided label.
 #include "tests/unit/control/programfixture.h"
 
-#include "db/clips.h"
-#include "db/elements.h"
+#include "tests/support/instancetest.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -43,7 +42,6 @@ TEST_F(WindowTest, GroupsZeroAndTwoGiveThreeInstancesAndTheMissingGroup)
     EXPECT_TRUE(window->panels[0].checks[0]->isChecked());
     EXPECT_TRUE(window->panels[2].checks[6]->isChecked());
     EXPECT_FALSE(window->panels[1].checks[0]->isChecked());
-    EXPECT_EQ(logCount("Scanner 1 has no database!"), 1);
 }
 
 TEST_F(WindowTest, EmptyStoreHasNoInstanceUntilStartMakesInstanceZeroAndAsksForItsPlaces)
@@ -83,110 +81,15 @@ TEST_F(WindowTest, EmptyStoreHasNoInstanceUntilStartMakesInstanceZeroAndAsksForI
     EXPECT_NE(program->instances[0]->state, CQZClipwatch::cwsNotRunning);
 }
 
-class Selection : public WindowTest
+TEST_F(WindowTest, ButtonsActOnTheCheckedPanelsOfTheSelectedDatabaseAndClearAsksFirst)
 {
-protected:
-    void SetUp() override
-    {
-        WindowTest::SetUp();
-        startWindow(3);
-    }
-    std::vector<int> states() const
-    {
-        std::vector<int> result;
-        for (const CQZClipwatch* instance : program->instances)
-            result.push_back(instance->state);
-        return result;
-    }
-};
-
-TEST_F(Selection, ButtonsActOnTheCheckedPanelsOfTheSelectedDatabase)
-{
-    ASSERT_EQ(window->selector->count(), 4);
-    window->selector->setCurrentIndex(window->selector->findText(databasePath(2)));
-    window->pausebuttonpress();
-    EXPECT_EQ(states(), (std::vector<int>{1, 1, 6}));
-    window->selector->setCurrentIndex(0);
-    window->panels[1].box->setChecked(false);
-    window->pausebuttonpress();
-    EXPECT_EQ(states(), (std::vector<int>{6, 1, 6}));
-    // Stop acts only on scanning states.
-    window->stopbuttonpress();
-    EXPECT_EQ(states(), (std::vector<int>{6, 1, 6}));
-}
-
-TEST_F(Selection, CheckBoxInTheInstancesStateOnlyReloads)
-{
-    CQZClipwatch* instance = program->instances[0];
-    QCheckBox* picon = window->panels[0].checks[0];
-    ASSERT_FALSE(picon->isChecked());
-    // The command protocol turned picons on behind the check box's back.
-    instance->UpdateSettings([](CWSSettings& s) { s.MakePicons = true; });
-    const int loads = logCount("Database verified");
-    picon->click();
-    EXPECT_TRUE(instance->Settings().MakePicons);
-    EXPECT_FALSE(instance->resetCompletionRequested);
-    EXPECT_EQ(logCount("Database verified"), loads + 1);
-
-    QCheckBox* md5 = window->panels[0].checks[6];
-    md5->click();
-    EXPECT_TRUE(instance->Settings().MakeMD5);
-    EXPECT_TRUE(instance->resetCompletionRequested);
-    EXPECT_TRUE(stored("Instance0/MakeMD5").toBool());
-    EXPECT_EQ(logCount("Database verified"), loads + 2);
-}
-
-TEST_F(Selection, DetachedInstanceReachesNoLabel)
-{
-    CQZClipwatch* instance = program->instances[1];
-    QCoreApplication::processEvents();
-    EXPECT_EQ(window->panels[1].labels[2]->text(), "Idle");
-    // Texts queued before the detach, or written after it, never arrive.
-    instance->LoadDatabase();
-    window->DetachInstance(1);
-    for (int pass = 0; pass < 2; ++pass) {
-        QCoreApplication::processEvents();
-        for (const QLabel* label : window->panels[1].labels)
-            EXPECT_TRUE(label->text().isEmpty());
-        instance->LoadDatabase();
-    }
-    EXPECT_FALSE(window->panels[1].checks[0]->isVisible());
-    window->AttachInstance(1);
-    QCoreApplication::processEvents();
-    EXPECT_EQ(window->panels[1].labels[2]->text(), "Idle");
-}
-
-TEST_F(Selection, ClosingSavesTheSizeAndStopsSelectedScanningInstances)
-{
-    for (int k = 0; k < 3; ++k)
-        program->instances[k]->SaveAutoStart(k, true);
-    window->resize(700, 480);
-    program->instances[0]->state = CQZClipwatch::cwsFindClips;
-    window->panels[2].box->setChecked(false);
-    program->instances[2]->state = CQZClipwatch::cwsProcessingClips;
-    const int closed = logCount("~MainWindow mainwindow.cpp");
-    window.reset();
-    EXPECT_EQ(stored("width").toInt(), 700);
-    EXPECT_EQ(stored("height").toInt(), 480);
-    // Stopping saves AutoStart off: only instance 0 was selected and scanning.
-    EXPECT_FALSE(stored("Instance0/AutoStart").toBool());
-    EXPECT_TRUE(stored("Instance1/AutoStart").toBool());
-    EXPECT_TRUE(stored("Instance2/AutoStart").toBool());
-    EXPECT_EQ(logCount("~MainWindow mainwindow.cpp"), closed + 1);
-}
-
-TEST_F(Selection, ClearProcessesAsksAndOnlyYesClears)
-{
+    startWindow(3);
     const std::string anchor = folder.toStdString() + "/media0/clip.mov";
     dbCwsHandle* db = program->instances[0]->Database().get();
     dbCWSAddClip(db, "clip.mov", anchor, folder.toStdString() + "/media0/");
     dbCWSSetElementStatus(db, -1, anchor, CWS_ELEMENT_PICON, nullptr, "/p/clip.jpg", QZ_FINISHED,
                           "");
-    const auto piconState = [&] {
-        dbCwsElementStatus status;
-        dbCWSGetElementStatus(db, anchor, status);
-        return status.state(CWS_ELEMENT_PICON);
-    };
+    ASSERT_EQ(window->selector->count(), 4);
     window->selector->setCurrentIndex(window->selector->findText(databasePath(0)));
     for (const auto answer : {QMessageBox::No, QMessageBox::Yes}) {
         QString asked;
@@ -199,8 +102,79 @@ TEST_F(Selection, ClearProcessesAsksAndOnlyYesClears)
             },
             [&] { window->clearbuttonpress(); });
         EXPECT_TRUE(asked.contains(databasePath(0))) << asked.toStdString();
-        EXPECT_EQ(piconState(), answer == QMessageBox::Yes ? 0 : QZ_FINISHED);
+        EXPECT_EQ(elementState(db, anchor, CWS_ELEMENT_PICON),
+                  answer == QMessageBox::Yes ? 0 : QZ_FINISHED);
     }
+
+    const auto states = [this] {
+        std::vector<int> result;
+        for (const CQZClipwatch* instance : program->instances)
+            result.push_back(instance->state);
+        return result;
+    };
+    window->selector->setCurrentIndex(window->selector->findText(databasePath(2)));
+    window->pausebuttonpress();
+    EXPECT_EQ(states(), (std::vector<int>{1, 1, 6}));
+    window->selector->setCurrentIndex(0);
+    window->panels[1].box->setChecked(false);
+    window->pausebuttonpress();
+    EXPECT_EQ(states(), (std::vector<int>{6, 1, 6}));
+    // Stop acts only on scanning states.
+    window->stopbuttonpress();
+    EXPECT_EQ(states(), (std::vector<int>{6, 1, 6}));
+}
+
+TEST_F(WindowTest, PanelsFollowTheirInstancesUntilDetachedAndClosingSavesAndStops)
+{
+    startWindow(3);
+    CQZClipwatch* instance = program->instances[0];
+    QCheckBox* picon = window->panels[0].checks[0];
+    ASSERT_FALSE(picon->isChecked());
+    // A check box already in the instance's state (set through the command protocol) only
+    // reloads.
+    instance->UpdateSettings([](CWSSettings& s) { s.MakePicons = true; });
+    const int loads = logCount("Database verified");
+    picon->click();
+    EXPECT_TRUE(instance->Settings().MakePicons);
+    EXPECT_FALSE(instance->resetCompletionRequested);
+    EXPECT_EQ(logCount("Database verified"), loads + 1);
+    window->panels[0].checks[6]->click();
+    EXPECT_TRUE(instance->Settings().MakeMD5);
+    EXPECT_TRUE(instance->resetCompletionRequested);
+    EXPECT_TRUE(stored("Instance0/MakeMD5").toBool());
+    EXPECT_EQ(logCount("Database verified"), loads + 2);
+
+    // Texts queued before the detach, or written after it, never arrive.
+    CQZClipwatch* detached = program->instances[1];
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window->panels[1].labels[2]->text(), "Idle");
+    detached->LoadDatabase();
+    window->DetachInstance(1);
+    for (int pass = 0; pass < 2; ++pass) {
+        QCoreApplication::processEvents();
+        for (const QLabel* label : window->panels[1].labels)
+            EXPECT_TRUE(label->text().isEmpty());
+        detached->LoadDatabase();
+    }
+    EXPECT_FALSE(window->panels[1].checks[0]->isVisible());
+    window->AttachInstance(1);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window->panels[1].labels[2]->text(), "Idle");
+
+    // Closing saves the size and stops the selected scanning instances (AutoStart saved off):
+    // only instance 0 is both.
+    for (int k = 0; k < 3; ++k)
+        program->instances[k]->SaveAutoStart(k, true);
+    window->resize(700, 480);
+    instance->state = CQZClipwatch::cwsFindClips;
+    window->panels[2].box->setChecked(false);
+    program->instances[2]->state = CQZClipwatch::cwsProcessingClips;
+    window.reset();
+    EXPECT_EQ(stored("width").toInt(), 700);
+    EXPECT_EQ(stored("height").toInt(), 480);
+    EXPECT_FALSE(stored("Instance0/AutoStart").toBool());
+    EXPECT_TRUE(stored("Instance1/AutoStart").toBool());
+    EXPECT_TRUE(stored("Instance2/AutoStart").toBool());
 }
 
 TEST(ElidedLabel, LongTextElidesInTheMiddleWithTheWholeTextInTheTooltip)

@@ -21,7 +21,6 @@ TEST(FixSeperators, EveryPathStyleOnceAndAgain)
         {"s3://bucket\\dir\\a.mov", "s3://bucket/dir/a.mov"},
         {"relative\\a.mov", "relative/a.mov"},
         {"\\\\", "\\\\"},
-        {"C", "C"},
         {"", ""},
     };
     for (const auto& c : cases) {
