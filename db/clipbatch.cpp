@@ -51,6 +51,14 @@ bool stage(dbCwsHandle* handle, const char* fcn, size_t rows,
                .ok();
 }
 
+// The join that reads CwsStaged first and looks each of its paths up by the other table's
+// index: the planners otherwise may read the whole other table against the few staged rows.
+std::string stagedJoin(const dbCwsHandle* handle)
+{
+    return dbCwsIsMySQL(handle) ? " FROM CwsStaged STRAIGHT_JOIN Clips ON "
+                                : " FROM CwsStaged CROSS JOIN Clips ON ";
+}
+
 // Positions of the staged rows that the statement `sql` gives in its column Pos.
 std::set<int> positions(dbCwsHandle* handle, const char* fcn, const std::string& sql, bool* ok)
 {
@@ -82,17 +90,18 @@ bool findStretch(dbCwsHandle* handle, const std::vector<std::string>& anchors, s
     const std::set<int> derived =
         dbCwsIsMySQL(handle)
             ? positions(handle, fcn,
-                        "SELECT CwsStaged.Pos AS Pos FROM CwsStaged JOIN Clips ON "
-                        "Clips.ProxyPath=CwsStaged.AnchorPath UNION SELECT CwsStaged.Pos FROM "
-                        "CwsStaged JOIN Clips ON Clips.MezzaninePath=CwsStaged.AnchorPath;",
+                        "SELECT CwsStaged.Pos AS Pos" + stagedJoin(handle) +
+                            "Clips.ProxyPath=CwsStaged.AnchorPath UNION SELECT CwsStaged.Pos" +
+                            stagedJoin(handle) + "Clips.MezzaninePath=CwsStaged.AnchorPath;",
                         &ok)
             : std::set<int>();
     dbCwsRows rows = dbCwsRun(
         handle, fcn,
         "SELECT CwsStaged.Pos AS Pos, Clips.ID AS ID, Clips.Complete AS Complete, Clips.MD5 AS "
-        "MD5, ClipFiles.Size AS Size, ClipFiles.MTime AS MTime FROM CwsStaged JOIN Clips ON "
-        "Clips.AnchorPath=CwsStaged.AnchorPath LEFT JOIN ClipFiles ON ClipFiles.ClipID=Clips.ID "
-        "ORDER BY CwsStaged.Pos, Clips.ID;");
+        "MD5, ClipFiles.Size AS Size, ClipFiles.MTime AS MTime" +
+            stagedJoin(handle) +
+            "Clips.AnchorPath=CwsStaged.AnchorPath LEFT JOIN ClipFiles ON "
+            "ClipFiles.ClipID=Clips.ID ORDER BY CwsStaged.Pos, Clips.ID;");
     if (!ok || !rows.ok())
         return false;
     for (; rows.atRow(); rows.next()) {
@@ -159,8 +168,8 @@ int dbCWSInsertClips(dbCwsHandle* handle, const std::string& sourceDir,
             ok = stage(handle, fcn, stamped, stamps) &&
                  dbCwsRun(handle, fcn,
                           "INSERT INTO ClipFiles (ClipID, Size, MTime) SELECT Clips.ID, "
-                          "CwsStaged.Size, CwsStaged.MTime FROM CwsStaged JOIN Clips ON "
-                          "Clips.AnchorPath=CwsStaged.AnchorPath;")
+                          "CwsStaged.Size, CwsStaged.MTime" +
+                              stagedJoin(handle) + "Clips.AnchorPath=CwsStaged.AnchorPath;")
                      .ok() &&
                  ok;
     });

@@ -32,13 +32,6 @@ bool QStringListThreadSafe::isEmpty() const
     return jobs_.isEmpty();
 }
 
-void QStringListThreadSafe::removeAt(int index)
-{
-    QMutexLocker locker(&mutex_);
-    if (index >= 0 && index < jobs_.size())
-        jobs_.removeAt(index);
-}
-
 bool QStringListThreadSafe::removeFirst(const QString& job)
 {
     QMutexLocker locker(&mutex_);

@@ -30,9 +30,6 @@ public:
     int size() const;
     bool isEmpty() const;
 
-    // Removes the entry at `index`; an index outside the list does nothing.
-    void removeAt(int index);
-
     // Removes the first (from the front) or last (from the back) entry equal to `job`, compared
     // whole and case-sensitively. False when there is none.
     bool removeFirst(const QString& job);
