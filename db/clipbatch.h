@@ -30,8 +30,9 @@ struct dbCwsNewClip {
     dbCwsFileStamp stamp;
 };
 
-// Looks up each of `anchorPaths` (logged as dbCWSAddClip logs it, with `sourceDir`); one result
-// per path, in order. Without a database, or when a look-up fails (logged), every path is New.
+// Looks up each of `anchorPaths` (local paths, at most 4096 characters; each logged as
+// dbCWSAddClip logs it, with `sourceDir`); one result per path, in order. Without a database, or
+// when a look-up fails (logged), every path is New.
 std::vector<dbCwsFoundClip> dbCWSFindClips(dbCwsHandle* handle, const std::string& sourceDir,
                                            const std::vector<std::string>& anchorPaths);
 

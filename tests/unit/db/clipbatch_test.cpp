@@ -23,16 +23,20 @@ TEST_P(ClipBatch, EachPathIsFoundAsItsOwnLookUpWouldFindIt)
     using K = dbCwsFoundClip;
     dbCWSAddClip(handle, "known", "/scan/known.mov", "/scan", nullptr, {7, 1700000000});
     clip("/scan/made.mov", "ProxyPath='/scan/made.mov.mp4'");
-    const std::vector<dbCwsFoundClip> found =
-        dbCWSFindClips(handle, "/scan",
-                       {"/scan/new.mov", "/scan/known.mov", "/scan/new.mov", "/scan/made.mov.mp4",
-                        "/scan/a.mov", "/scan/A.MOV", "/scan/MADE.MOV"});
+    // With a last letter, as long as a local path can be: 4096 characters.
+    const std::string longest = "/scan/" + std::string(4085, 'x') + ".mov";
+    dbCWSAddClip(handle, "long", longest + "a", "/scan");
+    const std::vector<dbCwsFoundClip> found = dbCWSFindClips(
+        handle, "/scan",
+        {"/scan/new.mov", "/scan/known.mov", "/scan/new.mov", "/scan/made.mov.mp4", "/scan/a.mov",
+         "/scan/A.MOV", "/scan/MADE.MOV", longest + "a", longest + "b"});
     if (isMySQL()) // its collation ignores case; its proxies are no clips
-        EXPECT_EQ(kinds(found), (std::vector<K::Kind>{K::New, K::Known, K::Repeat, K::Derived,
-                                                      K::New, K::Repeat, K::Known}));
+        EXPECT_EQ(kinds(found),
+                  (std::vector<K::Kind>{K::New, K::Known, K::Repeat, K::Derived, K::New, K::Repeat,
+                                        K::Known, K::Known, K::New}));
     else
         EXPECT_EQ(kinds(found), (std::vector<K::Kind>{K::New, K::Known, K::Repeat, K::New, K::New,
-                                                      K::New, K::New}));
+                                                      K::New, K::New, K::Known, K::New}));
     EXPECT_EQ(found[1].known.id, number("SELECT ID FROM Clips WHERE ClipName='known'"));
     EXPECT_TRUE(found[1].known.stamp == (dbCwsFileStamp{7, 1700000000}));
 }
