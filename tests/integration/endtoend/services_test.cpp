@@ -4,8 +4,6 @@
 // are asked again.
 #include "tests/integration/endtoend/e2efixture.h"
 
-#include <QMap>
-
 #include <memory>
 
 namespace
@@ -14,25 +12,6 @@ namespace
 constexpr int kClips = 200;
 constexpr int kElements = 2 * kClips; // a picon and an MD5 of each clip
 constexpr int kJobMs = 300;           // every simulated job's length
-
-// How often each element was asked for over `lists`.
-QMap<QString, int> asked(const std::initializer_list<QStringList>& lists)
-{
-    QMap<QString, int> times;
-    for (const QStringList& list : lists)
-        for (const QString& job : list)
-            ++times[job];
-    return times;
-}
-
-// Every picon and MD5 of `clips` asked for at least once.
-void expectEveryElementAsked(const QMap<QString, int>& times, const QStringList& clips)
-{
-    for (const QString& clip : clips)
-        for (const char* profile : {"picon ", "md5 "})
-            EXPECT_TRUE(times.contains(profile + clip)) << profile << clip.toStdString();
-    EXPECT_EQ(times.size(), kElements) << "a job of something that is no element";
-}
 
 class TwoServices : public ::testing::Test
 {
@@ -63,8 +42,7 @@ TEST_F(TwoServices, EveryElementAskedOnceEachServiceAFairShare)
     e2e::expectAllComplete(db, clips);
 
     const QStringList one = first.jobs(), two = second->jobs();
-    const QMap<QString, int> times = asked({one, two});
-    expectEveryElementAsked(times, clips);
+    e2e::expectEveryElementAsked({one, two}, clips);
     EXPECT_EQ(one.size() + two.size(), kElements) << "an element asked twice";
     EXPECT_GE(one.size(), kElements / 4);
     EXPECT_GE(two.size(), kElements / 4);
@@ -79,12 +57,8 @@ TEST_F(TwoServices, OneKilledMidRunOnlyItsLostJobsAskedAgain)
     second->kill();
     const QStringList lost = second->jobs();
     // The monitor finds jobs of the killed service unanswered, while the other takes new jobs.
-    ASSERT_TRUE(e2e::waitFor(
-        [&] {
-            return e2e::logCount("services-killed",
-                                 "No return from command <http://127.0.0.1:1082/") > 0;
-        },
-        30000))
+    ASSERT_TRUE(e2e::waitForLog("services-killed", "No return from command <http://127.0.0.1:1082/",
+                                1, 30000))
         << "no job of 1082 was running when it was killed";
     const int before = first.jobs().size();
     ASSERT_TRUE(e2e::waitFor([&] { return first.jobs().size() > before + 10; }, 30000))
@@ -103,8 +77,8 @@ TEST_F(TwoServices, OneKilledMidRunOnlyItsLostJobsAskedAgain)
     ASSERT_TRUE(again.waitIdle(300000)) << "the run after Clear Errors did not finish";
     e2e::expectAllComplete(db, clips);
 
-    const QMap<QString, int> times = asked({first.jobs(), lost, second->jobs()});
-    expectEveryElementAsked(times, clips);
+    const QMap<QString, int> times =
+        e2e::expectEveryElementAsked({first.jobs(), lost, second->jobs()}, clips);
     for (auto t = times.begin(); t != times.end(); ++t) {
         if (t.value() == 1)
             continue;
