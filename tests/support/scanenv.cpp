@@ -69,7 +69,9 @@ void killHard(QProcess& process)
 
 void startHeadless(QProcess& process, const QStringList& arguments)
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment env = process.processEnvironment();
+    if (env.isEmpty())
+        env = QProcessEnvironment::systemEnvironment();
     for (const char* display : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
         env.remove(display);
     process.setProcessEnvironment(env);
@@ -88,10 +90,7 @@ bool Service::start(int jobMs, bool listJobs)
     if (listJobs)
         options << "--log-jobs";
     if (jobMs > 0)
-        options << "--simulate"
-                << "--jobs"
-                << "200"
-                << "--job-ms" << QString::number(jobMs);
+        options += {"--simulate", "--jobs", "200", "--job-ms", QString::number(jobMs)};
     return startWith(options);
 }
 

@@ -33,7 +33,7 @@ bool waitForOutput(QProcess& process, const QByteArray& word, int ms);
 // Sends SIGKILL to the process and reaps it.
 void killHard(QProcess& process);
 // Starts the program (clipwatch) with `arguments` and without a display: no QT_QPA_PLATFORM,
-// DISPLAY or WAYLAND_DISPLAY in its environment.
+// DISPLAY or WAYLAND_DISPLAY in its environment (the one set on `process`, else the test's).
 void startHeadless(QProcess& process, const QStringList& arguments);
 
 // The reference service on 127.0.0.1:`port` (0: a free port); stopped on destruction.

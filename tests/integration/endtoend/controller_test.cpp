@@ -5,9 +5,6 @@
 #include "control/frame.h"
 #include "control/xmlreply.h"
 #include "tests/integration/endtoend/e2efixture.h"
-#include "tests/support/testenv.h"
-
-#include <gtest/gtest.h>
 
 #include <QHostAddress>
 #include <QRegularExpression>
@@ -30,32 +27,25 @@ protected:
         folder = testenv::makeDir("controller");
         media = folder + "/media/";
         ASSERT_TRUE(service.start(200)) << "port 1080 taken";
-        ASSERT_TRUE(listen()) << "port 6216 taken";
+        ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 6216)) << "port 6216 taken";
         scanenv::startHeadless(program, GetParam() ? QStringList{"--no-window"}
                                                    : QStringList{"-platform", "offscreen"});
         ASSERT_TRUE(program.waitForStarted(5000));
     }
 
-    void TearDown() override
-    {
-        program.terminate();
-        if (!program.waitForFinished(10000))
-            e2e::killHard(program);
-    }
-
-    bool listen() { return server.listen(QHostAddress::LocalHost, 6216); }
+    void TearDown() override { e2e::killHard(program); }
 
     // Reads the next text the program sends.
     control::Received receive()
     {
         control::Received text;
-        const bool whole = e2e::waitFor(
+        EXPECT_TRUE(e2e::waitFor(
             [&] {
                 reader.append(QString::fromUtf8(peer->readAll()));
                 return reader.next(text);
             },
-            10000);
-        EXPECT_TRUE(whole) << "nothing came in";
+            10000))
+            << "nothing came in";
         return text;
     }
 
@@ -91,8 +81,7 @@ protected:
         return answer(tag);
     }
 
-    QString folder;
-    QString media;
+    QString folder, media;
     e2e::Service service;
     QProcess program;
     QTcpServer server;
@@ -151,7 +140,7 @@ TEST_P(Controller, RunsAFolderToCompletionAndAnswersAgainAfterTheControllerRetur
     e2e::waitFor([] { return false; }, 2000);
     ASSERT_EQ(program.state(), QProcess::Running) << "the program ended when the controller left";
 
-    ASSERT_TRUE(listen());
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 6216));
     ASSERT_NO_FATAL_FAILURE(accept());
     EXPECT_EQ(ask("getfirstscandir").value("firstscandir"), media);
     EXPECT_EQ(ask("scandir=0&getclipscompleted").value("getclipscompleted"), "3");

@@ -1,71 +1,105 @@
-// The program killed (SIGKILL) in the walk, the clip search and with jobs in flight, then started
-// again with the control word "start": every clip must end complete exactly once.
+// Faults in the walk, the clip search and with jobs in flight: the program killed (SIGKILL) and
+// started again with the control word "start", on SQLite and MariaDB, or the MariaDB server
+// restarted under the running program, which must reconnect. Every clip must end complete
+// exactly once.
 #include "tests/integration/endtoend/e2efixture.h"
 
 #include <QRegularExpression>
+#include <QThread>
 
 namespace
 {
 
-// Where the kill lands: the last state logged, after `progress` lines `progressLine` of it.
+// Runs `scripts/mariadb.sh <command>`; true when it succeeded.
+bool mariadb(const QString& command)
+{
+    return QProcess::execute("bash",
+                             {QString(CLIPWATCH_SOURCE_DIR) + "/scripts/mariadb.sh", command}) == 0;
+}
+
+// Where the fault lands: the last state logged, after 60 lines `progressLine` of it.
 struct Phase {
     const char* name;
     const char* state;
     const char* progressLine;
-    int progress;
 };
 
 const Phase phases[] = {
-    {"Walk", "cwsFindDirectories", "\nrDir=<", 40},
-    {"Search", "cwsFindClips", "\nCreateClipList=<", 40},
-    {"Jobs", "cwsProcessingClips", "\nCWS: ncwsProcessingClips(", 40},
+    {"Walk", "cwsFindDirectories", "\nrDir=<"},
+    {"Search", "cwsFindClips", "\nCreateClipList=<"},
+    {"Jobs", "cwsProcessingClips", "\nCWS: ncwsProcessingClips("},
 };
 
-class Crash : public e2e::BackendTest<std::tuple<Backend, int>>
+// The parameter: the server restarted (else the program killed), the database, the phase.
+using FaultParam = std::tuple<bool, Backend, int>;
+
+class Fault : public e2e::BackendTest<FaultParam>
 {
 protected:
-    Backend backend() const override { return std::get<0>(GetParam()); }
+    bool serverRestart() const { return std::get<0>(GetParam()); }
+    Backend backend() const override { return std::get<1>(GetParam()); }
     int serviceJobMs() const override { return 400; }
-    const Phase& phase() const { return phases[std::get<1>(GetParam())]; }
+    const Phase& phase() const { return phases[std::get<2>(GetParam())]; }
+
+    void TearDown() override
+    {
+        if (serverRestart() && !folder.isEmpty()) {
+            EXPECT_TRUE(mariadb("start")) << "the server did not come back";
+        }
+        BackendTest::TearDown();
+    }
 };
 
-std::string crashName(const ::testing::TestParamInfo<std::tuple<Backend, int>>& info)
+std::string faultName(const ::testing::TestParamInfo<FaultParam>& info)
 {
-    return backendName({std::get<0>(info.param), 0}) + phases[std::get<1>(info.param)].name;
+    const auto& [serverRestart, backend, phase] = info.param;
+    return (serverRestart ? "ServerRestarted" : "Killed") + backendName({backend, 0}) +
+           phases[phase].name;
 }
 
 } // namespace
 
-TEST_P(Crash, KilledAndStartedAgainCompletesEveryClipOnce)
+TEST_P(Fault, EveryClipCompletesOnceAfterIt)
 {
-    const QStringList clips = e2e::makeTree(media, 200, 1);
-    e2e::configure(backend(), folder, media,
-                   {{"MakeMD5", 1}, {"MakeProxy", 0}, {"MaxTranslations", 60}});
+    const QStringList clips = e2e::makeTree(media, 300, 1);
+    e2e::configure(
+        backend(), folder, media,
+        {{"MakeMD5", 1}, {"MakeProxy", 0}, {"MaxTranslations", serverRestart() ? 30 : 60}});
 
-    const QString run = QString::fromStdString(crashName({GetParam(), 0}));
-    const QString first = "crash-" + run + "-first";
+    const QString run = QString::fromStdString(faultName({GetParam(), 0}));
     e2e::Driver driver;
-    ASSERT_TRUE(driver.start(first));
-    ASSERT_TRUE(e2e::waitFor(
-        [&] { return e2e::logCount(first, phase().progressLine) >= phase().progress; }, 60000))
+    ASSERT_TRUE(driver.start(run));
+    ASSERT_TRUE(e2e::waitForLog(run, phase().progressLine, 60))
         << "never reached " << phase().state;
-    driver.kill();
+    if (!serverRestart())
+        driver.kill();
     QString last;
     const QRegularExpression change("StateChange: from<\\w+> to<(\\w+)>");
-    for (auto it = change.globalMatch(testenv::readLog(first)); it.hasNext();)
+    for (auto it = change.globalMatch(testenv::readLog(run)); it.hasNext();)
         last = it.next().captured(1);
-    ASSERT_EQ(last.toStdString(), phase().state) << "the kill did not land in the wanted phase";
+    ASSERT_EQ(last.toStdString(), phase().state) << "the fault did not land in the wanted phase";
 
-    const QString second = "crash-" + run + "-second";
-    e2e::Driver again;
-    ASSERT_TRUE(again.start(second, {"--request", "scandir=0&start"}));
-    EXPECT_TRUE(again.waitIdle(200000)) << "the restarted instance did not finish";
-
+    if (serverRestart()) {
+        ASSERT_TRUE(mariadb("stop"));
+        QThread::sleep(2);
+        ASSERT_TRUE(mariadb("start"));
+        ASSERT_TRUE(driver.waitIdle(300000)) << "the instance did not finish after the restart";
+    } else {
+        e2e::Driver again;
+        ASSERT_TRUE(again.start(run + "-again", {"--request", "scandir=0&start"}));
+        EXPECT_TRUE(again.waitIdle(200000)) << "the restarted instance did not finish";
+    }
     e2e::ClipDb db(backend(), folder);
     e2e::expectAllComplete(db, clips);
 }
 
-INSTANTIATE_TEST_SUITE_P(Phases, Crash,
-                         ::testing::Combine(::testing::Values(Backend::SQLite, Backend::MySQL),
+INSTANTIATE_TEST_SUITE_P(Killed, Fault,
+                         ::testing::Combine(::testing::Values(false),
+                                            ::testing::Values(Backend::SQLite, Backend::MySQL),
                                             ::testing::Range(0, 3)),
-                         crashName);
+                         faultName);
+INSTANTIATE_TEST_SUITE_P(ServerRestarted, Fault,
+                         ::testing::Combine(::testing::Values(true),
+                                            ::testing::Values(Backend::MySQL),
+                                            ::testing::Range(1, 3)),
+                         faultName);

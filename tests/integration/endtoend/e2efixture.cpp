@@ -21,12 +21,8 @@ QStringList makeTree(const QString& root, int folders, int perFolder)
     QStringList clips;
     for (int d = 0; d < folders; ++d)
         for (int f = 0; f < perFolder; ++f) {
-            const QString path = QString("%1g%2/d%3/c%4.%5")
-                                     .arg(root)
-                                     .arg(d % 10)
-                                     .arg(d)
-                                     .arg(f)
-                                     .arg(extensions[(d + f) % 4]);
+            const QString path =
+                root + QString::asprintf("g%d/d%d/c%d.%s", d % 10, d, f, extensions[(d + f) % 4]);
             if (!touch(path))
                 ADD_FAILURE() << "cannot write " << path.toStdString();
             clips << path;
@@ -37,6 +33,17 @@ QStringList makeTree(const QString& root, int folders, int perFolder)
 int logCount(const QString& name, const QString& text)
 {
     return testenv::readLog(name).count(text);
+}
+
+bool waitForLog(const QString& name, const QString& text, int times, int ms)
+{
+    return waitFor([&] { return logCount(name, text) >= times; }, ms);
+}
+
+QStringList sorted(QStringList list)
+{
+    list.sort();
+    return list;
 }
 
 Driver::~Driver()
@@ -61,11 +68,9 @@ ClipDb::ClipDb(Backend backend, const QString& folder)
     : connection(QString("e2eRead%1").arg(reinterpret_cast<quintptr>(this)))
 {
     if (backend == Backend::SQLite) {
-        sqlite3* handle = nullptr;
-        sqlite3_open_v2((folder + "/clips.db").toUtf8().constData(), &handle, SQLITE_OPEN_READONLY,
+        sqlite3_open_v2((folder + "/clips.db").toUtf8().constData(), &sqlite, SQLITE_OPEN_READONLY,
                         nullptr);
-        sqlite3_busy_timeout(handle, 10000);
-        sqlite = handle;
+        sqlite3_busy_timeout(sqlite, 10000);
         return;
     }
     QSqlDatabase db = QSqlDatabase::addDatabase("QMYSQL", connection);
@@ -79,7 +84,7 @@ ClipDb::ClipDb(Backend backend, const QString& folder)
 ClipDb::~ClipDb()
 {
     if (sqlite) {
-        sqlite3_close(static_cast<sqlite3*>(sqlite));
+        sqlite3_close(sqlite);
         return;
     }
     QSqlDatabase::database(connection, false).close();
@@ -90,18 +95,12 @@ QStringList ClipDb::column(const QString& sql)
 {
     QStringList values;
     if (sqlite) {
-        sqlite3_stmt* statement = nullptr;
-        if (sqlite3_prepare_v2(static_cast<sqlite3*>(sqlite), sql.toUtf8().constData(), -1,
-                               &statement, nullptr) != SQLITE_OK) {
-            ADD_FAILURE() << sqlite3_errmsg(static_cast<sqlite3*>(sqlite)) << ": "
-                          << sql.toStdString();
-            return values;
-        }
-        while (sqlite3_step(statement) == SQLITE_ROW) {
-            const unsigned char* text = sqlite3_column_text(statement, 0);
-            values << (text ? QString::fromUtf8(reinterpret_cast<const char*>(text)) : QString());
-        }
-        sqlite3_finalize(statement);
+        const auto addFirst = [](void* list, int, char** row, char**) {
+            *static_cast<QStringList*>(list) << (row[0] ? QString::fromUtf8(row[0]) : QString());
+            return 0;
+        };
+        if (sqlite3_exec(sqlite, sql.toUtf8().constData(), addFirst, &values, nullptr) != SQLITE_OK)
+            ADD_FAILURE() << sqlite3_errmsg(sqlite) << ": " << sql.toStdString();
         return values;
     }
     QSqlQuery query(QSqlDatabase::database(connection));
@@ -120,17 +119,12 @@ long long ClipDb::number(const QString& sql)
 
 void expectAllComplete(ClipDb& db, const QStringList& clips)
 {
-    QStringList recorded = db.column("SELECT AnchorPath FROM Clips");
-    QStringList expected = clips;
-    recorded.sort();
-    expected.sort();
-    EXPECT_EQ(recorded, expected) << "a clip missing, added or recorded twice";
+    EXPECT_EQ(sorted(db.column("SELECT AnchorPath FROM Clips")), sorted(clips))
+        << "a clip missing, added or recorded twice";
     expectDirectoriesDone(db);
-    EXPECT_EQ(db.number("SELECT COUNT(*) FROM Clips WHERE Complete IS NULL OR Complete <> 1"), 0)
-        << db.column("SELECT AnchorPath FROM Clips WHERE Complete IS NULL OR Complete <> 1")
-               .mid(0, 5)
-               .join(", ")
-               .toStdString();
+    EXPECT_EQ(db.column("SELECT AnchorPath FROM Clips WHERE COALESCE(Complete, 0) <> 1").mid(0, 5),
+              QStringList())
+        << "a clip not complete";
     EXPECT_EQ(db.number("SELECT COUNT(*) FROM Clips WHERE COALESCE(PiconValue, 0) <> 1 OR "
                         "COALESCE(ProxyValue, 1) <> 1 OR MD5 = 'in progress'"),
               0)
@@ -156,11 +150,23 @@ void expectDirectoriesDone(ClipDb& db)
     const QStringList directories = db.column("SELECT Directory FROM Directories");
     EXPECT_EQ(directories.size(), QSet<QString>(directories.begin(), directories.end()).size())
         << "a directory recorded twice";
-    EXPECT_EQ(db.number("SELECT COUNT(*) FROM Directories WHERE Checked IS NULL OR Checked <> 1"),
-              0)
-        << db.column("SELECT Directory FROM Directories WHERE Checked IS NULL OR Checked <> 1")
-               .join(", ")
-               .toStdString();
+    EXPECT_EQ(db.column("SELECT Directory FROM Directories WHERE COALESCE(Checked, 0) <> 1"),
+              QStringList())
+        << "a directory not searched";
+}
+
+QMap<QString, int> expectEveryElementAsked(const QList<QStringList>& jobLists,
+                                           const QStringList& clips)
+{
+    QMap<QString, int> times;
+    for (const QStringList& jobs : jobLists)
+        for (const QString& job : jobs)
+            ++times[job];
+    for (const QString& clip : clips)
+        for (const char* profile : {"picon ", "md5 "})
+            EXPECT_TRUE(times.contains(profile + clip)) << profile << clip.toStdString();
+    EXPECT_EQ(times.size(), 2 * clips.size()) << "a job of something that is no element";
+    return times;
 }
 
 } // namespace e2e

@@ -7,11 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QMap>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
 
 #include <ostream>
+
+struct sqlite3;
 
 // Readable QString values in test failure messages.
 inline void PrintTo(const QString& text, std::ostream* out)
@@ -33,8 +36,13 @@ using testenv::waitFor;
 QStringList makeTree(const QString& root, int folders, int perFolder);
 // How often `text` occurs in the log `<name>.log` of this test process's log folder.
 int logCount(const QString& name, const QString& text);
+// True once that log holds `text` at least `times` times, within `ms`.
+bool waitForLog(const QString& name, const QString& text, int times = 1, int ms = 60000);
+// `list` in order.
+QStringList sorted(QStringList list);
 
-// The program without a window (clipwatch --no-window --until-idle) as a child process.
+// The program without a window (clipwatch --no-window --until-idle) as a child process, in this
+// test process's environment unless one is set on `process` first.
 class Driver
 {
 public:
@@ -47,7 +55,7 @@ public:
     void kill() { killHard(process); }
     qint64 pid() const { return process.processId(); }
 
-private:
+protected:
     QProcess process;
 };
 
@@ -64,7 +72,7 @@ public:
 
 private:
     QString connection;
-    void* sqlite = nullptr;
+    sqlite3* sqlite = nullptr;
 };
 
 // "ID path" of every clip row, then of every directory row, each by ID.
@@ -74,5 +82,9 @@ void expectDirectoriesDone(ClipDb& db);
 // The checks that follow a finished run: `clips` recorded once each and complete, no
 // directory or clip recorded twice, nothing left in progress, every directory searched.
 void expectAllComplete(ClipDb& db, const QStringList& clips);
+// How often each job ("<profile> <source>") was taken over the services' `jobLists`, once every
+// picon and MD5 of `clips` is found among them and nothing else.
+QMap<QString, int> expectEveryElementAsked(const QList<QStringList>& jobLists,
+                                           const QStringList& clips);
 
 } // namespace e2e

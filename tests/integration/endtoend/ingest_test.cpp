@@ -52,47 +52,50 @@ class Ingest : public e2e::BackendTest<Backend>
 {
 protected:
     Backend backend() const override { return GetParam(); }
-    QString run(const char* name) const
-    {
-        return QString("ingest-%1-%2")
-            .arg(name, QString::fromStdString(backendName({GetParam(), 0})));
-    }
-    QString recordedMD5(e2e::ClipDb& db, const QString& path)
-    {
-        const QStringList sums =
-            db.column("SELECT MD5 FROM Clips WHERE AnchorPath = '" + path + "'");
-        return sums.isEmpty() ? QString() : sums.first().toLower();
-    }
 };
 
 } // namespace
 
-TEST_P(Ingest, FilesBeingWrittenWaitWhileSettledClipsAreMade)
+TEST_P(Ingest, FilesBeingWrittenWaitAndAClipReplacedInPlaceIsMadeAgainAlone)
 {
-    const QStringList settled = e2e::makeTree(media, 10, 1);
+    const QStringList settled = {media + "a/c0.mov", media + "a/c1.mov", media + "b/c2.mov"};
+    for (const QString& path : settled)
+        makeClip(path, "testsrc");
+    QFile source(folder + "/source.mov");
+    makeClip(source.fileName(), "testsrc2");
+    ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+    const QByteArray bytes = source.readAll();
+    const QString picons = folder + "/picons/";
     e2e::configure(backend(), folder, media,
-                   {{"MakeMD5", 1}, {"MakePicons", 0}, {"MakeProxy", 0}, {"SettleSeconds", 3}});
+                   {{"MakeMD5", 1}, {"MakeProxy", 0}, {"PiconDir", picons}, {"SettleSeconds", 3}});
     ASSERT_TRUE(service.start(0, true)) << "port 1080 taken";
     // A recorder holds its file open; a copy in pieces reopens it for each piece.
-    const QString recording = media + "live/recording.mov", copy = media + "live/copy.mxf";
+    const QString recording = media + "live/recording.mov", copy = media + "live/copy.mov";
     QDir().mkpath(media + "live");
     QFile held(recording);
     ASSERT_TRUE(held.open(QIODevice::WriteOnly));
-    e2e::Driver driver;
-    ASSERT_TRUE(driver.start(run("growing")));
+    const QString run = QString::fromStdString("ingest-" + backendName({GetParam(), 0}));
+    e2e::Driver first;
+    ASSERT_TRUE(first.start(run));
     e2e::ClipDb db(backend(), folder);
-    const QByteArray piece(64 * 1024, 'x');
+    const auto recordedMD5 = [&](const QString& path) {
+        return db.column("SELECT MD5 FROM Clips WHERE AnchorPath = '" + path + "'")
+            .value(0)
+            .toLower();
+    };
+    const int pieceSize = bytes.size() / 10 + 1;
     bool settledMadeMeanwhile = false;
     for (int i = 0; i < 10; ++i) {
         if (i == 9) {
             EXPECT_EQ(jobsFor(service.jobs(), recording) + jobsFor(service.jobs(), copy), 0)
                 << "a request for a file still being written";
         }
-        held.write(piece + QByteArray::number(i));
+        const QByteArray piece = bytes.mid(i * pieceSize, pieceSize);
+        held.write(piece);
         held.flush();
         QFile pieces(copy);
         ASSERT_TRUE(pieces.open(QIODevice::Append));
-        pieces.write(piece + QByteArray::number(i));
+        pieces.write(piece);
         pieces.close();
         settledMadeMeanwhile =
             db.number("SELECT COUNT(*) FROM Clips WHERE MD5 IS NOT NULL AND length(MD5) = 32") ==
@@ -102,44 +105,30 @@ TEST_P(Ingest, FilesBeingWrittenWaitWhileSettledClipsAreMade)
     }
     EXPECT_TRUE(settledMadeMeanwhile) << "the settled clips waited for the files being written";
     held.close();
-    ASSERT_TRUE(driver.waitIdle(120000)) << "the written files were never taken up";
-    EXPECT_EQ(db.number("SELECT COUNT(*) FROM Clips WHERE Complete = 1"), settled.size() + 2);
-    for (const QString& path : {recording, copy}) {
-        EXPECT_EQ(recordedMD5(db, path), md5Of(path)) << path.toStdString();
-        EXPECT_EQ(jobsFor(service.jobs(), path), 1) << path.toStdString();
-    }
-}
-
-TEST_P(Ingest, AClipReplacedInPlaceIsMadeAgainAndOnlyIt)
-{
-    const QStringList clips = {media + "a/c0.mov", media + "a/c1.mov", media + "b/c2.mov"};
-    for (const QString& path : clips)
-        makeClip(path, "testsrc");
-    const QString picons = folder + "/picons/";
-    e2e::configure(backend(), folder, media,
-                   {{"MakeMD5", 1}, {"MakeProxy", 0}, {"PiconDir", picons}, {"SettleSeconds", 2}});
-    ASSERT_TRUE(service.start(0, true)) << "port 1080 taken";
-    e2e::Driver first;
-    ASSERT_TRUE(first.start(run("replaced-first")));
-    ASSERT_TRUE(first.waitIdle(120000));
-    e2e::ClipDb db(backend(), folder);
+    ASSERT_TRUE(first.waitIdle(120000)) << "the written files were never taken up";
+    const QStringList clips = settled + QStringList{recording, copy};
     e2e::expectAllComplete(db, clips);
+    for (const QString& path : {recording, copy}) {
+        EXPECT_EQ(recordedMD5(path), md5Of(path)) << path.toStdString();
+        EXPECT_EQ(jobsFor(service.jobs(), path), 2) << path.toStdString();
+    }
     const int jobsBefore = service.jobs().size();
-    ASSERT_EQ(jobsBefore, 6) << "a picon and an MD5 for each clip";
+    ASSERT_EQ(jobsBefore, 10) << "a picon and an MD5 for each clip";
     const QMap<QString, QString> piconsBefore = filesBelow(picons);
-    ASSERT_EQ(piconsBefore.size(), 3);
-    const QString oldSum = recordedMD5(db, clips[0]);
+    ASSERT_EQ(piconsBefore.size(), 5);
+    const QString oldSum = recordedMD5(settled[0]);
 
-    makeClip(clips[0], "smptebars");
+    makeClip(settled[0], "smptebars");
     e2e::Driver rescan;
-    ASSERT_TRUE(rescan.start(run("replaced-rescan"), {"--request", "scandir=0&restart"}));
+    ASSERT_TRUE(rescan.start(run + "-rescan", {"--request", "scandir=0&restart"}));
     ASSERT_TRUE(rescan.waitIdle(120000));
     e2e::expectAllComplete(db, clips);
     const QStringList newJobs = service.jobs().mid(jobsBefore);
     EXPECT_EQ(newJobs.size(), 2) << newJobs.join(", ").toStdString();
-    EXPECT_EQ(jobsFor(newJobs, clips[0]), 2) << "the replaced clip's picon and MD5 were not redone";
-    EXPECT_EQ(recordedMD5(db, clips[0]), md5Of(clips[0]));
-    EXPECT_NE(recordedMD5(db, clips[0]), oldSum);
+    EXPECT_EQ(jobsFor(newJobs, settled[0]), 2)
+        << "the replaced clip's picon and MD5 were not redone";
+    EXPECT_EQ(recordedMD5(settled[0]), md5Of(settled[0]));
+    EXPECT_NE(recordedMD5(settled[0]), oldSum);
     const QMap<QString, QString> piconsAfter = filesBelow(picons);
     int changed = 0;
     for (auto it = piconsAfter.begin(); it != piconsAfter.end(); ++it)

@@ -1,8 +1,6 @@
-// The scan folder taken away during the clip search and again during a rescan ("restart") of
-// files added to the scan folder, to a folder searched before and to a new folder, leaving an
-// empty folder as an unmounted share does, then put back: nothing is marked failed or reset, the
-// log says why the scan waits, the scan completes by itself, every earlier row keeps its ID and
-// each added file is recorded once. On SQLite and MariaDB.
+// The scan folder swapped for an empty one (an unmounted share) during the clip search and during
+// a rescan of files added to it, then put back: nothing failed or reset, the reason logged once,
+// every earlier row keeps its ID and the scan completes by itself. On SQLite and MariaDB.
 #include "tests/integration/endtoend/e2efixture.h"
 
 #include <QDir>
@@ -31,8 +29,7 @@ protected:
     // the run says why it waits, checks that nothing failed, and swaps the folder back.
     void takeAwayDuringTheSearch(const QString& log, e2e::ClipDb& db)
     {
-        ASSERT_TRUE(
-            e2e::waitFor([&] { return e2e::logCount(log, "\ncwsFindClips(") >= 10; }, 60000));
+        ASSERT_TRUE(e2e::waitForLog(log, "\ncwsFindClips(", 10));
         const QString scanFolder = QDir::cleanPath(media), away = folder + "/away";
         ASSERT_TRUE(QDir().mkdir(away));
         ASSERT_TRUE(exchange(scanFolder, away));
