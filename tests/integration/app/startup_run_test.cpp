@@ -1,5 +1,5 @@
-// The real program started offscreen: its first log lines, and a clean end on SIGTERM and SIGINT
-// with the log closed and the media-library values restored.
+// The real program started offscreen: the media-library values switched off for the run, and a
+// clean end on SIGTERM and SIGINT with the log closed and those values restored.
 #include "platform/qzconfig.h"
 #include "tests/support/testenv.h"
 
@@ -42,10 +42,6 @@ TEST_P(ProgramRun, StartsLogsAndEndsCleanlyOnSignal)
     ASSERT_TRUE(testenv::waitFor([&] { return logSince(from).contains("Settings file: "); }, 20000))
         << logSince(from).toStdString();
 
-    const QString log = logSince(from);
-    EXPECT_TRUE(log.startsWith("\nClipwatch Version: 7.0.0.851\n")) << log.toStdString();
-    EXPECT_TRUE(
-        log.contains("Settings file: " + testenv::root() + "/config/Velmora/Clipwatch.conf"));
     EXPECT_EQ(readOption("Quillon\\Default", "AgressiveFileopen"), 0u)
         << "switched off for the run";
     EXPECT_EQ(readOption("Quillon\\PlugIns\\RVT", "PreLoadRVTDlls"), 0u);

@@ -49,17 +49,6 @@ protected:
         return path;
     }
 
-    void makeMessages(const QStringList& messages)
-    {
-        std::map<QString, QVariant> keys;
-        for (int i = 0; i < messages.size(); ++i)
-            keys[QString("Element%1").arg(i)] = messages[i];
-        makeInstance(keys);
-        dbCWSAddClip(db.get(), "my clip", anchor, "/media/");
-        dbCWSSetElementStatus(db.get(), -1, anchor, CWS_ELEMENT_PROXY, nullptr, "/out/my clip.mp4",
-                              QZ_FINISHED, nullptr);
-    }
-
     // Text, state and error columns of numbered element `n`, joined by "|" (NULL for none).
     std::string element(int n)
     {
@@ -83,7 +72,7 @@ protected:
     std::vector<std::string> received;
 };
 
-TEST_F(ServerMessages, EachMessageIsSentAndItsOutcomeWritten)
+TEST_F(ServerMessages, EachMessageIsSentAndItsOutcomeWrittenUpToAnEmptyText)
 {
     QTcpServer closed;
     ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
@@ -91,10 +80,19 @@ TEST_F(ServerMessages, EachMessageIsSentAndItsOutcomeWritten)
     closed.close();
     const QString tag = script("tag", "printf '%s' \"$1\" > \"$(dirname \"$0\")/args\"\nexit 7");
     const QString crash = script("crash", "kill -SEGV $$");
-    makeMessages({QString("http://127.0.0.1:%1/notify?file=%FILE_NAME%&tag=x").arg(port),
-                  tag + " %CLIP_NAME% %PROXY_NAME%", crash + " %FILE_NAME%",
-                  folder + "/missing/program %CLIP_NAME%",
-                  QString("http://127.0.0.1:%1/notify?file=%file_name%").arg(silentPort)});
+    makeInstance(
+        {{"Element0", QString("http://127.0.0.1:%1/notify?file=%FILE_NAME%&tag=x").arg(port)},
+         {"Element1", tag + " %CLIP_NAME% %PROXY_NAME%"},
+         {"Element2", crash + " %FILE_NAME%"},
+         {"Element3", folder + "/missing/program %CLIP_NAME%"},
+         {"Element4", QString("http://127.0.0.1:%1/notify?file=%file_name%").arg(silentPort)}});
+    dbCWSAddClip(db.get(), "my clip", anchor, "/media/");
+    dbCWSSetElementStatus(db.get(), -1, anchor, CWS_ELEMENT_PROXY, nullptr, "/out/my clip.mp4",
+                          QZ_FINISHED, nullptr);
+    // Unsent network messages succeed without a request.
+    instance->SendMessagesToServer(anchor, false, -1);
+    EXPECT_TRUE(receivedRequests().empty());
+    EXPECT_EQ(element(0), "|1|Success");
     instance->SendMessagesToServer(anchor, true, -1);
 
     EXPECT_EQ(receivedRequests(), std::vector<std::string>{anchor + "|x"});
@@ -107,23 +105,14 @@ TEST_F(ServerMessages, EachMessageIsSentAndItsOutcomeWritten)
     EXPECT_EQ(element(3),
               "Failed To Start|4|Failed To Start " + (folder + "/missing/program").toStdString());
     EXPECT_EQ(element(4), "|4|No response");
-}
 
-TEST_F(ServerMessages, UnsentMessagesSucceedAndAnEmptyFirstTextSendsNothing)
-{
-    makeMessages({QString("http://127.0.0.1:%1/notify?file=%FILE_NAME%").arg(port)});
-    instance->SendMessagesToServer(anchor, false, -1);
-    EXPECT_TRUE(receivedRequests().empty());
-    EXPECT_EQ(element(0), "|1|Success");
-
+    // An empty text ends the list: the messages after it are neither sent nor written.
     QSettings store(QSettings::NativeFormat, QSettings::UserScope, "Velmora", "Clipwatch");
     store.setValue("Instance0/Element0", "");
-    store.setValue("Instance0/Element1", QString("http://127.0.0.1:%1/notify").arg(port));
     store.sync();
     dbCWSSetElementStatus(db.get(), -1, anchor, CWS_ELEMENT_NUMBERED0 << 1, nullptr, nullptr, 0,
                           "");
     instance->SendMessagesToServer(anchor, true, -1);
-    EXPECT_TRUE(receivedRequests().empty());
     EXPECT_EQ(element(1), "NULL|0|");
 }
 

@@ -6,6 +6,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMap>
 #include <QProcess>
 #include <QThread>
@@ -48,20 +51,18 @@ struct Probe {
 
 Probe probe(const std::string& path)
 {
-    Probe probe;
-    const QString flat = run("ffprobe", {"-v", "error", "-select_streams", "v", "-show_entries",
-                                         "format=duration,format_name:stream=width", "-of", "flat",
-                                         QString::fromStdString(path)});
-    for (const QString& line : flat.split('\n')) {
-        const QString key = line.section('=', 0, 0), value = line.section('=', 1).remove('"');
-        if (key.startsWith("streams.") && key.endsWith(".width"))
-            probe.widths += (probe.widths.isEmpty() ? "" : " ") + value;
-        else if (key == "format.duration")
-            probe.duration = value.toDouble();
-        else if (key == "format.format_name")
-            probe.format = value;
-    }
-    return probe;
+    const QJsonObject json =
+        QJsonDocument::fromJson(
+            run("ffprobe", {"-v", "error", "-select_streams", "v", "-show_entries",
+                            "format=duration,format_name:stream=width", "-of", "json",
+                            QString::fromStdString(path)})
+                .toUtf8())
+            .object();
+    QStringList widths;
+    for (const QJsonValue stream : json["streams"].toArray())
+        widths << QString::number(stream["width"].toInt());
+    return {json["format"]["duration"].toString().toDouble(),
+            json["format"]["format_name"].toString(), widths.join(' ')};
 }
 
 QByteArray contents(const std::string& path)
@@ -111,14 +112,11 @@ TEST_F(Ffmpeg, MediaOutputsKeepTheDurationAndTakeTheAskedWidthAndContainer)
         const char* format; // start of ffprobe's format name
     } cases[] = {
         {0, "mp3-128kbps", ".mp3", "", "mp3"},
-        {0, "TS-h264", ".ts", "160", "mpegts"},
         {0, "mp4-h264", ".mp4", "160", "mov,mp4"},
         {0, "HLS-TS-Multibitrate", ".ts", "160 80", "mpegts"},
         {0, "DASH-MP4-Multibitrate", ".m4v", "160 80", "mov,mp4"},
         {0, "MXF-RDD-25", ".mxf", "160", "mxf"},
         {0, "mov-prores", ".mov", "160", "mov,mp4"},
-        {0, "hevc", ".mp4", "160", "mov,mp4"},
-        {0, "wave", ".wave", "", "wav"},
         {0, "wrap", ".MKV", "320", "matroska"}, // copied into the target's container
         {2, "wrap", ".MKV", "320", "matroska"},
     };
@@ -134,7 +132,7 @@ TEST_F(Ffmpeg, MediaOutputsKeepTheDurationAndTakeTheAskedWidthAndContainer)
     }
 }
 
-TEST_F(Ffmpeg, PiconsAndChecksumsOfEveryContainer)
+TEST_F(Ffmpeg, PiconsOfEveryContainer)
 {
     for (const std::string& clip : clips) {
         const std::string target = clip + ".picon.jpg";
@@ -147,13 +145,10 @@ TEST_F(Ffmpeg, PiconsAndChecksumsOfEveryContainer)
         ASSERT_EQ(progressOf(ended), 10000) << ended;
         EXPECT_TRUE(contents(target).startsWith("\xFF\xD8")) << "JPEG start of image";
         EXPECT_EQ(probe(target).widths, "160");
-
-        const QString md5sum = run("md5sum", {QString::fromStdString(clip)}).section(' ', 0, 0);
-        EXPECT_EQ(replyValue(runJob(clip, clip, "md5"), "resultstring"), md5sum.toStdString());
     }
 }
 
-TEST_F(Ffmpeg, XmpIsXmlNamingTheDuration)
+TEST_F(Ffmpeg, XmpNamesTheDurationAndTheIndexListsKeyFramesInTimeOrder)
 {
     const std::string target = clips[1] + ".xmp";
     ASSERT_EQ(progressOf(runJob(clips[1], target, "xmp")), 10000);
@@ -167,10 +162,7 @@ TEST_F(Ffmpeg, XmpIsXmlNamingTheDuration)
     EXPECT_NEAR(values["value"].toDouble(), probe(clips[1]).duration, 0.05);
     EXPECT_EQ(values["w"], "320");
     EXPECT_EQ(values["videoCompressor"], "h264");
-}
 
-TEST_F(Ffmpeg, IndexListsKeyFramesInTimeOrder)
-{
     for (const std::string& clip : {clips[0], clips[3]}) {
         const std::string target = clip + ".rtin";
         ASSERT_EQ(progressOf(runJob(clip, target, "index")), 10000);
@@ -190,22 +182,16 @@ TEST_F(Ffmpeg, IndexListsKeyFramesInTimeOrder)
     }
 }
 
-TEST_F(Ffmpeg, BrokenSourceFailsWithTheErrorText)
+TEST_F(Ffmpeg, ABrokenSourceFailsWithTheErrorTextAndAnAbortMidJobLeavesNoFile)
 {
-    const std::string source = dir.toStdString() + "/broken.mov";
-    QFile file(QString::fromStdString(source));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(QByteArray(4096, 'x')) &&
-                file.flush());
-    const std::string ended = runJob(source, source + ".mp4", "mp4-h264");
+    const QString sub = testenv::makeDir("abort");
+    const std::string broken = sub.toStdString() + "/broken.mov";
+    ASSERT_TRUE(scanenv::touch(QString::fromStdString(broken)));
+    const std::string ended = runJob(broken, broken + ".mp4", "mp4-h264");
     EXPECT_EQ(progressOf(ended), -1) << ended;
     EXPECT_NE(replyValue(ended, "result"), "0");
     EXPECT_FALSE(replyValue(ended, "resultstring").value_or("").empty());
-    EXPECT_FALSE(QFile::exists(QString::fromStdString(source + ".mp4")));
-}
 
-TEST_F(Ffmpeg, AbortMidJobLeavesNoFile)
-{
-    const QString sub = testenv::makeDir("abort");
     const std::string source = makeClip(
         sub, "long.mov", {"-c:v", "libx264", "-preset", "ultrafast", "-c:a", "aac"}, 30, "640x480");
     const std::string target = sub.toStdString() + "/long-mezzanine.mov";
@@ -220,7 +206,7 @@ TEST_F(Ffmpeg, AbortMidJobLeavesNoFile)
     const std::string abort = jobQuery("set", source, target, "mov") + "&abort=true";
     EXPECT_EQ(replyValue(service->get(abort).value_or(""), "result"), "0");
     QThread::msleep(1000);
-    EXPECT_EQ(QDir(sub).entryList(QDir::Files), QStringList{"long.mov"});
+    EXPECT_EQ(QDir(sub).entryList(QDir::Files), QStringList({"broken.mov", "long.mov"}));
 }
 
 TEST_F(Ffmpeg, QueuedJobsNeverRunMoreThanTheWorkerCount)

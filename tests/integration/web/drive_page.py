@@ -5,7 +5,7 @@ usage: drive_page.py CHROMIUM URL STEP...
 
 Each STEP is a JavaScript expression evaluated in the page, repeated until it gives a truthy
 value (10 s at most). Prints each step's final value as a JSON line; exits 1 when a step never
-held, 2 when Chromium could not be driven.
+held or Chromium could not be driven.
 """
 import itertools
 import json
@@ -15,7 +15,7 @@ import sys
 import time
 
 
-def start(chromium, url):
+def start(chromium):
     """Chromium with --remote-debugging-pipe (it reads fd 3, writes fd 4); the process and a
     call(method, session, **params) giving the result of one DevTools command."""
     commands, to_browser = os.pipe()
@@ -28,7 +28,7 @@ def start(chromium, url):
 
     browser = subprocess.Popen(
         [chromium, '--headless', '--no-sandbox', '--disable-gpu', '--no-first-run',
-         '--remote-debugging-pipe', url],
+         '--remote-debugging-pipe'],
         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, preexec_fn=give_pipes,
         close_fds=False)
     os.close(commands)
@@ -54,18 +54,13 @@ def start(chromium, url):
     return browser, call
 
 
-def drive(call, steps):
-    deadline = time.time() + 30
-    pages = []
-    while not pages and time.time() < deadline:
-        pages = [t for t in call('Target.getTargets')['targetInfos'] if t['type'] == 'page']
-    if not pages:
-        raise OSError('Chromium opened no page')
-    session = call('Target.attachToTarget', targetId=pages[0]['targetId'], flatten=True)
+def drive(call, url, steps):
+    target = call('Target.createTarget', url=url)['targetId']
+    session = call('Target.attachToTarget', targetId=target, flatten=True)['sessionId']
     for step in steps:
         deadline = time.time() + 10
         while True:
-            value = call('Runtime.evaluate', session['sessionId'], expression=step,
+            value = call('Runtime.evaluate', session, expression=step,
                          returnByValue=True, awaitPromise=True).get('result', {}).get('value')
             if value or time.time() > deadline:
                 break
@@ -78,20 +73,12 @@ def drive(call, steps):
 
 
 def main():
-    browser, call = start(sys.argv[1], sys.argv[2])
+    browser, call = start(sys.argv[1])
     try:
-        return drive(call, sys.argv[3:])
-    except OSError as error:
-        print(f'cannot drive Chromium: {error}', file=sys.stderr)
-        return 2
+        return drive(call, sys.argv[2], sys.argv[3:])
     finally:
-        # A loaded machine may take Chromium longer to end; the steps' outcome stands.
-        browser.terminate()
-        try:
-            browser.wait(10)
-        except subprocess.TimeoutExpired:
-            browser.kill()
-            browser.wait()
+        browser.kill()  # the steps' outcome stands however long Chromium would take to end
+        browser.wait()
 
 
 if __name__ == '__main__':

@@ -1,5 +1,7 @@
-// The dashboard's JSON API and /metrics over real HTTP against a running program, checked
-// against the command protocol's answers; the token and Origin rules on the actions.
+// The dashboard of a running program over real HTTP: its page in a real headless Chromium shows
+// the protocol's counts, failures with their reason, a file name that is markup as text, and
+// pauses an instance once given the token; its JSON API and /metrics equal the command
+// protocol's answers; the token and Origin rules on the actions.
 #include "tests/integration/web/runningprogram.h"
 
 #include <gtest/gtest.h>
@@ -7,9 +9,12 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 
 #include <map>
+#include <memory>
 
 namespace
 {
@@ -19,9 +24,25 @@ const char* const kFigures[] = {"totalDirectories", "directoryErrors",  "directo
                                 "erroredClips",     "processesWaiting", "processes",
                                 "processesMD5"};
 
-class DashboardApi : public dashboardtest::DashboardTest
+// One running program shared by the suite's tests, which are skipped when it did not start.
+class Dashboard : public ::testing::Test
 {
 protected:
+    static void SetUpTestSuite()
+    {
+        program = std::make_unique<dashboardtest::RunningProgram>();
+        if (const std::string why = program->start(); !why.empty()) {
+            ADD_FAILURE() << why;
+            program.reset();
+        }
+    }
+    static void TearDownTestSuite() { program.reset(); }
+    void SetUp() override
+    {
+        if (!program)
+            GTEST_SKIP() << "the program did not start";
+    }
+
     static QJsonDocument getJson(const std::string& path)
     {
         const httplib::Result result = program->client().Get(path.c_str());
@@ -37,6 +58,8 @@ protected:
             program->client().Post(path.c_str(), headers, "", "text/plain");
         return result ? result->status : 0;
     }
+
+    static inline std::unique_ptr<dashboardtest::RunningProgram> program;
 };
 
 // Prometheus text: "# HELP"/"# TYPE" lines and samples `name{label="value",...} number`; every
@@ -58,7 +81,63 @@ std::map<std::string, double> parseMetrics(const std::string& text)
     return samples;
 }
 
-TEST_F(DashboardApi, InstancesAndMetricsEqualTheProtocolsScanStatus)
+// First of the suite: a later test retries a failure.
+TEST_F(Dashboard, PageShowsCountsAndFailuresAsTextAndPausesOnceTheTokenIsGiven)
+{
+    const QString chromium = QStandardPaths::findExecutable("chromium");
+    ASSERT_FALSE(chromium.isEmpty()) << "chromium is missing (scripts/setup.sh installs it)";
+    ASSERT_NE(program->state(0), "paused");
+    const QString row = R"(document.querySelector('tr[data-instance="0"] )";
+    // Once both instances and the failures are shown: the page, and the text of each instance's
+    // cells by instance and field ("0totalClips").
+    const QString shown =
+        "document.querySelectorAll('tr[data-instance]').length === 2 && "
+        "document.querySelectorAll('td.failed').length === 4 && "
+        "{dom: document.documentElement.outerHTML, cells: Object.fromEntries([...document"
+        ".querySelectorAll('tr[data-instance] [data-field]')].map(c => "
+        "[c.closest('tr').dataset.instance + c.dataset.field, c.textContent]))}";
+    const QString pause = row + "[data-action=pause]')";
+    QProcess driver;
+    driver.start("python3",
+                 {QString(CLIPWATCH_WEB_TEST_DIR "/drive_page.py"), chromium,
+                  QString::fromStdString(program->url()), shown,
+                  // Without the token the page asks for it and sends nothing.
+                  pause + ".click() || document.getElementById('message').textContent",
+                  QString("(document.getElementById('token').value = '%1', "
+                          "document.querySelector('#token-form button').click(), true)")
+                      .arg(QString::fromStdString(program->token)),
+                  pause + ".click() || true",
+                  row + "[data-field=stateName]').textContent === 'cwsProcessingPaused'"});
+    ASSERT_TRUE(driver.waitForFinished(120000)) << "the page driver did not end";
+    const QStringList values = QString::fromUtf8(driver.readAllStandardOutput()).split('\n');
+    ASSERT_EQ(driver.exitCode(), 0) << values.join('\n').toStdString();
+    EXPECT_TRUE(values[1].contains("Enter the dashboard token")) << values[1].toStdString();
+    EXPECT_EQ(program->state(0), "paused");
+
+    const QJsonObject page = QJsonDocument::fromJson(values[0].toUtf8()).object();
+    for (int k = 0; k < 2; ++k) {
+        const QMap<QString, QString> status =
+            program->ask(QString("scandir=%1&getscanstatus").arg(k));
+        for (const char* figure : kFigures) {
+            if (QString(figure) != "totalFilesFound") { // not on the page
+                EXPECT_EQ(page["cells"][QString::number(k) + figure].toString(),
+                          status.value(figure))
+                    << "instance " << k << " " << figure;
+            }
+        }
+    }
+    const QString dom = page["dom"].toString();
+    EXPECT_EQ(dom.count(QString("<td class=\"failed\">") + dashboardtest::kFailureReason + "</td>"),
+              4);
+    const QString hostile = QString(dashboardtest::kHostileName).chopped(4).toHtmlEscaped();
+    EXPECT_EQ(dom.count("<td>" + hostile + "</td>"), 2) << dom.toStdString();
+    // The name made no element, and its handler (which the page's policy would block as well)
+    // did not rename the page.
+    EXPECT_FALSE(dom.contains("<img"));
+    EXPECT_TRUE(dom.contains("<title>Clipwatch</title>"));
+}
+
+TEST_F(Dashboard, InstancesAndMetricsEqualTheProtocolsScanStatus)
 {
     const QJsonArray instances = getJson("/api/instances").array();
     ASSERT_EQ(instances.size(), 2);
@@ -96,7 +175,7 @@ TEST_F(DashboardApi, InstancesAndMetricsEqualTheProtocolsScanStatus)
     EXPECT_EQ(instances[0].toObject()["counts"].toObject()["erroredClips"].toInt(), 2);
 }
 
-TEST_F(DashboardApi, FailedClipsAreListedWithTheirReasonByInstanceAndElement)
+TEST_F(Dashboard, FailedClipsAreListedWithTheirReasonAndOnlyTheyAreRetried)
 {
     // "name:element:error" of every listed failure.
     const auto failures = [](const std::string& query) {
@@ -125,48 +204,35 @@ TEST_F(DashboardApi, FailedClipsAreListedWithTheirReasonByInstanceAndElement)
                         .arg(e["state"].toInt())
                         .arg(e["failed"].toBool());
     EXPECT_EQ(elements, QStringList({"picon:4:1", "proxy:4:1"}));
-}
 
-TEST_F(DashboardApi, ActionsNeedTheTokenAndComeFromTheDashboardsOwnOrigin)
-{
-    const std::string pause = "/api/instances/1/pause";
-    const std::string bearer = "Bearer " + program->token;
-    const std::string ownOrigin = "http://127.0.0.1:" + std::to_string(program->port);
-    const QString before = program->state(1);
-    ASSERT_NE(before, "paused");
-    const std::pair<httplib::Headers, int> refused[] = {
-        {{}, 401},
-        {{{"Authorization", "Bearer " + std::string(32, '0')}}, 401},
-        {{{"Authorization", bearer}, {"Origin", "http://evil.example"}}, 403},
-    };
-    for (const auto& [headers, status] : refused) {
-        EXPECT_EQ(post(pause, headers), status);
-        EXPECT_EQ(program->state(1), before);
-    }
-    EXPECT_EQ(post(pause, {{"Authorization", bearer}, {"Origin", ownOrigin}}), 200);
-    EXPECT_EQ(program->state(1), "paused");
-}
-
-TEST_F(DashboardApi, RetryRunsTheProtocolsRetryOnAFailedElementOnly)
-{
-    const QJsonArray found = getJson("/api/clip?q=bad-vexofault").array();
-    ASSERT_EQ(found.size(), 1);
-    const std::string clip = "/api/instances/0/clips/" + std::to_string(found[0]["id"].toInt());
+    const std::string clips = "/api/instances/0/clips/";
     const httplib::Headers token = {{"Authorization", "Bearer " + program->token}};
-    const httplib::Result retried =
-        program->client().Post((clip + "/retry?element=picon").c_str(), token, "", "text/plain");
-    ASSERT_TRUE(retried);
-    EXPECT_EQ(retried->status, 200);
+    const httplib::Result retried = program->client().Post(
+        (clips + std::to_string(found[0]["id"].toInt()) + "/retry?element=picon").c_str(), token,
+        "", "text/plain");
+    ASSERT_TRUE(retried && retried->status == 200);
     EXPECT_EQ(
         QJsonDocument::fromJson(QByteArray::fromStdString(retried->body))["request"].toString(),
         "scandir=0&retryprocess=picon&clippath=" + program->folder +
             "/media0/bad-vexofault-fail.mov");
     const QJsonArray good = getJson("/api/clip?q=a.mov").array();
     ASSERT_EQ(good.size(), 1);
-    EXPECT_EQ(post("/api/instances/0/clips/" + std::to_string(good[0]["id"].toInt()) +
-                       "/retry?element=picon",
-                   token),
+    EXPECT_EQ(post(clips + std::to_string(good[0]["id"].toInt()) + "/retry?element=picon", token),
               409);
+}
+
+TEST_F(Dashboard, ActionsNeedTheTokenAndComeFromTheDashboardsOwnOrigin)
+{
+    const std::string pause = "/api/instances/1/pause";
+    const std::string bearer = "Bearer " + program->token;
+    const std::string ownOrigin = "http://127.0.0.1:" + std::to_string(program->port);
+    const QString before = program->state(1);
+    ASSERT_NE(before, "paused");
+    EXPECT_EQ(post(pause, {{"Authorization", "Bearer " + std::string(32, '0')}}), 401);
+    EXPECT_EQ(post(pause, {{"Authorization", bearer}, {"Origin", "http://evil.example"}}), 403);
+    EXPECT_EQ(program->state(1), before) << "a refused action was done";
+    EXPECT_EQ(post(pause, {{"Authorization", bearer}, {"Origin", ownOrigin}}), 200);
+    EXPECT_EQ(program->state(1), "paused");
 }
 
 } // namespace
