@@ -72,6 +72,33 @@ std::set<int> positions(dbCwsHandle* handle, const char* fcn, const std::string&
     return found;
 }
 
+// Looks one path up without the staging table; false when a statement failed.
+bool findOne(dbCwsHandle* handle, const std::string& anchor, dbCwsFoundClip& found)
+{
+    const char* fcn = "dbCWSAddClip";
+    // On MySQL a proxy or mezzanine that this system wrote is not a new clip.
+    if (dbCwsIsMySQL(handle))
+        for (const char* lookup : {"SELECT ID FROM Clips WHERE ProxyPath=?",
+                                   "SELECT ID FROM Clips WHERE MezzaninePath=?"}) {
+            const dbCwsRows rows = dbCwsRun(handle, fcn, lookup, {anchor});
+            if (rows.atRow()) {
+                found = {dbCwsFoundClip::Derived, dbCwsKnownClip()};
+                return true;
+            }
+            if (!rows.ok())
+                return false;
+        }
+    const dbCwsRows rows = dbCwsRun(
+        handle, fcn,
+        "SELECT Clips.ID AS ID, Clips.Complete AS Complete, Clips.MD5 AS MD5, ClipFiles.Size AS "
+        "Size, ClipFiles.MTime AS MTime FROM Clips LEFT JOIN ClipFiles ON "
+        "ClipFiles.ClipID=Clips.ID WHERE Clips.AnchorPath=?",
+        {anchor});
+    if (rows.atRow())
+        found = {dbCwsFoundClip::Known, dbCwsKnownClipOf(rows)};
+    return rows.ok();
+}
+
 // Looks up the stretch [begin, end) of `anchors` into `found`; false when a statement failed.
 bool findStretch(dbCwsHandle* handle, const std::vector<std::string>& anchors, size_t begin,
                  size_t end, std::vector<dbCwsFoundClip>& found)
@@ -132,8 +159,14 @@ std::vector<dbCwsFoundClip> dbCWSFindClips(dbCwsHandle* handle, const std::strin
     for (const std::string& anchor : anchorPaths)
         ErrOut("\nAddClip(%s %s) ", sourceDir.c_str(), anchor.c_str());
     inStretches(anchorPaths.size(), [&](size_t begin, size_t end) {
-        if (!findStretch(handle, anchorPaths, begin, end, found))
-            std::fill(found.begin() + begin, found.begin() + end, dbCwsFoundClip());
+        if (end - begin > 1 && findStretch(handle, anchorPaths, begin, end, found))
+            return;
+        // One path, or a staging table that the server refused (a user without the right to
+        // make temporary tables): the first alone, the others once it is in.
+        std::fill(found.begin() + begin, found.begin() + end,
+                  dbCwsFoundClip{dbCwsFoundClip::Repeat, dbCwsKnownClip()});
+        found[begin] = dbCwsFoundClip();
+        findOne(handle, anchorPaths[begin], found[begin]);
     });
     return found;
 }
@@ -158,22 +191,35 @@ int dbCWSInsertClips(dbCwsHandle* handle, const std::string& sourceDir,
                 ++stamped;
             }
         }
-        ok = dbCwsRun(handle, fcn,
-                      "INSERT INTO Clips (ClipName, AnchorPath, SourceDir, Complete) VALUES " +
-                          repeated(end - begin, "(?, ?, ?, ?)") + ";",
-                      rows)
-                 .ok() &&
-             ok;
-        // The stamps find their new clips by path: no other clip has an equal one.
-        std::lock_guard<std::mutex> staged(handle->staging);
-        if (stamped > 0)
-            ok = stage(handle, fcn, stamped, stamps) &&
-                 dbCwsRun(handle, fcn,
-                          "INSERT INTO ClipFiles (ClipID, Size, MTime) SELECT Clips.ID, "
-                          "CwsStaged.Size, CwsStaged.MTime" +
-                              stagedJoin(handle) + "Clips.AnchorPath=CwsStaged.AnchorPath;")
+        const bool inserted =
+            dbCwsRun(handle, fcn,
+                     "INSERT INTO Clips (ClipName, AnchorPath, SourceDir, Complete) VALUES " +
+                         repeated(end - begin, "(?, ?, ?, ?)") + ";",
+                     rows)
+                .ok();
+        ok = ok && inserted;
+        if (!inserted || stamped == 0)
+            return;
+        if (end - begin == 1) {
+            ok = dbCwsRun(handle, fcn,
+                          dbCwsIsMySQL(handle) ? "INSERT INTO ClipFiles (ClipID, Size, MTime) "
+                                                 "VALUES (LAST_INSERT_ID(), ?, ?);"
+                                               : "INSERT INTO ClipFiles (ClipID, Size, MTime) "
+                                                 "VALUES (last_insert_rowid(), ?, ?);",
+                          {clips[begin].stamp.size, clips[begin].stamp.modified})
                      .ok() &&
                  ok;
+            return;
+        }
+        // The stamps find their new clips by path: no other clip has an equal one.
+        std::lock_guard<std::mutex> staged(handle->staging);
+        ok = stage(handle, fcn, stamped, stamps) &&
+             dbCwsRun(handle, fcn,
+                      "INSERT INTO ClipFiles (ClipID, Size, MTime) SELECT Clips.ID, "
+                      "CwsStaged.Size, CwsStaged.MTime" +
+                          stagedJoin(handle) + "Clips.AnchorPath=CwsStaged.AnchorPath;")
+                 .ok() &&
+             ok;
     });
     return ok ? 0 : -1;
 }

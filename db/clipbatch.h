@@ -31,8 +31,9 @@ struct dbCwsNewClip {
 };
 
 // Looks up each of `anchorPaths` (local paths, at most 4096 characters; each logged as
-// dbCWSAddClip logs it, with `sourceDir`); one result per path, in order. Without a database, or
-// when a look-up fails (logged), every path is New.
+// dbCWSAddClip logs it, with `sourceDir`); one result per path, in order. A path whose look-up
+// failed (logged) is New, as is every path without a database. Should the server refuse the
+// staging table, the first path is looked up alone and the others come back as Repeat.
 std::vector<dbCwsFoundClip> dbCWSFindClips(dbCwsHandle* handle, const std::string& sourceDir,
                                            const std::vector<std::string>& anchorPaths);
 

@@ -218,8 +218,10 @@ bool CQZClipwatch::RecordClips(const CWSSettings& s, const KnListing& listing,
                                const std::string& sourceDir, std::vector<ListedClip> clips)
 {
     const std::shared_ptr<dbCwsHandle> db = Database();
-    // Paths equal to an earlier one of the same look-up are looked up again once it is in.
-    while (!clips.empty()) {
+    const unsigned lost = dbCWSLostStatements(db.get());
+    // Paths equal to an earlier one of the same look-up are looked up again once it is in; a
+    // server gone away ends the rounds (the caller searches the folder again).
+    while (!clips.empty() && dbCWSLostStatements(db.get()) == lost) {
         std::vector<std::string> anchors;
         for (const ListedClip& clip : clips)
             anchors.push_back(clip.anchor);
