@@ -6,6 +6,8 @@
 #include "db/statement_p.h"
 #include "platform/qzlog.h"
 
+#include <QString>
+
 #include <algorithm>
 #include <functional>
 #include <set>
@@ -70,6 +72,19 @@ std::set<int> positions(dbCwsHandle* handle, const char* fcn, const std::string&
     for (; rows.atRow(); rows.next())
         found.insert(rows.integer("Pos", -1));
     return found;
+}
+
+// `path` as a server's text comparison may take it at its loosest: case and accents ignored,
+// trailing blanks dropped.
+QString comparedAs(const std::string& path)
+{
+    QString loose;
+    for (const QChar c : QString::fromStdString(path).normalized(QString::NormalizationForm_KD))
+        if (c.category() != QChar::Mark_NonSpacing)
+            loose += c;
+    while (loose.endsWith(' '))
+        loose.chop(1);
+    return loose.toCaseFolded();
 }
 
 // Looks one path up without the staging table; false when a statement failed.
@@ -162,11 +177,16 @@ std::vector<dbCwsFoundClip> dbCWSFindClips(dbCwsHandle* handle, const std::strin
         if (end - begin > 1 && findStretch(handle, anchorPaths, begin, end, found))
             return;
         // One path, or a staging table that the server refused (a user without the right to
-        // make temporary tables): the first alone, the others once it is in.
-        std::fill(found.begin() + begin, found.begin() + end,
-                  dbCwsFoundClip{dbCwsFoundClip::Repeat, dbCwsKnownClip()});
-        found[begin] = dbCwsFoundClip();
-        findOne(handle, anchorPaths[begin], found[begin]);
+        // make temporary tables): each path alone, those that may equal an earlier one (as the
+        // server compares them) once it is in.
+        std::set<QString> seen;
+        for (size_t i = begin; i < end; ++i) {
+            found[i] = dbCwsFoundClip();
+            if (!seen.insert(comparedAs(anchorPaths[i])).second)
+                found[i].kind = dbCwsFoundClip::Repeat;
+            else
+                findOne(handle, anchorPaths[i], found[i]);
+        }
     });
     return found;
 }

@@ -33,7 +33,8 @@ struct dbCwsNewClip {
 // Looks up each of `anchorPaths` (local paths, at most 4096 characters; each logged as
 // dbCWSAddClip logs it, with `sourceDir`); one result per path, in order. A path whose look-up
 // failed (logged) is New, as is every path without a database. Should the server refuse the
-// staging table, the first path is looked up alone and the others come back as Repeat.
+// staging table, each path is looked up alone, and one that may equal an earlier one (case and
+// accents aside) comes back as Repeat.
 std::vector<dbCwsFoundClip> dbCWSFindClips(dbCwsHandle* handle, const std::string& sourceDir,
                                            const std::vector<std::string>& anchorPaths);
 
