@@ -304,6 +304,15 @@ bool dbCWSCatalogueBusy(dbCwsHandle* handle)
                .integer("Busy", 0) != 0;
 }
 
+bool dbCWSCatalogueScanning(dbCwsHandle* handle)
+{
+    return dbCWSCatalogueBusy(handle) ||
+           dbCwsRun(handle, "dbCWSCatalogueScanning",
+                    "SELECT EXISTS (SELECT 1 FROM Clips WHERE Complete IS NULL OR Complete IN (0, "
+                    "2, 3)) AS Scanning")
+                   .integer("Scanning", 0) != 0;
+}
+
 bool dbCwsClaimClipRows(dbCwsHandle* handle, const char* fcn, const std::string& condition,
                         const std::string& limit, const std::function<bool(dbCwsRows&)>& read)
 {

@@ -59,3 +59,7 @@ void dbCWSReleaseOwnWork(dbCwsHandle* handle);
 // Whether another host holds a claim (run out or not), or a directory waits for its search: the
 // catalogue's work is not done.
 bool dbCWSCatalogueBusy(dbCwsHandle* handle);
+
+// Whether the catalogue's scan is under way: it is busy, or a clip's work is not done (waiting,
+// in progress or waiting for its process; another host may hold no claim at that moment).
+bool dbCWSCatalogueScanning(dbCwsHandle* handle);

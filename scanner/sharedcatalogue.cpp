@@ -29,7 +29,7 @@ bool CQZClipwatch::ClaimWalk()
     // rescan) begins once the catalogue's work is done, or when a walk was cut short.
     const std::shared_ptr<dbCwsHandle> db = Database();
     return !dbCWSSharedCatalogue(db.get()) ||
-           ((dbCWSWalkLapsed(db.get()) || !dbCWSCatalogueBusy(db.get())) &&
+           ((dbCWSWalkLapsed(db.get()) || !dbCWSCatalogueScanning(db.get())) &&
             dbCWSClaim(db.get(), dbCwsClaimKind::Walk, 0));
 }
 

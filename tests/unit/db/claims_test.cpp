@@ -49,6 +49,16 @@ TEST_P(Claims, AFolderIsSearchedByOneHostAndFreedWhenItsHostsClaimRunsOut)
     EXPECT_EQ(none, second);
 }
 
+// A host that joins while clips wait takes part in the scan, even at a moment when no other host
+// holds a claim; a new walk would search every folder again.
+TEST_P(Claims, AScanIsUnderWayWhileAClipWaitsThoughNoHostClaimsIt)
+{
+    clip("/m/a.mov", "Complete=1");
+    EXPECT_FALSE(dbCWSCatalogueScanning(b)) << "all done: a new walk may begin";
+    clip("/m/b.mov", "Complete=0");
+    EXPECT_TRUE(dbCWSCatalogueScanning(b));
+}
+
 TEST_P(Claims, OneHostWalksAndARestartedHostTakesUpOnlyItsOwnWork)
 {
     EXPECT_TRUE(dbCWSClaim(handle, dbCwsClaimKind::Walk, 0));
