@@ -87,8 +87,8 @@ QString comparedAs(const std::string& path)
     return loose.toCaseFolded();
 }
 
-// Looks one path up without the staging table; false when a statement failed.
-bool findOne(dbCwsHandle* handle, const std::string& anchor, dbCwsFoundClip& found)
+// Looks one path up without the staging table; a failed statement (logged) leaves it New.
+void findOne(dbCwsHandle* handle, const std::string& anchor, dbCwsFoundClip& found)
 {
     const char* fcn = "dbCWSAddClip";
     // On MySQL a proxy or mezzanine that this system wrote is not a new clip.
@@ -98,10 +98,10 @@ bool findOne(dbCwsHandle* handle, const std::string& anchor, dbCwsFoundClip& fou
             const dbCwsRows rows = dbCwsRun(handle, fcn, lookup, {anchor});
             if (rows.atRow()) {
                 found = {dbCwsFoundClip::Derived, dbCwsKnownClip()};
-                return true;
+                return;
             }
             if (!rows.ok())
-                return false;
+                return;
         }
     const dbCwsRows rows = dbCwsRun(
         handle, fcn,
@@ -111,7 +111,6 @@ bool findOne(dbCwsHandle* handle, const std::string& anchor, dbCwsFoundClip& fou
         {anchor});
     if (rows.atRow())
         found = {dbCwsFoundClip::Known, dbCwsKnownClipOf(rows)};
-    return rows.ok();
 }
 
 // Looks up the stretch [begin, end) of `anchors` into `found`; false when a statement failed.
@@ -149,7 +148,10 @@ bool findStretch(dbCwsHandle* handle, const std::vector<std::string>& anchors, s
     if (!ok || !rows.ok())
         return false;
     for (; rows.atRow(); rows.next()) {
-        dbCwsFoundClip& clip = found[static_cast<size_t>(rows.integer("Pos", -1))];
+        const int pos = rows.integer("Pos", -1);
+        if (pos < static_cast<int>(begin) || pos >= static_cast<int>(end))
+            continue;
+        dbCwsFoundClip& clip = found[static_cast<size_t>(pos)];
         if (clip.kind == dbCwsFoundClip::New)
             clip = {dbCwsFoundClip::Known, dbCwsKnownClipOf(rows)};
     }
