@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <functional>
 #include <set>
+#include <string_view>
 
 namespace
 {
@@ -74,6 +75,17 @@ std::set<int> positions(dbCwsHandle* handle, const char* fcn, const std::string&
     return found;
 }
 
+// Positions of the first of each run of byte-equal paths among anchors [begin, end).
+std::set<int> firstsOf(const std::vector<std::string>& anchors, size_t begin, size_t end)
+{
+    std::set<int> found;
+    std::set<std::string_view> seen;
+    for (size_t i = begin; i < end; ++i)
+        if (seen.insert(anchors[i]).second)
+            found.insert(static_cast<int>(i));
+    return found;
+}
+
 // `path` as a server's text comparison may take it at its loosest: case and accents ignored,
 // trailing blanks dropped.
 QString comparedAs(const std::string& path)
@@ -126,9 +138,13 @@ bool findStretch(dbCwsHandle* handle, const std::vector<std::string>& anchors, s
     if (!stage(handle, fcn, end - begin, values))
         return false;
     bool ok = true;
-    // The first of equal paths stands for them all, as the server compares them.
+    // The first of equal paths stands for them all, as the server compares them (SQLite byte
+    // for byte).
     const std::set<int> firsts =
-        positions(handle, fcn, "SELECT MIN(Pos) AS Pos FROM CwsStaged GROUP BY AnchorPath;", &ok);
+        dbCwsIsMySQL(handle)
+            ? positions(handle, fcn, "SELECT MIN(Pos) AS Pos FROM CwsStaged GROUP BY AnchorPath;",
+                        &ok)
+            : firstsOf(anchors, begin, end);
     // On MySQL a proxy or mezzanine that this system wrote is not a new clip.
     const std::set<int> derived =
         dbCwsIsMySQL(handle)
@@ -173,8 +189,11 @@ std::vector<dbCwsFoundClip> dbCWSFindClips(dbCwsHandle* handle, const std::strin
     std::vector<dbCwsFoundClip> found(anchorPaths.size());
     if (!dbCwsIsSQLite(handle) && !dbCwsIsMySQL(handle))
         return found;
+    // The listing's lines go to the log in one write.
+    std::string lines;
     for (const std::string& anchor : anchorPaths)
-        ErrOut("\nAddClip(%s %s) ", sourceDir.c_str(), anchor.c_str());
+        lines += "\nAddClip(" + sourceDir + " " + anchor + ") ";
+    ErrOut("%s", lines.c_str());
     inStretches(anchorPaths.size(), [&](size_t begin, size_t end) {
         if (end - begin > 1 && findStretch(handle, anchorPaths, begin, end, found))
             return;

@@ -33,6 +33,7 @@
 #include <vector>
 
 class dbCwsHandle;
+class dbCwsWriteBatch;
 struct KnListing;
 
 class CQZClipwatch : public QThread, public JobOwner
@@ -210,9 +211,11 @@ public:
     // element (record `id`, -1: by anchor path). `send` false sends no HTTP request.
     void SendMessagesToServer(const std::string& anchor, bool send, int id);
 
-    // Directory walk (scanner/walk.cpp): the qzOSRecurseDirectory callback (context: the
-    // instance) and the clip search of one recorded directory; false when the search was cut
-    // short because the scan folder went away (the directory is to be searched again).
+    // Directory walk (scanner/walk.cpp): the walk below `root`, its directories recorded in
+    // shared commits; the qzOSRecurseDirectory callback (context: the instance); and the clip
+    // search of one recorded directory, false when it was cut short because the scan folder went
+    // away (the directory is to be searched again).
+    void WalkTree(const std::string& root);
     static uint32_t DirectoryVisited(void* context, const std::string& path, uint32_t attributes);
     bool CreateClipList(const std::string& directory);
     // Files found by the clip search that wait until they have settled (SettleSeconds).
@@ -428,11 +431,12 @@ private:
     std::atomic<uint32_t> directoriesFoundAt_{0}; // clock when the walk ended
     std::atomic<uint32_t> clipsFoundAt_{0};       // clock when the clip search ended
 
-    std::vector<dbCwsClipSlot> slots_; // work slots of the scanning thread, while it runs
-    SettleWatch settle_;               // folders with files still being written
-    uint32_t catalogueFollowedAt_ = 0; // scanning thread: last FollowSharedCatalogue pass
-    bool claimsReleased_ = false;      // scanning thread: claims released since work last ran
-    ServicePool services_;             // the services that take this instance's jobs
+    std::vector<dbCwsClipSlot> slots_;     // work slots of the scanning thread, while it runs
+    SettleWatch settle_;                   // folders with files still being written
+    dbCwsWriteBatch* walkBatch_ = nullptr; // scanning thread: the commit of WalkTree's directories
+    uint32_t catalogueFollowedAt_ = 0;     // scanning thread: last FollowSharedCatalogue pass
+    bool claimsReleased_ = false;          // scanning thread: claims released since work last ran
+    ServicePool services_;                 // the services that take this instance's jobs
 
     std::atomic<bool> heldUntilStart_{false}; // paused or stopped by request, not started since
     std::atomic<bool> scanFolderAway_{false}; // the scan folder's absence has been logged

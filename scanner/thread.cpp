@@ -16,7 +16,6 @@
 namespace
 {
 
-constexpr uint32_t kWalkFlags = 0x9001;
 constexpr uint32_t kSlowQueryMs = 10;
 constexpr int kMD5sPerQuery = 20;
 constexpr int kTranslationsPerQuery = 10;
@@ -120,7 +119,7 @@ void CQZClipwatch::FindDirectories()
         else if (fullRescan || !cwsSearchPending(dbCWSGetDirectoryState(db.get(), root)))
             dbCWSUpdateDirectoryCheck(db.get(), root, QZ_FOUND_FILE);
     }
-    qzOSRecurseDirectory(this, s.Dir, DirectoryVisited, kWalkFlags);
+    WalkTree(s.Dir);
     // A walk cut short by a stop, or by the scan folder going away, is done again.
     if (!KeepGoing(Work::Scan) || !ScanFolderReady())
         return;

@@ -17,6 +17,8 @@
 namespace
 {
 
+// qzOSRecurseDirectory's flags: directories only, the whole tree.
+constexpr uint32_t kWalkFlags = 0x9001;
 constexpr int kDebugLogWalk = 0x10000100;
 constexpr int kDebugLogSearch = 0x10000;
 constexpr int kDebugLogFiles = 0x20000;
@@ -53,6 +55,17 @@ void reportUnreadableFile(const CWSSettings& s, const std::string& path)
 
 } // namespace
 
+void CQZClipwatch::WalkTree(const std::string& root)
+{
+    // Walked directories wait until the whole walk is done, so a walk cut short by a crash
+    // simply walks again: its directories need not be committed one by one.
+    const std::shared_ptr<dbCwsHandle> db = Database();
+    dbCwsWriteBatch batch(db.get(), "DirectoryVisited");
+    walkBatch_ = &batch;
+    qzOSRecurseDirectory(this, root, DirectoryVisited, kWalkFlags);
+    walkBatch_ = nullptr;
+}
+
 uint32_t CQZClipwatch::DirectoryVisited(void* context, const std::string& path, uint32_t attributes)
 {
     CQZClipwatch* self = static_cast<CQZClipwatch*>(context);
@@ -73,8 +86,12 @@ uint32_t CQZClipwatch::DirectoryVisited(void* context, const std::string& path, 
         self->recordDirectories && (self->fullRescan || dbCWSCheckDirectory(db.get(), dir) == -1);
     uint32_t bits = 0;
     {
-        // The directory's row is added and marked in one commit.
-        dbCwsWriteBatch batch(db.get(), "DirectoryVisited");
+        // The directory's row is added and marked in one commit: the walk's, or its own.
+        std::optional<dbCwsWriteBatch> own;
+        if (self->walkBatch_)
+            self->walkBatch_->renewAfter(kLongestBatch);
+        else
+            own.emplace(db.get(), "DirectoryVisited");
         bool known = !isNew;
         if (isNew) {
             // A full rescan meets known directories here too: they are searched again.

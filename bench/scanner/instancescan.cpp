@@ -3,7 +3,6 @@
 
 #include "bench/common/benchmysql.h"
 #include "db/dbcws.h"
-#include "platform/qzrecurse.h"
 #include "scanner/clipwatch.h"
 
 #include <QSettings>
@@ -30,14 +29,14 @@ void storeScanSettings(const QString& root, const ScanDatabase& database, int se
 namespace
 {
 
-// The walk of FindDirectories: the scan folder's own row, then DirectoryVisited below it.
+// The walk of FindDirectories: the scan folder's own row, then the tree below it.
 void walk(CQZClipwatch& instance, dbCwsHandle* db, const std::string& root)
 {
     if (dbCWSAddDirectory(db, root, 0) == 0)
         ++instance.counts[CWS_COUNT_DIRECTORIES];
     else
         dbCWSUpdateDirectoryCheck(db, root, QZ_FOUND_FILE);
-    qzOSRecurseDirectory(&instance, root, CQZClipwatch::DirectoryVisited, 0x9001);
+    instance.WalkTree(root);
     dbCWSMoveDirectoryChecks(db, QZ_FOUND_FILE, 0);
 }
 

@@ -109,9 +109,10 @@ SizeFigures scanOnSQLite(const ScanTree& tree, const QString& dbFile, const Size
             scanWithInstance(instance, false, std::numeric_limits<double>::infinity());
         peak = sampler.peak();
         after = procMemory();
+        printScan("scan", first, tree.clipCount);
+        std::fflush(stdout);
         const ScanFigures again =
             scanWithInstance(instance, true, std::numeric_limits<double>::infinity());
-        printScan("scan", first, tree.clipCount);
         printScan("rescan", again, tree.clipCount);
         out.scan = first.walk + first.search;
         out.rescan = again.walk + again.search;
