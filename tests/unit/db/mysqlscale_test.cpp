@@ -72,8 +72,7 @@ TEST_P(MySQLScale, EveryDatabaseHasTheIndexesOfTheScansLookupsOnceOpened)
     EXPECT_EQ(plans(), expected) << "an older database opened";
 }
 
-// A batch's connection lost before its next write, or before it ends: the transaction is gone
-// with it, and the batch's writes count as lost so that the caller writes them again.
+// Lost before the batch's next write or before it ends: the caller then writes them again.
 TEST_P(MySQLScale, ABatchWhoseConnectionIsLostCountsItsWritesLost)
 {
     dbCwsHandle* observer = open(false, "observer");
@@ -104,8 +103,7 @@ TEST_P(MySQLScale, ABatchWhoseConnectionIsLostCountsItsWritesLost)
     dbCWSClose(observer);
 }
 
-// Values are bound, never pasted: text that looks like SQL is stored as it is, whether or not
-// the server takes backslashes for escapes.
+// Values are bound, never pasted, whether or not the server takes backslashes for escapes.
 TEST_P(MySQLScale, ClipNamesThatLookLikeSQLAreStoredAsTheyAre)
 {
     const std::vector<std::string> names{
