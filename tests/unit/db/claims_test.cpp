@@ -49,8 +49,7 @@ TEST_P(Claims, AFolderIsSearchedByOneHostAndFreedWhenItsHostsClaimRunsOut)
     EXPECT_EQ(none, second);
 }
 
-// A host that joins while clips wait takes part in the scan, even at a moment when no other host
-// holds a claim; a new walk would search every folder again.
+// Else a host that joins at such a moment walks again: every folder is searched twice.
 TEST_P(Claims, AScanIsUnderWayWhileAClipWaitsThoughNoHostClaimsIt)
 {
     clip("/m/a.mov", "Complete=1");

@@ -63,9 +63,8 @@ TEST_P(ClipBatch, ManyNewClipsEachKeepTheirOwnStamp)
     EXPECT_EQ(number("SELECT COUNT(*) FROM Clips"), 250);
 }
 
-// A staging table the server refuses (here one of another shape, as a user without the right to
-// make temporary tables meets it) leaves the paths to be looked up one at a time: a recorded
-// clip is never taken for a new one.
+// A staging table the server refuses (one of another shape here; a user without the right to
+// make temporary tables meets it): a recorded clip is never taken for a new one.
 TEST_P(ClipBatch, WithoutTheStagingTableEachPathIsLookedUpAlone)
 {
     using K = dbCwsFoundClip;

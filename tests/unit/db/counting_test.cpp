@@ -106,8 +106,6 @@ TEST_P(Counting, ValuesCountExactlyAndTheRefreshFollowsEveryWriteOfTheConnection
     }
     after("dwCWSCheckDatabase", [&] { dwCWSCheckDatabase(handle); });
     after("dbCWSClearInProgress", [&] { dbCWSClearInProgress(handle, ~0u); });
-    after("dbCWSClearRunning", [&] { dbCWSClearRunning(handle, 1, 1, 1, 1, 1, 1, 1); });
-    after("dbCWSClearErrors", [&] { dbCWSClearErrors(handle, QZ_ERROR); });
     after("dbCWSClearAllErrors", [&] { dbCWSClearAllErrors(handle); });
     after("dbCWSMoveClipStates", [&] { dbCWSMoveClipStates(handle, 8, QZ_IN_PROGRESS); });
     after("dbCWSClearProcesses", [&] { dbCWSClearProcesses(handle); });

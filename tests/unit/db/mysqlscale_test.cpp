@@ -27,8 +27,7 @@ const Lookup scanLookups[] = {
 class MySQLScale : public DbTest
 {
 protected:
-    // The index each scan lookup would use, as "table: index" lines (an empty index: the
-    // whole table is read).
+    // The index each scan lookup would use, as "table: index" lines.
     std::string plans()
     {
         exec("ANALYZE TABLE Directories, Clips");
