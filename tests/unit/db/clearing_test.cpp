@@ -10,13 +10,14 @@ namespace
 
 using Clearing = DbTest;
 
-// What one clearing operation puts back: the states of each column that become 0 and the MD5
-// texts that become NULL; every other value stays.
+// What one clearing operation puts back: the states of each column that become 0, the MD5
+// texts that become NULL and the directory states that become 0; every other value stays.
 struct ClearingCase {
     const char* name;
     std::function<int(dbCwsHandle*)> run;
     std::map<std::string, std::set<int>> clearedStates;
     std::set<std::string> forgottenMD5s; // "*": every text
+    std::set<int> directoriesBack = {};
 };
 
 const std::set<int> failed = {2, 3, 4, 5, 6, 7};
@@ -49,7 +50,8 @@ const ClearingCase clearingCases[] = {
       {"ProxyValue", failed},
       {"MezzanineValue", failed},
       {"RTINValue", {3, 4, 5, 6, 7}}},
-     {noResponse, "lost process", "lost process purged"}},
+     {noResponse, "lost process", "lost process purged"},
+     {2, 4, 5, 7}},
     {"ClearErrors(4)", clearErrors<QZ_ERROR>, each({4}), {noResponse}},
     {"ClearErrors(1)", clearErrors<QZ_FINISHED>, each({1}), {"*"}},
     {"ClearProcesses", dbCWSClearProcesses, each({1, 2, 3, 4, 5, 6, 7}), {"*"}},
@@ -73,7 +75,7 @@ TEST_P(Clearing, EachClearingChangesExactlyItsStatesAndTexts)
     auto text = [](int state) { return state < 0 ? std::string("NULL") : std::to_string(state); };
     for (const ClearingCase& clearing : clearingCases) {
         SCOPED_TRACE(clearing.name);
-        ASSERT_TRUE(exec("DELETE FROM Clips"));
+        ASSERT_TRUE(exec("DELETE FROM Clips") && exec("DELETE FROM Directories"));
         // Every column meets every state, each clip with a different state per column; the MD5
         // clips have states that nothing clears, so only their text can change.
         for (int i = 0; i < kStates; ++i) {
@@ -81,6 +83,8 @@ TEST_P(Clearing, EachClearingChangesExactlyItsStatesAndTexts)
             for (size_t k = 0; k < columns.size(); ++k)
                 set += ", " + columns[k] + "=" + text(stateOf(i, k));
             clip("/s" + std::to_string(i), set);
+            dbCWSAddDirectory(handle, "/d" + std::to_string(i), 0);
+            dbCWSUpdateDirectoryCheck(handle, "/d" + std::to_string(i), i);
         }
         for (size_t j = 0; j < md5s.size(); ++j)
             clip("/m" + std::to_string(j), "Complete=8, RTINValue=8, MD5='" + md5s[j] + "'");
@@ -96,6 +100,8 @@ TEST_P(Clearing, EachClearingChangesExactlyItsStatesAndTexts)
                 EXPECT_EQ(row("/s" + std::to_string(i), columns[k]), text(reset ? 0 : before))
                     << columns[k] << " was " << text(before);
             }
+            EXPECT_EQ(dbCWSGetDirectoryState(handle, "/d" + std::to_string(i)),
+                      clearing.directoriesBack.count(i) ? 0 : i);
         }
         for (size_t j = 0; j < md5s.size(); ++j) {
             const bool forgotten =
@@ -104,20 +110,6 @@ TEST_P(Clearing, EachClearingChangesExactlyItsStatesAndTexts)
                       "8,8," + (forgotten ? std::string("NULL") : md5s[j]));
         }
     }
-}
-
-TEST_P(Clearing, ClearAllErrorsPutsFailedDirectoriesBack)
-{
-    const std::pair<int, int> checked[] = {{0, 0}, {1, 1}, {2, 0}, {3, 3}, {4, 0},
-                                           {5, 0}, {6, 6}, {7, 0}, {8, 8}};
-    for (const auto& [before, after] : checked) {
-        const std::string dir = "/d" + std::to_string(before);
-        dbCWSAddDirectory(handle, dir, 0);
-        dbCWSUpdateDirectoryCheck(handle, dir, before);
-    }
-    dbCWSClearAllErrors(handle);
-    for (const auto& [before, after] : checked)
-        EXPECT_EQ(dbCWSGetDirectoryState(handle, "/d" + std::to_string(before)), after) << before;
 }
 
 TEST_P(Clearing, ClearInProgressEmptiesTheMaskedElementsAndProgressTexts)

@@ -3,21 +3,9 @@
 #include "tests/support/instancetest.h"
 #include "tests/support/scanenv.h"
 
-#include <QDir>
 #include <QFile>
 
-namespace
-{
-
 using Walk = InstanceTest;
-
-bool write(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-} // namespace
 
 // A still beside a video of the same name stands for that video: both files must give the clip
 // the video's stamp, or every search takes the clip as replaced and makes it again.
@@ -25,9 +13,10 @@ TEST_F(Walk, AStillBesideItsVideoLeavesTheFinishedClipAlone)
 {
     makeInstance();
     const QString media = folder + "/media/";
-    ASSERT_TRUE(QDir().mkpath(media));
-    ASSERT_TRUE(write(media + "clip.mov", QByteArray(4000, 'v')));
-    ASSERT_TRUE(write(media + "clip.png", QByteArray(100, 'j')));
+    ASSERT_TRUE(scanenv::touch(media + "clip.png"));
+    QFile video(media + "clip.mov"); // of another size than the still
+    ASSERT_TRUE(video.open(QIODevice::WriteOnly) && video.write(QByteArray(4000, 'v')) == 4000);
+    video.close();
     const std::string anchor = (media + "clip.mov").toStdString();
 
     ASSERT_TRUE(instance->CreateClipList(media.toStdString()));
