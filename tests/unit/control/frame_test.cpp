@@ -57,14 +57,8 @@ TEST(Frames, OddFramesTextOutsideFramesAndUnfinishedFramesAreDropped)
     ASSERT_TRUE(takeFrame(buffer, frame));
     EXPECT_EQ(frame.request, "getfirstscandir");
 
-    buffer = "<elf>" + QString(control::kMaxOpenFrame, 'y');
-    EXPECT_FALSE(takeFrame(buffer, frame));
-    EXPECT_TRUE(buffer.isEmpty()) << "an unfinished frame beyond the bound is dropped";
-    buffer += frameOf("scandir=1");
-    ASSERT_TRUE(takeFrame(buffer, frame));
-    EXPECT_EQ(frame.request, "scandir=1");
-
-    // The same frame and the next one in one read: the marker after it opens the next frame.
+    // A frame beyond the bound and the next one in one read: the marker after it opens the next
+    // frame (one still unfinished is dropped: the fuzz test bounds the buffer).
     buffer = "<elf>" + QString(control::kMaxOpenFrame, 'y') + frameOf("scandir=2&sdims=5");
     ASSERT_TRUE(takeFrame(buffer, frame));
     EXPECT_EQ(frame.request, "scandir=2&sdims=5");

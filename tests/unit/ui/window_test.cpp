@@ -81,7 +81,7 @@ TEST_F(WindowTest, EmptyStoreHasNoInstanceUntilStartMakesInstanceZeroAndAsksForI
     EXPECT_NE(program->instances[0]->state, CQZClipwatch::cwsNotRunning);
 }
 
-TEST_F(WindowTest, ButtonsActOnTheCheckedPanelsOfTheSelectedDatabaseAndClearAsksFirst)
+TEST_F(WindowTest, ButtonsPanelsDetachingAndClosingOverThreeInstances)
 {
     startWindow(3);
     const std::string anchor = folder.toStdString() + "/media0/clip.mov";
@@ -122,11 +122,7 @@ TEST_F(WindowTest, ButtonsActOnTheCheckedPanelsOfTheSelectedDatabaseAndClearAsks
     // Stop acts only on scanning states.
     window->stopbuttonpress();
     EXPECT_EQ(states(), (std::vector<int>{6, 1, 6}));
-}
 
-TEST_F(WindowTest, PanelsFollowTheirInstancesUntilDetachedAndClosingSavesAndStops)
-{
-    startWindow(3);
     CQZClipwatch* instance = program->instances[0];
     QCheckBox* picon = window->panels[0].checks[0];
     ASSERT_FALSE(picon->isChecked());
