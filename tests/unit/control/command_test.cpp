@@ -84,7 +84,6 @@ TEST_F(CommandTest, SetWordsReachTheSettingAndTheStoreAndGetsReplyInTheirForm)
         {"setmaxtranslations=0", "getmaxtranslations=7"}, // 0 keeps the setting
         {"setpicondirectory=/out/picons", "picondirectory=/out/picons/"},
         {"setxmpdirectory=", "xmpdirectory=."},
-        {"setproxyaroute=", "proxyaroute="},
         {"setmakeindex=1", "getmakeindex=true"},
         // A mode word is matched at the start of the value, case ignored; anything else is mp4.
         {"setproxymode=webm", "proxymode=mp4-h264"},

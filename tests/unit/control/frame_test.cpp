@@ -21,7 +21,6 @@ TEST(Frames, ControllerWaitsForAWholeReplyAndDropsOneThatNeverEnds)
     reader.append(control::replyFrame("7", 4, std::string("path=a<b")) + second.left(30));
     ASSERT_TRUE(reader.next(r));
     EXPECT_TRUE(r.isReply && r.tag == "7");
-    EXPECT_EQ(control::replyValues(r.text).value("path"), "a&lt;b");
     EXPECT_FALSE(reader.next(r)) << "the second reply is not complete yet";
     reader.append(second.mid(30) + "<elf>cwsms=1&cwsxml=" + QString(control::kMaxOpenFrame, 'x'));
     ASSERT_TRUE(reader.next(r));

@@ -32,7 +32,7 @@ protected:
     const std::string b = "/media/b\xff.mov"; // a name that is not UTF-8
 };
 
-TEST_F(Abort, AbortOfOneJobForgetsEveryJobOfItsClip)
+TEST_F(Abort, AbortOfOneJobForgetsEveryJobOfItsClipAndRequestsRunAtOnceWithoutAScan)
 {
     // While no scan runs the request is done at once; an empty list only stops the instance.
     instance->RequestAbortProcesses();
@@ -63,6 +63,19 @@ TEST_F(Abort, AbortOfOneJobForgetsEveryJobOfItsClip)
         << "both removals reset the aborted job's element, the picon";
     EXPECT_EQ(elementState(b, CWS_ELEMENT_XMP), 0);
     EXPECT_EQ(elementState(b, CWS_ELEMENT_PROXY), QZ_IN_PROGRESS);
+
+    // So are Clear Errors and Clear Processes (the states they take back:
+    // Clearing.EachClearingChangesExactlyItsStatesAndTexts).
+    dbCWSSetElementStatus(db.get(), -1, a, CWS_ELEMENT_PROXY, nullptr, "", QZ_FINISHED, "");
+    dbCWSSetElementStatus(db.get(), -1, b, CWS_ELEMENT_PROXY, nullptr, "", QZ_ERROR, "");
+    instance->clearErrorsRequested = true;
+    instance->RequestClearErrors();
+    EXPECT_FALSE(instance->clearErrorsRequested);
+    EXPECT_EQ(elementState(b, CWS_ELEMENT_PROXY), 0);
+    instance->clearProcessesRequested = true;
+    instance->RequestClearProcesses();
+    EXPECT_FALSE(instance->clearProcessesRequested);
+    EXPECT_EQ(elementState(a, CWS_ELEMENT_PROXY), 0) << "finished work too";
 }
 
 TEST_F(Abort, UnansweredRefusedOrSourcelessAbortsKeepTheJobs)
@@ -79,21 +92,6 @@ TEST_F(Abort, UnansweredRefusedOrSourcelessAbortsKeepTheJobs)
         EXPECT_EQ(instance->checkThread.jobList.size(), 2) << reply.value_or("no reply");
         EXPECT_EQ(elementState(a, CWS_ELEMENT_PICON), QZ_IN_PROGRESS);
     }
-}
-
-TEST_F(Abort, ClearingsRunAtOnceWhileNoScanRunsAndLowerTheirRequests)
-{
-    // The states each clearing takes back: Clearing.EachClearingChangesExactlyItsStatesAndTexts;
-    // through the running scanning thread: Monitor.EveryJobIsFollowedToItsSpecifiedEnd.
-    dbCWSSetElementStatus(db.get(), -1, b, CWS_ELEMENT_PROXY, nullptr, "", QZ_ERROR, "");
-    instance->clearErrorsRequested = true;
-    instance->RequestClearErrors();
-    EXPECT_FALSE(instance->clearErrorsRequested);
-    EXPECT_EQ(elementState(b, CWS_ELEMENT_PROXY), 0);
-    instance->clearProcessesRequested = true;
-    instance->RequestClearProcesses();
-    EXPECT_FALSE(instance->clearProcessesRequested);
-    EXPECT_EQ(elementState(a, CWS_ELEMENT_PICON), 0);
 }
 
 } // namespace

@@ -76,7 +76,6 @@ TEST(Kinora, NameGroupsAndSequencesFromAListingOrTheirDirectory)
     EXPECT_EQ(FindFileExtensions(*listing, dir + "/clip.wav", &exts), 2);
     EXPECT_EQ(FindFileExtensions(dir + "/clip.wav", &exts), 3) << "read from the directory";
     EXPECT_EQ(exts, ".mov.wav.xml");
-    // A group's video is chosen: Walk.AStillBesideItsVideoLeavesTheFinishedClipAlone.
     std::string path = dir + "/voice.wav";
     FindFileExtensions(path, &exts);
     EXPECT_FALSE(ChooseVideoExtension(&path, exts));
