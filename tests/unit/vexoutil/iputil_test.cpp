@@ -58,8 +58,6 @@ TEST(Addresses, LocalAddressChoice)
     };
     for (const auto& c : cases)
         EXPECT_EQ(iputil::chooseLocalAddress(adapters, c.name), QHostAddress(c.chosen)) << c.name;
-    EXPECT_EQ(iputil::chooseLocalAddress({adapters[0], adapters[1]}, ""),
-              QHostAddress(QHostAddress::LocalHost));
 }
 
 TEST(CommandIP, PrefersVexoCmdThenVexoBaseThenNone)
@@ -72,5 +70,4 @@ TEST(CommandIP, PrefersVexoCmdThenVexoBaseThenNone)
     EXPECT_EQ(vexoCommandIP(), "127.0.0.8");
     vexoBase.remove("commandip");
     EXPECT_EQ(vexoCommandIP(), "0.0.0.0");
-    vexoCmd.setValue("commandip", "127.0.0.1");
 }
