@@ -56,8 +56,7 @@ TEST(Frames, OddFramesTextOutsideFramesAndUnfinishedFramesAreDropped)
     ASSERT_TRUE(takeFrame(buffer, frame));
     EXPECT_EQ(frame.request, "getfirstscandir");
 
-    // A frame beyond the bound and the next one in one read: the marker after it opens the next
-    // frame (one still unfinished is dropped: the fuzz test bounds the buffer).
+    // Beyond the bound with the next frame in one read: the marker after it opens that frame.
     buffer = "<elf>" + QString(control::kMaxOpenFrame, 'y') + frameOf("scandir=2&sdims=5");
     ASSERT_TRUE(takeFrame(buffer, frame));
     EXPECT_EQ(frame.request, "scandir=2&sdims=5");

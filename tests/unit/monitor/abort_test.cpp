@@ -64,8 +64,7 @@ TEST_F(Abort, AbortOfOneJobForgetsEveryJobOfItsClipAndRequestsRunAtOnceWithoutAS
     EXPECT_EQ(elementState(b, CWS_ELEMENT_XMP), 0);
     EXPECT_EQ(elementState(b, CWS_ELEMENT_PROXY), QZ_IN_PROGRESS);
 
-    // So are Clear Errors and Clear Processes (the states they take back:
-    // Clearing.EachClearingChangesExactlyItsStatesAndTexts).
+    // So are the clearings (their states: Clearing.EachClearingChangesExactlyItsStatesAndTexts).
     dbCWSSetElementStatus(db.get(), -1, a, CWS_ELEMENT_PROXY, nullptr, "", QZ_FINISHED, "");
     dbCWSSetElementStatus(db.get(), -1, b, CWS_ELEMENT_PROXY, nullptr, "", QZ_ERROR, "");
     instance->clearErrorsRequested = true;

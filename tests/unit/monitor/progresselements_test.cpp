@@ -52,7 +52,6 @@ TEST_F(ProgressElementsTest, EndedElementsOfOtherJobsGoAfterTenSeconds)
     update("running", 5000);
     EXPECT_TRUE(elements.update("x", "lost1", "t", "p", -2, 10, 20));
     EXPECT_TRUE(elements.update("x", "lost2", "t", "p", -2, 10, 20));
-    EXPECT_EQ(elements.snapshot().size(), 3u) << "lost jobs are remembered as ended elements";
     now += ProgressElements::kEndedDropMs;
     update("other", 100);
     EXPECT_TRUE(removed.empty());

@@ -1,5 +1,4 @@
-// Main window: instances from the settings groups, Start and its questions, the button row, the
-// panel check boxes, detached labels, closing, and the elided label.
+// Main window: its instances, Start's questions, buttons, panels, closing and the elided label.
 #include "tests/unit/control/programfixture.h"
 
 #include "tests/support/instancetest.h"
@@ -124,8 +123,7 @@ TEST_F(WindowTest, ButtonsPanelsDetachingAndClosingOverThreeInstances)
     CQZClipwatch* instance = program->instances[0];
     QCheckBox* picon = window->panels[0].checks[0];
     ASSERT_FALSE(picon->isChecked());
-    // A check box already in the instance's state (set through the command protocol) only
-    // reloads.
+    // A check box already in the instance's state only reloads.
     instance->UpdateSettings([](CWSSettings& s) { s.MakePicons = true; });
     const int loads = logCount("Database verified");
     picon->click();
@@ -154,8 +152,7 @@ TEST_F(WindowTest, ButtonsPanelsDetachingAndClosingOverThreeInstances)
     QCoreApplication::processEvents();
     EXPECT_EQ(window->panels[1].labels[2]->text(), "Idle");
 
-    // Closing saves the size and stops the selected scanning instances (AutoStart saved off):
-    // only instance 0 is both.
+    // Closing saves the size and stops the selected scanning instances: only instance 0 is both.
     for (int k = 0; k < 3; ++k)
         program->instances[k]->SaveAutoStart(k, true);
     window->resize(700, 480);

@@ -1,5 +1,4 @@
-// The dashboard's clip reads on both kinds of database: failures latest first, with their time,
-// and by element; the search taking its words literally.
+// The dashboard's clip reads on both kinds of database.
 #include "tests/unit/db/dbfixture.h"
 #include "web/queries.h"
 
