@@ -118,7 +118,6 @@ TEST_F(CommandTest, StartsWithoutADatabaseAreRefused)
 {
     setKeys(0, {{"DataBase", folder + "/no/such/folder/clips.db"}, {"DBType", 1}, {"Dir", folder}});
     startWindow();
-    // The three start words share one path (restart: the ingest test, start: the controller test).
     EXPECT_EQ(run("scandir=0&process"), "error=nodatabase");
     EXPECT_NE(result, 0);
     EXPECT_FALSE(program->instances[0]->isRunning());
@@ -175,7 +174,6 @@ TEST_F(CommandTest, InstanceWordsReachItsSwitchesStateErrorsDatabaseAndScanStatu
     const std::string db = folder.toStdString() + "/other.db";
     EXPECT_EQ(run("scandir=0&setdatabase=" + db), "setdatabase=" + db);
     EXPECT_EQ(run("scandir=0&getdatabase"), "currentdir=" + db);
-    EXPECT_EQ(run("scandir=0&getdbinfo"), "&databasename=" + db);
     instance->UpdateSettings([](CWSSettings& s) {
         s.DBUsername = "u";
         s.DBHost = "h";

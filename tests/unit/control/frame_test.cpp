@@ -56,6 +56,9 @@ TEST(Frames, OddFramesTextOutsideFramesAndUnfinishedFramesAreDropped)
     ASSERT_TRUE(takeFrame(buffer, frame));
     EXPECT_EQ(frame.request, "getfirstscandir");
 
+    buffer = "<elf>" + QString(control::kMaxOpenFrame, 'y');
+    EXPECT_FALSE(takeFrame(buffer, frame));
+    EXPECT_TRUE(buffer.isEmpty()) << "an unfinished frame beyond the bound is dropped";
     // Beyond the bound with the next frame in one read: the marker after it opens that frame.
     buffer = "<elf>" + QString(control::kMaxOpenFrame, 'y') + frameOf("scandir=2&sdims=5");
     ASSERT_TRUE(takeFrame(buffer, frame));
