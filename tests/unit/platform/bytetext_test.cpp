@@ -5,8 +5,6 @@
 
 TEST(ByteText, InvalidUtf8ComesBackByteForByteValidUtf8AsQtReadsIt)
 {
-    EXPECT_EQ(textOfBytes("clip\xff\xfe.mov"),
-              QString("clip") + QChar(0xDCFF) + QChar(0xDCFE) + QString(".mov"));
     const std::string invalid[] = {
         "clip\xff\xfe.mov",
         "\xc3",                         // cut short

@@ -15,11 +15,9 @@ TEST(FixSeperators, EveryPathStyleOnceAndAgain)
         {"\\\\\\\\server\\\\share\\\\clips\\\\a.mov", "\\\\server\\share\\clips\\a.mov"},
         {"\\\\server/share//a.mov", "\\\\server\\share\\a.mov"},
         {"//server\\share", "//server/share"},
-        {"/mnt/media\\clip.mov", "/mnt/media/clip.mov"},
         {"\"/mnt/my clips/a.mov\"", "/mnt/my clips/a.mov"},
         {"\"C:\\a\"\"b.mov\"", "C:\\ab.mov"},
         {"s3://bucket\\dir\\a.mov", "s3://bucket/dir/a.mov"},
-        {"relative\\a.mov", "relative/a.mov"},
         {"\\\\", "\\\\"},
         {"", ""},
     };
@@ -60,9 +58,6 @@ TEST(Addresses, LocalAddressChoice)
     };
     for (const auto& c : cases)
         EXPECT_EQ(iputil::chooseLocalAddress(adapters, c.name), QHostAddress(c.chosen)) << c.name;
-    EXPECT_EQ(iputil::chooseLocalAddress({adapters[0], adapters[1]}, ""),
-              QHostAddress(QHostAddress::LocalHost));
-    EXPECT_EQ(localAddress("").protocol(), QAbstractSocket::IPv4Protocol) << "of this machine";
 }
 
 TEST(CommandIP, PrefersVexoCmdThenVexoBaseThenNone)
@@ -75,5 +70,4 @@ TEST(CommandIP, PrefersVexoCmdThenVexoBaseThenNone)
     EXPECT_EQ(vexoCommandIP(), "127.0.0.8");
     vexoBase.remove("commandip");
     EXPECT_EQ(vexoCommandIP(), "0.0.0.0");
-    vexoCmd.setValue("commandip", "127.0.0.1");
 }

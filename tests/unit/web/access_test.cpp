@@ -10,11 +10,6 @@ const std::string kToken = "0123456789abcdef0123456789abcdef";
 const std::string kBearer = "Bearer " + kToken;
 const std::string kHost = "127.0.0.1:6280";
 
-web::RequestFacts action(const std::string& origin, const std::string& authorization)
-{
-    return {"POST", "/api/instances/0/pause", kHost, origin, authorization};
-}
-
 web::RequestFacts read(const std::string& path, const std::string& host,
                        const std::string& authorization = "")
 {
@@ -29,13 +24,15 @@ TEST(DashboardAccess, JudgesTokenHostAndOrigin)
         web::RequestFacts request;
         int verdict;
     } cases[] = {
-        // Actions refused for their token or their page: the dashboard API integration test.
+        // Actions refused for their token or their page: the dashboard API integration test;
+        // reads on 127.0.0.x: the farm test's dashboards.
         {"a read on loopback", true, read("/api/instances", "localhost:6280"), 0},
         {"a read through a rebound name", true, read("/api/instances", "evil.example:6280"), 403},
-        {"a read on another loopback address", true, read("/metrics", "127.0.0.3:6280"), 0},
         {"a name dressed as one", true, read("/metrics", "127.0.0.3.evil.example:6280"), 403},
-        {"an action with the token", true, action("", kBearer), 0},
-        {"an action from another port", true, action("http://127.0.0.1:8080", kBearer), 403},
+        {"an action with the token",
+         true,
+         {"POST", "/api/instances/0/pause", kHost, "", kBearer},
+         0},
         {"off loopback, the page", false, read("/dashboard.js", "ingest.example:6280"), 0},
         {"off loopback, a read without token", false, read("/metrics", "ingest.example:6280"), 401},
         {"off loopback, a read with the token", false,

@@ -1,5 +1,4 @@
-// The dashboard's clip reads on both kinds of database: failures latest first, with their time,
-// and by element; the search taking its words literally.
+// The dashboard's clip reads on both kinds of database.
 #include "tests/unit/db/dbfixture.h"
 #include "web/queries.h"
 
@@ -45,7 +44,6 @@ TEST_P(DashboardQueries, FailuresListOnlyFailedElementsNewestFirst)
     ASSERT_EQ(summary(latest),
               (std::vector<std::string>{"/m/old.mov:picon,", "/m/new.mov:proxy,element3,"}));
     EXPECT_GE(latest[0].elements[0].failedAt, before);
-    EXPECT_LE(latest[0].elements[0].failedAt, time(nullptr));
     EXPECT_EQ(latest[1].elements[0].failedAt, -1) << "failed before times were kept";
 }
 
