@@ -35,6 +35,8 @@ CSQLite3Query& CSQLite3Query::operator=(CSQLite3Query&& other) noexcept
     atEnd = std::exchange(other.atEnd, true);
     columnCount = std::exchange(other.columnCount, 0);
     ownsStatement = std::exchange(other.ownsStatement, false);
+    names = std::move(other.names);
+    other.names.clear();
     return *this;
 }
 
@@ -53,6 +55,7 @@ void CSQLite3Query::release() noexcept
     }
     statement = nullptr;
     ownsStatement = false;
+    names.clear();
 }
 
 void CSQLite3Query::checkStatement() const
@@ -76,13 +79,12 @@ void CSQLite3Query::nextRow()
 int CSQLite3Query::fieldIndex(const char* name) const
 {
     checkStatement();
-    if (name) {
-        for (int index = 0; index < columnCount; ++index) {
-            const char* column = sqlite3_column_name(statement, index);
-            if (column && strcmp(column, name) == 0)
-                return index;
-        }
-    }
+    if (names.empty())
+        for (int index = 0; index < columnCount; ++index)
+            names.push_back(sqlite3_column_name(statement, index));
+    for (size_t index = 0; name && index < names.size(); ++index)
+        if (names[index] && strcmp(names[index], name) == 0)
+            return static_cast<int>(index);
     throw CSQLite3Exception(CPPSQLITE_ERROR, "Invalid field name requested");
 }
 

@@ -6,6 +6,8 @@
 
 #include <sqlite3.h>
 
+#include <vector>
+
 class CSQLite3DataBase;
 
 class CSQLite3Query
@@ -52,4 +54,7 @@ private:
     bool atEnd;              // no current row
     int columnCount;         // number of result columns
     bool ownsStatement;      // this cursor must give the statement back
+    // Column names, read at the first look-up by name; SQLite keeps them until the statement is
+    // finalized or prepared again, which a stepped statement is not while this cursor holds it.
+    mutable std::vector<const char*> names;
 };
