@@ -20,8 +20,7 @@
 
 // Creates instance 0 from the settings store and opens its database; false when it has none.
 bool openInstance(std::unique_ptr<CQZClipwatch>& instance, std::shared_ptr<dbCwsHandle>& db);
-// State of element `code` of a clip, -1 for an unknown clip; output elements also give their
-// path and error.
+// State of element `code` of a clip, -1 for an unknown clip; also an output's path and error.
 int elementState(dbCwsHandle* db, const std::string& anchor, unsigned code,
                  std::string* path = nullptr, std::string* error = nullptr);
 
@@ -45,8 +44,7 @@ protected:
     int clipState(const std::string& anchor) { return elementState(anchor, CWS_ELEMENT_CLIP); }
     std::string md5Text(const std::string& anchor);
 
-    // Every request but the address request goes to `handler` (none: no reply); the address
-    // request is answered.
+    // Every request but the (answered) address request goes to `handler` (none: no reply).
     void serve(Handler handler);
     // The same `reply` to every request; none: the service does not answer at all.
     void answer(std::optional<std::string> reply);

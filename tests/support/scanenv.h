@@ -22,18 +22,16 @@ namespace scanenv
 // Creates `path` (and its folders) holding a few bytes; false when it cannot be written.
 bool touch(const QString& path);
 
-// Instance 0 of a cleared settings store (the dashboard off, files settled at once): `media`
-// with picon and proxy on and 40 translations, on an SQLite file in `folder` or this process's
-// MySQL database; the `extra` keys set last.
+// A cleared settings store (dashboard off) with instance 0 on `media`: picon, proxy, 40
+// translations, files settled at once, `folder`/clips.db or this process's MySQL database; `extra`.
 void configure(Backend backend, const QString& folder, const QString& media,
                std::initializer_list<std::pair<const char*, QVariant>> extra = {});
 
 // Waits until the process has printed `word` on its standard output.
 bool waitForOutput(QProcess& process, const QByteArray& word, int ms);
-// Sends SIGKILL to the process and reaps it.
 void killHard(QProcess& process);
-// Starts the program (clipwatch) with `arguments` and without a display: no QT_QPA_PLATFORM,
-// DISPLAY or WAYLAND_DISPLAY in its environment (the one set on `process`, else the test's).
+// Starts clipwatch with `arguments` in the environment set on `process` (else the test's), less
+// QT_QPA_PLATFORM, DISPLAY and WAYLAND_DISPLAY.
 void startHeadless(QProcess& process, const QStringList& arguments);
 
 // The reference service on 127.0.0.1:`port` (0: a free port); stopped on destruction.
@@ -42,9 +40,8 @@ class Service
 public:
     explicit Service(int port = 1080) : port_(port) {}
     ~Service();
-    // Starts it with simulated jobs of `jobMs`, or doing the real work when `jobMs` is 0; true
-    // once it listens. `listJobs` has it list the jobs it takes (a few hundred at most: the
-    // list waits in a pipe until jobs() reads it).
+    // Starts it with simulated jobs of `jobMs` (0: real work); true once it listens. `listJobs`
+    // has it list the jobs it takes (a few hundred at most: they wait in a pipe for jobs()).
     bool start(int jobMs, bool listJobs = false);
     // Starts it with vexobase's `options`; true once it listens, on port().
     bool startWith(const QStringList& options);

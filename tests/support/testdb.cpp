@@ -1,8 +1,6 @@
 // The test server account and this process's MySQL database (see testdb.h).
 #include "tests/support/testdb.h"
 
-#include "db/dbcws.h"
-
 #include <QSqlDatabase>
 #include <QSqlQuery>
 
@@ -16,13 +14,6 @@ QString mysqlName()
     return QString("clipwatch_test_%1").arg(getpid());
 }
 
-std::string mysqlProblem()
-{
-    std::string message;
-    testSqlConnect(CWS_DB_MYSQL, message, user(), password(), host());
-    return message;
-}
-
 void dropMySQL(const QString& name)
 {
     if (::testing::Test::HasFailure())
@@ -34,7 +25,6 @@ void dropMySQL(const QString& name)
         admin.setPassword(password());
         if (admin.open())
             QSqlQuery(admin).exec("DROP DATABASE IF EXISTS " + name);
-        admin.close();
     }
     QSqlDatabase::removeDatabase("testdbAdmin");
 }

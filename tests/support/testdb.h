@@ -2,6 +2,8 @@
 // server (scripts/mariadb.sh) named after the test process.
 #pragma once
 
+#include "db/connection.h"
+
 #include <gtest/gtest.h>
 
 #include <QString>
@@ -27,8 +29,6 @@ inline QString host()
 }
 // A database name of this test process.
 QString mysqlName();
-// Empty when the server can be reached, else the driver's text.
-std::string mysqlProblem();
 // Drops the MySQL database `name` when it exists; kept for a look after a failed test.
 void dropMySQL(const QString& name);
 } // namespace testdb
@@ -36,7 +36,8 @@ void dropMySQL(const QString& name);
 // In SetUp: skips (CLIPWATCH_NO_MARIADB=1) or fails the test when the server is not reachable.
 #define CLIPWATCH_REQUIRE_MARIADB()                                                                \
     do {                                                                                           \
-        const std::string problem = testdb::mysqlProblem();                                        \
+        std::string problem;                                                                       \
+        testSqlConnect(CWS_DB_MYSQL, problem, testdb::user(), testdb::password(), testdb::host()); \
         if (!problem.empty() && qEnvironmentVariable("CLIPWATCH_NO_MARIADB") == "1")               \
             GTEST_SKIP() << "MariaDB not reachable: " << problem;                                  \
         if (!problem.empty())                                                                      \

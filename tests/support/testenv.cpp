@@ -5,49 +5,36 @@
 #include <QDir>
 #include <QFile>
 #include <QSettings>
-#include <QTemporaryDir>
 #include <QThread>
 #include <QUuid>
 
 #include <cstdlib>
-#include <memory>
 
 namespace testenv
 {
 
-static std::unique_ptr<QTemporaryDir> tempRoot;
+static QString rootPath;
 
-void setUp()
+std::unique_ptr<QTemporaryDir> setUp()
 {
-    tempRoot = std::make_unique<QTemporaryDir>(QDir::tempPath() + "/clipwatch-test-XXXXXX");
-    const QByteArray base = tempRoot->path().toUtf8();
+    auto root = std::make_unique<QTemporaryDir>(QDir::tempPath() + "/clipwatch-test-XXXXXX");
+    rootPath = root->path();
+    const QByteArray base = rootPath.toUtf8();
     for (const char* sub : {"home", "config", "state", "log"})
-        QDir().mkpath(tempRoot->path() + "/" + sub);
+        QDir().mkpath(rootPath + "/" + sub);
     setenv("HOME", base + "/home", 1);
     setenv("XDG_CONFIG_HOME", base + "/config", 1);
     setenv("XDG_STATE_HOME", base + "/state", 1);
     setenv("CLIPWATCH_LOG_DIR", base + "/log", 1);
     if (getenv("CLIPWATCH_KEEP_TEST_DIR"))
-        tempRoot->setAutoRemove(false);
-
-    QSettings cmd("Velmora", "VexoCmd");
-    cmd.setValue("commandip", "127.0.0.1");
-    cmd.sync();
-}
-
-void tearDown()
-{
-    tempRoot.reset();
-}
-
-QString root()
-{
-    return tempRoot->path();
+        root->setAutoRemove(false);
+    QSettings("Velmora", "VexoCmd").setValue("commandip", "127.0.0.1");
+    return root;
 }
 
 QString makeDir(const QString& name)
 {
-    const QString path = root() + "/" + name + "-" + QUuid::createUuid().toString(QUuid::Id128);
+    const QString path = rootPath + "/" + name + "-" + QUuid::createUuid().toString(QUuid::Id128);
     QDir().mkpath(path);
     return path;
 }
@@ -71,10 +58,8 @@ bool waitFor(const std::function<bool()>& condition, int ms)
 
 QString readLog(const QString& name)
 {
-    QFile file(root() + "/log/" + name + ".log");
-    if (!file.open(QIODevice::ReadOnly))
-        return QString();
-    return QString::fromUtf8(file.readAll());
+    QFile file(rootPath + "/log/" + name + ".log");
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
 } // namespace testenv

@@ -2,23 +2,20 @@
 #pragma once
 
 #include <QString>
+#include <QTemporaryDir>
 
 #include <functional>
+#include <memory>
 
 namespace testenv
 {
 
 // Creates the folder, points HOME, XDG_CONFIG_HOME, XDG_STATE_HOME and CLIPWATCH_LOG_DIR into it
-// and sets the command address to 127.0.0.1; main() of every test calls it first.
-void setUp();
+// and sets the command address to 127.0.0.1. main() of every test calls it first and holds the
+// folder to the end: it is removed then unless CLIPWATCH_KEEP_TEST_DIR is set.
+std::unique_ptr<QTemporaryDir> setUp();
 
-// Removes the temporary folder unless CLIPWATCH_KEEP_TEST_DIR is set.
-void tearDown();
-
-// The process's temporary root folder.
-QString root();
-
-// A fresh empty folder below root(), named after `name`.
+// A fresh empty folder in the temporary folder, named after `name`.
 QString makeDir(const QString& name);
 
 // Directory of the build tree (executables such as vexobase live below it).
@@ -27,7 +24,7 @@ QString buildDir();
 // Checks `condition` every 20 ms, handling events between checks, until it holds or `ms` passed.
 bool waitFor(const std::function<bool()>& condition, int ms);
 
-// Reads the whole log file `<name>.log` of this process.
+// The whole log file `<name>.log` of this process.
 QString readLog(const QString& name);
 
 } // namespace testenv

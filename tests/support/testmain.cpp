@@ -1,5 +1,4 @@
-// main() of every test executable: isolates the environment, then runs GoogleTest inside a
-// Qt application object (a QApplication for widget tests).
+// main() of every test: isolates the environment, then runs GoogleTest in a Qt application.
 #include "tests/support/testenv.h"
 
 #include <gtest/gtest.h>
@@ -14,13 +13,8 @@ using TestApplication = QCoreApplication;
 
 int main(int argc, char** argv)
 {
-    testenv::setUp();
+    const auto folder = testenv::setUp(); // removed after the application object
     ::testing::InitGoogleTest(&argc, argv);
-    int result;
-    {
-        TestApplication app(argc, argv);
-        result = RUN_ALL_TESTS();
-    }
-    testenv::tearDown();
-    return result;
+    TestApplication app(argc, argv);
+    return RUN_ALL_TESTS();
 }

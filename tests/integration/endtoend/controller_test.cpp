@@ -1,7 +1,5 @@
-// The program (offscreen, or --no-window without a display) connects to this test's controller on
-// 127.0.0.1:6216, which runs a folder to completion with frames joined and split across writes,
-// then drops the connection mid-frame and listens again two seconds later: the program must
-// come back by itself and answer again.
+// The program (offscreen, or --no-window without a display) runs a folder to completion for this
+// test's controller on 127.0.0.1:6216, then comes back by itself after the controller drops it.
 #include "control/frame.h"
 #include "control/xmlreply.h"
 #include "tests/integration/endtoend/e2efixture.h"
@@ -24,8 +22,6 @@ protected:
     void SetUp() override
     {
         QSettings("Velmora", "Clipwatch").clear();
-        folder = testenv::makeDir("controller");
-        media = folder + "/media/";
         ASSERT_TRUE(service.start(200)) << "port 1080 taken";
         ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 6216)) << "port 6216 taken";
         scanenv::startHeadless(program, GetParam() ? QStringList{"--no-window"}
@@ -76,12 +72,11 @@ protected:
     // Sends `request` under a new tag; the reply document's values.
     QMap<QString, QString> ask(const QString& request)
     {
-        const QString tag = QString::number(++tags);
-        peer->write(control::requestFrame(request, tag).toUtf8());
-        return answer(tag);
+        peer->write(control::requestFrame(request, QString::number(++tags)).toUtf8());
+        return answer(QString::number(tags));
     }
 
-    QString folder, media;
+    const QString folder = testenv::makeDir("controller"), media = folder + "/media/";
     e2e::Service service;
     QProcess program;
     QTcpServer server;

@@ -1,7 +1,5 @@
-// Faults in the walk, the clip search and with jobs in flight: the program killed (SIGKILL) and
-// started again with the control word "start", on SQLite and MariaDB, or the MariaDB server
-// restarted under the running program, which must reconnect. Every clip must end complete
-// exactly once.
+// The program killed in the walk, the search or with jobs in flight and started again, or the
+// MariaDB server restarted under it: every clip ends complete exactly once.
 #include "tests/integration/endtoend/e2efixture.h"
 
 #include <QRegularExpression>
@@ -10,7 +8,6 @@
 namespace
 {
 
-// Runs `scripts/mariadb.sh <command>`; true when it succeeded.
 bool mariadb(const QString& command)
 {
     return QProcess::execute("bash",

@@ -1,14 +1,11 @@
 // Shared pieces of the end-to-end tests (see e2efixture.h).
 #include "tests/integration/endtoend/e2efixture.h"
 
-#include "tests/support/testenv.h"
-
-#include <gtest/gtest.h>
-
 #include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 
 #include <sqlite3.h>
 
@@ -23,8 +20,7 @@ QStringList makeTree(const QString& root, int folders, int perFolder)
         for (int f = 0; f < perFolder; ++f) {
             const QString path =
                 root + QString::asprintf("g%d/d%d/c%d.%s", d % 10, d, f, extensions[(d + f) % 4]);
-            if (!touch(path))
-                ADD_FAILURE() << "cannot write " << path.toStdString();
+            EXPECT_TRUE(touch(path)) << "cannot write " << path.toStdString();
             clips << path;
         }
     return clips;
@@ -46,16 +42,10 @@ QStringList sorted(QStringList list)
     return list;
 }
 
-Driver::~Driver()
-{
-    kill();
-}
-
 bool Driver::start(const QString& logName, const QStringList& batch)
 {
-    scanenv::startHeadless(process,
-                           QStringList{"--no-window", "--log", logName, "--until-idle"} + batch);
-    return scanenv::waitForOutput(process, "started", 30000);
+    startHeadless(process, QStringList{"--no-window", "--log", logName, "--until-idle"} + batch);
+    return waitForOutput(process, "started", 30000);
 }
 
 bool Driver::waitIdle(int ms)
@@ -83,11 +73,7 @@ ClipDb::ClipDb(Backend backend, const QString& folder)
 
 ClipDb::~ClipDb()
 {
-    if (sqlite) {
-        sqlite3_close(sqlite);
-        return;
-    }
-    QSqlDatabase::database(connection, false).close();
+    sqlite3_close(sqlite); // nothing for null
     QSqlDatabase::removeDatabase(connection);
 }
 
@@ -95,26 +81,32 @@ QStringList ClipDb::column(const QString& sql)
 {
     QStringList values;
     if (sqlite) {
-        const auto addFirst = [](void* list, int, char** row, char**) {
-            *static_cast<QStringList*>(list) << (row[0] ? QString::fromUtf8(row[0]) : QString());
+        const auto addRow = [](void* list, int columns, char** row, char**) {
+            QStringList fields;
+            for (int i = 0; i < columns; ++i)
+                fields << QString::fromUtf8(row[i]);
+            *static_cast<QStringList*>(list) << fields.join(' ');
             return 0;
         };
-        if (sqlite3_exec(sqlite, sql.toUtf8().constData(), addFirst, &values, nullptr) != SQLITE_OK)
+        if (sqlite3_exec(sqlite, sql.toUtf8().constData(), addRow, &values, nullptr) != SQLITE_OK)
             ADD_FAILURE() << sqlite3_errmsg(sqlite) << ": " << sql.toStdString();
         return values;
     }
     QSqlQuery query(QSqlDatabase::database(connection));
     if (!query.exec(sql))
         ADD_FAILURE() << query.lastError().text().toStdString() << ": " << sql.toStdString();
-    while (query.next())
-        values << query.value(0).toString();
+    while (query.next()) {
+        QStringList fields;
+        for (int i = 0; i < query.record().count(); ++i)
+            fields << query.value(i).toString();
+        values << fields.join(' ');
+    }
     return values;
 }
 
 long long ClipDb::number(const QString& sql)
 {
-    const QStringList values = column(sql);
-    return values.isEmpty() || values.first().isNull() ? -1 : values.first().toLongLong();
+    return column(sql).value(0, "-1").toLongLong();
 }
 
 void expectAllComplete(ClipDb& db, const QStringList& clips)
@@ -129,20 +121,6 @@ void expectAllComplete(ClipDb& db, const QStringList& clips)
                         "COALESCE(ProxyValue, 1) <> 1 OR MD5 = 'in progress'"),
               0)
         << "an element not finished";
-}
-
-QStringList rowsWithIds(ClipDb& db)
-{
-    QStringList rows;
-    for (const auto& [table, path] :
-         {std::pair{"Clips", "AnchorPath"}, {"Directories", "Directory"}}) {
-        const QString order = QString(" FROM ") + table + " ORDER BY ID";
-        const QStringList ids = db.column("SELECT ID" + order);
-        const QStringList paths = db.column(QString("SELECT ") + path + order);
-        for (int i = 0; i < ids.size() && i < paths.size(); ++i)
-            rows << ids[i] + ' ' + paths[i];
-    }
-    return rows;
 }
 
 void expectDirectoriesDone(ClipDb& db)

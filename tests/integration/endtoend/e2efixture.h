@@ -3,7 +3,6 @@
 #pragma once
 
 #include "tests/support/scanenv.h"
-#include "tests/support/testenv.h"
 
 #include <gtest/gtest.h>
 
@@ -25,20 +24,15 @@ inline void PrintTo(const QString& text, std::ostream* out)
 namespace e2e
 {
 
-using scanenv::BackendTest;
-using scanenv::configure;
-using scanenv::killHard;
-using scanenv::Service;
-using scanenv::touch;
+using namespace scanenv;
 using testenv::waitFor;
 
 // Makes `folders` folders of `perFolder` clips each below `root` (two levels deep); the paths.
 QStringList makeTree(const QString& root, int folders, int perFolder);
-// How often `text` occurs in the log `<name>.log` of this test process's log folder.
+// How often `text` occurs in this test process's log `<name>.log`.
 int logCount(const QString& name, const QString& text);
 // True once that log holds `text` at least `times` times, within `ms`.
 bool waitForLog(const QString& name, const QString& text, int times = 1, int ms = 60000);
-// `list` in order.
 QStringList sorted(QStringList list);
 
 // The program without a window (clipwatch --no-window --until-idle) as a child process, in this
@@ -46,9 +40,8 @@ QStringList sorted(QStringList list);
 class Driver
 {
 public:
-    ~Driver();
-    // Starts it with its log named `logName` and `batch` options (see app/batchrun.h); true once
-    // it says it has started scanning.
+    ~Driver() { kill(); }
+    // Starts it logging to `logName` with `batch` options; true once it says it started scanning.
     bool start(const QString& logName, const QStringList& batch = {"--start"});
     // True once it ended by itself within `ms` with exit code 0 (idle).
     bool waitIdle(int ms);
@@ -65,9 +58,9 @@ class ClipDb
 public:
     ClipDb(Backend backend, const QString& folder);
     ~ClipDb();
-    // First column of the first row as an integer, -1 when none.
+    // First column of the first row as an integer, -1 when there is no row.
     long long number(const QString& sql);
-    // First column of every row.
+    // Every row, its columns joined by spaces.
     QStringList column(const QString& sql);
 
 private:
@@ -75,12 +68,10 @@ private:
     sqlite3* sqlite = nullptr;
 };
 
-// "ID path" of every clip row, then of every directory row, each by ID.
-QStringList rowsWithIds(ClipDb& db);
 // Every directory recorded once and searched.
 void expectDirectoriesDone(ClipDb& db);
-// The checks that follow a finished run: `clips` recorded once each and complete, no
-// directory or clip recorded twice, nothing left in progress, every directory searched.
+// After a finished run: `clips` recorded once each and complete, nothing left in progress,
+// every directory recorded once and searched.
 void expectAllComplete(ClipDb& db, const QStringList& clips);
 // How often each job ("<profile> <source>") was taken over the services' `jobLists`, once every
 // picon and MD5 of `clips` is found among them and nothing else.
