@@ -11,7 +11,6 @@
 #include <httplib.h>
 
 #include <QMap>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QString>
@@ -28,16 +27,10 @@ inline const char kHostileName[] =
 // The reason the simulated service gives for the clips that fail by their name's marker.
 inline const char kFailureReason[] = "simulated failure";
 
-class RunningProgram
+// The program stays after its scans (no --until-idle); e2e::Driver's end kills it.
+class RunningProgram : public e2e::Driver
 {
 public:
-    ~RunningProgram()
-    {
-        program.terminate();
-        if (!program.waitForFinished(10000))
-            e2e::killHard(program);
-    }
-
     // Starts everything and waits until both instances have settled; why it could not, or "".
     std::string start()
     {
@@ -50,8 +43,8 @@ public:
         configure();
         if (!service.start(100) || !controller.listen(QHostAddress::LocalHost, 6216))
             return "port 1080 or 6216 taken";
-        scanenv::startHeadless(program, {"--no-window", "--log", "dashboard", "--start"});
-        if (!scanenv::waitForOutput(program, "started", 30000) || !controller.waitForProgram(30000))
+        scanenv::startHeadless(process, {"--no-window", "--log", "dashboard", "--start"});
+        if (!scanenv::waitForOutput(process, "started", 30000) || !controller.waitForProgram(30000))
             return "the program did not start or connect";
         const QRegularExpressionMatch line =
             QRegularExpression(
@@ -81,14 +74,13 @@ public:
     {
         return ask(QString("scandir=%1&getstate").arg(instance)).value("state").section('[', 0, 0);
     }
-    // An HTTP client of the dashboard, and the address of its page.
+    // An HTTP client of the dashboard.
     httplib::Client client() const
     {
         httplib::Client http("127.0.0.1", port);
         http.set_read_timeout(30);
         return http;
     }
-    std::string url() const { return "http://127.0.0.1:" + std::to_string(port) + "/"; }
 
     int port = 0;      // the dashboard's port
     std::string token; // from the log line that names the dashboard
@@ -131,7 +123,6 @@ private:
 
     e2e::Service service;
     ctl::Controller controller;
-    QProcess program;
 };
 
 } // namespace dashboardtest
