@@ -40,7 +40,19 @@ public:
             spare.listen(QHostAddress::LocalHost, 0);
             port = spare.serverPort();
         }
-        configure();
+        // Instance 0 on media0/, instance 1 as it on media1/, the dashboard on `port`.
+        for (int k = 0; k < 2; ++k)
+            for (const QString& clip : clips[k])
+                e2e::touch(QString("%1/media%2/%3").arg(folder).arg(k).arg(clip));
+        e2e::configure(Backend::SQLite, folder, folder + "/media0/");
+        QSettings store("Velmora", "Clipwatch");
+        for (const QString& key : store.allKeys())
+            if (key.startsWith("Instance0/"))
+                store.setValue("Instance1/" + key.mid(10), store.value(key));
+        store.setValue("Instance1/Dir", folder + "/media1/");
+        store.setValue("Instance1/DataBase", folder + "/clips1.db");
+        store.setValue("DashboardPort", port);
+        store.sync(); // before the program reads it
         if (!service.start(100) || !controller.listen(QHostAddress::LocalHost, 6216))
             return "port 1080 or 6216 taken";
         scanenv::startHeadless(process, {"--no-window", "--log", "dashboard", "--start"});
@@ -92,22 +104,6 @@ private:
         {"a.mov", "sub/b.mp4", "bad-vexofault-fail.mov", QString("sub/") + kHostileName},
         {"c.mov", "d/e.mxf"},
     };
-
-    // Instance 0 on media0/, instance 1 as it on media1/, the dashboard on `port`.
-    void configure()
-    {
-        for (int k = 0; k < 2; ++k)
-            for (const QString& clip : clips[k])
-                e2e::touch(QString("%1/media%2/%3").arg(folder).arg(k).arg(clip));
-        e2e::configure(Backend::SQLite, folder, folder + "/media0/");
-        QSettings store("Velmora", "Clipwatch");
-        for (const QString& key : store.allKeys())
-            if (key.startsWith("Instance0/"))
-                store.setValue("Instance1/" + key.mid(10), store.value(key));
-        store.setValue("Instance1/Dir", folder + "/media1/");
-        store.setValue("Instance1/DataBase", folder + "/clips1.db");
-        store.setValue("DashboardPort", port);
-    }
 
     // Every clip of the instance counted, complete or failed, and no job left.
     bool settled(int instance)
