@@ -14,11 +14,6 @@
 namespace
 {
 
-QString logSince(int from)
-{
-    return testenv::readLog("Clipwatch").mid(from);
-}
-
 uint32_t readOption(const char* section, const char* key)
 {
     uint32_t value = 12345;
@@ -34,13 +29,14 @@ TEST_P(ProgramRun, StartsLogsAndEndsCleanlyOnSignal)
     qzCFGValueDword(-1, "Quillon\\Default", "AgressiveFileopen", &aggressive, 1);
     qzCFGValueDword(-1, "Quillon\\PlugIns\\RVT", "PreLoadRVTDlls", &preload, 1);
 
-    const int from = testenv::readLog("Clipwatch").size();
+    const QString log = QString("run-%1").arg(GetParam());
     QProcess program;
     program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    program.start(testenv::buildDir() + "/clipwatch", {"-platform", "offscreen"});
+    program.start(testenv::buildDir() + "/clipwatch", {"-platform", "offscreen", "--log", log});
     ASSERT_TRUE(program.waitForStarted(10000));
-    ASSERT_TRUE(testenv::waitFor([&] { return logSince(from).contains("Settings file: "); }, 20000))
-        << logSince(from).toStdString();
+    ASSERT_TRUE(
+        testenv::waitFor([&] { return testenv::readLog(log).contains("Settings file: "); }, 20000))
+        << testenv::readLog(log).toStdString();
 
     EXPECT_EQ(readOption("Quillon\\Default", "AgressiveFileopen"), 0u)
         << "switched off for the run";
@@ -51,7 +47,8 @@ TEST_P(ProgramRun, StartsLogsAndEndsCleanlyOnSignal)
     ASSERT_TRUE(program.waitForFinished(20000));
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(program.exitCode(), 0);
-    EXPECT_TRUE(logSince(from).contains(QRegularExpression("\nmain exiting main.cpp \\d+$")));
+    EXPECT_TRUE(
+        testenv::readLog(log).contains(QRegularExpression("\nmain exiting main.cpp \\d+$")));
     EXPECT_EQ(readOption("Quillon\\Default", "AgressiveFileopen"), 3u);
     EXPECT_EQ(readOption("Quillon\\PlugIns\\RVT", "PreLoadRVTDlls"), 1u);
 }

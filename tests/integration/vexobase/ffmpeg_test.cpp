@@ -118,7 +118,6 @@ TEST_F(Ffmpeg, MediaOutputsKeepTheDurationAndTakeTheAskedWidthAndContainer)
         {0, "MXF-RDD-25", ".mxf", "160", "mxf"},
         {0, "mov-prores", ".mov", "160", "mov,mp4"},
         {0, "wrap", ".MKV", "320", "matroska"}, // copied into the target's container
-        {2, "wrap", ".MKV", "320", "matroska"},
     };
     for (const auto& c : cases) {
         const std::string source = clips[c.clip], target = source + "." + c.profile + c.extension;

@@ -76,7 +76,6 @@ TEST_F(Simulated, ATakenPortIsRefused)
                  {"--simulate", "--bind", "127.0.0.1", "--port", QString::number(service->port())});
     ASSERT_TRUE(second.waitForFinished(10000)) << "a second service listens beside the first";
     EXPECT_EQ(second.exitCode(), 1);
-    EXPECT_TRUE(second.readAllStandardError().contains("cannot listen"));
 }
 
 TEST_F(Simulated, JobsRunAgainOnceEndedAndArePurgedOnceOrWithAllCompletedOnes)
@@ -172,7 +171,6 @@ TEST_F(Simulated, PathsRoundTripIntoNewFoldersAndOntoThePageAndMatchIgnoringCase
         };
         EXPECT_EQ(replyValue(answer, "source"), escaped(source)) << answer;
         EXPECT_EQ(replyValue(answer, "target"), escaped(target));
-        EXPECT_EQ(replyValue(answer, "profile"), "xmp");
     }
     const std::string page = reply("/");
     EXPECT_NE(page.find("&lt;b&gt;clip"), std::string::npos) << page;

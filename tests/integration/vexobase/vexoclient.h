@@ -3,9 +3,7 @@
 #pragma once
 
 #include "tests/support/scanenv.h"
-
-#include <QDeadlineTimer>
-#include <QThread>
+#include "tests/support/testenv.h"
 
 #include <optional>
 #include <string>
@@ -70,14 +68,13 @@ public:
     std::string waitForEnd(const std::string& source, const std::string& target,
                            const std::string& profile, int timeoutMs = 30000) const
     {
-        QDeadlineTimer deadline(timeoutMs);
         std::string reply;
-        do {
-            reply = get(jobQuery("get", source, target, profile)).value_or("");
-            if (const int progress = progressOf(reply); progress < 0 || progress >= 10000)
-                return reply;
-            QThread::msleep(50);
-        } while (!deadline.hasExpired());
+        testenv::waitFor(
+            [&] {
+                reply = get(jobQuery("get", source, target, profile)).value_or("");
+                return progressOf(reply) < 0 || progressOf(reply) >= 10000;
+            },
+            timeoutMs);
         return reply;
     }
 };

@@ -11,7 +11,6 @@
 #include <httplib.h>
 
 #include <QMap>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QString>
@@ -28,16 +27,10 @@ inline const char kHostileName[] =
 // The reason the simulated service gives for the clips that fail by their name's marker.
 inline const char kFailureReason[] = "simulated failure";
 
-class RunningProgram
+// The program stays after its scans (no --until-idle); e2e::Driver's end kills it.
+class RunningProgram : public e2e::Driver
 {
 public:
-    ~RunningProgram()
-    {
-        program.terminate();
-        if (!program.waitForFinished(10000))
-            e2e::killHard(program);
-    }
-
     // Starts everything and waits until both instances have settled; why it could not, or "".
     std::string start()
     {
@@ -47,11 +40,23 @@ public:
             spare.listen(QHostAddress::LocalHost, 0);
             port = spare.serverPort();
         }
-        configure();
+        // Instance 0 on media0/, instance 1 as it on media1/, the dashboard on `port`.
+        for (int k = 0; k < 2; ++k)
+            for (const QString& clip : clips[k])
+                e2e::touch(QString("%1/media%2/%3").arg(folder).arg(k).arg(clip));
+        e2e::configure(Backend::SQLite, folder, folder + "/media0/");
+        QSettings store("Velmora", "Clipwatch");
+        for (const QString& key : store.allKeys())
+            if (key.startsWith("Instance0/"))
+                store.setValue("Instance1/" + key.mid(10), store.value(key));
+        store.setValue("Instance1/Dir", folder + "/media1/");
+        store.setValue("Instance1/DataBase", folder + "/clips1.db");
+        store.setValue("DashboardPort", port);
+        store.sync(); // before the program reads it
         if (!service.start(100) || !controller.listen(QHostAddress::LocalHost, 6216))
             return "port 1080 or 6216 taken";
-        scanenv::startHeadless(program, {"--no-window", "--log", "dashboard", "--start"});
-        if (!scanenv::waitForOutput(program, "started", 30000) || !controller.waitForProgram(30000))
+        scanenv::startHeadless(process, {"--no-window", "--log", "dashboard", "--start"});
+        if (!scanenv::waitForOutput(process, "started", 30000) || !controller.waitForProgram(30000))
             return "the program did not start or connect";
         const QRegularExpressionMatch line =
             QRegularExpression(
@@ -81,14 +86,13 @@ public:
     {
         return ask(QString("scandir=%1&getstate").arg(instance)).value("state").section('[', 0, 0);
     }
-    // An HTTP client of the dashboard, and the address of its page.
+    // An HTTP client of the dashboard.
     httplib::Client client() const
     {
         httplib::Client http("127.0.0.1", port);
         http.set_read_timeout(30);
         return http;
     }
-    std::string url() const { return "http://127.0.0.1:" + std::to_string(port) + "/"; }
 
     int port = 0;      // the dashboard's port
     std::string token; // from the log line that names the dashboard
@@ -100,22 +104,6 @@ private:
         {"a.mov", "sub/b.mp4", "bad-vexofault-fail.mov", QString("sub/") + kHostileName},
         {"c.mov", "d/e.mxf"},
     };
-
-    // Instance 0 on media0/, instance 1 as it on media1/, the dashboard on `port`.
-    void configure()
-    {
-        for (int k = 0; k < 2; ++k)
-            for (const QString& clip : clips[k])
-                e2e::touch(QString("%1/media%2/%3").arg(folder).arg(k).arg(clip));
-        e2e::configure(Backend::SQLite, folder, folder + "/media0/");
-        QSettings store("Velmora", "Clipwatch");
-        for (const QString& key : store.allKeys())
-            if (key.startsWith("Instance0/"))
-                store.setValue("Instance1/" + key.mid(10), store.value(key));
-        store.setValue("Instance1/Dir", folder + "/media1/");
-        store.setValue("Instance1/DataBase", folder + "/clips1.db");
-        store.setValue("DashboardPort", port);
-    }
 
     // Every clip of the instance counted, complete or failed, and no job left.
     bool settled(int instance)
@@ -131,7 +119,6 @@ private:
 
     e2e::Service service;
     ctl::Controller controller;
-    QProcess program;
 };
 
 } // namespace dashboardtest
