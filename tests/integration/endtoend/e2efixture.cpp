@@ -44,6 +44,9 @@ QStringList sorted(QStringList list)
 
 bool Driver::start(const QString& logName, const QStringList& batch)
 {
+    // Beside its log, what the program reports on standard error (failed database statements).
+    process.setStandardErrorFile(
+        qEnvironmentVariable("CLIPWATCH_LOG_DIR") + "/" + logName + ".stderr", QIODevice::Append);
     startHeadless(process, QStringList{"--no-window", "--log", logName, "--until-idle"} + batch);
     return waitForOutput(process, "started", 30000);
 }
