@@ -29,6 +29,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -385,12 +386,17 @@ private:
     // Searches a folder whose unsettled files may have settled by now; false when none is due.
     bool SearchSettledFolder();
 
-    // Re-queues the in-progress elements of clips in `clipState` (2 or 3) at start-up.
-    void RecoverClipsInState(const CWSSettings& s, int clipState);
+    // Source and element code of each job the monitor follows.
+    using FollowedJobs = std::set<std::pair<QString, int>>;
+    // Re-queues the in-progress elements of clips in `clipState` (2 or 3) at start-up, or at the
+    // end of a clip search, leaving alone those whose jobs are `followed`.
+    void RecoverClipsInState(const CWSSettings& s, int clipState, const FollowedJobs& followed);
     // Re-queues the in-progress elements of the clip at `anchor` (in progress, or waiting for
     // its process when not `inProgress`), asking the service again when `send`, and puts an MD5
-    // in progress back to waiting; true when it found any.
-    bool RecoverClip(const CWSSettings& s, const std::string& anchor, bool inProgress, bool send);
+    // in progress back to waiting; true when it found any. Elements whose jobs are `followed`
+    // run: they are left as they are.
+    bool RecoverClip(const CWSSettings& s, const std::string& anchor, bool inProgress, bool send,
+                     const FollowedJobs& followed = {});
 
     // On a catalogue shared with other hosts, once a second: frees directories and takes over
     // clips whose hosts' claims ran out, walks again after a walk that was cut short, and

@@ -3,6 +3,8 @@
 
 #include "db/dbcws.h"
 #include "monitor/completion.h"
+#include "monitor/jobrequest.h"
+#include "platform/bytetext.h"
 #include "platform/qzlog.h"
 #include "scanner/clipwatch_p.h"
 #include "scanner/elementsettings.h"
@@ -41,8 +43,12 @@ void forEachClipInState(dbCwsHandle* db, int clipState, const char* fcn, Visit v
 } // namespace
 
 bool CQZClipwatch::RecoverClip(const CWSSettings& s, const std::string& anchor, bool inProgress,
-                               bool send)
+                               bool send, const FollowedJobs& followed)
 {
+    const QString source = textOfBytes(cwsUniformPath(anchor));
+    const auto runs = [&](unsigned code) {
+        return followed.count({source, static_cast<int>(code)}) > 0;
+    };
     const std::shared_ptr<dbCwsHandle> db = Database();
     unsigned recovered = 0;
     for (const dbCwsElement& e : dbCwsElements())
@@ -53,7 +59,7 @@ bool CQZClipwatch::RecoverClip(const CWSSettings& s, const std::string& anchor, 
         return false;
     bool found = false;
     for (const dbCwsElement& e : dbCwsElements()) {
-        if (!(recovered & e.code) || status.state(e.code) != QZ_IN_PROGRESS)
+        if (!(recovered & e.code) || status.state(e.code) != QZ_IN_PROGRESS || runs(e.code))
             continue;
         if (inProgress)
             ErrOut("\nStart up found %s %s in progress", anchor.c_str(), e.recoveredInProgress);
@@ -62,7 +68,7 @@ bool CQZClipwatch::RecoverClip(const CWSSettings& s, const std::string& anchor, 
         found = true;
         RequestByCode(e.code, anchor, send, false, -1);
     }
-    const bool md5Running = sameText(status.md5, "in progress");
+    const bool md5Running = sameText(status.md5, "in progress") && !runs(CWS_ELEMENT_MD5);
     if (s.MakeMD5 && inProgress && (md5Running || sameText(status.md5, "lost process purged"))) {
         ErrOut("\nStart up found %s md5 in progress, reseting", anchor.c_str());
         found = true;
@@ -74,12 +80,13 @@ bool CQZClipwatch::RecoverClip(const CWSSettings& s, const std::string& anchor, 
     return found;
 }
 
-void CQZClipwatch::RecoverClipsInState(const CWSSettings& s, int clipState)
+void CQZClipwatch::RecoverClipsInState(const CWSSettings& s, int clipState,
+                                       const FollowedJobs& followed)
 {
     const std::shared_ptr<dbCwsHandle> db = Database();
     const bool inProgress = clipState == QZ_IN_PROGRESS;
     forEachClipInState(db.get(), clipState, "RecoverInProgress", [&](const std::string& anchor) {
-        if (RecoverClip(s, anchor, inProgress, false))
+        if (RecoverClip(s, anchor, inProgress, false, followed))
             rescanWhenComplete = true;
         dbCWSSetElementStatus(db.get(), -1, anchor, CWS_ELEMENT_CLIP, nullptr, nullptr, 8, nullptr);
         if (inProgress)
@@ -100,8 +107,14 @@ void CQZClipwatch::RecoverInProgress()
     // The jobs are queued inside the write batches. Abort All holds the job list while it
     // writes, so the list is taken first here too: the same order, never a deadlock.
     QMutexLocker jobsLocked(checkThread.jobList.lock());
-    RecoverClipsInState(s, QZ_IN_PROGRESS);
-    RecoverClipsInState(s, QZ_WAIT_PROCESS);
+    // At the end of a clip search jobs may be running: they are followed already.
+    FollowedJobs followed;
+    for (const QString& job : checkThread.jobList.snapshot()) {
+        const JobRequest request = parseJobString(job);
+        followed.insert({request.source, request.elementCode});
+    }
+    RecoverClipsInState(s, QZ_IN_PROGRESS, followed);
+    RecoverClipsInState(s, QZ_WAIT_PROCESS, followed);
     dbCWSMoveClipStates(db.get(), 8, QZ_IN_PROGRESS);
 }
 

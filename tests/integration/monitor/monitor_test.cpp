@@ -133,6 +133,12 @@ TEST_P(Monitor, EveryJobIsFollowedToItsSpecifiedEnd)
         EXPECT_EQ(state(stall, code), QZ_IN_PROGRESS);
     EXPECT_EQ(instance->state, CQZClipwatch::cwsProcessingClips)
         << "elements still in progress keep the scan in processing";
+    // A rescan while they run: the end of its search does not queue them again.
+    ASSERT_EQ(instance->SetState(CQZClipwatch::cwsFindDirectories),
+              CQZClipwatch::cwsFindDirectories);
+    ASSERT_TRUE(
+        waitFor([&] { return instance->state == CQZClipwatch::cwsProcessingClips; }, 30000));
+    EXPECT_EQ(jobsOf(stall), 3) << "a running job followed twice";
 
     // Clear Errors through the running scanning thread: the failed clip is waiting again (and
     // may be taken up at once, failing again half a job later).
