@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <set>
 #include <string_view>
 
@@ -64,28 +65,6 @@ std::string stagedJoin(const dbCwsHandle* handle)
                                 : " FROM CwsStaged CROSS JOIN Clips ON ";
 }
 
-// Positions of the staged rows that the statement `sql` gives in its column Pos.
-std::set<int> positions(dbCwsHandle* handle, const char* fcn, const std::string& sql, bool* ok)
-{
-    std::set<int> found;
-    dbCwsRows rows = dbCwsRun(handle, fcn, sql);
-    *ok = *ok && rows.ok();
-    for (; rows.atRow(); rows.next())
-        found.insert(rows.integer("Pos", -1));
-    return found;
-}
-
-// Positions of the first of each run of byte-equal paths among anchors [begin, end).
-std::set<int> firstsOf(const std::vector<std::string>& anchors, size_t begin, size_t end)
-{
-    std::set<int> found;
-    std::set<std::string_view> seen;
-    for (size_t i = begin; i < end; ++i)
-        if (seen.insert(anchors[i]).second)
-            found.insert(static_cast<int>(i));
-    return found;
-}
-
 // `path` as a server's text comparison may take it at its loosest: case and accents ignored,
 // trailing blanks dropped.
 QString comparedAs(const std::string& path)
@@ -125,9 +104,45 @@ void findOne(dbCwsHandle* handle, const std::string& anchor, dbCwsFoundClip& fou
         found = {dbCwsFoundClip::Known, dbCwsKnownClipOf(rows)};
 }
 
-// Looks up the stretch [begin, end) of `anchors` into `found`; false when a statement failed.
-bool findStretch(dbCwsHandle* handle, const std::vector<std::string>& anchors, size_t begin,
-                 size_t end, std::vector<dbCwsFoundClip>& found)
+// The columns of a known clip that a look-up reads, and the clip files joined to them.
+const char* const kKnownColumns =
+    "Clips.ID AS ID, Clips.Complete AS Complete, Clips.MD5 AS MD5, ClipFiles.Size AS Size, "
+    "ClipFiles.MTime AS MTime";
+const char* const kJoinFiles = " LEFT JOIN ClipFiles ON ClipFiles.ClipID=Clips.ID";
+
+// SQLite compares paths byte for byte: the first of equal paths is found in memory and the
+// rows map back to it by their path.
+bool findStretchSQLite(dbCwsHandle* handle, const std::vector<std::string>& anchors, size_t begin,
+                       size_t end, std::vector<dbCwsFoundClip>& found)
+{
+    std::map<std::string_view, size_t> firstAt;
+    std::vector<CSQLite3Value> values;
+    for (size_t i = begin; i < end; ++i)
+        if (firstAt.emplace(anchors[i], i).second)
+            values.emplace_back(anchors[i]);
+        else
+            found[i] = {dbCwsFoundClip::Repeat, dbCwsKnownClip()};
+    dbCwsRows rows =
+        dbCwsRun(handle, "dbCWSAddClip",
+                 std::string("SELECT Clips.AnchorPath AS AnchorPath, ") + kKnownColumns +
+                     " FROM Clips" + kJoinFiles + " WHERE Clips.AnchorPath IN (" +
+                     repeated(values.size(), "?") + ") ORDER BY Clips.ID;",
+                 values);
+    if (!rows.ok())
+        return false;
+    for (; rows.atRow(); rows.next()) {
+        const auto at = firstAt.find(rows.text("AnchorPath").value_or(std::string()));
+        if (at != firstAt.end() && found[at->second].kind == dbCwsFoundClip::New)
+            found[at->second] = {dbCwsFoundClip::Known, dbCwsKnownClipOf(rows)};
+    }
+    return true;
+}
+
+// MySQL compares paths by its collation: the paths are staged and one statement gives, by Kind,
+// the first of equal paths (0), the proxies and mezzanines this system wrote (1) and the known
+// clips (2).
+bool findStretchMySQL(dbCwsHandle* handle, const std::vector<std::string>& anchors, size_t begin,
+                      size_t end, std::vector<dbCwsFoundClip>& found)
 {
     const char* fcn = "dbCWSAddClip";
     std::vector<CSQLite3Value> values;
@@ -137,39 +152,31 @@ bool findStretch(dbCwsHandle* handle, const std::vector<std::string>& anchors, s
                       {static_cast<long long>(i), anchors[i], std::monostate(), std::monostate()});
     if (!stage(handle, fcn, end - begin, values))
         return false;
-    bool ok = true;
-    // The first of equal paths stands for them all, as the server compares them (SQLite byte
-    // for byte).
-    const std::set<int> firsts =
-        dbCwsIsMySQL(handle)
-            ? positions(handle, fcn, "SELECT MIN(Pos) AS Pos FROM CwsStaged GROUP BY AnchorPath;",
-                        &ok)
-            : firstsOf(anchors, begin, end);
-    // On MySQL a proxy or mezzanine that this system wrote is not a new clip.
-    const std::set<int> derived =
-        dbCwsIsMySQL(handle)
-            ? positions(handle, fcn,
-                        "SELECT CwsStaged.Pos AS Pos" + stagedJoin(handle) +
-                            "Clips.ProxyPath=CwsStaged.AnchorPath UNION SELECT CwsStaged.Pos" +
-                            stagedJoin(handle) + "Clips.MezzaninePath=CwsStaged.AnchorPath;",
-                        &ok)
-            : std::set<int>();
+    const std::string noClip = ", NULL, NULL, NULL, NULL, NULL";
     dbCwsRows rows = dbCwsRun(
         handle, fcn,
-        "SELECT CwsStaged.Pos AS Pos, Clips.ID AS ID, Clips.Complete AS Complete, Clips.MD5 AS "
-        "MD5, ClipFiles.Size AS Size, ClipFiles.MTime AS MTime" +
+        "SELECT 0 AS Kind, MIN(Pos) AS Pos, NULL AS ID, NULL AS Complete, NULL AS MD5, NULL AS "
+        "Size, NULL AS MTime FROM CwsStaged GROUP BY AnchorPath UNION ALL SELECT 1, CwsStaged.Pos" +
+            noClip + stagedJoin(handle) +
+            "Clips.ProxyPath=CwsStaged.AnchorPath UNION ALL SELECT 1, CwsStaged.Pos" + noClip +
             stagedJoin(handle) +
-            "Clips.AnchorPath=CwsStaged.AnchorPath LEFT JOIN ClipFiles ON "
-            "ClipFiles.ClipID=Clips.ID ORDER BY CwsStaged.Pos, Clips.ID;");
-    if (!ok || !rows.ok())
+            "Clips.MezzaninePath=CwsStaged.AnchorPath UNION ALL SELECT 2, CwsStaged.Pos, " +
+            kKnownColumns + stagedJoin(handle) + "Clips.AnchorPath=CwsStaged.AnchorPath" +
+            kJoinFiles + " ORDER BY Kind, Pos, ID;");
+    if (!rows.ok())
         return false;
+    std::set<int> firsts, derived;
     for (; rows.atRow(); rows.next()) {
         const int pos = rows.integer("Pos", -1);
         if (pos < static_cast<int>(begin) || pos >= static_cast<int>(end))
             continue;
-        dbCwsFoundClip& clip = found[static_cast<size_t>(pos)];
-        if (clip.kind == dbCwsFoundClip::New)
-            clip = {dbCwsFoundClip::Known, dbCwsKnownClipOf(rows)};
+        const int kind = rows.integer("Kind", -1);
+        if (kind == 0)
+            firsts.insert(pos);
+        else if (kind == 1)
+            derived.insert(pos);
+        else if (found[static_cast<size_t>(pos)].kind == dbCwsFoundClip::New)
+            found[static_cast<size_t>(pos)] = {dbCwsFoundClip::Known, dbCwsKnownClipOf(rows)};
     }
     for (size_t i = begin; i < end; ++i) {
         const int pos = static_cast<int>(i);
@@ -179,6 +186,14 @@ bool findStretch(dbCwsHandle* handle, const std::vector<std::string>& anchors, s
             found[i] = {dbCwsFoundClip::Repeat, dbCwsKnownClip()};
     }
     return true;
+}
+
+// Looks up the stretch [begin, end) of `anchors` into `found`; false when a statement failed.
+bool findStretch(dbCwsHandle* handle, const std::vector<std::string>& anchors, size_t begin,
+                 size_t end, std::vector<dbCwsFoundClip>& found)
+{
+    return dbCwsIsMySQL(handle) ? findStretchMySQL(handle, anchors, begin, end, found)
+                                : findStretchSQLite(handle, anchors, begin, end, found);
 }
 
 } // namespace
@@ -193,7 +208,7 @@ std::vector<dbCwsFoundClip> dbCWSFindClips(dbCwsHandle* handle, const std::strin
     std::string lines;
     for (const std::string& anchor : anchorPaths)
         lines += "\nAddClip(" + sourceDir + " " + anchor + ") ";
-    ErrOut("%s", lines.c_str());
+    ErrOutText(lines);
     inStretches(anchorPaths.size(), [&](size_t begin, size_t end) {
         if (end - begin > 1 && findStretch(handle, anchorPaths, begin, end, found))
             return;

@@ -123,8 +123,11 @@ dbCwsRows runMySQL(dbCwsHandle* handle, const char* fcn, std::string_view sql,
     const QSqlDatabase database = dbCWSGetThreadDatabase(handle->connectionName);
     QSqlQuery query(database);
     query.setForwardOnly(true);
-    bool done = query.prepare(QString::fromUtf8(sql.data(), static_cast<int>(sql.size())));
-    if (done) {
+    const QString text = QString::fromUtf8(sql.data(), static_cast<int>(sql.size()));
+    // A statement without values is sent as it is: preparing it would cost the server a round
+    // trip more.
+    bool done = values.empty() ? query.exec(text) : query.prepare(text);
+    if (done && !values.empty()) {
         for (const CSQLite3Value& value : values)
             query.addBindValue(mysqlValue(value));
         done = query.exec();

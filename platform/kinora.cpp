@@ -299,7 +299,23 @@ bool heldForWriting(int fd)
     return errno == EAGAIN;
 }
 
+// The descriptor and name by which `path` of `listing` is opened: relative to the listing's
+// directory when it holds one, else the whole path.
+std::pair<int, const char*> openableName(const KnListing& listing, const std::string& path)
+{
+    if (listing.directoryFd >= 0 && path.size() > listing.directory.size() &&
+        path.compare(0, listing.directory.size(), listing.directory) == 0)
+        return {listing.directoryFd, path.c_str() + listing.directory.size()};
+    return {AT_FDCWD, path.c_str()};
+}
+
 } // namespace
+
+KnListing::~KnListing()
+{
+    if (directoryFd >= 0)
+        close(directoryFd);
+}
 
 std::string knSupportedExtensions()
 {
@@ -375,6 +391,7 @@ std::unique_ptr<KnListing> listEntries(const std::string& path, uint32_t checkFl
     auto listing = std::make_unique<KnListing>();
     if (!(checkFlags & KN_DIR_STRUCTURES)) {
         listing->directory = joinPath(path, std::string());
+        listing->directoryFd = open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
         listing->names = fileNamesOf(entries);
         listPlain(path, listing->names, listing.get());
         return listing;
@@ -439,7 +456,8 @@ bool dqzGetFileInfo(const KnListing& listing, int index, KnFileInfo* info)
     if (path.empty())
         return false;
     // Opened without waiting, then checked: a FIFO or device is refused before any read.
-    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const auto [dirFd, name] = openableName(listing, path);
+    const int fd = openat(dirFd, name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return false;
     struct stat st;
@@ -475,8 +493,11 @@ bool dqzGetFileInfo(const KnListing& listing, int index, KnFileInfo* info)
 bool dqzGetFileStamp(const KnListing& listing, int index, uint64_t* size, int64_t* modified)
 {
     const std::string path = dqzGetFilePath(listing, index);
+    if (path.empty())
+        return false;
+    const auto [dirFd, name] = openableName(listing, path);
     struct stat st;
-    if (path.empty() || stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+    if (fstatat(dirFd, name, &st, 0) != 0 || !S_ISREG(st.st_mode))
         return false;
     *size = static_cast<uint64_t>(st.st_size);
     *modified = static_cast<int64_t>(st.st_mtime);

@@ -72,9 +72,17 @@ struct KnFileInfo {
 // A plain listing keeps every file name of its directory as well, so that name groups and
 // sequences of its files are answered without reading the directory again.
 struct KnListing {
+    KnListing() = default;
+    KnListing(const KnListing&) = delete;
+    KnListing& operator=(const KnListing&) = delete;
+    ~KnListing();
+
     std::vector<std::string> files; // full paths
     std::string directory;          // plain listing: the directory, ending in "/"; else empty
     std::vector<std::string> names; // plain listing: every file name of it, in byte order
+    // Plain listing: the directory held open, so that its files are opened and looked at by
+    // name instead of walking their whole path each time; -1 when not held.
+    int directoryFd = -1;
 };
 
 // Lists `path` as classified by `checkFlags` (the result of dqzCheckDir). Returns null when the

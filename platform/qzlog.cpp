@@ -96,6 +96,11 @@ void ErrOutV(const char* fmt, va_list args)
     writeText(format(fmt, args));
 }
 
+void ErrOutText(const std::string& text)
+{
+    writeText(text);
+}
+
 void ErrOut(const char* fmt, ...)
 {
     va_list args;

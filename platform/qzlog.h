@@ -21,6 +21,8 @@ void ErrLogClose();
 // Writes one formatted text to the log. Safe from any thread, also after ErrLogClose.
 void ErrOut(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void ErrOutV(const char* format, va_list args);
+// Writes `text` as it is, without formatting.
+void ErrOutText(const std::string& text);
 
 // ErrOut with a level word (QZ_LEVEL_*); the two reserved arguments are passed as 0.
 void ErrFmtOut(unsigned int level, int reserved1, int reserved2, const char* format, ...)

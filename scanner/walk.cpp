@@ -243,12 +243,13 @@ bool CQZClipwatch::RecordClips(const CWSSettings& s, const KnListing& listing,
         for (const ListedClip& clip : clips)
             anchors.push_back(clip.anchor);
         const std::vector<dbCwsFoundClip> found = dbCWSFindClips(db.get(), sourceDir, anchors);
+        // The label shows the last clip of each look-up: one per clip would only flicker.
+        Show(StateLabel, QString("Found clip %1").arg(QString::fromStdString(clips.back().anchor)));
         std::vector<ListedClip> repeats, added;
         std::vector<dbCwsNewClip> rows;
         std::vector<bool> readable;
         for (size_t i = 0; i < clips.size(); ++i) {
             const ListedClip& clip = clips[i];
-            Show(StateLabel, QString("Found clip %1").arg(QString::fromStdString(clip.anchor)));
             if (found[i].kind == dbCwsFoundClip::Repeat)
                 repeats.push_back(clip);
             if (found[i].kind == dbCwsFoundClip::Known)
