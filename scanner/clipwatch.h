@@ -214,11 +214,11 @@ public:
 
     // Directory walk (scanner/walk.cpp): the walk below `root`, its directories recorded in
     // shared commits; the qzOSRecurseDirectory callback (context: the instance); and the clip
-    // search of one recorded directory, false when it was cut short because the scan folder went
-    // away (the directory is to be searched again).
+    // search of one recorded directory, which marks it: searched, waiting for files to settle,
+    // or to be searched again when the search was cut short. The caller pauses after it.
     void WalkTree(const std::string& root);
     static uint32_t DirectoryVisited(void* context, const std::string& path, uint32_t attributes);
-    bool CreateClipList(const std::string& directory);
+    void SearchDirectory(const std::string& directory);
     // Files found by the clip search that wait until they have settled (SettleSeconds).
     int SettlingFiles() const { return settle_.Files(); }
 
@@ -380,9 +380,9 @@ private:
     // again once the file has settled; a clip without a kept stamp is given one.
     void RenewIfReplaced(const CWSSettings& s, const KnListing& listing, int index,
                          const dbCwsKnownClip& known);
-    // Searches `directory` for clips and marks it: searched, waiting for files to settle, or to
-    // be searched again when the search was cut short.
-    void SearchDirectory(const std::string& directory);
+    // Records the clips of `directory` in `batch`; false when the search was cut short because
+    // the scan folder went away (the directory is to be searched again).
+    bool CreateClipList(const std::string& directory, dbCwsWriteBatch& batch);
     // Searches a folder whose unsettled files may have settled by now; false when none is due.
     bool SearchSettledFolder();
 

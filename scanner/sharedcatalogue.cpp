@@ -64,6 +64,7 @@ bool CQZClipwatch::FollowSharedCatalogue(const CWSSettings& s)
     std::string directory;
     if (dbCWSClaimNextDirectory(db.get(), directory) == 0) {
         SearchDirectory(directory);
+        Sleep(10);
         return true;
     }
     return !taken.empty();

@@ -155,6 +155,7 @@ void CQZClipwatch::FindClips()
                           : dbCWSGetNextDirectoryToCheck(db.get(), directory);
     if (found == 0 && !directory.empty()) {
         SearchDirectory(directory);
+        Sleep(10);
         return;
     }
     if (found == 0) {

@@ -123,34 +123,33 @@ void CQZClipwatch::SearchDirectory(const std::string& directory)
     const std::shared_ptr<dbCwsHandle> db = Database();
     ErrOut("\ncwsFindClips(%s) ", directory.c_str());
     const unsigned lost = dbCWSLostStatements(db.get());
-    dbCWSUpdateDirectoryCheck(db.get(), directory, 2);
-    Show(StateLabel, QString("Searching Directory %1").arg(QString::fromStdString(directory)));
-    settle_.BeginFolder(directory);
-    const bool listed = CreateClipList(directory);
-    if (dbCWSLostStatements(db.get()) != lost) {
-        // Clips the server did not take: searched again once it answers.
-        WaitForDatabase();
-        dbCWSUpdateDirectoryCheck(db.get(), directory, 0);
-        return;
+    bool settling = false, marked = false;
+    {
+        // The mark "being searched", the folder's clips and its final mark are committed
+        // together: a crash before the end leaves the folder to be searched again.
+        dbCwsWriteBatch batch(db.get(), "SearchDirectory");
+        dbCWSUpdateDirectoryCheck(db.get(), directory, 2);
+        Show(StateLabel, QString("Searching Directory %1").arg(QString::fromStdString(directory)));
+        settle_.BeginFolder(directory);
+        // A search cut short by a stop, by the scan folder going away or by a server that did
+        // not take its clips is done again.
+        if (CreateClipList(directory, batch) && KeepGoing(Work::Scan) &&
+            dbCWSLostStatements(db.get()) == lost) {
+            CountWork(cwsFindClips);
+            settling = settle_.EndFolder();
+            dbCWSUpdateDirectoryCheck(db.get(), directory, settling ? CWS_DIR_SETTLING : 1);
+            marked = true;
+        }
     }
-    // A search cut short by a stop, or by the scan folder going away, is done again.
-    if (!listed || !KeepGoing(Work::Scan)) {
-        dbCWSUpdateDirectoryCheck(db.get(), directory, 0);
-        return;
-    }
-    CountWork(cwsFindClips);
-    const bool settling = settle_.EndFolder();
-    dbCWSUpdateDirectoryCheck(db.get(), directory, settling ? CWS_DIR_SETTLING : 1);
-    if (dbCWSLostStatements(db.get()) != lost) {
-        // The mark did not reach the server: searched again once it answers.
+    if (dbCWSLostStatements(db.get()) != lost)
         WaitForDatabase();
+    if (!marked || dbCWSLostStatements(db.get()) != lost) {
         dbCWSUpdateDirectoryCheck(db.get(), directory, 0);
         return;
     }
     if (!settling)
         ++counts[CWS_COUNT_SEARCHED];
     Show(ClipCountLabel, ClipCountText());
-    Sleep(10);
 }
 
 bool CQZClipwatch::SearchSettledFolder()
@@ -159,10 +158,11 @@ bool CQZClipwatch::SearchSettledFolder()
     if (folder.empty())
         return false;
     SearchDirectory(folder);
+    Sleep(10);
     return true;
 }
 
-bool CQZClipwatch::CreateClipList(const std::string& directory)
+bool CQZClipwatch::CreateClipList(const std::string& directory, dbCwsWriteBatch& batch)
 {
     const CWSSettings s = Settings();
     if (s.DebugOutFlags & kDebugLogSearch)
@@ -178,10 +178,6 @@ bool CQZClipwatch::CreateClipList(const std::string& directory)
     for (int i = 0; i < count && KeepGoing(Work::Scan); ++i)
         if (std::optional<ListedClip> clip = ListedClipOf(s, *listing, i))
             clips.push_back(std::move(*clip));
-    // The directory's clips are committed together, before the caller marks it searched; a
-    // crash before that leaves it in progress, to be searched again.
-    const std::shared_ptr<dbCwsHandle> db = Database();
-    dbCwsWriteBatch batch(db.get(), "CreateClipList");
     for (size_t begin = 0; begin < clips.size() && KeepGoing(Work::Scan);
          begin += kClipsRecordedTogether) {
         const auto first = clips.begin() + static_cast<std::ptrdiff_t>(begin);

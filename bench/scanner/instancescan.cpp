@@ -49,14 +49,8 @@ bool searchNext(CQZClipwatch& instance, dbCwsHandle* db)
     std::string directory;
     if (dbCWSGetNextDirectoryToCheck(db, directory) != 0 || directory.empty())
         return false;
-    const unsigned lost = dbCWSLostStatements(db);
-    dbCWSUpdateDirectoryCheck(db, directory, 2);
-    const bool listed = instance.CreateClipList(directory);
-    const bool whole = listed && dbCWSLostStatements(db) == lost;
-    dbCWSUpdateDirectoryCheck(db, directory, whole ? 1 : 0);
-    if (whole)
-        ++instance.counts[CWS_COUNT_SEARCHED];
-    return whole;
+    instance.SearchDirectory(directory);
+    return dbCWSGetDirectoryState(db, directory) != 0;
 }
 
 } // namespace

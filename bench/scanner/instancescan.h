@@ -1,5 +1,5 @@
 // The program's scan of a tree, by a scanner instance: the walk (WalkTree over the
-// tree) and the clip search (CreateClipList of every directory made ready), as the scanning
+// tree) and the clip search (SearchDirectory of every directory made ready), as the scanning
 // thread runs them but without its 10 ms pause after each directory searched.
 #pragma once
 
