@@ -105,14 +105,14 @@ void CheckClipCompletion(JobOwner* owner, const std::string& anchorPath)
     const CompletionOutcome outcome = ClipCompletionOutcome(status, made);
     if (outcome == CompletionOutcome::Running)
         return;
-    dbCWSReleaseClip(db.get(), anchorPath);
-    if (outcome == CompletionOutcome::Complete) {
-        dbCWSSetElementStatus(db.get(), -1, anchorPath, CWS_ELEMENT_CLIP, nullptr, "Complete",
-                              QZ_FINISHED, "Success");
-        return;
-    }
-    dbCWSSetElementStatus(db.get(), -1, anchorPath, CWS_ELEMENT_CLIP, nullptr, "Error", QZ_ERROR,
-                          "Fail");
+    const bool complete = outcome == CompletionOutcome::Complete;
+    const int written = dbCWSSetElementStatus(
+        db.get(), -1, anchorPath, CWS_ELEMENT_CLIP, nullptr, complete ? "Complete" : "Error",
+        complete ? QZ_FINISHED : QZ_ERROR, complete ? "Success" : "Fail");
+    // The claim is given up once the clip's end is written: a host that stops before that
+    // leaves its claim to run out, and the host that takes the clip over finds it ended.
+    if (written == 0)
+        dbCWSReleaseClip(db.get(), anchorPath);
     if (outcome == CompletionOutcome::FailedOnWrap)
         owner->SetFailedClipCount(std::max(0, dbCWSGetErrorCount(db.get())));
 }

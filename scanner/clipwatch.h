@@ -213,11 +213,10 @@ public:
     void SendMessagesToServer(const std::string& anchor, bool send, int id);
 
     // Directory walk (scanner/walk.cpp): the walk below `root`, its directories recorded in
-    // shared commits; the qzOSRecurseDirectory callback (context: the instance); and the clip
-    // search of one recorded directory, which marks it: searched, waiting for files to settle,
-    // or to be searched again when the search was cut short. The caller pauses after it.
+    // shared commits; and the clip search of one recorded directory, which marks it: searched,
+    // waiting for files to settle, or to be searched again when the search was cut short. The
+    // caller pauses after it.
     void WalkTree(const std::string& root);
-    static uint32_t DirectoryVisited(void* context, const std::string& path, uint32_t attributes);
     void SearchDirectory(const std::string& directory);
     // Files found by the clip search that wait until they have settled (SettleSeconds).
     int SettlingFiles() const { return settle_.Files(); }
@@ -380,6 +379,9 @@ private:
     // again once the file has settled; a clip without a kept stamp is given one.
     void RenewIfReplaced(const CWSSettings& s, const KnListing& listing, int index,
                          const dbCwsKnownClip& known);
+    // WalkTree's visit of directory `path`, its row recorded in `batch`; returns the walk's flags
+    // for its subtree.
+    uint32_t DirectoryVisited(dbCwsWriteBatch& batch, const std::string& path, uint32_t attributes);
     // Records the clips of `directory` in `batch`; false when the search was cut short because
     // the scan folder went away (the directory is to be searched again).
     bool CreateClipList(const std::string& directory, dbCwsWriteBatch& batch);
@@ -437,12 +439,11 @@ private:
     std::atomic<uint32_t> directoriesFoundAt_{0}; // clock when the walk ended
     std::atomic<uint32_t> clipsFoundAt_{0};       // clock when the clip search ended
 
-    std::vector<dbCwsClipSlot> slots_;     // work slots of the scanning thread, while it runs
-    SettleWatch settle_;                   // folders with files still being written
-    dbCwsWriteBatch* walkBatch_ = nullptr; // scanning thread: the commit of WalkTree's directories
-    uint32_t catalogueFollowedAt_ = 0;     // scanning thread: last FollowSharedCatalogue pass
-    bool claimsReleased_ = false;          // scanning thread: claims released since work last ran
-    ServicePool services_;                 // the services that take this instance's jobs
+    std::vector<dbCwsClipSlot> slots_; // work slots of the scanning thread, while it runs
+    SettleWatch settle_;               // folders with files still being written
+    uint32_t catalogueFollowedAt_ = 0; // scanning thread: last FollowSharedCatalogue pass
+    bool claimsReleased_ = false;      // scanning thread: claims released since work last ran
+    ServicePool services_;             // the services that take this instance's jobs
 
     std::atomic<bool> heldUntilStart_{false}; // paused or stopped by request, not started since
     std::atomic<bool> scanFolderAway_{false}; // the scan folder's absence has been logged

@@ -61,60 +61,58 @@ void CQZClipwatch::WalkTree(const std::string& root)
     // simply walks again: its directories need not be committed one by one.
     const std::shared_ptr<dbCwsHandle> db = Database();
     dbCwsWriteBatch batch(db.get(), "DirectoryVisited");
-    walkBatch_ = &batch;
-    qzOSRecurseDirectory(this, root, DirectoryVisited, kWalkFlags);
-    walkBatch_ = nullptr;
+    std::pair<CQZClipwatch*, dbCwsWriteBatch*> walk{this, &batch};
+    qzOSRecurseDirectory(
+        &walk, root,
+        [](void* context, const std::string& path, uint32_t attributes) {
+            const auto* w = static_cast<std::pair<CQZClipwatch*, dbCwsWriteBatch*>*>(context);
+            return w->first->DirectoryVisited(*w->second, path, attributes);
+        },
+        kWalkFlags);
 }
 
-uint32_t CQZClipwatch::DirectoryVisited(void* context, const std::string& path, uint32_t attributes)
+uint32_t CQZClipwatch::DirectoryVisited(dbCwsWriteBatch& batch, const std::string& path,
+                                        uint32_t attributes)
 {
-    CQZClipwatch* self = static_cast<CQZClipwatch*>(context);
     // A stop or exit ends the walk; the scan takes it up again when it resumes.
-    if (!self->KeepGoing(Work::Scan))
+    if (!KeepGoing(Work::Scan))
         return QZ_RECURSE_SKIP_SUBTREE;
-    const CWSSettings s = self->Settings();
+    const CWSSettings s = Settings();
     if (s.DebugOutFlags & kDebugLogWalk)
         ErrOut("\nrDir=<%s> ", path.c_str());
-    if (!s.SkipDir.empty() && self->IsSkippedDirectory(path))
+    if (!s.SkipDir.empty() && IsSkippedDirectory(path))
         return QZ_RECURSE_SKIP_SUBTREE;
     if (!(attributes & QZ_ATTRIBUTE_DIRECTORY))
         return 0;
-    self->CountWork(cwsFindDirectories);
-    const std::shared_ptr<dbCwsHandle> db = self->Database();
+    CountWork(cwsFindDirectories);
+    const std::shared_ptr<dbCwsHandle> db = Database();
     const std::string dir = cwsUniformPath(path);
     const bool isNew =
-        self->recordDirectories && (self->fullRescan || dbCWSCheckDirectory(db.get(), dir) == -1);
-    uint32_t bits = 0;
-    {
-        // The directory's row is added and marked in one commit: the walk's, or its own.
-        std::optional<dbCwsWriteBatch> own;
-        if (self->walkBatch_)
-            self->walkBatch_->renewAfter(kLongestBatch);
+        recordDirectories && (fullRescan || dbCWSCheckDirectory(db.get(), dir) == -1);
+    // The directory's row is added and marked in one commit.
+    batch.renewAfter(kLongestBatch);
+    bool known = !isNew;
+    if (isNew) {
+        // A full rescan meets known directories here too: they are searched again.
+        if (dbCWSAddDirectory(db.get(), dir, 0) == 0)
+            ++counts[CWS_COUNT_DIRECTORIES];
         else
-            own.emplace(db.get(), "DirectoryVisited");
-        bool known = !isNew;
-        if (isNew) {
-            // A full rescan meets known directories here too: they are searched again.
-            if (dbCWSAddDirectory(db.get(), dir, 0) == 0)
-                ++self->counts[CWS_COUNT_DIRECTORIES];
-            else
-                known = true;
-        } else {
-            self->Show(StateLabel, QString("Scanning %1").arg(QString::fromStdString(path)));
-            if (cwsSearchPending(dbCWSGetDirectoryState(db.get(), dir)))
-                return QZ_RECURSE_SKIP_SUBTREE;
-        }
-        bits = dqzCheckDir(path);
-        // Walked directories wait at "just recorded" until the whole walk is done: a walk cut
-        // short by a crash or a stop then descends into them again instead of skipping
-        // subtrees it never reached.
-        if (known)
-            dbCWSUpdateDirectoryCheck(db.get(), dir, QZ_FOUND_FILE);
+            known = true;
+    } else {
+        Show(StateLabel, QString("Scanning %1").arg(QString::fromStdString(path)));
+        if (cwsSearchPending(dbCWSGetDirectoryState(db.get(), dir)))
+            return QZ_RECURSE_SKIP_SUBTREE;
     }
+    const uint32_t bits = dqzCheckDir(path);
+    // Walked directories wait at "just recorded" until the whole walk is done: a walk cut short
+    // by a crash or a stop then descends into them again instead of skipping subtrees it never
+    // reached.
+    if (known)
+        dbCWSUpdateDirectoryCheck(db.get(), dir, QZ_FOUND_FILE);
     // Counts kept as the walk goes: a count query per directory would make the walk quadratic.
-    self->ShowCounts(true, false, false);
+    ShowCounts(true, false, false);
     if (isNew)
-        self->Show(StateLabel, QString("Scanning %1").arg(QString::fromStdString(path)));
+        Show(StateLabel, QString("Scanning %1").arg(QString::fromStdString(path)));
     return (bits & ~KN_DIR_PLAIN) ? QZ_RECURSE_SKIP_SUBTREE : 0;
 }
 

@@ -3,9 +3,9 @@
 
 #include "control/executecommand.h"
 #include "db/dbcws.h"
-#include "platform/qzrecurse.h"
 
 #include <QComboBox>
+#include <QDir>
 
 #include <climits>
 
@@ -181,8 +181,8 @@ TEST_F(CommandTest, InstanceWordsReachItsSwitchesStateErrorsDatabaseAndScanStatu
     EXPECT_EQ(run("scandir=0&getdbinfo"), "username=u&host=h&databasename=" + db);
 
     // The walk shows the folder it records as the operation, a name that needs escaping.
-    CQZClipwatch::DirectoryVisited(instance, folder.toStdString() + "/a<b & c",
-                                   QZ_ATTRIBUTE_DIRECTORY);
+    ASSERT_TRUE(QDir().mkpath(folder + "/walk/a<b & c"));
+    instance->WalkTree((folder + "/walk").toStdString());
     const int values[] = {10, 1, 9, 30, 12, 25, 2, 3, 0, 0, 0, 0};
     for (int k = 0; k < CWS_COUNT_KINDS; ++k)
         instance->counts[k] = values[k];
@@ -197,7 +197,7 @@ TEST_F(CommandTest, InstanceWordsReachItsSwitchesStateErrorsDatabaseAndScanStatu
               "<processesWaiting>0</processesWaiting>\n<processes>3</processes>\n"
               "<processesMD5>4</processesMD5>\n<state>state=paused</state>\n"
               "<operation>Scanning " +
-                  folder.toStdString() + "/a&lt;b &amp; c</operation>\n");
+                  folder.toStdString() + "/walk/a&lt;b &amp; c/</operation>\n");
 }
 
 TEST_F(CommandTest, CreationRequestAddsConfiguresAndReports)

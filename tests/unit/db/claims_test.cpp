@@ -1,5 +1,7 @@
 // Two hosts ("a" and "b") sharing one MariaDB catalogue: folders and clips go to one host each,
 // and what a host left when its claims ran out goes to the other.
+#include "monitor/completion.h"
+#include "monitor/jobowner.h"
 #include "tests/unit/db/dbfixture.h"
 
 #include <set>
@@ -79,6 +81,41 @@ TEST_P(Claims, AScanIsUnderWayWhileAClipWaitsOneHostWalksAndARestartedHostTakesU
     for (const dbCwsClipSlot& slot : dbCWSTakeLapsedClips(b, 10))
         taken.insert(slot.anchorPath);
     EXPECT_EQ(taken, (std::set<std::string>{"/m/a.mov", "/m/b.mov", "/m/left.mov"}));
+}
+
+// What the completion check asks of the host that claimed the clip.
+struct Host final : JobOwner {
+    explicit Host(dbCwsHandle* handle) : db(handle, [](dbCwsHandle*) {}) {}
+    std::shared_ptr<dbCwsHandle> Database() const override { return db; }
+    void ReloadDatabase() override {}
+    JobSettings JobSettingsNow() const override { return {}; }
+    ProgressElements& JobProgress() override { return progress; }
+    QStringListThreadSafe& Jobs() override { return jobs; }
+    void SetFailedClipCount(int) override {}
+    bool KeepGoing(Work) const override { return true; }
+    void JobEnded() override {}
+
+    std::shared_ptr<dbCwsHandle> db;
+    ProgressElements progress{{}, [] { return 0u; }};
+    QStringListThreadSafe jobs;
+};
+
+// A host that stops between a clip's end and giving up its claim must leave the claim to run
+// out: with the claim gone first, nobody would take the unfinished clip over.
+TEST_P(Claims, AClipsClaimIsGivenUpOnlyOnceItsEndIsWritten)
+{
+    clip("/m/c.mov", "Complete=2");
+    std::vector<dbCwsClipSlot> claimed(1);
+    ASSERT_EQ(dbCWSGetNextFileToCheck(handle, claimed, CWS_ELEMENT_PICON, 1), 0);
+    Host host(handle);
+    ASSERT_TRUE(exec("CREATE TRIGGER EndRefused BEFORE UPDATE ON Clips FOR EACH ROW SIGNAL "
+                     "SQLSTATE '45000'"));
+    CheckClipCompletion(&host, "/m/c.mov");
+    EXPECT_EQ(number("SELECT COUNT(*) FROM Claims WHERE Host='a' AND Kind='C'"), 1);
+    ASSERT_TRUE(exec("DROP TRIGGER EndRefused"));
+    CheckClipCompletion(&host, "/m/c.mov");
+    EXPECT_EQ(row("/m/c.mov", "Complete"), "1");
+    EXPECT_EQ(number("SELECT COUNT(*) FROM Claims"), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, Claims, ::testing::Values(Backend::MySQL), backendName);

@@ -1,9 +1,10 @@
 // Progress: the meter's rate and time left on an injected clock (steady work, too little data,
 // stalls, bursts), the time-left text, and an instance's figures from its counts.
-#include "platform/qzrecurse.h"
 #include "scanner/progress.h"
 #include "tests/support/instancetest.h"
 #include "tests/support/testenv.h"
+
+#include <QDir>
 
 #include <cmath>
 
@@ -126,8 +127,9 @@ TEST_F(InstanceProgress, FiguresCountFoldersLeftAndElementsLeft)
     EXPECT_EQ(f.done, 0);
     EXPECT_EQ(f.total, 6) << "picon and proxy of three waiting clips";
     EXPECT_EQ(figures(CQZClipwatch::cwsFindDirectories).total, -1);
-    for (const char* dir : {"/m/c/", "/m/d/"})
-        CQZClipwatch::DirectoryVisited(instance.get(), dir, QZ_ATTRIBUTE_DIRECTORY);
+    for (const char* dir : {"/walk/c", "/walk/d"})
+        ASSERT_TRUE(QDir().mkpath(folder + dir));
+    instance->WalkTree((folder + "/walk").toStdString());
     EXPECT_EQ(figures(CQZClipwatch::cwsFindDirectories).done, 2) << "the folders walked";
     EXPECT_EQ(figures(CQZClipwatch::cwsProcessingPaused).total, 0) << "no working phase";
     instance->state = CQZClipwatch::cwsNotRunning;
