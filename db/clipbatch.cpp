@@ -212,9 +212,9 @@ std::vector<dbCwsFoundClip> dbCWSFindClips(dbCwsHandle* handle, const std::strin
     inStretches(anchorPaths.size(), [&](size_t begin, size_t end) {
         if (end - begin > 1 && findStretch(handle, anchorPaths, begin, end, found))
             return;
-        // One path, or a staging table that the server refused (a user without the right to
-        // make temporary tables): each path alone, those that may equal an earlier one (as the
-        // server compares them) once it is in.
+        // One path (looked up alone more cheaply than staged), or a look-up that failed (on
+        // MySQL, a user without the right to make temporary tables): each path alone, those that
+        // may equal an earlier one (as the server compares them) once it is in.
         std::set<QString> seen;
         for (size_t i = begin; i < end; ++i) {
             found[i] = dbCwsFoundClip();

@@ -214,10 +214,10 @@ public:
 
     // Directory walk (scanner/walk.cpp): the walk below `root`, its directories recorded in
     // shared commits; and the clip search of one recorded directory, which marks it: searched,
-    // waiting for files to settle, or to be searched again when the search was cut short. The
-    // caller pauses after it.
+    // waiting for files to settle, or to be searched again when the search was cut short (then
+    // false). The caller pauses after it.
     void WalkTree(const std::string& root);
-    void SearchDirectory(const std::string& directory);
+    bool SearchDirectory(const std::string& directory);
     // Files found by the clip search that wait until they have settled (SettleSeconds).
     int SettlingFiles() const { return settle_.Files(); }
 

@@ -116,7 +116,7 @@ uint32_t CQZClipwatch::DirectoryVisited(dbCwsWriteBatch& batch, const std::strin
     return (bits & ~KN_DIR_PLAIN) ? QZ_RECURSE_SKIP_SUBTREE : 0;
 }
 
-void CQZClipwatch::SearchDirectory(const std::string& directory)
+bool CQZClipwatch::SearchDirectory(const std::string& directory)
 {
     const std::shared_ptr<dbCwsHandle> db = Database();
     ErrOut("\ncwsFindClips(%s) ", directory.c_str());
@@ -143,11 +143,12 @@ void CQZClipwatch::SearchDirectory(const std::string& directory)
         WaitForDatabase();
     if (!marked || dbCWSLostStatements(db.get()) != lost) {
         dbCWSUpdateDirectoryCheck(db.get(), directory, 0);
-        return;
+        return false;
     }
     if (!settling)
         ++counts[CWS_COUNT_SEARCHED];
     Show(ClipCountLabel, ClipCountText());
+    return true;
 }
 
 bool CQZClipwatch::SearchSettledFolder()

@@ -49,8 +49,7 @@ bool searchNext(CQZClipwatch& instance, dbCwsHandle* db)
     std::string directory;
     if (dbCWSGetNextDirectoryToCheck(db, directory) != 0 || directory.empty())
         return false;
-    instance.SearchDirectory(directory);
-    return dbCWSGetDirectoryState(db, directory) != 0;
+    return instance.SearchDirectory(directory);
 }
 
 } // namespace

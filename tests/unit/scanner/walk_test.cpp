@@ -19,9 +19,9 @@ TEST_F(Walk, AStillBesideItsVideoLeavesTheFinishedClipAlone)
     video.close();
     const std::string anchor = (media + "clip.mov").toStdString();
 
-    instance->SearchDirectory(media.toStdString());
+    ASSERT_TRUE(instance->SearchDirectory(media.toStdString()));
     EXPECT_EQ(dbCWSGetFileCount(db.get()), 1);
     dbCWSSetElementStatus(db.get(), -1, anchor, CWS_ELEMENT_CLIP, nullptr, nullptr, 1, nullptr);
-    instance->SearchDirectory(media.toStdString());
+    ASSERT_TRUE(instance->SearchDirectory(media.toStdString()));
     EXPECT_EQ(clipState(anchor), 1) << "an unchanged clip was made again";
 }
