@@ -1,6 +1,7 @@
 // Private to db/: running one statement on either kind of database and reading its rows.
-// Values are always bound to "?" placeholders; failures are logged the way each kind logs
-// them and never thrown.
+// Values always take the place of "?" placeholders: bound on SQLite, written as literals that
+// nothing in them can end on MySQL. Failures are logged the way each kind logs them and never
+// thrown.
 #pragma once
 
 #include "db/connection.h"

@@ -46,7 +46,8 @@ TEST_P(ClipBatch, ManyNewClipsEachKeepTheirOwnStamp)
     std::vector<std::string> anchors;
     std::vector<dbCwsNewClip> clips;
     for (int i = 0; i < 250; ++i) { // more than one statement's stretch
-        anchors.push_back("/scan/c" + std::to_string(i) + ".mov");
+        // Some with the characters that end or mark a value in a statement's text.
+        anchors.push_back("/scan/c" + std::to_string(i) + (i % 7 ? "" : " it's \\?\"`%") + ".mov");
         clips.push_back({"c", anchors.back(), i % 2 ? 0 : QZ_ERROR,
                          i % 3 ? dbCwsFileStamp{i, 1700000000 + i} : dbCwsFileStamp()});
     }

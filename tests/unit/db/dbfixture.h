@@ -53,16 +53,20 @@ protected:
             return false;
         }
     }
-    // First column of the first row of `sql`; nothing for NULL or no row.
-    std::optional<std::string> value(const std::string& sql)
+    // First column of the first row of `sql` with `values` bound; nothing for NULL or no row.
+    std::optional<std::string> value(const std::string& sql,
+                                     const std::vector<CSQLite3Value>& values = {})
     {
         if (!isMySQL()) {
-            CSQLite3Query cursor = handle->sqlite->execQuery(sql);
+            CSQLite3Query cursor = handle->sqlite->execQuery(sql, values);
             const char* text = cursor.fieldValue(0);
             return text ? std::optional<std::string>(text) : std::nullopt;
         }
         QSqlQuery query(dbCWSGetThreadDatabase(handle->connectionName));
-        if (!query.exec(QString::fromStdString(sql)) || !query.next() || query.value(0).isNull())
+        query.prepare(QString::fromStdString(sql));
+        for (const CSQLite3Value& bound : values)
+            query.addBindValue(QString::fromStdString(std::get<std::string>(bound)));
+        if (!query.exec() || !query.next() || query.value(0).isNull())
             return std::nullopt;
         return query.value(0).toString().toUtf8().toStdString();
     }
@@ -78,9 +82,9 @@ protected:
     {
         QStringList values;
         for (const QString& column : QString::fromStdString(columns).split(','))
-            values << QString::fromStdString(value("SELECT " + column.toStdString() +
-                                                   " FROM Clips WHERE AnchorPath='" + anchor + "'")
-                                                 .value_or("NULL"));
+            values << QString::fromStdString(
+                value("SELECT " + column.toStdString() + " FROM Clips WHERE AnchorPath=?", {anchor})
+                    .value_or("NULL"));
         return values.join(',').toStdString();
     }
 
