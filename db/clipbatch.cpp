@@ -9,8 +9,10 @@
 #include <QString>
 
 #include <algorithm>
+#include <cctype>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string_view>
 
@@ -138,9 +140,32 @@ bool findStretchSQLite(dbCwsHandle* handle, const std::vector<std::string>& anch
     return true;
 }
 
+// The positions of the first of equal paths in a stretch of printable ASCII paths, which the
+// usual collations hold equal only when they differ in case or trailing blanks; nothing when a
+// path holds any other byte. Taking two paths for equal that the server holds apart only has
+// the second looked up again.
+std::optional<std::set<int>> asciiFirsts(const std::vector<std::string>& anchors, size_t begin,
+                                         size_t end)
+{
+    std::set<std::string> seen;
+    std::set<int> firsts;
+    for (size_t i = begin; i < end; ++i) {
+        std::string key = anchors[i];
+        for (char& c : key) {
+            if (c < 0x20 || c > 0x7E)
+                return std::nullopt;
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+        key.erase(key.find_last_not_of(' ') + 1);
+        if (seen.insert(std::move(key)).second)
+            firsts.insert(static_cast<int>(i));
+    }
+    return firsts;
+}
+
 // MySQL compares paths by its collation: the paths are staged and one statement gives, by Kind,
-// the first of equal paths (0), the proxies and mezzanines this system wrote (1) and the known
-// clips (2).
+// the first of equal paths (0, unless asciiFirsts knows them), the proxies and mezzanines this
+// system wrote (1) and the known clips (2).
 bool findStretchMySQL(dbCwsHandle* handle, const std::vector<std::string>& anchors, size_t begin,
                       size_t end, std::vector<dbCwsFoundClip>& found)
 {
@@ -152,12 +177,16 @@ bool findStretchMySQL(dbCwsHandle* handle, const std::vector<std::string>& ancho
                       {static_cast<long long>(i), anchors[i], std::monostate(), std::monostate()});
     if (!stage(handle, fcn, end - begin, values))
         return false;
+    const std::optional<std::set<int>> known = asciiFirsts(anchors, begin, end);
     const std::string noClip = ", NULL, NULL, NULL, NULL, NULL";
     dbCwsRows rows = dbCwsRun(
         handle, fcn,
-        "SELECT 0 AS Kind, MIN(Pos) AS Pos, NULL AS ID, NULL AS Complete, NULL AS MD5, NULL AS "
-        "Size, NULL AS MTime FROM CwsStaged GROUP BY AnchorPath UNION ALL SELECT 1, CwsStaged.Pos" +
-            noClip + stagedJoin(handle) +
+        std::string(known ? ""
+                          : "SELECT 0 AS Kind, MIN(Pos) AS Pos" + noClip +
+                                " FROM CwsStaged GROUP BY AnchorPath UNION ALL ") +
+            "SELECT 1 AS Kind, CwsStaged.Pos AS Pos, NULL AS ID, NULL AS Complete, NULL AS MD5, "
+            "NULL AS Size, NULL AS MTime" +
+            stagedJoin(handle) +
             "Clips.ProxyPath=CwsStaged.AnchorPath UNION ALL SELECT 1, CwsStaged.Pos" + noClip +
             stagedJoin(handle) +
             "Clips.MezzaninePath=CwsStaged.AnchorPath UNION ALL SELECT 2, CwsStaged.Pos, " +
@@ -165,7 +194,7 @@ bool findStretchMySQL(dbCwsHandle* handle, const std::vector<std::string>& ancho
             kJoinFiles + " ORDER BY Kind, Pos, ID;");
     if (!rows.ok())
         return false;
-    std::set<int> firsts, derived;
+    std::set<int> firsts = known.value_or(std::set<int>()), derived;
     for (; rows.atRow(); rows.next()) {
         const int pos = rows.integer("Pos", -1);
         if (pos < static_cast<int>(begin) || pos >= static_cast<int>(end))

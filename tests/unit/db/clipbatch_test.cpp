@@ -37,6 +37,9 @@ TEST_P(ClipBatch, EachPathIsFoundAsItsOwnLookUpWouldFindIt)
     else
         EXPECT_EQ(kinds(found), (std::vector<K::Kind>{K::New, K::Known, K::Repeat, K::New, K::New,
                                                       K::New, K::New, K::Known, K::New}));
+    // Beyond ASCII, accents aside as well.
+    EXPECT_EQ(kinds(dbCWSFindClips(handle, "/scan", {"/scan/caf\xC3\xA9.mov", "/scan/CAFE.mov "})),
+              (std::vector<K::Kind>{K::New, isMySQL() ? K::Repeat : K::New}));
     EXPECT_EQ(found[1].known.id, number("SELECT ID FROM Clips WHERE ClipName='known'"));
     EXPECT_TRUE(found[1].known.stamp == (dbCwsFileStamp{7, 1700000000}));
 }
