@@ -102,6 +102,8 @@ void dbCwsWriteBatch::renewAfter(std::chrono::milliseconds longest)
 {
     if (!open() || std::chrono::steady_clock::now() - begun < longest)
         return;
+    if (renewing)
+        std::exchange(renewing, nullptr)();
     commit();
     begin();
 }

@@ -5,6 +5,7 @@
 #include "db/connection.h"
 
 #include <chrono>
+#include <functional>
 #include <string>
 
 // Records `path` with Checked 1 when `finished` is non-zero, else 6 (QZ_FOUND_FILE).
@@ -52,6 +53,10 @@ public:
     // Commits and begins again when the transaction has been open for `longest`, so that the
     // other threads never wait long.
     void renewAfter(std::chrono::milliseconds longest);
+    // Has `write` made just before the batch's first renewal, and not at all when the batch
+    // ends in one transaction: a mark that others need to see only while the batch spans
+    // several commits.
+    void beforeRenewal(std::function<void()> write) { renewing = std::move(write); }
 
 private:
     void begin();
@@ -64,4 +69,5 @@ private:
     dbCwsHandle* handle;
     const char* fcn;
     std::chrono::steady_clock::time_point begun;
+    std::function<void()> renewing; // made before the first renewal
 };

@@ -123,10 +123,11 @@ bool CQZClipwatch::SearchDirectory(const std::string& directory)
     const unsigned lost = dbCWSLostStatements(db.get());
     bool settling = false, marked = false;
     {
-        // The mark "being searched", the folder's clips and its final mark are committed
-        // together: a crash before the end leaves the folder to be searched again.
+        // The folder's clips and its final mark are committed together: a crash before the end
+        // leaves the folder to be searched again. The mark "being searched" is written only
+        // when a long search commits before its end.
         dbCwsWriteBatch batch(db.get(), "SearchDirectory");
-        dbCWSUpdateDirectoryCheck(db.get(), directory, 2);
+        batch.beforeRenewal([&] { dbCWSUpdateDirectoryCheck(db.get(), directory, 2); });
         Show(StateLabel, QString("Searching Directory %1").arg(QString::fromStdString(directory)));
         settle_.BeginFolder(directory);
         // A search cut short by a stop, by the scan folder going away or by a server that did

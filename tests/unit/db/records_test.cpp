@@ -127,13 +127,20 @@ TEST_P(Records, AWriteBatchCommitsWhenItEndsOrRenews)
         EXPECT_EQ(dbCWSAddClip(handle, "a", "/scan/a.mxf", "/scan"), 0);
         EXPECT_EQ(dbCWSAddClip(handle, "a", "/scan/a.mxf", "/scan"), 1) << "its own rows are seen";
         EXPECT_EQ(seen(), 0) << "not committed yet";
+        batch.beforeRenewal([&] { addClip("renewing.mxf"); });
         batch.renewAfter(std::chrono::hours(1));
         EXPECT_EQ(seen(), 0) << "not due yet";
         batch.renewAfter(std::chrono::milliseconds(0));
-        EXPECT_EQ(seen(), 1) << "renewed: committed";
+        EXPECT_EQ(seen(), 2) << "renewed: committed, with the write made before renewing";
+        batch.renewAfter(std::chrono::milliseconds(0));
         addClip("b.mxf");
     }
-    EXPECT_EQ(seen(), 2) << "ended: committed";
+    EXPECT_EQ(seen(), 3) << "ended: committed; the write before renewing made once";
+    {
+        dbCwsWriteBatch batch(handle, "test");
+        batch.beforeRenewal([&] { addClip("never.mxf"); });
+    }
+    EXPECT_EQ(seen(), 3) << "a batch of one transaction makes no write before renewing";
     dbCWSClose(observer);
 }
 
