@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <filesystem>
 #include <strings.h>
 #include <sys/stat.h>
@@ -182,17 +183,26 @@ bool qzOSFileIsDir(const std::string& path)
 
 QzFolderState qzOSFolderState(const std::string& path)
 {
-    DIR* folder = path.empty() ? nullptr : opendir(path.c_str());
-    if (!folder)
+    const int folder = path.empty() ? -1 : open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0)
         return errno == ENOENT || errno == ENOTDIR || path.empty() ? QzFolderState::Missing
                                                                    : QzFolderState::Unreadable;
+    // A few entries at a time: the first besides "." and ".." settles it, however large the
+    // folder.
+    alignas(dirent64) char entries[1024];
     QzFolderState state = QzFolderState::Empty;
-    while (const dirent* entry = readdir(folder))
-        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
-            state = QzFolderState::Filled;
-            break;
+    ssize_t size;
+    while (state == QzFolderState::Empty &&
+           (size = getdents64(folder, entries, sizeof entries)) > 0)
+        for (ssize_t at = 0; at < size;) {
+            const auto* entry = reinterpret_cast<const dirent64*>(entries + at);
+            if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
+                state = QzFolderState::Filled;
+                break;
+            }
+            at += entry->d_reclen;
         }
-    closedir(folder);
+    close(folder);
     return state;
 }
 
