@@ -24,7 +24,7 @@ if [ "${1:-}" = "--inside" ]; then
         run bench_db_ops --small
         run bench_monitor 500 8000
     else
-        run bench_scanner --large --mysql --mysql-budget 120
+        run bench_scanner --large --mysql-large --mysql-budget 300
         run bench_scanner --small --mysql
         run bench_db_ops
         run bench_monitor 500 8000
