@@ -124,18 +124,23 @@ bool findStretchSQLite(dbCwsHandle* handle, const std::vector<std::string>& anch
             values.emplace_back(anchors[i]);
         else
             found[i] = {dbCwsFoundClip::Repeat, dbCwsKnownClip()};
-    dbCwsRows rows =
-        dbCwsRun(handle, "dbCWSAddClip",
-                 std::string("SELECT Clips.AnchorPath AS AnchorPath, ") + kKnownColumns +
-                     " FROM Clips" + kJoinFiles + " WHERE Clips.AnchorPath IN (" +
-                     repeated(values.size(), "?") + ") ORDER BY Clips.ID;",
-                 values);
+    dbCwsRows rows = dbCwsRun(
+        handle, "dbCWSAddClip",
+        std::string("SELECT Clips.AnchorPath AS AnchorPath, ") + kKnownColumns + " FROM Clips" +
+            kJoinFiles + " WHERE Clips.AnchorPath IN (" + repeated(values.size(), "?") + ");",
+        values);
     if (!rows.ok())
         return false;
     for (; rows.atRow(); rows.next()) {
         const auto at = firstAt.find(rows.text("AnchorPath").value_or(std::string()));
-        if (at != firstAt.end() && found[at->second].kind == dbCwsFoundClip::New)
-            found[at->second] = {dbCwsFoundClip::Known, dbCwsKnownClipOf(rows)};
+        if (at == firstAt.end())
+            continue;
+        // Of several clips of one path, the first recorded, as a look-up of the path alone
+        // finds it.
+        dbCwsFoundClip& clip = found[at->second];
+        const dbCwsKnownClip known = dbCwsKnownClipOf(rows);
+        if (clip.kind == dbCwsFoundClip::New || known.id < clip.known.id)
+            clip = {dbCwsFoundClip::Known, known};
     }
     return true;
 }

@@ -375,10 +375,11 @@ private:
     // more, when a file cannot be read because the scan folder has gone away.
     bool RecordClips(const CWSSettings& s, const KnListing& listing, const std::string& sourceDir,
                      std::vector<ListedClip> clips);
-    // A recorded clip (`known`) whose file `index` no longer has the kept size and time is made
-    // again once the file has settled; a clip without a kept stamp is given one.
+    // A recorded clip (`known`) whose file `index`, stamped `now`, no longer has the kept size
+    // and time is made again once the file has settled; a clip without a kept stamp is given
+    // one. Nothing is done for a file that could not be looked at.
     void RenewIfReplaced(const CWSSettings& s, const KnListing& listing, int index,
-                         const dbCwsKnownClip& known);
+                         const std::optional<dbCwsFileStamp>& now, const dbCwsKnownClip& known);
     // WalkTree's visit of directory `path`, its row recorded in `batch`; returns the walk's flags
     // for its subtree.
     uint32_t DirectoryVisited(dbCwsWriteBatch& batch, const std::string& path, uint32_t attributes);
@@ -441,6 +442,7 @@ private:
 
     std::vector<dbCwsClipSlot> slots_; // work slots of the scanning thread, while it runs
     SettleWatch settle_;               // folders with files still being written
+    bool expectKnown_ = false;         // scanning thread: the last look-up found mostly known clips
     uint32_t catalogueFollowedAt_ = 0; // scanning thread: last FollowSharedCatalogue pass
     bool claimsReleased_ = false;      // scanning thread: claims released since work last ran
     ServicePool services_;             // the services that take this instance's jobs

@@ -11,8 +11,12 @@
 #include "scanner/clipwatch_p.h"
 #include "scanner/elementsettings.h"
 
+#include <QThreadPool>
+
 #include <algorithm>
 #include <ctime>
+#include <future>
+#include <memory>
 
 namespace
 {
@@ -24,6 +28,33 @@ constexpr int kDebugLogSearch = 0x10000;
 constexpr int kDebugLogFiles = 0x20000;
 // Clips of a listing looked up and recorded together (the database's statements per stretch).
 constexpr size_t kClipsRecordedTogether = 1000;
+
+using FileStamps = std::vector<std::optional<dbCwsFileStamp>>;
+
+// The size and modification time of a listing's file; nothing when it cannot be looked at.
+std::optional<dbCwsFileStamp> fileStamp(const KnListing& listing, int index)
+{
+    uint64_t size = 0;
+    int64_t modified = 0;
+    if (!dqzGetFileStamp(listing, index, &size, &modified))
+        return std::nullopt;
+    return dbCwsFileStamp{static_cast<long long>(size), modified};
+}
+
+// The stamps of the listing's files `indexes`, taken on a pooled thread while the caller goes
+// on; the caller waits for them before `listing` goes.
+std::future<FileStamps> stampsAhead(const KnListing& listing, std::vector<int> indexes)
+{
+    auto stamps = std::make_shared<std::promise<FileStamps>>();
+    std::future<FileStamps> taken = stamps->get_future();
+    QThreadPool::globalInstance()->start([stamps, &listing, indexes = std::move(indexes)] {
+        FileStamps result;
+        for (const int index : indexes)
+            result.push_back(fileStamp(listing, index));
+        stamps->set_value(std::move(result));
+    });
+    return taken;
+}
 
 } // namespace
 
@@ -236,9 +267,23 @@ bool CQZClipwatch::RecordClips(const CWSSettings& s, const KnListing& listing,
     // server gone away ends the rounds (the caller searches the folder again).
     while (!clips.empty() && dbCWSLostStatements(db.get()) == lost) {
         std::vector<std::string> anchors;
-        for (const ListedClip& clip : clips)
+        std::vector<int> indexes;
+        for (const ListedClip& clip : clips) {
             anchors.push_back(clip.anchor);
+            indexes.push_back(clip.fileIndex);
+        }
+        // A known clip's file is looked at for a replacement: where the last look-up found
+        // mostly known clips (a rescan), those looks are taken meanwhile on another thread.
+        std::future<FileStamps> ahead;
+        if (expectKnown_)
+            ahead = stampsAhead(listing, std::move(indexes));
         const std::vector<dbCwsFoundClip> found = dbCWSFindClips(db.get(), sourceDir, anchors);
+        const FileStamps stamps = ahead.valid() ? ahead.get() : FileStamps();
+        const auto count = [&](dbCwsFoundClip::Kind kind) {
+            return std::count_if(found.begin(), found.end(),
+                                 [kind](const dbCwsFoundClip& f) { return f.kind == kind; });
+        };
+        expectKnown_ = count(dbCwsFoundClip::Known) > count(dbCwsFoundClip::New);
         // The label shows the last clip of each look-up: one per clip would only flicker.
         Show(StateLabel, QString("Found clip %1").arg(QString::fromStdString(clips.back().anchor)));
         std::vector<ListedClip> repeats, added;
@@ -249,7 +294,9 @@ bool CQZClipwatch::RecordClips(const CWSSettings& s, const KnListing& listing,
             if (found[i].kind == dbCwsFoundClip::Repeat)
                 repeats.push_back(clip);
             if (found[i].kind == dbCwsFoundClip::Known)
-                RenewIfReplaced(s, listing, clip.fileIndex, found[i].known);
+                RenewIfReplaced(s, listing, clip.fileIndex,
+                                stamps.empty() ? fileStamp(listing, clip.fileIndex) : stamps[i],
+                                found[i].known);
             if (found[i].kind != dbCwsFoundClip::New)
                 continue;
             // A new clip's row is inserted in the state its status write would give it: waiting
@@ -286,20 +333,18 @@ bool CQZClipwatch::RecordClips(const CWSSettings& s, const KnListing& listing,
 }
 
 void CQZClipwatch::RenewIfReplaced(const CWSSettings& s, const KnListing& listing, int index,
+                                   const std::optional<dbCwsFileStamp>& now,
                                    const dbCwsKnownClip& known)
 {
-    uint64_t size = 0;
-    int64_t modified = 0;
-    if (!dqzGetFileStamp(listing, index, &size, &modified))
+    if (!now)
         return;
-    const dbCwsFileStamp now{static_cast<long long>(size), modified};
     const std::shared_ptr<dbCwsHandle> db = Database();
     if (!known.stamp.known()) {
-        dbCWSStampClip(db.get(), known.id, now);
+        dbCWSStampClip(db.get(), known.id, *now);
         return;
     }
     // A clip whose jobs are running is looked at again by a later search.
-    if (now == known.stamp || known.inProgress)
+    if (*now == known.stamp || known.inProgress)
         return;
     KnFileInfo info;
     if (!dqzGetFileInfo(listing, index, &info) ||

@@ -22,6 +22,9 @@ TEST_P(ClipBatch, EachPathIsFoundAsItsOwnLookUpWouldFindIt)
 {
     using K = dbCwsFoundClip;
     dbCWSAddClip(handle, "known", "/scan/known.mov", "/scan", nullptr, {7, 1700000000});
+    // A second record of the same path: the first recorded is the one found.
+    ASSERT_TRUE(exec("INSERT INTO Clips (ClipName, AnchorPath, SourceDir, Complete) VALUES "
+                     "('later', '/scan/known.mov', '/scan', 0)"));
     clip("/scan/made.mov", "ProxyPath='/scan/made.mov.mp4'");
     // With a last letter, as long as a local path can be: 4096 characters.
     const std::string longest = "/scan/" + std::string(4085, 'x') + ".mov";

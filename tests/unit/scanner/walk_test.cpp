@@ -9,7 +9,7 @@ using Walk = InstanceTest;
 
 // A still beside a video of the same name stands for that video: both files must give the clip
 // the video's stamp, or every search takes the clip as replaced and makes it again.
-TEST_F(Walk, AStillBesideItsVideoLeavesTheFinishedClipAlone)
+TEST_F(Walk, AStillBesideItsVideoLeavesTheFinishedClipAloneUntilTheVideoIsReplaced)
 {
     makeInstance();
     const QString media = folder + "/media/";
@@ -24,4 +24,11 @@ TEST_F(Walk, AStillBesideItsVideoLeavesTheFinishedClipAlone)
     dbCWSSetElementStatus(db.get(), -1, anchor, CWS_ELEMENT_CLIP, nullptr, nullptr, 1, nullptr);
     ASSERT_TRUE(instance->SearchDirectory(media.toStdString()));
     EXPECT_EQ(clipState(anchor), 1) << "an unchanged clip was made again";
+
+    // Searched again once more, its files now looked at while the clips are looked up (the last
+    // search found them known, as on a rescan): the video replaced is made again.
+    ASSERT_TRUE(video.open(QIODevice::WriteOnly) && video.write(QByteArray(5000, 'w')) == 5000);
+    video.close();
+    ASSERT_TRUE(instance->SearchDirectory(media.toStdString()));
+    EXPECT_EQ(clipState(anchor), 0) << "the replaced clip was not made again";
 }
