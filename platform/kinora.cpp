@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <map>
@@ -138,25 +139,34 @@ struct DirEntry {
 
 // The entries of `dir` but "." and "..", in byte order of their names; false when `dir` is not
 // a readable directory. The kind comes from the listing itself; only links and entries of
-// unknown kind cost a stat.
-bool readEntries(const std::string& dir, std::vector<DirEntry>* entries)
+// unknown kind cost a stat. With `held`, the directory is left open there.
+bool readEntries(const std::string& dir, std::vector<DirEntry>* entries, int* held = nullptr)
 {
     entries->clear();
-    DIR* d = opendir(dir.c_str());
-    if (!d)
+    const int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
         return false;
-    while (const dirent* e = readdir(d)) {
-        const std::string name = e->d_name;
-        if (name == "." || name == "..")
-            continue;
-        bool isDirectory = e->d_type == DT_DIR;
-        if (e->d_type == DT_LNK || e->d_type == DT_UNKNOWN) {
-            struct stat st;
-            isDirectory = fstatat(dirfd(d), e->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+    alignas(dirent64) char buffer[32768];
+    ssize_t size;
+    while ((size = getdents64(fd, buffer, sizeof buffer)) > 0)
+        for (ssize_t at = 0; at < size;) {
+            const auto* e = reinterpret_cast<const dirent64*>(buffer + at);
+            at += e->d_reclen;
+            if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0)
+                continue;
+            bool isDirectory = e->d_type == DT_DIR;
+            if (e->d_type == DT_LNK || e->d_type == DT_UNKNOWN) {
+                struct stat st;
+                isDirectory = fstatat(fd, e->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+            }
+            entries->push_back({e->d_name, isDirectory});
         }
-        entries->push_back({name, isDirectory});
-    }
-    closedir(d);
+    if (size < 0 || !held)
+        close(fd);
+    if (size < 0)
+        return false;
+    if (held)
+        *held = fd;
     std::sort(entries->begin(), entries->end(),
               [](const DirEntry& a, const DirEntry& b) { return a.name < b.name; });
     return true;
@@ -385,17 +395,19 @@ uint32_t classify(const std::string& path, const std::vector<std::string>& top)
     return bits;
 }
 
+// The listing of `entries`, read from `path`, which `fd` holds open: a plain listing keeps it.
 std::unique_ptr<KnListing> listEntries(const std::string& path, uint32_t checkFlags,
-                                       const std::vector<DirEntry>& entries)
+                                       const std::vector<DirEntry>& entries, int fd)
 {
     auto listing = std::make_unique<KnListing>();
     if (!(checkFlags & KN_DIR_STRUCTURES)) {
         listing->directory = joinPath(path, std::string());
-        listing->directoryFd = open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        listing->directoryFd = fd;
         listing->names = fileNamesOf(entries);
         listPlain(path, listing->names, listing.get());
         return listing;
     }
+    close(fd);
     const std::vector<std::string> top = entryNamesOf(entries);
     for (const Structure& s : structures)
         if ((checkFlags & s.bit) && structureFound(s, path, top))
@@ -416,17 +428,19 @@ uint32_t dqzCheckDir(const std::string& path)
 std::unique_ptr<KnListing> dqzOpenDir(const std::string& path, uint32_t checkFlags)
 {
     std::vector<DirEntry> entries;
-    if (!readEntries(path, &entries))
+    int fd = -1;
+    if (!readEntries(path, &entries, &fd))
         return nullptr;
-    return listEntries(path, checkFlags, entries);
+    return listEntries(path, checkFlags, entries, fd);
 }
 
 std::unique_ptr<KnListing> dqzOpenCheckedDir(const std::string& path)
 {
     std::vector<DirEntry> entries;
-    if (!readEntries(path, &entries))
+    int fd = -1;
+    if (!readEntries(path, &entries, &fd))
         return nullptr;
-    return listEntries(path, classify(path, entryNamesOf(entries)), entries);
+    return listEntries(path, classify(path, entryNamesOf(entries)), entries, fd);
 }
 
 int dqzGetTotalFiles(const KnListing& listing)
