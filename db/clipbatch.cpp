@@ -38,10 +38,13 @@ void inStretches(size_t count, const std::function<void(size_t, size_t)>& run)
         run(begin, std::min(count, begin + kStretch));
 }
 
-// Fills the temporary table CwsStaged with `rows` rows of `values` (position, anchor path, size,
-// modification time), emptying it first; false when a statement failed.
-bool stage(dbCwsHandle* handle, const char* fcn, size_t rows,
-           const std::vector<CSQLite3Value>& values)
+// The handles whose connection of the calling thread has made CwsStaged.
+thread_local std::set<const dbCwsHandle*> stagingMade;
+
+// Empties CwsStaged, making it first on a connection that has not made it; false when that
+// failed. A table that has gone since (a MySQL connection that reconnected loses its temporary
+// tables) is made again.
+bool emptyStaging(dbCwsHandle* handle, const char* fcn)
 {
     // On MySQL a table in memory: an InnoDB one made each stretch several times slower. Its
     // paths hold the 4096 characters of the longest local path.
@@ -50,8 +53,22 @@ bool stage(dbCwsHandle* handle, const char* fcn, size_t rows,
                                "AnchorPath VARCHAR(4096), Size BIGINT, MTime BIGINT) ENGINE=MEMORY;"
                              : "CREATE TEMP TABLE IF NOT EXISTS CwsStaged (Pos INTEGER, "
                                "AnchorPath TEXT, Size INTEGER, MTime INTEGER);";
-    return dbCwsRun(handle, fcn, create).ok() &&
-           dbCwsRun(handle, fcn, "DELETE FROM CwsStaged;").ok() &&
+    const char* empty = "DELETE FROM CwsStaged;";
+    if (stagingMade.count(handle) && dbCwsRun(handle, fcn, empty).ok())
+        return true;
+    stagingMade.erase(handle);
+    if (!dbCwsRun(handle, fcn, create).ok() || !dbCwsRun(handle, fcn, empty).ok())
+        return false;
+    stagingMade.insert(handle);
+    return true;
+}
+
+// Fills the temporary table CwsStaged with `rows` rows of `values` (position, anchor path, size,
+// modification time), emptying it first; false when a statement failed.
+bool stage(dbCwsHandle* handle, const char* fcn, size_t rows,
+           const std::vector<CSQLite3Value>& values)
+{
+    return emptyStaging(handle, fcn) &&
            dbCwsRun(handle, fcn,
                     "INSERT INTO CwsStaged (Pos, AnchorPath, Size, MTime) VALUES " +
                         repeated(rows, "(?, ?, ?, ?)") + ";",
