@@ -9,7 +9,6 @@
 #include <QString>
 
 #include <algorithm>
-#include <cctype>
 #include <functional>
 #include <map>
 #include <optional>
@@ -163,23 +162,19 @@ bool findStretchSQLite(dbCwsHandle* handle, const std::vector<std::string>& anch
 }
 
 // The positions of the first of equal paths in a stretch of printable ASCII paths, which the
-// usual collations hold equal only when they differ in case or trailing blanks; nothing when a
-// path holds any other byte. Taking two paths for equal that the server holds apart only has
-// the second looked up again.
+// usual collations hold equal only when comparedAs does; nothing when a path holds any other
+// byte. Taking two paths for equal that the server holds apart only has the second looked up
+// again.
 std::optional<std::set<int>> asciiFirsts(const std::vector<std::string>& anchors, size_t begin,
                                          size_t end)
 {
-    std::set<std::string> seen;
+    std::set<QString> seen;
     std::set<int> firsts;
     for (size_t i = begin; i < end; ++i) {
-        std::string key = anchors[i];
-        for (char& c : key) {
-            if (c < 0x20 || c > 0x7E)
-                return std::nullopt;
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        }
-        key.erase(key.find_last_not_of(' ') + 1);
-        if (seen.insert(std::move(key)).second)
+        if (!std::all_of(anchors[i].begin(), anchors[i].end(),
+                         [](char c) { return c >= 0x20 && c <= 0x7E; }))
+            return std::nullopt;
+        if (seen.insert(comparedAs(anchors[i])).second)
             firsts.insert(static_cast<int>(i));
     }
     return firsts;

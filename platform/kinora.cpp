@@ -1,6 +1,8 @@
 // Media-file recognition and listing by extension, name and folder structure.
 #include "platform/kinora.h"
 
+#include "platform/qzpath.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <algorithm>
@@ -146,24 +148,18 @@ bool readEntries(const std::string& dir, std::vector<DirEntry>* entries, int* he
     const int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return false;
-    alignas(dirent64) char buffer[32768];
-    ssize_t size;
-    while ((size = getdents64(fd, buffer, sizeof buffer)) > 0)
-        for (ssize_t at = 0; at < size;) {
-            const auto* e = reinterpret_cast<const dirent64*>(buffer + at);
-            at += e->d_reclen;
-            if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0)
-                continue;
-            bool isDirectory = e->d_type == DT_DIR;
-            if (e->d_type == DT_LNK || e->d_type == DT_UNKNOWN) {
-                struct stat st;
-                isDirectory = fstatat(fd, e->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
-            }
-            entries->push_back({e->d_name, isDirectory});
+    const bool read = qzOSEachEntry(fd, 32768, [&](const char* name, unsigned char type) {
+        bool isDirectory = type == DT_DIR;
+        if (type == DT_LNK || type == DT_UNKNOWN) {
+            struct stat st;
+            isDirectory = fstatat(fd, name, &st, 0) == 0 && S_ISDIR(st.st_mode);
         }
-    if (size < 0 || !held)
+        entries->push_back({name, isDirectory});
+        return true;
+    });
+    if (!read || !held)
         close(fd);
-    if (size < 0)
+    if (!read)
         return false;
     if (held)
         *held = fd;

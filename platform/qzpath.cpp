@@ -4,6 +4,7 @@
 
 #include "platform/qzlog.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -181,6 +182,22 @@ bool qzOSFileIsDir(const std::string& path)
     return !path.empty() && stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+bool qzOSEachEntry(int fd, size_t chunk,
+                   const std::function<bool(const char* name, unsigned char type)>& visit)
+{
+    alignas(dirent64) char entries[32768];
+    ssize_t size;
+    while ((size = getdents64(fd, entries, std::min(chunk, sizeof entries))) > 0)
+        for (ssize_t at = 0; at < size;) {
+            const auto* entry = reinterpret_cast<const dirent64*>(entries + at);
+            at += entry->d_reclen;
+            if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0 &&
+                !visit(entry->d_name, entry->d_type))
+                return true;
+        }
+    return size == 0;
+}
+
 QzFolderState qzOSFolderState(const std::string& path)
 {
     const int folder = path.empty() ? -1 : open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -189,19 +206,11 @@ QzFolderState qzOSFolderState(const std::string& path)
                                                                    : QzFolderState::Unreadable;
     // A few entries at a time: the first besides "." and ".." settles it, however large the
     // folder.
-    alignas(dirent64) char entries[1024];
     QzFolderState state = QzFolderState::Empty;
-    ssize_t size;
-    while (state == QzFolderState::Empty &&
-           (size = getdents64(folder, entries, sizeof entries)) > 0)
-        for (ssize_t at = 0; at < size;) {
-            const auto* entry = reinterpret_cast<const dirent64*>(entries + at);
-            if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
-                state = QzFolderState::Filled;
-                break;
-            }
-            at += entry->d_reclen;
-        }
+    qzOSEachEntry(folder, 1024, [&](const char*, unsigned char) {
+        state = QzFolderState::Filled;
+        return false;
+    });
     close(folder);
     return state;
 }

@@ -4,6 +4,7 @@
 // ("/" separates). Texts are 8-bit, UTF-8 where they meet the file system.
 #pragma once
 
+#include <functional>
 #include <string>
 
 // True for a network source: a "scheme://" path whose scheme has at least two characters,
@@ -53,6 +54,12 @@ bool qzOSFileExists(const std::string& path);
 
 // True when `path` is a directory (symbolic links are followed).
 bool qzOSFileIsDir(const std::string& path);
+
+// Calls `visit` with the name and kind (a dirent d_type) of each entry of the open directory
+// `fd` but "." and "..", reading up to `chunk` bytes of entries (at most 32 KiB) at a time, until
+// `visit` gives false. False when the directory could not be read.
+bool qzOSEachEntry(int fd, size_t chunk,
+                   const std::function<bool(const char* name, unsigned char type)>& visit);
 
 // What a folder holds, as far as its first entries tell.
 enum class QzFolderState {
