@@ -8,6 +8,7 @@
 #include "app/startup.h"
 #include "control/program.h"
 #include "platform/qzlog.h"
+#include "platform/qzmemory.h"
 #include "ui/mainwindow.h"
 #include "ui/version.h"
 #include "web/dashboard.h"
@@ -62,6 +63,7 @@ bool hasArgument(int argc, char** argv, const char* wanted)
 
 int main(int argc, char** argv)
 {
+    qzOSKeepFreedHeap();
     const BatchRun batch = parseBatchRun(argc, argv);
     ErrLogSetFileName(batch.logName.toUtf8().constData());
     qInstallMessageHandler(qUSERMSGOutput);

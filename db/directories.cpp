@@ -88,6 +88,16 @@ int dbCWSGetNextDirectoryToCheck(dbCwsHandle* handle, std::string& path)
     return path.empty() ? -1 : 0;
 }
 
+std::string dbCWSPeekNextDirectory(dbCwsHandle* handle, const std::string& current)
+{
+    if (!dbCwsIsSQLite(handle) && !dbCwsIsMySQL(handle))
+        return std::string();
+    const dbCwsRows rows = dbCwsRun(
+        handle, "dbCWSPeekNextDirectory",
+        "SELECT Directory FROM Directories WHERE Checked=0 AND Directory<>? LIMIT 1;", {current});
+    return rows.ok() ? rows.text("Directory").value_or(std::string()) : std::string();
+}
+
 dbCwsWriteBatch::dbCwsWriteBatch(dbCwsHandle* handle, const char* fcn) : handle(handle), fcn(fcn)
 {
     begin();

@@ -33,6 +33,10 @@ int dbCWSGetDirectoryState(dbCwsHandle* handle, const std::string& path);
 // on SQLite a failed query gives -1.
 int dbCWSGetNextDirectoryToCheck(dbCwsHandle* handle, std::string& path);
 
+// The directory that dbCWSGetNextDirectoryToCheck will likely give once `current` is checked
+// (the next whose Checked is 0); empty when there is none or the query failed.
+std::string dbCWSPeekNextDirectory(dbCwsHandle* handle, const std::string& current);
+
 // Groups the records that the calling thread writes while it lives (one directory's, in the
 // walk and the clip search) into transactions, each committed before the next begins and the
 // last when the batch ends, so a write is durable once its batch has ended or renewed. On

@@ -368,13 +368,31 @@ private:
         bool isShort = false; // a still sequence shorter than MinimumStillLength
     };
     // The clip that file `index` of a listing names; nothing when it names none.
-    std::optional<ListedClip> ListedClipOf(const CWSSettings& s, const KnListing& listing,
-                                           int index);
+    static std::optional<ListedClip> ListedClipOf(const CWSSettings& s, const KnListing& listing,
+                                                  int index);
+    // The size and time of files of a listing, nothing for one that could not be looked at.
+    using FileStamps = std::vector<std::optional<dbCwsFileStamp>>;
+    // A folder's listing (null: the folder could not be opened) and the clips it names, with
+    // the stamps of their files when `stamped` (a rescan, where clips are mostly known).
+    struct ListedFolder {
+        std::shared_ptr<const KnListing> listing;
+        std::vector<ListedClip> clips;
+        FileStamps stamps;
+    };
+    static ListedFolder ListFolder(const CWSSettings& s, const std::string& directory,
+                                   bool stamped);
+    // The listing of `directory`: the one read ahead when it is of that folder and recent,
+    // otherwise read now.
+    ListedFolder TakeListing(const CWSSettings& s, const std::string& directory);
+    // While folders are searched one after another, the folder likely searched after
+    // `directory` is listed on a pooled thread meanwhile.
+    void ListNextFolderAhead(const CWSSettings& s, const std::string& directory);
     // Records the new clips of `clips` once settled (an unreadable file as failed), and sends
-    // recorded ones whose file was replaced since to be made again; false, recording nothing
-    // more, when a file cannot be read because the scan folder has gone away.
+    // recorded ones whose file was replaced since to be made again (their files' `stamps` when
+    // taken already); false, recording nothing more, when a file cannot be read because the scan
+    // folder has gone away.
     bool RecordClips(const CWSSettings& s, const KnListing& listing, const std::string& sourceDir,
-                     std::vector<ListedClip> clips);
+                     std::vector<ListedClip> clips, FileStamps stamps);
     // A recorded clip (`known`) whose file `index`, stamped `now`, no longer has the kept size
     // and time is made again once the file has settled; a clip without a kept stamp is given
     // one. Nothing is done for a file that could not be looked at.
@@ -443,6 +461,12 @@ private:
     std::vector<dbCwsClipSlot> slots_; // work slots of the scanning thread, while it runs
     SettleWatch settle_;               // folders with files still being written
     bool expectKnown_ = false;         // scanning thread: the last look-up found mostly known clips
+    struct FolderAhead {
+        std::string directory;
+        uint32_t startedAt = 0; // qzOSGetMs when its listing was started
+        std::future<ListedFolder> listed;
+    };
+    FolderAhead ahead_;                // scanning thread: the next folder, listed meanwhile
     uint32_t catalogueFollowedAt_ = 0; // scanning thread: last FollowSharedCatalogue pass
     bool claimsReleased_ = false;      // scanning thread: claims released since work last ran
     ServicePool services_;             // the services that take this instance's jobs

@@ -28,6 +28,8 @@ constexpr int kDebugLogSearch = 0x10000;
 constexpr int kDebugLogFiles = 0x20000;
 // Clips of a listing looked up and recorded together (the database's statements per stretch).
 constexpr size_t kClipsRecordedTogether = 1000;
+// Age past which a folder's listing read ahead is read again at its search.
+constexpr uint32_t kListedAheadFreshMs = 250;
 
 using FileStamps = std::vector<std::optional<dbCwsFileStamp>>;
 
@@ -198,26 +200,73 @@ bool CQZClipwatch::CreateClipList(const std::string& directory, dbCwsWriteBatch&
     const CWSSettings s = Settings();
     if (s.DebugOutFlags & kDebugLogSearch)
         ErrOut("\nCreateClipList=<%s> ", directory.c_str());
-    const std::unique_ptr<KnListing> listing = dqzOpenCheckedDir(directory);
-    if (!listing) {
+    const ListedFolder folder = TakeListing(s, directory);
+    if (!folder.listing) {
         ErrOut("\nClipwatch failed to open directory %s", directory.c_str());
         return !ScanFolderProblem(s.Dir);
     }
+    ListNextFolderAhead(s, directory);
     const std::string sourceDir = cwsUniformPath(directory);
-    const int count = dqzGetTotalFiles(*listing);
-    std::vector<ListedClip> clips;
-    for (int i = 0; i < count && KeepGoing(Work::Scan); ++i)
-        if (std::optional<ListedClip> clip = ListedClipOf(s, *listing, i))
-            clips.push_back(std::move(*clip));
+    const std::vector<ListedClip>& clips = folder.clips;
     for (size_t begin = 0; begin < clips.size() && KeepGoing(Work::Scan);
          begin += kClipsRecordedTogether) {
-        const auto first = clips.begin() + static_cast<std::ptrdiff_t>(begin);
-        const size_t n = std::min(kClipsRecordedTogether, clips.size() - begin);
-        if (!RecordClips(s, *listing, sourceDir, {first, first + static_cast<std::ptrdiff_t>(n)}))
+        const auto first = static_cast<std::ptrdiff_t>(begin);
+        const auto end = first + static_cast<std::ptrdiff_t>(
+                                     std::min(kClipsRecordedTogether, clips.size() - begin));
+        const FileStamps& stamps = folder.stamps;
+        if (!RecordClips(s, *folder.listing, sourceDir,
+                         {clips.begin() + first, clips.begin() + end},
+                         stamps.empty() ? FileStamps()
+                                        : FileStamps(stamps.begin() + first, stamps.begin() + end)))
             return false;
         batch.renewAfter(kLongestBatch);
     }
     return true;
+}
+
+CQZClipwatch::ListedFolder CQZClipwatch::ListFolder(const CWSSettings& s,
+                                                    const std::string& directory, bool stamped)
+{
+    ListedFolder folder;
+    folder.listing = dqzOpenCheckedDir(directory);
+    if (!folder.listing)
+        return folder;
+    const int count = dqzGetTotalFiles(*folder.listing);
+    for (int i = 0; i < count; ++i)
+        if (std::optional<ListedClip> clip = ListedClipOf(s, *folder.listing, i))
+            folder.clips.push_back(std::move(*clip));
+    if (stamped)
+        for (const ListedClip& clip : folder.clips)
+            folder.stamps.push_back(fileStamp(*folder.listing, clip.fileIndex));
+    return folder;
+}
+
+CQZClipwatch::ListedFolder CQZClipwatch::TakeListing(const CWSSettings& s,
+                                                     const std::string& directory)
+{
+    FolderAhead ahead = std::exchange(ahead_, FolderAhead());
+    // A listing read long before its search (the search stopped meanwhile, or the folder
+    // before took long) would miss what changed since: it is read again.
+    if (ahead.listed.valid() && ahead.directory == directory &&
+        qzOSGetMs() - ahead.startedAt < kListedAheadFreshMs)
+        return ahead.listed.get();
+    return ListFolder(s, directory, false);
+}
+
+void CQZClipwatch::ListNextFolderAhead(const CWSSettings& s, const std::string& directory)
+{
+    // Folders claimed one at a time from a shared catalogue may go to another host.
+    const std::shared_ptr<dbCwsHandle> db = Database();
+    if (state != cwsFindClips || dbCWSSharedCatalogue(db.get()))
+        return;
+    std::string next = dbCWSPeekNextDirectory(db.get(), directory);
+    if (next.empty())
+        return;
+    auto listed = std::make_shared<std::promise<ListedFolder>>();
+    ahead_ = {next, qzOSGetMs(), listed->get_future()};
+    QThreadPool::globalInstance()->start([listed, s, next = std::move(next), known = expectKnown_] {
+        listed->set_value(ListFolder(s, next, known));
+    });
 }
 
 std::optional<CQZClipwatch::ListedClip>
@@ -259,7 +308,8 @@ CQZClipwatch::ListedClipOf(const CWSSettings& s, const KnListing& listing, int i
 }
 
 bool CQZClipwatch::RecordClips(const CWSSettings& s, const KnListing& listing,
-                               const std::string& sourceDir, std::vector<ListedClip> clips)
+                               const std::string& sourceDir, std::vector<ListedClip> clips,
+                               FileStamps stamps)
 {
     const std::shared_ptr<dbCwsHandle> db = Database();
     const unsigned lost = dbCWSLostStatements(db.get());
@@ -273,12 +323,14 @@ bool CQZClipwatch::RecordClips(const CWSSettings& s, const KnListing& listing,
             indexes.push_back(clip.fileIndex);
         }
         // A known clip's file is looked at for a replacement: where the last look-up found
-        // mostly known clips (a rescan), those looks are taken meanwhile on another thread.
+        // mostly known clips (a rescan) and the listing came without them, those looks are
+        // taken meanwhile on another thread.
         std::future<FileStamps> ahead;
-        if (expectKnown_)
+        if (expectKnown_ && stamps.empty())
             ahead = stampsAhead(listing, std::move(indexes));
         const std::vector<dbCwsFoundClip> found = dbCWSFindClips(db.get(), sourceDir, anchors);
-        const FileStamps stamps = ahead.valid() ? ahead.get() : FileStamps();
+        if (ahead.valid())
+            stamps = ahead.get();
         const auto count = [&](dbCwsFoundClip::Kind kind) {
             return std::count_if(found.begin(), found.end(),
                                  [kind](const dbCwsFoundClip& f) { return f.kind == kind; });
@@ -328,6 +380,7 @@ bool CQZClipwatch::RecordClips(const CWSSettings& s, const KnListing& listing,
         }
         Show(ClipCountLabel, ClipCountText());
         clips = std::move(repeats);
+        stamps.clear();
     }
     return true;
 }

@@ -8,6 +8,7 @@
 #include "db/dbcws.h"
 #include "platform/qzhttp.h"
 #include "platform/qzlog.h"
+#include "platform/qzmemory.h"
 #include "platform/vexorequests.h"
 #include "scanner/clipwatch.h"
 
@@ -59,6 +60,7 @@ bool send(const std::string& url)
 
 int main(int argc, char** argv)
 {
+    qzOSKeepFreedHeap(); // as the program does
     QCoreApplication app(argc, argv);
     const int jobs = argc > 1 ? std::max(1, atoi(argv[1])) : 500;
     const int jobMs = argc > 2 ? std::max(100, atoi(argv[2])) : 8000;

@@ -16,6 +16,7 @@
 #include "bench/scanner/scanfloor.h"
 #include "bench/scanner/tree.h"
 #include "platform/qzlog.h"
+#include "platform/qzmemory.h"
 #include "scanner/clipwatch.h"
 
 #include <QCoreApplication>
@@ -220,6 +221,7 @@ double scanOnMySQL(const ScanTree& tree, double budget)
 
 int main(int argc, char** argv)
 {
+    qzOSKeepFreedHeap(); // as the program does
     QCoreApplication app(argc, argv);
     const Options options = parse(app.arguments());
     QTemporaryDir scratch("/dev/shm/clipwatch-bench-XXXXXX");

@@ -48,6 +48,13 @@ TEST_P(Records, DirectoriesAndClipsAreRecordedOnceInTheirStates)
     EXPECT_EQ(dbCWSCheckDirectory(handle, "/n"), 0);
     std::string next;
     EXPECT_EQ(dbCWSGetNextDirectoryToCheck(handle, next), -1);
+    // The folder likely handed out after the one being searched.
+    dbCWSMoveDirectoryChecks(handle, QZ_FOUND_FILE, 0);
+    EXPECT_EQ(dbCWSPeekNextDirectory(handle, "/scan/a"), "");
+    dbCWSAddDirectory(handle, "/scan/b", 0);
+    dbCWSMoveDirectoryChecks(handle, QZ_FOUND_FILE, 0);
+    ASSERT_EQ(dbCWSGetNextDirectoryToCheck(handle, next), 0);
+    EXPECT_EQ(dbCWSPeekNextDirectory(handle, next), next == "/scan/a" ? "/scan/b" : "/scan/a");
 
     // A clip is recorded once, in the state its caller gives.
     int asked = 0;

@@ -4,6 +4,9 @@
 #include "tests/support/scanenv.h"
 
 #include <QFile>
+#include <QThread>
+
+#include <map>
 
 using Walk = InstanceTest;
 
@@ -31,4 +34,36 @@ TEST_F(Walk, AStillBesideItsVideoLeavesTheFinishedClipAloneUntilTheVideoIsReplac
     video.close();
     ASSERT_TRUE(instance->SearchDirectory(media.toStdString()));
     EXPECT_EQ(clipState(anchor), 0) << "the replaced clip was not made again";
+}
+
+// While folders are searched one after another the next one is listed ahead: the search of
+// another folder meanwhile, or a search long after, reads its folder as it is then.
+TEST_F(Walk, AFolderListedAheadServesOnlyASearchOfThatFolderSoonAfter)
+{
+    makeInstance();
+    instance->state = CQZClipwatch::cwsFindClips;
+    std::map<char, std::string> dirs;
+    for (const char name : {'a', 'b', 'c'}) {
+        const QString dir = folder + "/" + name + "/";
+        ASSERT_TRUE(scanenv::touch(dir + "1.mov"));
+        dirs[name] = dir.toStdString();
+        ASSERT_EQ(dbCWSAddDirectory(db.get(), dirs[name], 0), 0);
+    }
+    dbCWSMoveDirectoryChecks(db.get(), QZ_FOUND_FILE, 0); // walked: to be searched
+    const auto recorded = [&](char dir, const char* file) {
+        return clipState(dirs[dir] + file) != -1;
+    };
+
+    ASSERT_TRUE(instance->SearchDirectory(dirs['a'])); // "b" is listed meanwhile
+    ASSERT_TRUE(instance->SearchDirectory(dirs['c']));
+    EXPECT_TRUE(recorded('c', "1.mov"));
+    EXPECT_FALSE(recorded('b', "1.mov")) << "a folder was searched with another's listing";
+
+    // "b", listed again while "c" was searched, gains a clip; its search comes later.
+    QThread::msleep(50);
+    ASSERT_TRUE(scanenv::touch(QString::fromStdString(dirs['b']) + "2.mov"));
+    QThread::msleep(300);
+    ASSERT_TRUE(instance->SearchDirectory(dirs['b']));
+    EXPECT_TRUE(recorded('b', "1.mov"));
+    EXPECT_TRUE(recorded('b', "2.mov")) << "a stale listing read ahead was searched";
 }
