@@ -234,6 +234,50 @@ bool findStretchMySQL(dbCwsHandle* handle, const std::vector<std::string>& ancho
     return true;
 }
 
+// The stamps of the new clips [begin, end) of `clips`, just inserted and given `ids` (in their
+// order; empty when the insert did not give them).
+bool insertStamps(dbCwsHandle* handle, const std::vector<dbCwsNewClip>& clips, size_t begin,
+                  size_t end, const std::vector<long long>& ids)
+{
+    const char* fcn = "dbCWSAddClip";
+    const bool byId = ids.size() == end - begin;
+    std::vector<CSQLite3Value> stamps;
+    size_t stamped = 0;
+    for (size_t i = begin; i < end; ++i) {
+        const dbCwsNewClip& c = clips[i];
+        if (!c.stamp.known())
+            continue;
+        if (byId)
+            stamps.insert(stamps.end(), {ids[i - begin], c.stamp.size, c.stamp.modified});
+        else
+            stamps.insert(stamps.end(), {static_cast<long long>(i), c.anchorPath, c.stamp.size,
+                                         c.stamp.modified});
+        ++stamped;
+    }
+    if (byId)
+        return dbCwsRun(handle, fcn,
+                        "INSERT INTO ClipFiles (ClipID, Size, MTime) VALUES " +
+                            repeated(stamped, "(?, ?, ?)") + ";",
+                        stamps)
+            .ok();
+    if (end - begin == 1)
+        return dbCwsRun(handle, fcn,
+                        dbCwsIsMySQL(handle) ? "INSERT INTO ClipFiles (ClipID, Size, MTime) "
+                                               "VALUES (LAST_INSERT_ID(), ?, ?);"
+                                             : "INSERT INTO ClipFiles (ClipID, Size, MTime) "
+                                               "VALUES (last_insert_rowid(), ?, ?);",
+                        {clips[begin].stamp.size, clips[begin].stamp.modified})
+            .ok();
+    // The stamps find their new clips by path: no other clip has an equal one.
+    std::lock_guard<std::mutex> staged(handle->staging);
+    return stage(handle, fcn, stamped, stamps) &&
+           dbCwsRun(handle, fcn,
+                    "INSERT INTO ClipFiles (ClipID, Size, MTime) SELECT Clips.ID, "
+                    "CwsStaged.Size, CwsStaged.MTime" +
+                        stagedJoin(handle) + "Clips.AnchorPath=CwsStaged.AnchorPath;")
+               .ok();
+}
+
 // Looks up the stretch [begin, end) of `anchors` into `found`; false when a statement failed.
 bool findStretch(dbCwsHandle* handle, const std::vector<std::string>& anchors, size_t begin,
                  size_t end, std::vector<dbCwsFoundClip>& found)
@@ -281,47 +325,32 @@ int dbCWSInsertClips(dbCwsHandle* handle, const std::string& sourceDir,
     const char* fcn = "dbCWSAddClip";
     bool ok = true;
     inStretches(clips.size(), [&](size_t begin, size_t end) {
-        std::vector<CSQLite3Value> rows, stamps;
-        size_t stamped = 0;
+        std::vector<CSQLite3Value> rows;
         for (size_t i = begin; i < end; ++i) {
             const dbCwsNewClip& c = clips[i];
             rows.insert(rows.end(),
                         {c.clipName, c.anchorPath, sourceDir, static_cast<long long>(c.complete)});
-            if (c.stamp.known()) {
-                stamps.insert(stamps.end(), {static_cast<long long>(i), c.anchorPath, c.stamp.size,
-                                             c.stamp.modified});
-                ++stamped;
-            }
         }
-        const bool inserted =
+        dbCwsRows inserted =
             dbCwsRun(handle, fcn,
                      "INSERT INTO Clips (ClipName, AnchorPath, SourceDir, Complete) VALUES " +
-                         repeated(end - begin, "(?, ?, ?, ?)") + ";",
-                     rows)
-                .ok();
-        ok = ok && inserted;
-        if (!inserted || stamped == 0)
-            return;
-        if (end - begin == 1) {
-            ok = dbCwsRun(handle, fcn,
-                          dbCwsIsMySQL(handle) ? "INSERT INTO ClipFiles (ClipID, Size, MTime) "
-                                                 "VALUES (LAST_INSERT_ID(), ?, ?);"
-                                               : "INSERT INTO ClipFiles (ClipID, Size, MTime) "
-                                                 "VALUES (last_insert_rowid(), ?, ?);",
-                          {clips[begin].stamp.size, clips[begin].stamp.modified})
-                     .ok() &&
-                 ok;
+                         repeated(end - begin, "(?, ?, ?, ?)") +
+                         (handle->returnsIds ? " RETURNING ID;" : ";"),
+                     rows);
+        if (!inserted.ok()) {
+            ok = false;
             return;
         }
-        // The stamps find their new clips by path: no other clip has an equal one.
-        std::lock_guard<std::mutex> staged(handle->staging);
-        ok = stage(handle, fcn, stamped, stamps) &&
-             dbCwsRun(handle, fcn,
-                      "INSERT INTO ClipFiles (ClipID, Size, MTime) SELECT Clips.ID, "
-                      "CwsStaged.Size, CwsStaged.MTime" +
-                          stagedJoin(handle) + "Clips.AnchorPath=CwsStaged.AnchorPath;")
-                 .ok() &&
-             ok;
+        // New IDs only grow: the smallest is the first row's.
+        std::vector<long long> ids;
+        for (; handle->returnsIds && inserted.atRow(); inserted.next())
+            ids.push_back(inserted.integer("ID"));
+        std::sort(ids.begin(), ids.end());
+        const bool stamped = std::any_of(clips.begin() + static_cast<std::ptrdiff_t>(begin),
+                                         clips.begin() + static_cast<std::ptrdiff_t>(end),
+                                         [](const dbCwsNewClip& c) { return c.stamp.known(); });
+        if (stamped)
+            ok = insertStamps(handle, clips, begin, end, ids) && ok;
     });
     return ok ? 0 : -1;
 }

@@ -17,6 +17,7 @@
 #include <QSqlQuery>
 #include <QThread>
 #include <QVariant>
+#include <QVersionNumber>
 #include <QtDebug>
 #include <cstdio>
 #include <sys/vfs.h>
@@ -133,6 +134,7 @@ dbCwsHandle* openSQLite(dbCwsHandle* handle, bool create)
         return nullptr;
     }
     chooseJournal(*handle->sqlite, handle->databaseName);
+    handle->returnsIds = sqlite3_libversion_number() >= 3035000;
     if (create)
         createSQLiteSchema(*handle->sqlite);
     for (const std::string& table : dbCwsAddedTables(false)) {
@@ -181,6 +183,12 @@ QSet<QString> existingIndexes(const QSqlDatabase& database)
 dbCwsHandle* completeMySQLSchema(dbCwsHandle* handle)
 {
     QSqlQuery query(handle->connection);
+    // MariaDB gives the rows of an INSERT from 10.5 on; MySQL does not.
+    if (query.exec("SELECT VERSION();") && query.next()) {
+        const QString version = query.value(0).toString();
+        handle->returnsIds = version.contains("MariaDB", Qt::CaseInsensitive) &&
+                             QVersionNumber::fromString(version) >= QVersionNumber(10, 5);
+    }
     for (const std::string& table : dbCwsAddedTables(true))
         if (!query.exec(QString::fromStdString(table)))
             qDebug("CREATE TABLE %s", query.lastError().text().toUtf8().constData());

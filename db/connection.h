@@ -29,6 +29,7 @@ public:
     int claimSeconds = 0;                      // how long its claims hold unless renewed
     std::atomic<long long> claimsRenewedMs{0}; // steady clock of the last renewal
     std::mutex staging; // held while a thread uses CwsStaged: SQLite's one connection shares it
+    bool returnsIds = false; // INSERT ... RETURNING is understood (SQLite 3.35, MariaDB 10.5 on)
 };
 
 // How many statements have failed because the MySQL server could not be reached or a deadlock
