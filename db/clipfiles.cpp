@@ -13,11 +13,15 @@ std::vector<std::string> dbCwsAddedTables(bool mysql)
                 "NULL, Time BIGINT, PRIMARY KEY (ClipID, Element));",
                 "CREATE TABLE IF NOT EXISTS Claims (Kind CHAR(1) NOT NULL, Item INT NOT NULL, Host "
                 "VARCHAR(255) NOT NULL, Until BIGINT NOT NULL, PRIMARY KEY (Kind, Item), KEY "
-                "ClaimsByHost (Host));"};
+                "ClaimsByHost (Host));",
+                "CREATE TABLE IF NOT EXISTS FolderPrints (DirectoryID INT NOT NULL, Print "
+                "VARCHAR(64) NOT NULL, PRIMARY KEY (DirectoryID));"};
     return {"CREATE TABLE IF NOT EXISTS ClipFiles (ClipID INTEGER PRIMARY KEY, Size INTEGER, "
             "MTime INTEGER);",
             "CREATE TABLE IF NOT EXISTS ElementFailures (ClipID INTEGER NOT NULL, Element INTEGER "
-            "NOT NULL, Time INTEGER, PRIMARY KEY (ClipID, Element));"};
+            "NOT NULL, Time INTEGER, PRIMARY KEY (ClipID, Element));",
+            "CREATE TABLE IF NOT EXISTS FolderPrints (DirectoryID INTEGER PRIMARY KEY, Print TEXT "
+            "NOT NULL);"};
 }
 
 int dbCWSStampClip(dbCwsHandle* handle, int id, const dbCwsFileStamp& stamp)

@@ -88,14 +88,44 @@ int dbCWSGetNextDirectoryToCheck(dbCwsHandle* handle, std::string& path)
     return path.empty() ? -1 : 0;
 }
 
-std::string dbCWSPeekNextDirectory(dbCwsHandle* handle, const std::string& current)
+std::vector<std::string> dbCWSPeekNextDirectories(dbCwsHandle* handle, const std::string& current,
+                                                  int count)
+{
+    std::vector<std::string> next;
+    if (!dbCwsIsSQLite(handle) && !dbCwsIsMySQL(handle))
+        return next;
+    for (dbCwsRows rows =
+             dbCwsRun(handle, "dbCWSPeekNextDirectories",
+                      "SELECT Directory FROM Directories WHERE Checked=0 AND Directory<>? LIMIT ?;",
+                      {current, static_cast<long long>(count)});
+         rows.atRow(); rows.next())
+        next.push_back(rows.text("Directory").value_or(std::string()));
+    return next;
+}
+
+std::string dbCWSGetFolderPrint(dbCwsHandle* handle, const std::string& path)
 {
     if (!dbCwsIsSQLite(handle) && !dbCwsIsMySQL(handle))
         return std::string();
-    const dbCwsRows rows = dbCwsRun(
-        handle, "dbCWSPeekNextDirectory",
-        "SELECT Directory FROM Directories WHERE Checked=0 AND Directory<>? LIMIT 1;", {current});
-    return rows.ok() ? rows.text("Directory").value_or(std::string()) : std::string();
+    const dbCwsRows rows = dbCwsRun(handle, "dbCWSGetFolderPrint",
+                                    "SELECT FolderPrints.Print AS Print FROM Directories JOIN "
+                                    "FolderPrints ON FolderPrints.DirectoryID=Directories.ID "
+                                    "WHERE Directories.Directory=? LIMIT 1;",
+                                    {path});
+    return rows.ok() ? rows.text("Print").value_or(std::string()) : std::string();
+}
+
+int dbCWSSetFolderPrint(dbCwsHandle* handle, const std::string& path, const std::string& print)
+{
+    if (!dbCwsIsSQLite(handle) && !dbCwsIsMySQL(handle))
+        return -1;
+    return dbCwsRun(handle, "dbCWSSetFolderPrint",
+                    "REPLACE INTO FolderPrints (DirectoryID, Print) SELECT ID, ? FROM "
+                    "Directories WHERE Directory=?;",
+                    {print, path})
+                   .ok()
+               ? 0
+               : -1;
 }
 
 dbCwsWriteBatch::dbCwsWriteBatch(dbCwsHandle* handle, const char* fcn) : handle(handle), fcn(fcn)

@@ -33,9 +33,16 @@ int dbCWSGetDirectoryState(dbCwsHandle* handle, const std::string& path);
 // on SQLite a failed query gives -1.
 int dbCWSGetNextDirectoryToCheck(dbCwsHandle* handle, std::string& path);
 
-// The directory that dbCWSGetNextDirectoryToCheck will likely give once `current` is checked
-// (the next whose Checked is 0); empty when there is none or the query failed.
-std::string dbCWSPeekNextDirectory(dbCwsHandle* handle, const std::string& current);
+// The directories, at most `count`, that dbCWSGetNextDirectoryToCheck will likely give once
+// `current` is checked (the next whose Checked is 0); none when the query failed.
+std::vector<std::string> dbCWSPeekNextDirectories(dbCwsHandle* handle, const std::string& current,
+                                                  int count);
+
+// The print kept for recorded directory `path` (of its clips' names and stamps when its last
+// whole search ended); empty when none is kept or the lookup failed. dbCWSSetFolderPrint keeps
+// `print` in place of the one before; returns 0, or -1 when the statement failed.
+std::string dbCWSGetFolderPrint(dbCwsHandle* handle, const std::string& path);
+int dbCWSSetFolderPrint(dbCwsHandle* handle, const std::string& path, const std::string& print);
 
 // Groups the records that the calling thread writes while it lives (one directory's, in the
 // walk and the clip search) into transactions, each committed before the next begins and the

@@ -14,6 +14,7 @@
 #include "monitor/checkthread.h"
 #include "monitor/jobowner.h"
 #include "monitor/progresselements.h"
+#include "platform/kinora.h"
 #include "scanner/progress.h"
 #include "scanner/servicepool.h"
 #include "scanner/settingsrecord.h"
@@ -35,7 +36,6 @@
 
 class dbCwsHandle;
 class dbCwsWriteBatch;
-struct KnListing;
 
 class CQZClipwatch : public QThread, public JobOwner
 {
@@ -366,44 +366,50 @@ private:
         std::string clipName; // as recorded
         std::string anchor;   // the clip's anchor path
         bool isShort = false; // a still sequence shorter than MinimumStillLength
+        // What was taken of the file with the listing, before the look-up: its stamp on a
+        // rescan, where clips are mostly known, or its information on a first scan (nothing
+        // when it cannot be read) and the stamp that gives.
+        enum class Looked { Nothing, Stamp, Info } looked = Looked::Nothing;
+        std::optional<dbCwsFileStamp> stamp;
+        std::optional<KnFileInfo> info;
     };
     // The clip that file `index` of a listing names; nothing when it names none.
     static std::optional<ListedClip> ListedClipOf(const CWSSettings& s, const KnListing& listing,
                                                   int index);
-    // The size and time of files of a listing, nothing for one that could not be looked at.
-    using FileStamps = std::vector<std::optional<dbCwsFileStamp>>;
-    // A folder's listing (null: the folder could not be opened) and the clips it names, with
-    // the stamps of their files when `stamped` (a rescan, where clips are mostly known).
+    // A folder's listing (null: the folder could not be opened) and the clips it names, their
+    // files looked at as `look` says; then with a print of the clips and their files' stamps.
     struct ListedFolder {
         std::shared_ptr<const KnListing> listing;
         std::vector<ListedClip> clips;
-        FileStamps stamps;
+        std::string print;
     };
     static ListedFolder ListFolder(const CWSSettings& s, const std::string& directory,
-                                   bool stamped);
+                                   ListedClip::Looked look);
     // The listing of `directory`: the one read ahead when it is of that folder and recent,
     // otherwise read now.
     ListedFolder TakeListing(const CWSSettings& s, const std::string& directory);
-    // While folders are searched one after another, the folder likely searched after
-    // `directory` is listed on a pooled thread meanwhile.
-    void ListNextFolderAhead(const CWSSettings& s, const std::string& directory);
+    // While folders are searched one after another, the folders likely searched after
+    // `directory` are listed on pooled threads meanwhile.
+    void ListNextFoldersAhead(const CWSSettings& s, const std::string& directory);
     // Records the new clips of `clips` once settled (an unreadable file as failed), and sends
-    // recorded ones whose file was replaced since to be made again (their files' `stamps` when
-    // taken already); false, recording nothing more, when a file cannot be read because the scan
-    // folder has gone away.
+    // recorded ones whose file was replaced since to be made again; false, recording nothing
+    // more, when a file cannot be read because the scan folder has gone away. `whole` becomes
+    // false when a clip is left for a later search.
     bool RecordClips(const CWSSettings& s, const KnListing& listing, const std::string& sourceDir,
-                     std::vector<ListedClip> clips, FileStamps stamps);
+                     std::vector<ListedClip> clips, bool& whole);
     // A recorded clip (`known`) whose file `index`, stamped `now`, no longer has the kept size
     // and time is made again once the file has settled; a clip without a kept stamp is given
-    // one. Nothing is done for a file that could not be looked at.
-    void RenewIfReplaced(const CWSSettings& s, const KnListing& listing, int index,
+    // one. Nothing is done for a file that could not be looked at. False when a replaced file
+    // is left for a later search (unsettled, or the clip's jobs running).
+    bool RenewIfReplaced(const CWSSettings& s, const KnListing& listing, int index,
                          const std::optional<dbCwsFileStamp>& now, const dbCwsKnownClip& known);
     // WalkTree's visit of directory `path`, its row recorded in `batch`; returns the walk's flags
     // for its subtree.
     uint32_t DirectoryVisited(dbCwsWriteBatch& batch, const std::string& path, uint32_t attributes);
     // Records the clips of `directory` in `batch`; false when the search was cut short because
-    // the scan folder went away (the directory is to be searched again).
-    bool CreateClipList(const std::string& directory, dbCwsWriteBatch& batch);
+    // the scan folder went away (the directory is to be searched again). `print` is given the
+    // folder's print when it is to be kept: it changed, and no clip was left for later.
+    bool CreateClipList(const std::string& directory, dbCwsWriteBatch& batch, std::string& print);
     // Searches a folder whose unsettled files may have settled by now; false when none is due.
     bool SearchSettledFolder();
 
@@ -466,7 +472,7 @@ private:
         uint32_t startedAt = 0; // qzOSGetMs when its listing was started
         std::future<ListedFolder> listed;
     };
-    FolderAhead ahead_;                // scanning thread: the next folder, listed meanwhile
+    std::vector<FolderAhead> ahead_;   // scanning thread: the next folders, listed meanwhile
     uint32_t catalogueFollowedAt_ = 0; // scanning thread: last FollowSharedCatalogue pass
     bool claimsReleased_ = false;      // scanning thread: claims released since work last ran
     ServicePool services_;             // the services that take this instance's jobs

@@ -11,6 +11,7 @@
 #include "scanner/clipwatch_p.h"
 #include "scanner/elementsettings.h"
 
+#include <QCryptographicHash>
 #include <QThreadPool>
 
 #include <algorithm>
@@ -30,6 +31,8 @@ constexpr int kDebugLogFiles = 0x20000;
 constexpr size_t kClipsRecordedTogether = 1000;
 // Age past which a folder's listing read ahead is read again at its search.
 constexpr uint32_t kListedAheadFreshMs = 250;
+// Folders listed ahead of the one searched, each on its own pooled thread.
+constexpr int kFoldersListedAhead = 2;
 
 using FileStamps = std::vector<std::optional<dbCwsFileStamp>>;
 
@@ -41,6 +44,15 @@ std::optional<dbCwsFileStamp> fileStamp(const KnListing& listing, int index)
     if (!dqzGetFileStamp(listing, index, &size, &modified))
         return std::nullopt;
     return dbCwsFileStamp{static_cast<long long>(size), modified};
+}
+
+// What a new clip's row needs of a listing's file; nothing when it cannot be read.
+std::optional<KnFileInfo> fileInfo(const KnListing& listing, int index)
+{
+    KnFileInfo info;
+    if (!dqzGetFileInfo(listing, index, &info))
+        return std::nullopt;
+    return info;
 }
 
 // The stamps of the listing's files `indexes`, taken on a pooled thread while the caller goes
@@ -165,11 +177,14 @@ bool CQZClipwatch::SearchDirectory(const std::string& directory)
         settle_.BeginFolder(directory);
         // A search cut short by a stop, by the scan folder going away or by a server that did
         // not take its clips is done again.
-        if (CreateClipList(directory, batch) && KeepGoing(Work::Scan) &&
+        std::string print;
+        if (CreateClipList(directory, batch, print) && KeepGoing(Work::Scan) &&
             dbCWSLostStatements(db.get()) == lost) {
             CountWork(cwsFindClips);
             settling = settle_.EndFolder();
             dbCWSUpdateDirectoryCheck(db.get(), directory, settling ? CWS_DIR_SETTLING : 1);
+            if (!settling && !print.empty())
+                dbCWSSetFolderPrint(db.get(), directory, print);
             marked = true;
         }
     }
@@ -195,7 +210,8 @@ bool CQZClipwatch::SearchSettledFolder()
     return true;
 }
 
-bool CQZClipwatch::CreateClipList(const std::string& directory, dbCwsWriteBatch& batch)
+bool CQZClipwatch::CreateClipList(const std::string& directory, dbCwsWriteBatch& batch,
+                                  std::string& print)
 {
     const CWSSettings s = Settings();
     if (s.DebugOutFlags & kDebugLogSearch)
@@ -205,68 +221,104 @@ bool CQZClipwatch::CreateClipList(const std::string& directory, dbCwsWriteBatch&
         ErrOut("\nClipwatch failed to open directory %s", directory.c_str());
         return !ScanFolderProblem(s.Dir);
     }
-    ListNextFolderAhead(s, directory);
+    ListNextFoldersAhead(s, directory);
+    // The same clips with the same stamps as at the folder's last whole search: nothing to
+    // record or make again. Asked on a rescan only, where clips are mostly known.
+    if (!folder.clips.empty() && folder.clips.front().looked == ListedClip::Looked::Stamp &&
+        folder.print == dbCWSGetFolderPrint(Database().get(), directory)) {
+        expectKnown_ = true;
+        return true;
+    }
     const std::string sourceDir = cwsUniformPath(directory);
     const std::vector<ListedClip>& clips = folder.clips;
+    bool whole = true;
     for (size_t begin = 0; begin < clips.size() && KeepGoing(Work::Scan);
          begin += kClipsRecordedTogether) {
-        const auto first = static_cast<std::ptrdiff_t>(begin);
-        const auto end = first + static_cast<std::ptrdiff_t>(
-                                     std::min(kClipsRecordedTogether, clips.size() - begin));
-        const FileStamps& stamps = folder.stamps;
+        const auto first = clips.begin() + static_cast<std::ptrdiff_t>(begin);
+        const size_t n = std::min(kClipsRecordedTogether, clips.size() - begin);
         if (!RecordClips(s, *folder.listing, sourceDir,
-                         {clips.begin() + first, clips.begin() + end},
-                         stamps.empty() ? FileStamps()
-                                        : FileStamps(stamps.begin() + first, stamps.begin() + end)))
+                         {first, first + static_cast<std::ptrdiff_t>(n)}, whole))
             return false;
         batch.renewAfter(kLongestBatch);
     }
+    if (whole)
+        print = folder.print;
     return true;
 }
 
 CQZClipwatch::ListedFolder CQZClipwatch::ListFolder(const CWSSettings& s,
-                                                    const std::string& directory, bool stamped)
+                                                    const std::string& directory,
+                                                    ListedClip::Looked look)
 {
     ListedFolder folder;
     folder.listing = dqzOpenCheckedDir(directory);
     if (!folder.listing)
         return folder;
-    const int count = dqzGetTotalFiles(*folder.listing);
+    const KnListing& listing = *folder.listing;
+    const int count = dqzGetTotalFiles(listing);
     for (int i = 0; i < count; ++i)
-        if (std::optional<ListedClip> clip = ListedClipOf(s, *folder.listing, i))
+        if (std::optional<ListedClip> clip = ListedClipOf(s, listing, i))
             folder.clips.push_back(std::move(*clip));
-    if (stamped)
-        for (const ListedClip& clip : folder.clips)
-            folder.stamps.push_back(fileStamp(*folder.listing, clip.fileIndex));
+    if (look == ListedClip::Looked::Nothing)
+        return folder;
+    QCryptographicHash print(QCryptographicHash::Sha1);
+    for (ListedClip& clip : folder.clips) {
+        clip.looked = look;
+        if (look == ListedClip::Looked::Stamp)
+            clip.stamp = fileStamp(listing, clip.fileIndex);
+        else if ((clip.info = fileInfo(listing, clip.fileIndex)))
+            clip.stamp =
+                dbCwsFileStamp{static_cast<long long>(clip.info->size), clip.info->modified};
+        print.addData(clip.anchor.c_str(), static_cast<int>(clip.anchor.size() + 1));
+        const std::string stamp = clip.stamp ? std::to_string(clip.stamp->size) + " " +
+                                                   std::to_string(clip.stamp->modified)
+                                             : "-";
+        print.addData(stamp.c_str(), static_cast<int>(stamp.size() + 1));
+    }
+    folder.print = print.result().toHex().toStdString();
     return folder;
 }
 
 CQZClipwatch::ListedFolder CQZClipwatch::TakeListing(const CWSSettings& s,
                                                      const std::string& directory)
 {
-    FolderAhead ahead = std::exchange(ahead_, FolderAhead());
     // A listing read long before its search (the search stopped meanwhile, or the folder
     // before took long) would miss what changed since: it is read again.
-    if (ahead.listed.valid() && ahead.directory == directory &&
-        qzOSGetMs() - ahead.startedAt < kListedAheadFreshMs)
-        return ahead.listed.get();
-    return ListFolder(s, directory, false);
+    const auto ahead = std::find_if(ahead_.begin(), ahead_.end(),
+                                    [&](const FolderAhead& a) { return a.directory == directory; });
+    if (ahead != ahead_.end()) {
+        FolderAhead taken = std::move(*ahead);
+        ahead_.erase(ahead);
+        if (qzOSGetMs() - taken.startedAt < kListedAheadFreshMs)
+            return taken.listed.get();
+    }
+    return ListFolder(s, directory, ListedClip::Looked::Nothing);
 }
 
-void CQZClipwatch::ListNextFolderAhead(const CWSSettings& s, const std::string& directory)
+void CQZClipwatch::ListNextFoldersAhead(const CWSSettings& s, const std::string& directory)
 {
     // Folders claimed one at a time from a shared catalogue may go to another host.
     const std::shared_ptr<dbCwsHandle> db = Database();
     if (state != cwsFindClips || dbCWSSharedCatalogue(db.get()))
         return;
-    std::string next = dbCWSPeekNextDirectory(db.get(), directory);
-    if (next.empty())
-        return;
-    auto listed = std::make_shared<std::promise<ListedFolder>>();
-    ahead_ = {next, qzOSGetMs(), listed->get_future()};
-    QThreadPool::globalInstance()->start([listed, s, next = std::move(next), known = expectKnown_] {
-        listed->set_value(ListFolder(s, next, known));
-    });
+    const std::vector<std::string> next =
+        dbCWSPeekNextDirectories(db.get(), directory, kFoldersListedAhead);
+    std::vector<FolderAhead> ahead;
+    const auto look = expectKnown_ ? ListedClip::Looked::Stamp : ListedClip::Looked::Info;
+    for (const std::string& folder : next) {
+        const auto listed = std::find_if(ahead_.begin(), ahead_.end(), [&](const FolderAhead& a) {
+            return a.directory == folder;
+        });
+        if (listed != ahead_.end()) {
+            ahead.push_back(std::move(*listed));
+            continue;
+        }
+        auto promise = std::make_shared<std::promise<ListedFolder>>();
+        ahead.push_back({folder, qzOSGetMs(), promise->get_future()});
+        QThreadPool::globalInstance()->start(
+            [promise, s, folder, look] { promise->set_value(ListFolder(s, folder, look)); });
+    }
+    ahead_ = std::move(ahead);
 }
 
 std::optional<CQZClipwatch::ListedClip>
@@ -309,7 +361,7 @@ CQZClipwatch::ListedClipOf(const CWSSettings& s, const KnListing& listing, int i
 
 bool CQZClipwatch::RecordClips(const CWSSettings& s, const KnListing& listing,
                                const std::string& sourceDir, std::vector<ListedClip> clips,
-                               FileStamps stamps)
+                               bool& whole)
 {
     const std::shared_ptr<dbCwsHandle> db = Database();
     const unsigned lost = dbCWSLostStatements(db.get());
@@ -323,14 +375,18 @@ bool CQZClipwatch::RecordClips(const CWSSettings& s, const KnListing& listing,
             indexes.push_back(clip.fileIndex);
         }
         // A known clip's file is looked at for a replacement: where the last look-up found
-        // mostly known clips (a rescan) and the listing came without them, those looks are
-        // taken meanwhile on another thread.
+        // mostly known clips (a rescan) and the listing did not, those looks are taken meanwhile
+        // on another thread.
         std::future<FileStamps> ahead;
-        if (expectKnown_ && stamps.empty())
+        if (expectKnown_ && clips.front().looked == ListedClip::Looked::Nothing)
             ahead = stampsAhead(listing, std::move(indexes));
         const std::vector<dbCwsFoundClip> found = dbCWSFindClips(db.get(), sourceDir, anchors);
-        if (ahead.valid())
-            stamps = ahead.get();
+        const FileStamps stamps = ahead.valid() ? ahead.get() : FileStamps();
+        const auto stampOf = [&](size_t i) {
+            if (clips[i].looked != ListedClip::Looked::Nothing)
+                return clips[i].stamp;
+            return stamps.empty() ? fileStamp(listing, clips[i].fileIndex) : stamps[i];
+        };
         const auto count = [&](dbCwsFoundClip::Kind kind) {
             return std::count_if(found.begin(), found.end(),
                                  [kind](const dbCwsFoundClip& f) { return f.kind == kind; });
@@ -346,24 +402,27 @@ bool CQZClipwatch::RecordClips(const CWSSettings& s, const KnListing& listing,
             if (found[i].kind == dbCwsFoundClip::Repeat)
                 repeats.push_back(clip);
             if (found[i].kind == dbCwsFoundClip::Known)
-                RenewIfReplaced(s, listing, clip.fileIndex,
-                                stamps.empty() ? fileStamp(listing, clip.fileIndex) : stamps[i],
-                                found[i].known);
+                whole = RenewIfReplaced(s, listing, clip.fileIndex, stampOf(i), found[i].known) &&
+                        whole;
             if (found[i].kind != dbCwsFoundClip::New)
                 continue;
             // A new clip's row is inserted in the state its status write would give it: waiting
             // ("Added", "Success"), or QZ_ERROR ("Exception", "Not Opened") for a file that
             // cannot be read. One that cannot be read because the scan folder has gone away, or
             // that is still being written, is not recorded now.
-            KnFileInfo info;
-            const bool canRead = dqzGetFileInfo(listing, clip.fileIndex, &info);
+            const std::optional<KnFileInfo> info = clip.looked == ListedClip::Looked::Info
+                                                       ? clip.info
+                                                       : fileInfo(listing, clip.fileIndex);
+            const bool canRead = info.has_value();
             if (!canRead && ScanFolderProblem(s.Dir))
                 return false;
-            if (canRead && !settle_.Settled(info, s.SettleSeconds, time(nullptr), qzOSGetMs()))
+            if (canRead && !settle_.Settled(*info, s.SettleSeconds, time(nullptr), qzOSGetMs())) {
+                whole = false;
                 continue;
+            }
             rows.push_back({clip.clipName, clip.anchor, canRead ? 0 : QZ_ERROR,
                             canRead
-                                ? dbCwsFileStamp{static_cast<long long>(info.size), info.modified}
+                                ? dbCwsFileStamp{static_cast<long long>(info->size), info->modified}
                                 : dbCwsFileStamp()});
             added.push_back(clip);
             readable.push_back(canRead);
@@ -380,29 +439,29 @@ bool CQZClipwatch::RecordClips(const CWSSettings& s, const KnListing& listing,
         }
         Show(ClipCountLabel, ClipCountText());
         clips = std::move(repeats);
-        stamps.clear();
     }
     return true;
 }
 
-void CQZClipwatch::RenewIfReplaced(const CWSSettings& s, const KnListing& listing, int index,
+bool CQZClipwatch::RenewIfReplaced(const CWSSettings& s, const KnListing& listing, int index,
                                    const std::optional<dbCwsFileStamp>& now,
                                    const dbCwsKnownClip& known)
 {
     if (!now)
-        return;
+        return true;
     const std::shared_ptr<dbCwsHandle> db = Database();
     if (!known.stamp.known()) {
         dbCWSStampClip(db.get(), known.id, *now);
-        return;
+        return true;
     }
+    if (*now == known.stamp)
+        return true;
     // A clip whose jobs are running is looked at again by a later search.
-    if (*now == known.stamp || known.inProgress)
-        return;
     KnFileInfo info;
-    if (!dqzGetFileInfo(listing, index, &info) ||
+    if (known.inProgress || !dqzGetFileInfo(listing, index, &info) ||
         !settle_.Settled(info, s.SettleSeconds, time(nullptr), qzOSGetMs()))
-        return;
+        return false;
     ErrOut("\nClip replaced since it was made, made again: %s", info.path.c_str());
     dbCWSRenewClip(db.get(), known.id, {static_cast<long long>(info.size), info.modified});
+    return true;
 }

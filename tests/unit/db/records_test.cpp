@@ -1,6 +1,8 @@
 // Directory and clip records on both backends, and MySQL's per-thread connection clones.
 #include "tests/unit/db/dbfixture.h"
 
+#include <algorithm>
+
 #include <QTcpServer>
 #include <chrono>
 #include <thread>
@@ -50,11 +52,20 @@ TEST_P(Records, DirectoriesAndClipsAreRecordedOnceInTheirStates)
     EXPECT_EQ(dbCWSGetNextDirectoryToCheck(handle, next), -1);
     // The folder likely handed out after the one being searched.
     dbCWSMoveDirectoryChecks(handle, QZ_FOUND_FILE, 0);
-    EXPECT_EQ(dbCWSPeekNextDirectory(handle, "/scan/a"), "");
-    dbCWSAddDirectory(handle, "/scan/b", 0);
+    using Dirs = std::vector<std::string>;
+    EXPECT_EQ(dbCWSPeekNextDirectories(handle, "/scan/a", 2), Dirs());
+    for (const char* dir : {"/scan/b", "/scan/c", "/scan/d"})
+        dbCWSAddDirectory(handle, dir, 0);
     dbCWSMoveDirectoryChecks(handle, QZ_FOUND_FILE, 0);
     ASSERT_EQ(dbCWSGetNextDirectoryToCheck(handle, next), 0);
-    EXPECT_EQ(dbCWSPeekNextDirectory(handle, next), next == "/scan/a" ? "/scan/b" : "/scan/a");
+    const Dirs ahead = dbCWSPeekNextDirectories(handle, next, 2);
+    EXPECT_EQ(ahead.size(), 2u);
+    EXPECT_EQ(std::count(ahead.begin(), ahead.end(), next), 0);
+    // A folder's print, kept in place of the one before.
+    EXPECT_EQ(dbCWSSetFolderPrint(handle, "/scan/a", "p1"), 0);
+    EXPECT_EQ(dbCWSSetFolderPrint(handle, "/scan/a", "p2"), 0);
+    EXPECT_EQ(dbCWSGetFolderPrint(handle, "/scan/a"), "p2");
+    EXPECT_EQ(dbCWSGetFolderPrint(handle, "/scan/b"), "");
 
     // A clip is recorded once, in the state its caller gives.
     int asked = 0;

@@ -67,3 +67,43 @@ TEST_F(Walk, AFolderListedAheadServesOnlyASearchOfThatFolderSoonAfter)
     EXPECT_TRUE(recorded('b', "1.mov"));
     EXPECT_TRUE(recorded('b', "2.mov")) << "a stale listing read ahead was searched";
 }
+
+// A folder listed ahead is looked up only when its clips or their files changed since its last
+// whole search: a replacement left for later (its clip's jobs running) is made by a later one.
+TEST_F(Walk, AFolderIsLookedUpAgainUntilEveryChangeInItWasTakenIn)
+{
+    makeInstance();
+    instance->state = CQZClipwatch::cwsFindClips;
+    const std::string a = (folder + "/a/").toStdString(), b = (folder + "/b/").toStdString();
+    ASSERT_TRUE(scanenv::touch(QString::fromStdString(a + "1.mov")));
+    QFile video(QString::fromStdString(b + "1.mov"));
+    ASSERT_TRUE(scanenv::touch(video.fileName()));
+    ASSERT_TRUE(video.open(QIODevice::WriteOnly) && video.write(QByteArray(4000, 'v')) == 4000);
+    video.close();
+    for (const std::string& dir : {a, b})
+        ASSERT_EQ(dbCWSAddDirectory(db.get(), dir, 0), 0);
+    const auto searchBAfterA = [&] { // "b" is listed while "a" is searched
+        for (const std::string& dir : {a, b})
+            dbCWSUpdateDirectoryCheck(db.get(), dir, 0);
+        return instance->SearchDirectory(a) && instance->SearchDirectory(b);
+    };
+    const auto setClip = [&](int state) {
+        dbCWSSetElementStatus(db.get(), -1, b + "1.mov", CWS_ELEMENT_CLIP, nullptr, nullptr, state,
+                              nullptr);
+    };
+
+    ASSERT_TRUE(searchBAfterA());
+    EXPECT_NE(dbCWSGetFolderPrint(db.get(), b), "");
+    setClip(QZ_IN_PROGRESS);
+    ASSERT_TRUE(video.open(QIODevice::WriteOnly) && video.write(QByteArray(5000, 'w')) == 5000);
+    video.close();
+    ASSERT_TRUE(searchBAfterA());
+    EXPECT_EQ(clipState(b + "1.mov"), QZ_IN_PROGRESS) << "made again while its jobs ran";
+
+    setClip(QZ_FINISHED);
+    ASSERT_TRUE(searchBAfterA());
+    EXPECT_EQ(clipState(b + "1.mov"), 0) << "a replacement left for later was never made";
+    ASSERT_TRUE(scanenv::touch(QString::fromStdString(b + "2.mov")));
+    ASSERT_TRUE(searchBAfterA());
+    EXPECT_NE(clipState(b + "2.mov"), -1) << "a new clip was not recorded";
+}
