@@ -291,14 +291,27 @@ bool findStretch(dbCwsHandle* handle, const std::vector<std::string>& anchors, s
 std::vector<dbCwsFoundClip> dbCWSFindClips(dbCwsHandle* handle, const std::string& sourceDir,
                                            const std::vector<std::string>& anchorPaths)
 {
-    std::vector<dbCwsFoundClip> found(anchorPaths.size());
     if (!dbCwsIsSQLite(handle) && !dbCwsIsMySQL(handle))
-        return found;
+        return std::vector<dbCwsFoundClip>(anchorPaths.size());
+    dbCWSLogClipLookUp(sourceDir, anchorPaths);
+    return dbCWSLookUpClips(handle, anchorPaths);
+}
+
+void dbCWSLogClipLookUp(const std::string& sourceDir, const std::vector<std::string>& anchorPaths)
+{
     // The listing's lines go to the log in one write.
     std::string lines;
     for (const std::string& anchor : anchorPaths)
         lines += "\nAddClip(" + sourceDir + " " + anchor + ") ";
     ErrOutText(lines);
+}
+
+std::vector<dbCwsFoundClip> dbCWSLookUpClips(dbCwsHandle* handle,
+                                             const std::vector<std::string>& anchorPaths)
+{
+    std::vector<dbCwsFoundClip> found(anchorPaths.size());
+    if (!dbCwsIsSQLite(handle) && !dbCwsIsMySQL(handle))
+        return found;
     inStretches(anchorPaths.size(), [&](size_t begin, size_t end) {
         if (end - begin > 1 && findStretch(handle, anchorPaths, begin, end, found))
             return;

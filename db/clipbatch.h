@@ -37,6 +37,11 @@ struct dbCwsNewClip {
 // accents aside) comes back as Repeat.
 std::vector<dbCwsFoundClip> dbCWSFindClips(dbCwsHandle* handle, const std::string& sourceDir,
                                            const std::vector<std::string>& anchorPaths);
+// The two halves of dbCWSFindClips, for a look-up made ahead on another thread and its lines
+// logged when its result is taken.
+std::vector<dbCwsFoundClip> dbCWSLookUpClips(dbCwsHandle* handle,
+                                             const std::vector<std::string>& anchorPaths);
+void dbCWSLogClipLookUp(const std::string& sourceDir, const std::vector<std::string>& anchorPaths);
 
 // Inserts `clips` of directory `sourceDir`, which dbCWSFindClips found New, with their known
 // stamps. Returns 0, or -1 when a statement failed (logged).

@@ -9,6 +9,7 @@
 // the listener a window attached; the instance knows no widget.
 #pragma once
 
+#include "db/clipbatch.h"
 #include "db/clips.h"
 #include "db/counting.h"
 #include "monitor/checkthread.h"
@@ -382,6 +383,7 @@ private:
         std::shared_ptr<const KnListing> listing;
         std::vector<ListedClip> clips;
         std::string print;
+        std::vector<dbCwsFoundClip> found; // the clips looked up ahead, or nothing
     };
     static ListedFolder ListFolder(const CWSSettings& s, const std::string& directory,
                                    ListedClip::Looked look);
@@ -395,8 +397,10 @@ private:
     // recorded ones whose file was replaced since to be made again; false, recording nothing
     // more, when a file cannot be read because the scan folder has gone away. `whole` becomes
     // false when a clip is left for a later search.
+    // `foundAhead`, when given, is what a look-up ahead found of `clips`.
     bool RecordClips(const CWSSettings& s, const KnListing& listing, const std::string& sourceDir,
-                     std::vector<ListedClip> clips, bool& whole);
+                     std::vector<ListedClip> clips, bool& whole,
+                     const std::vector<dbCwsFoundClip>* foundAhead);
     // A recorded clip (`known`) whose file `index`, stamped `now`, no longer has the kept size
     // and time is made again once the file has settled; a clip without a kept stamp is given
     // one. Nothing is done for a file that could not be looked at. False when a replaced file
@@ -471,6 +475,7 @@ private:
         std::string directory;
         uint32_t startedAt = 0; // qzOSGetMs when its listing was started
         std::future<ListedFolder> listed;
+        std::weak_ptr<dbCwsHandle> lookedUpIn; // the database its clips are looked up in
     };
     std::vector<FolderAhead> ahead_;   // scanning thread: the next folders, listed meanwhile
     uint32_t catalogueFollowedAt_ = 0; // scanning thread: last FollowSharedCatalogue pass

@@ -31,7 +31,8 @@ constexpr int kDebugLogFiles = 0x20000;
 constexpr size_t kClipsRecordedTogether = 1000;
 // Age past which a folder's listing read ahead is read again at its search.
 constexpr uint32_t kListedAheadFreshMs = 250;
-// Folders listed ahead of the one searched, each on its own pooled thread.
+// Folders listed ahead of the one searched, each on its own pooled thread; on a MySQL server,
+// where the look-up is most of a folder's search, their clips are looked up there as well.
 constexpr int kFoldersListedAhead = 2;
 
 using FileStamps = std::vector<std::optional<dbCwsFileStamp>>;
@@ -236,8 +237,10 @@ bool CQZClipwatch::CreateClipList(const std::string& directory, dbCwsWriteBatch&
          begin += kClipsRecordedTogether) {
         const auto first = clips.begin() + static_cast<std::ptrdiff_t>(begin);
         const size_t n = std::min(kClipsRecordedTogether, clips.size() - begin);
+        const bool lookedUp = folder.found.size() == clips.size() && n == clips.size();
         if (!RecordClips(s, *folder.listing, sourceDir,
-                         {first, first + static_cast<std::ptrdiff_t>(n)}, whole))
+                         {first, first + static_cast<std::ptrdiff_t>(n)}, whole,
+                         lookedUp ? &folder.found : nullptr))
             return false;
         batch.renewAfter(kLongestBatch);
     }
@@ -289,8 +292,12 @@ CQZClipwatch::ListedFolder CQZClipwatch::TakeListing(const CWSSettings& s,
     if (ahead != ahead_.end()) {
         FolderAhead taken = std::move(*ahead);
         ahead_.erase(ahead);
-        if (qzOSGetMs() - taken.startedAt < kListedAheadFreshMs)
-            return taken.listed.get();
+        if (qzOSGetMs() - taken.startedAt < kListedAheadFreshMs) {
+            ListedFolder folder = taken.listed.get();
+            if (taken.lookedUpIn.lock() != Database())
+                folder.found.clear();
+            return folder;
+        }
     }
     return ListFolder(s, directory, ListedClip::Looked::Nothing);
 }
@@ -299,12 +306,21 @@ void CQZClipwatch::ListNextFoldersAhead(const CWSSettings& s, const std::string&
 {
     // Folders claimed one at a time from a shared catalogue may go to another host.
     const std::shared_ptr<dbCwsHandle> db = Database();
-    if (state != cwsFindClips || dbCWSSharedCatalogue(db.get()))
+    if (state != cwsFindClips || dbCWSSharedCatalogue(db.get())) {
+        ahead_.clear();
         return;
+    }
     const std::vector<std::string> next =
         dbCWSPeekNextDirectories(db.get(), directory, kFoldersListedAhead);
     std::vector<FolderAhead> ahead;
     const auto look = expectKnown_ ? ListedClip::Looked::Stamp : ListedClip::Looked::Info;
+    // A first scan's look-up, on the pooled thread's own connection, which does not see the
+    // clips this search records until they are committed. None of them can be the folder's own:
+    // the peek leaves out folders the server holds equal to the one searched (as it holds
+    // equal paths only in equal folders), and every search drops the folders its peek left out.
+    // A rescan's folders are mostly known and skipped by their prints.
+    const std::shared_ptr<dbCwsHandle> lookUpIn =
+        db && db->kind == CWS_DB_MYSQL && look == ListedClip::Looked::Info ? db : nullptr;
     for (const std::string& folder : next) {
         const auto listed = std::find_if(ahead_.begin(), ahead_.end(), [&](const FolderAhead& a) {
             return a.directory == folder;
@@ -314,9 +330,17 @@ void CQZClipwatch::ListNextFoldersAhead(const CWSSettings& s, const std::string&
             continue;
         }
         auto promise = std::make_shared<std::promise<ListedFolder>>();
-        ahead.push_back({folder, qzOSGetMs(), promise->get_future()});
-        QThreadPool::globalInstance()->start(
-            [promise, s, folder, look] { promise->set_value(ListFolder(s, folder, look)); });
+        ahead.push_back({folder, qzOSGetMs(), promise->get_future(), lookUpIn});
+        QThreadPool::globalInstance()->start([promise, s, folder, look, lookUpIn] {
+            ListedFolder listed = ListFolder(s, folder, look);
+            if (lookUpIn && listed.clips.size() <= kClipsRecordedTogether) {
+                std::vector<std::string> anchors;
+                for (const ListedClip& clip : listed.clips)
+                    anchors.push_back(clip.anchor);
+                listed.found = dbCWSLookUpClips(lookUpIn.get(), anchors);
+            }
+            promise->set_value(std::move(listed));
+        });
     }
     ahead_ = std::move(ahead);
 }
@@ -361,7 +385,7 @@ CQZClipwatch::ListedClipOf(const CWSSettings& s, const KnListing& listing, int i
 
 bool CQZClipwatch::RecordClips(const CWSSettings& s, const KnListing& listing,
                                const std::string& sourceDir, std::vector<ListedClip> clips,
-                               bool& whole)
+                               bool& whole, const std::vector<dbCwsFoundClip>* foundAhead)
 {
     const std::shared_ptr<dbCwsHandle> db = Database();
     const unsigned lost = dbCWSLostStatements(db.get());
@@ -380,7 +404,11 @@ bool CQZClipwatch::RecordClips(const CWSSettings& s, const KnListing& listing,
         std::future<FileStamps> ahead;
         if (expectKnown_ && clips.front().looked == ListedClip::Looked::Nothing)
             ahead = stampsAhead(listing, std::move(indexes));
-        const std::vector<dbCwsFoundClip> found = dbCWSFindClips(db.get(), sourceDir, anchors);
+        if (foundAhead)
+            dbCWSLogClipLookUp(sourceDir, anchors);
+        const std::vector<dbCwsFoundClip> found =
+            foundAhead ? *foundAhead : dbCWSFindClips(db.get(), sourceDir, anchors);
+        foundAhead = nullptr; // repeats are looked up once their first is in
         const FileStamps stamps = ahead.valid() ? ahead.get() : FileStamps();
         const auto stampOf = [&](size_t i) {
             if (clips[i].looked != ListedClip::Looked::Nothing)

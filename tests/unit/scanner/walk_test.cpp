@@ -2,6 +2,7 @@
 #include "db/dbcws.h"
 #include "tests/support/instancetest.h"
 #include "tests/support/scanenv.h"
+#include "tests/support/testdb.h"
 
 #include <QFile>
 #include <QThread>
@@ -106,4 +107,51 @@ TEST_F(Walk, AFolderIsLookedUpAgainUntilEveryChangeInItWasTakenIn)
     ASSERT_TRUE(scanenv::touch(QString::fromStdString(b + "2.mov")));
     ASSERT_TRUE(searchBAfterA());
     EXPECT_NE(clipState(b + "2.mov"), -1) << "a new clip was not recorded";
+}
+
+namespace
+{
+
+// The walk's fixture on this process's MySQL database.
+class WalkMySQL : public InstanceTest
+{
+protected:
+    void SetUp() override
+    {
+        CLIPWATCH_REQUIRE_MARIADB();
+        testdb::dropMySQL(testdb::mysqlName());
+        InstanceTest::SetUp();
+    }
+    void TearDown() override
+    {
+        InstanceTest::TearDown();
+        testdb::dropMySQL(testdb::mysqlName());
+    }
+    void makeInstance(const std::map<QString, QVariant>& = {}) override
+    {
+        scanenv::configure(Backend::MySQL, folder, folder + "/media/");
+        ASSERT_TRUE(openInstance(instance, db));
+    }
+};
+
+} // namespace
+
+// On a MySQL server the folders listed ahead are looked up ahead as well: a path that the server
+// holds equal to an earlier one of the same folder is looked up again once that one is in.
+TEST_F(WalkMySQL, AFolderLookedUpAheadRecordsEachClipOnce)
+{
+    makeInstance();
+    instance->state = CQZClipwatch::cwsFindClips;
+    const std::string a = (folder + "/media/a/").toStdString(),
+                      b = (folder + "/media/b/").toStdString();
+    for (const std::string& path : {a + "1.mov", b + "X.mov", b + "x.mov", b + "y.mov"})
+        ASSERT_TRUE(scanenv::touch(QString::fromStdString(path)));
+    for (const std::string& dir : {a, b})
+        ASSERT_EQ(dbCWSAddDirectory(db.get(), dir, 0), 0);
+    dbCWSMoveDirectoryChecks(db.get(), QZ_FOUND_FILE, 0);
+
+    ASSERT_TRUE(instance->SearchDirectory(a)); // "b" is listed and looked up meanwhile
+    ASSERT_TRUE(instance->SearchDirectory(b));
+    EXPECT_EQ(dbCWSGetFileCount(db.get()), 3);
+    EXPECT_NE(clipState(b + "y.mov"), -1);
 }
