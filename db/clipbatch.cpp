@@ -234,32 +234,29 @@ bool findStretchMySQL(dbCwsHandle* handle, const std::vector<std::string>& ancho
     return true;
 }
 
-// The stamps of the new clips [begin, end) of `clips`, just inserted and given `ids` (in their
-// order; empty when the insert did not give them).
-bool insertStamps(dbCwsHandle* handle, const std::vector<dbCwsNewClip>& clips, size_t begin,
-                  size_t end, const std::vector<long long>& ids)
+// The stamps of the new clips [begin, end) of `clips`, just inserted and given `ids` in their
+// order.
+bool insertStampsByIds(dbCwsHandle* handle, const std::vector<dbCwsNewClip>& clips, size_t begin,
+                       size_t end, const std::vector<long long>& ids)
+{
+    std::vector<CSQLite3Value> stamps;
+    for (size_t i = begin; i < end; ++i)
+        if (clips[i].stamp.known())
+            stamps.insert(stamps.end(),
+                          {ids[i - begin], clips[i].stamp.size, clips[i].stamp.modified});
+    return dbCwsRun(handle, "dbCWSAddClip",
+                    "INSERT INTO ClipFiles (ClipID, Size, MTime) VALUES " +
+                        repeated(stamps.size() / 3, "(?, ?, ?)") + ";",
+                    stamps)
+        .ok();
+}
+
+// The same where the insert gave no IDs: one clip by the last ID inserted, several by their
+// paths (no other clip has an equal one) through the staging table.
+bool insertStampsByPaths(dbCwsHandle* handle, const std::vector<dbCwsNewClip>& clips, size_t begin,
+                         size_t end)
 {
     const char* fcn = "dbCWSAddClip";
-    const bool byId = ids.size() == end - begin;
-    std::vector<CSQLite3Value> stamps;
-    size_t stamped = 0;
-    for (size_t i = begin; i < end; ++i) {
-        const dbCwsNewClip& c = clips[i];
-        if (!c.stamp.known())
-            continue;
-        if (byId)
-            stamps.insert(stamps.end(), {ids[i - begin], c.stamp.size, c.stamp.modified});
-        else
-            stamps.insert(stamps.end(), {static_cast<long long>(i), c.anchorPath, c.stamp.size,
-                                         c.stamp.modified});
-        ++stamped;
-    }
-    if (byId)
-        return dbCwsRun(handle, fcn,
-                        "INSERT INTO ClipFiles (ClipID, Size, MTime) VALUES " +
-                            repeated(stamped, "(?, ?, ?)") + ";",
-                        stamps)
-            .ok();
     if (end - begin == 1)
         return dbCwsRun(handle, fcn,
                         dbCwsIsMySQL(handle) ? "INSERT INTO ClipFiles (ClipID, Size, MTime) "
@@ -268,9 +265,13 @@ bool insertStamps(dbCwsHandle* handle, const std::vector<dbCwsNewClip>& clips, s
                                                "VALUES (last_insert_rowid(), ?, ?);",
                         {clips[begin].stamp.size, clips[begin].stamp.modified})
             .ok();
-    // The stamps find their new clips by path: no other clip has an equal one.
+    std::vector<CSQLite3Value> stamps;
+    for (size_t i = begin; i < end; ++i)
+        if (clips[i].stamp.known())
+            stamps.insert(stamps.end(), {static_cast<long long>(i), clips[i].anchorPath,
+                                         clips[i].stamp.size, clips[i].stamp.modified});
     std::lock_guard<std::mutex> staged(handle->staging);
-    return stage(handle, fcn, stamped, stamps) &&
+    return stage(handle, fcn, stamps.size() / 4, stamps) &&
            dbCwsRun(handle, fcn,
                     "INSERT INTO ClipFiles (ClipID, Size, MTime) SELECT Clips.ID, "
                     "CwsStaged.Size, CwsStaged.MTime" +
@@ -363,7 +364,9 @@ int dbCWSInsertClips(dbCwsHandle* handle, const std::string& sourceDir,
                                          clips.begin() + static_cast<std::ptrdiff_t>(end),
                                          [](const dbCwsNewClip& c) { return c.stamp.known(); });
         if (stamped)
-            ok = insertStamps(handle, clips, begin, end, ids) && ok;
+            ok = (ids.size() == end - begin ? insertStampsByIds(handle, clips, begin, end, ids)
+                                            : insertStampsByPaths(handle, clips, begin, end)) &&
+                 ok;
     });
     return ok ? 0 : -1;
 }

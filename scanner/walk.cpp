@@ -393,17 +393,18 @@ bool CQZClipwatch::RecordClips(const CWSSettings& s, const KnListing& listing,
     // server gone away ends the rounds (the caller searches the folder again).
     while (!clips.empty() && dbCWSLostStatements(db.get()) == lost) {
         std::vector<std::string> anchors;
-        std::vector<int> indexes;
-        for (const ListedClip& clip : clips) {
+        for (const ListedClip& clip : clips)
             anchors.push_back(clip.anchor);
-            indexes.push_back(clip.fileIndex);
-        }
         // A known clip's file is looked at for a replacement: where the last look-up found
         // mostly known clips (a rescan) and the listing did not, those looks are taken meanwhile
         // on another thread.
         std::future<FileStamps> ahead;
-        if (expectKnown_ && clips.front().looked == ListedClip::Looked::Nothing)
+        if (expectKnown_ && clips.front().looked == ListedClip::Looked::Nothing) {
+            std::vector<int> indexes;
+            for (const ListedClip& clip : clips)
+                indexes.push_back(clip.fileIndex);
             ahead = stampsAhead(listing, std::move(indexes));
+        }
         if (foundAhead)
             dbCWSLogClipLookUp(sourceDir, anchors);
         const std::vector<dbCwsFoundClip> found =
