@@ -18,6 +18,7 @@
 #include <ctime>
 #include <future>
 #include <memory>
+#include <utility>
 
 namespace
 {
@@ -405,11 +406,15 @@ bool CQZClipwatch::RecordClips(const CWSSettings& s, const KnListing& listing,
                 indexes.push_back(clip.fileIndex);
             ahead = stampsAhead(listing, std::move(indexes));
         }
-        if (foundAhead)
+        // A look-up made ahead serves the first round, its lines logged now in their place;
+        // repeats are looked up once their first is in.
+        std::vector<dbCwsFoundClip> found;
+        if (foundAhead) {
             dbCWSLogClipLookUp(sourceDir, anchors);
-        const std::vector<dbCwsFoundClip> found =
-            foundAhead ? *foundAhead : dbCWSFindClips(db.get(), sourceDir, anchors);
-        foundAhead = nullptr; // repeats are looked up once their first is in
+            found = *std::exchange(foundAhead, nullptr);
+        } else {
+            found = dbCWSFindClips(db.get(), sourceDir, anchors);
+        }
         const FileStamps stamps = ahead.valid() ? ahead.get() : FileStamps();
         const auto stampOf = [&](size_t i) {
             if (clips[i].looked != ListedClip::Looked::Nothing)
